@@ -1,0 +1,135 @@
+#include "link/SerialChannel.h"
+
+#include "link/TokenMatcher.h"
+#include "platform/DebugOutput.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace tessadorn {
+
+SerialChannel::SerialChannel(SerialPort& port, Clock& clock) : m_Port(port), m_Clock(clock) {}
+
+int SerialChannel::Open(int baudIndex) { return m_Port.open(baudIndex) ? 1 : 0; }
+
+void SerialChannel::Close() { m_Port.close(); }
+
+void SerialChannel::WriteCommand(std::string_view command) {
+    m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
+    debugLineDevice("OK CMD: ", command);
+    m_Clock.sleepMs(kWriteSettleMs);
+}
+
+int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count,
+                              int readLimit, int emptyLimit) {
+    TokenSet set;
+    switch (count) {
+    case 1: set = TokenSet{tokens[0]}; break;
+    case 2: set = TokenSet{tokens[0], tokens[1]}; break;
+    default: set = TokenSet{tokens[0], tokens[1], tokens[2], tokens[3], tokens[4]}; break;
+    }
+    int empty = 0;
+    for (int reads = 0; reads < readLimit && empty < emptyLimit; ++reads) {
+        if (Aborted()) return 0;
+        std::uint8_t byte = 0;
+        if (m_Port.read(&byte, 1) == 0) {
+            ++empty;
+            continue;
+        }
+        if (int found = set.feed(byte)) return found;
+    }
+    return 0;
+}
+
+int SerialChannel::WaitToken(std::string_view token) {
+    return waitTokens({token}, 1, kDefaultReadLimit, kEmptyReadLimit);
+}
+
+int SerialChannel::WaitTokenLimited(std::string_view token, int readLimit) {
+    return waitTokens({token}, 1, readLimit, kEmptyReadLimit);
+}
+
+int SerialChannel::WaitEither(std::string_view token1, std::string_view token2, int readLimit) {
+    return waitTokens({token1, token2}, 2, readLimit, kEmptyReadLimit);
+}
+
+int SerialChannel::WaitOneOfFive(const std::array<std::string_view, 5>& tokens) {
+    return waitTokens(tokens, 5, kDefaultReadLimit, kOneOfFiveEmptyLimit);
+}
+
+int SerialChannel::WaitOneOfFiveLimited(const std::array<std::string_view, 5>& tokens,
+                                        int readLimit) {
+    return waitTokens(tokens, 5, readLimit, kOneOfFiveLimitedEmptyLimit);
+}
+
+int SerialChannel::capture(std::string_view start, std::string_view end, std::string& out,
+                           std::size_t capacity, int readLimit, bool skipNul) {
+    TokenMatcher startMatcher(start);
+    TokenMatcher endMatcher(end);
+    const std::size_t keepMax = capacity > 0 ? capacity - 1 : 0;
+    bool capturing = false;
+    std::size_t captured = 0; // bytes captured, also those past the caller's capacity
+    std::string text;
+    int empty = 0;
+    for (int reads = 0; reads < readLimit && empty < kEmptyReadLimit; ++reads) {
+        if (Aborted()) break;
+        std::uint8_t byte = 0;
+        if (m_Port.read(&byte, 1) == 0) {
+            ++empty;
+            continue;
+        }
+        if (capturing && !(skipNul && byte == 0)) {
+            ++captured;
+            if (text.size() < keepMax) text.push_back(static_cast<char>(byte));
+        }
+        const bool startDone = startMatcher.feed(byte);
+        const bool endDone = endMatcher.feed(byte);
+        if (startDone) {
+            capturing = true;
+            captured = 0;
+            text.clear();
+            continue;
+        }
+        if (endDone) {
+            if (!capturing || captured <= kCaptureCut) {
+                out.clear();
+                return 0;
+            }
+            text.resize(std::min(text.size(), captured - kCaptureCut));
+            out = std::move(text);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int SerialChannel::CaptureLimited(std::string_view start, std::string_view end, std::string& out,
+                                  std::size_t capacity, int readLimit) {
+    return capture(start, end, out, capacity, readLimit, false);
+}
+
+int SerialChannel::Capture(std::string_view start, std::string_view end, std::string& out,
+                           std::size_t capacity) {
+    return capture(start, end, out, capacity, kDefaultReadLimit, true);
+}
+
+int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
+    std::size_t have = 0;
+    for (int attempt = 0; attempt < kBlockReads; ++attempt) {
+        if (Aborted()) return 0;
+        have += m_Port.read(buffer + have, length - have);
+        if (have == length) return 1;
+        m_Clock.sleepMs(kBlockRetryMs);
+    }
+    return 0;
+}
+
+int SerialChannel::Drain(std::size_t threshold) {
+    m_Port.purgeReceive();
+    std::vector<std::uint8_t> block(1024);
+    while (!Aborted() && m_Port.read(block.data(), block.size()) > threshold) {
+    }
+    return 1;
+}
+
+} // namespace tessadorn

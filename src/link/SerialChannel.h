@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessadorn {
+
+// The program's only path to the modem: one serial port, written with whole commands and read
+// one byte at a time. Replies are recognised by scanning the byte stream for fixed tokens.
+//
+// Every reader stops at the first of: a token completed, its read limit, or its limit of empty
+// reads (a read that brought no byte within the port's time-out). Empty reads count toward the
+// read limit too. Readers return 0 when nothing was recognised.
+//
+// The channel has no lock; only one thread may use it at a time (see PauseSection).
+class SerialChannel {
+public:
+    static constexpr int kDefaultReadLimit = 500;
+    static constexpr int kEmptyReadLimit = 5;
+    static constexpr int kOneOfFiveEmptyLimit = 240;
+    static constexpr int kOneOfFiveLimitedEmptyLimit = 120;
+    static constexpr int kWriteSettleMs = 300;
+    static constexpr int kBlockRetryMs = 1000;
+    static constexpr int kBlockReads = 5;
+    static constexpr std::size_t kCaptureCut = 5;
+
+    SerialChannel(SerialPort& port, Clock& clock);
+
+    int Open(int baudIndex);
+    void Close();
+    bool IsOpen() const { return m_Port.isOpen(); }
+
+    // Writes the command as it is (it carries its own CR LF), logs "OK CMD: <command>" and
+    // waits 300 ms. The receive buffer is left alone.
+    void WriteCommand(std::string_view command);
+
+    int WaitToken(std::string_view token);
+    int WaitTokenLimited(std::string_view token, int readLimit);
+    int WaitEither(std::string_view token1, std::string_view token2, int readLimit);
+    int WaitOneOfFive(const std::array<std::string_view, 5>& tokens);
+    int WaitOneOfFiveLimited(const std::array<std::string_view, 5>& tokens, int readLimit);
+
+    // Keep the text between the last start token and the end token, less the last 5 bytes (the
+    // "<OK\r\n" every caller ends with). `capacity` is the caller's buffer size including its
+    // terminator: at most capacity - 1 bytes are kept. Capture drops NUL bytes.
+    int CaptureLimited(std::string_view start, std::string_view end, std::string& out,
+                       std::size_t capacity, int readLimit);
+    int Capture(std::string_view start, std::string_view end, std::string& out,
+                std::size_t capacity);
+
+    // Reads exactly `length` bytes in at most 5 reads, waiting 1000 ms after each read that did
+    // not complete the block. 1 when complete.
+    int ReadBlock(std::uint8_t* buffer, std::size_t length);
+
+    // Empties a busy line: purge, then read 1024-byte blocks until one brings `threshold`
+    // bytes or fewer. Always 1.
+    int Drain(std::size_t threshold);
+
+    void PurgeReceive() { m_Port.purgeReceive(); }
+
+    // When the flag is set every reader returns 0 at its next read and resend loops end: the
+    // way out of an unanswered exchange when the program closes.
+    void SetAbortFlag(const std::atomic<bool>* abort) { m_Abort = abort; }
+    bool Aborted() const { return m_Abort != nullptr && m_Abort->load(); }
+
+    Clock& clock() { return m_Clock; }
+
+private:
+    enum class Keep { None, All, SkipNul };
+    int waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count,
+                   int readLimit, int emptyLimit);
+    int capture(std::string_view start, std::string_view end, std::string& out,
+                std::size_t capacity, int readLimit, bool skipNul);
+
+    SerialPort& m_Port;
+    Clock& m_Clock;
+    const std::atomic<bool>* m_Abort = nullptr;
+};
+
+} // namespace tessadorn

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessadorn {
+
+// The platform's debug output: one line per event, exactly the text given (the program's lines
+// carry their own CR LF). By default lines go to stderr as UTF-8.
+//
+// debugLine takes UTF-8 text; debugLineDevice takes text in the device's code page
+// (a command as it was sent) and converts it.
+void debugLine(std::string_view utf8);
+void debugLineDevice(std::string_view prefixUtf8, std::string_view deviceText);
+
+using DebugSink = std::function<void(std::string_view utf8)>;
+// Replaces the sink (an empty function restores stderr). Returns the previous sink.
+DebugSink setDebugSink(DebugSink sink);
+
+// Collects every debug line while it lives; for tests.
+class DebugCapture {
+public:
+    DebugCapture();
+    ~DebugCapture();
+    DebugCapture(const DebugCapture&) = delete;
+    DebugCapture& operator=(const DebugCapture&) = delete;
+
+    std::vector<std::string> lines() const;
+    // Number of lines equal to `line`.
+    int count(std::string_view line) const;
+    void clear();
+
+private:
+    mutable std::mutex m_Mutex;
+    std::vector<std::string> m_Lines;
+    DebugSink m_Previous;
+};
+
+} // namespace tessadorn

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessadorn {
+
+// The handheld's serial port "COM1:" as the device link sees it.
+//
+// Reads wait at most the read time-out (500 ms in total per call) and return what arrived;
+// a read that returns 0 bytes is an empty read. Writes have no time-out and their result is
+// ignored by the link. A port that is closed, or whose device went away, gives empty reads
+// (each still taking its time-out, so no caller can spin) and ignores writes.
+class SerialPort {
+public:
+    static constexpr int kReadTimeoutMs = 500;
+
+    virtual ~SerialPort() = default;
+
+    // Opens the port at the rate of the baud index (see baudRateForIndex). Returns false when the
+    // device cannot be opened; a port that is already open is left as it is.
+    virtual bool open(int baudIndex) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Reads until `capacity` bytes arrived or the read time-out (500 ms for the whole call)
+    // passed, and returns how many arrived.
+    virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
+    virtual void write(const std::uint8_t* data, std::size_t length) = 0;
+    // Throws away whatever the port has received and not yet read.
+    virtual void purgeReceive() = 0;
+};
+
+// 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.
+constexpr int baudRateForIndex(int baudIndex) {
+    switch (baudIndex) {
+    case 0: return 9600;
+    case 1: return 19200;
+    case 3: return 57600;
+    case 4: return 115200;
+    default: return 38400;
+    }
+}
+
+// The baud index of a rate, or -1 for a rate that has none.
+constexpr int baudIndexForRate(int rate) {
+    for (int i = 0; i <= 4; ++i)
+        if (baudRateForIndex(i) == rate) return i;
+    return -1;
+}
+
+} // namespace tessadorn

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessadorn::test {
+
+// The other end of a FakeSerialPort: what the program writes goes to received(); the port asks
+// readyAt() when the peer's next byte is there and takes it with take().
+class SerialPeer {
+public:
+    static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+    virtual ~SerialPeer() = default;
+    virtual void received(std::string_view bytes, int baudIndex, std::int64_t nowMs) = 0;
+    virtual std::int64_t readyAt(int baudIndex) = 0;
+    virtual std::uint8_t take() = 0;
+    // The receive buffer was purged at `nowMs`: bytes ready by then are gone.
+    virtual void purged(int baudIndex, std::int64_t nowMs) = 0;
+};
+
+// A serial port in virtual time. An empty read advances the clock by the read time-out; a byte
+// that becomes ready within the time-out advances it to that moment. Everything written is
+// recorded with the time and the rate it was written at.
+class FakeSerialPort final : public SerialPort {
+public:
+    struct Write {
+        std::string bytes;
+        int baudIndex;
+        std::int64_t atMs;
+    };
+
+    FakeSerialPort(VirtualClock& clock, SerialPeer& peer) : m_Clock(clock), m_Peer(&peer) {}
+
+    bool open(int baudIndex) override;
+    void close() override;
+    bool isOpen() const override { return m_Open; }
+    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    void write(const std::uint8_t* data, std::size_t length) override;
+    void purgeReceive() override;
+
+    // Test knobs.
+    void failOpen(bool fail) { m_FailOpen = fail; }
+    void failOpenAt(int baudIndex) { m_FailOpenIndex = baudIndex; }
+    int baudIndex() const { return m_BaudIndex; }
+    int opens() const { return m_Opens; }
+    int purges() const { return m_Purges; }
+    int emptyReads() const { return m_EmptyReads; }
+    std::vector<Write> writes() const;
+    // Every byte written, in order.
+    std::string written() const;
+    // How many times `command` was written whole.
+    int count(std::string_view command) const;
+
+private:
+    VirtualClock& m_Clock;
+    SerialPeer* m_Peer;
+    bool m_Open = false;
+    bool m_FailOpen = false;
+    int m_FailOpenIndex = -100;
+    int m_BaudIndex = -1;
+    int m_Opens = 0;
+    int m_Purges = 0;
+    int m_EmptyReads = 0;
+    mutable std::mutex m_Mutex;
+    std::vector<Write> m_Writes;
+};
+
+// A modem made of rules: when the program writes a command, the first rule for it answers with
+// its reply (or with one of its replies in turn), delivered at line rate after a delay. Bytes can
+// also be queued directly, with gaps of silence between them.
+class ScriptedModem final : public SerialPeer {
+public:
+    struct Rule {
+        std::string command;              // exact command text, written whole
+        std::vector<std::string> replies; // used in turn; the last repeats
+        int onlyAtBaud = -1;              // answer only at this baud index (-1: any)
+        int delayMs = 0;                  // from the end of the write to the first byte
+        int times = -1;                   // how many times the rule answers (-1: always)
+        int used = 0;
+    };
+
+    // Byte pacing: 0 delivers bytes back to back without time.
+    explicit ScriptedModem(int msPerByte = 0) : m_MsPerByte(msPerByte) {}
+
+    Rule& on(std::string command, std::string reply);
+    Rule& on(std::string command, std::vector<std::string> replies);
+    // Queues bytes that arrive `afterMs` after the latest queued byte (or now).
+    void push(std::string_view bytes, std::int64_t atMs);
+    void setUnmatched(std::function<void(std::string_view, int, std::int64_t)> f) {
+        m_Unmatched = std::move(f);
+    }
+
+    void received(std::string_view bytes, int baudIndex, std::int64_t nowMs) override;
+    std::int64_t readyAt(int baudIndex) override;
+    std::uint8_t take() override;
+    void purged(int baudIndex, std::int64_t nowMs) override;
+
+    std::size_t pending() const { return m_Out.size(); }
+
+private:
+    struct Byte {
+        std::uint8_t value;
+        std::int64_t at;
+    };
+    void respond(std::string_view reply, std::int64_t at);
+
+    int m_MsPerByte;
+    std::vector<Rule> m_Rules;
+    std::deque<Byte> m_Out;
+    std::function<void(std::string_view, int, std::int64_t)> m_Unmatched;
+};
+
+} // namespace tessadorn::test
