@@ -4,21 +4,24 @@
 
 namespace tessadorn {
 
-PauseSection::PauseSection(std::string_view name, const std::atomic<int>& reading,
-                           PauseGate& gate, WaitCursor& cursor, Clock& clock)
+PauseSection::PauseSection(std::string_view name, const std::atomic<int>& reading, PauseGate& gate,
+                           WaitCursor& cursor, Clock& clock)
     : PauseSection(name, reading, gate, cursor, clock, Options{}) {}
 
-PauseSection::PauseSection(std::string_view name, const std::atomic<int>& reading,
-                           PauseGate& gate, WaitCursor& cursor, Clock& clock, Options options)
+PauseSection::PauseSection(std::string_view name, const std::atomic<int>& reading, PauseGate& gate,
+                           WaitCursor& cursor, Clock& clock, Options options)
     : m_Gate(gate), m_Cursor(cursor), m_Options(options) {
     if (m_Options.waitCursor) m_Cursor.showWait();
     if (m_Options.debugLines) debugLine(std::string(name) + ": Esperant ...\r\n");
-    while (reading.load() != 0 && !m_Gate.stopping()) clock.sleepMs(kPollMs);
+    while (reading.load() != 0 && !m_Gate.stopping())
+        clock.sleepMs(kPollMs);
     m_Gate.pause();
     if (m_Options.debugLines) debugLine(std::string(name) + ": Thread Pausat ...\r\n");
 }
 
-PauseSection::~PauseSection() { end(); }
+PauseSection::~PauseSection() {
+    end();
+}
 
 void PauseSection::end() {
     if (m_Ended) return;

@@ -15,7 +15,7 @@ namespace tessadorn {
 // runs, pause the monitor between two of its exchanges, "<name>: Thread Pausat ..." logged.
 // On every way out the remembered cursor comes back and the monitor resumes.
 class PauseSection {
-public:
+  public:
     struct Options {
         bool debugLines = true; // the direct connection and the update pause without them
         bool waitCursor = true; // the update shows no wait cursor
@@ -35,7 +35,7 @@ public:
     // destructor then does nothing more.
     void end();
 
-private:
+  private:
     PauseGate& m_Gate;
     WaitCursor& m_Cursor;
     Options m_Options;

@@ -4,10 +4,18 @@
 
 namespace tessadorn::protocol {
 
-std::string_view relayHost() { return TESSADORN_RELAY_HOST; }
-std::string_view ibssSuffix() { return TESSADORN_IBSS_SUFFIX; }
-std::string_view updateDescriptorUrl() { return TESSADORN_UPDATE_URL; }
-std::string_view broadcastTag() { return TESSADORN_BROADCAST_TAG; }
+std::string_view relayHost() {
+    return TESSADORN_RELAY_HOST;
+}
+std::string_view ibssSuffix() {
+    return TESSADORN_IBSS_SUFFIX;
+}
+std::string_view updateDescriptorUrl() {
+    return TESSADORN_UPDATE_URL;
+}
+std::string_view broadcastTag() {
+    return TESSADORN_BROADCAST_TAG;
+}
 
 namespace {
 
@@ -24,16 +32,21 @@ const char* forbidden(std::string_view arg) {
 std::string printable(std::string_view fmt) {
     std::string s;
     for (char c : fmt) {
-        if (c == '\r') s += "\\r";
-        else if (c == '\n') s += "\\n";
-        else s += c;
+        if (c == '\r')
+            s += "\\r";
+        else if (c == '\n')
+            s += "\\n";
+        else
+            s += c;
     }
     return s;
 }
 
 } // namespace
 
-Command fixed(std::string_view text) { return Command{std::string(text), {}}; }
+Command fixed(std::string_view text) {
+    return Command{std::string(text), {}};
+}
 
 Command format(std::string_view fmt, std::initializer_list<std::string_view> args) {
     Command cmd;
@@ -57,8 +70,8 @@ Command format(std::string_view fmt, std::initializer_list<std::string_view> arg
         }
         if (const char* what = forbidden(*arg)) {
             cmd.text.clear();
-            cmd.refused = "argument " + std::to_string(n) + " of \"" + printable(fmt) +
-                          "\" holds " + what;
+            cmd.refused =
+                "argument " + std::to_string(n) + " of \"" + printable(fmt) + "\" holds " + what;
             return cmd;
         }
         cmd.text += *arg++;
@@ -70,9 +83,15 @@ Command format(std::string_view fmt, std::initializer_list<std::string_view> arg
     return cmd;
 }
 
-Command apn(std::string_view name) { return format("APN %s\r\n", {name}); }
-Command apnUser(std::string_view user) { return format("USER %s\r\n", {user}); }
-Command apnPassword(std::string_view pass) { return format("PASSWORD %s\r\n", {pass}); }
+Command apn(std::string_view name) {
+    return format("APN %s\r\n", {name});
+}
+Command apnUser(std::string_view user) {
+    return format("USER %s\r\n", {user});
+}
+Command apnPassword(std::string_view pass) {
+    return format("PASSWORD %s\r\n", {pass});
+}
 
 Command connect2(std::string_view host, std::string_view port) {
     return format("#CONNECT2 %s:%s\r\n", {host, port});
@@ -109,12 +128,15 @@ Command otapSet(std::string_view apnName, std::string_view user, std::string_vie
 Command list(int version, std::string_view ip, std::string_view port, std::string_view user,
              std::string_view password) {
     switch (version) {
-    case 1: return format("#LIST 1,%s:%s\r\n", {ip, port});
-    case 2: return format("#LIST 2,%s:%s\r\n", {ip, port});
+    case 1:
+        return format("#LIST 1,%s:%s\r\n", {ip, port});
+    case 2:
+        return format("#LIST 2,%s:%s\r\n", {ip, port});
     case 3:
         return format("#LIST 2,%s.%s:%s %s.%s:%s\r\n",
                       {ip, ibssSuffix(), port, user, ip, password});
-    default: return format("#LIST %s:%s\r\n", {ip, port});
+    default:
+        return format("#LIST %s:%s\r\n", {ip, port});
     }
 }
 
@@ -122,13 +144,13 @@ Command connect(int version, bool authorize, std::string_view ip, std::string_vi
                 std::string_view mountpoint, std::string_view user, std::string_view password) {
     switch (version) {
     case 1:
-        return authorize ? format("#CONNECT 1,%s:%s/%s %s:%s\r\n",
-                                  {ip, port, mountpoint, user, password})
-                         : format("#CONNECT 1,%s:%s/%s\r\n", {ip, port, mountpoint});
+        return authorize
+                   ? format("#CONNECT 1,%s:%s/%s %s:%s\r\n", {ip, port, mountpoint, user, password})
+                   : format("#CONNECT 1,%s:%s/%s\r\n", {ip, port, mountpoint});
     case 2:
-        return authorize ? format("#CONNECT 2,%s:%s/%s %s:%s\r\n",
-                                  {ip, port, mountpoint, user, password})
-                         : format("#CONNECT 2,%s:%s/%s\r\n", {ip, port, mountpoint});
+        return authorize
+                   ? format("#CONNECT 2,%s:%s/%s %s:%s\r\n", {ip, port, mountpoint, user, password})
+                   : format("#CONNECT 2,%s:%s/%s\r\n", {ip, port, mountpoint});
     case 3:
         return format("#CONNECT 2,%s.%s:%s/%s %s.%s:%s\r\n",
                       {ip, ibssSuffix(), port, mountpoint, user, ip, password});

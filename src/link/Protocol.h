@@ -63,14 +63,14 @@ constexpr std::string_view kOtapStart = "AT^SJOTAP\r\n";
 constexpr std::string_view kOtapTrace = "at^scfg=\"Trace/Syslog/OTAP\",\"1\"\r\n";
 
 // ---- Formatted commands ----
-Command apn(std::string_view name);          // "APN %s\r\n"
-Command apnUser(std::string_view user);      // "USER %s\r\n"
-Command apnPassword(std::string_view pass);  // "PASSWORD %s\r\n"
+Command apn(std::string_view name);                             // "APN %s\r\n"
+Command apnUser(std::string_view user);                         // "USER %s\r\n"
+Command apnPassword(std::string_view pass);                     // "PASSWORD %s\r\n"
 Command connect2(std::string_view host, std::string_view port); // "#CONNECT2 %s:%s\r\n"
-Command setGgaTrimble(int comPort);          // "#SETGGA,AUTO,TRIMBLE,COM%d\r\n"
-Command setGgaManual(double latitude, double longitude); // "#SETGGA,MANUAL,%1.6f,%1.6f\r\n"
-Command comRate(int baudIndex);              // "#COM 9600\r\n" ... "#COM 115200\r\n"
-Command setBroadcast(bool on);               // "#SETBRD,1,<relay>,2102,<tag>\r\n"
+Command setGgaTrimble(int comPort);                             // "#SETGGA,AUTO,TRIMBLE,COM%d\r\n"
+Command setGgaManual(double latitude, double longitude);        // "#SETGGA,MANUAL,%1.6f,%1.6f\r\n"
+Command comRate(int baudIndex); // "#COM 9600\r\n" ... "#COM 115200\r\n"
+Command setBroadcast(bool on);  // "#SETBRD,1,<relay>,2102,<tag>\r\n"
 Command otapSet(std::string_view apn, std::string_view user, std::string_view password);
 
 // The source-table request for a caster, by its NTRIP version code read as a number

@@ -10,9 +10,13 @@ namespace tessadorn {
 
 SerialChannel::SerialChannel(SerialPort& port, Clock& clock) : m_Port(port), m_Clock(clock) {}
 
-int SerialChannel::Open(int baudIndex) { return m_Port.open(baudIndex) ? 1 : 0; }
+int SerialChannel::Open(int baudIndex) {
+    return m_Port.open(baudIndex) ? 1 : 0;
+}
 
-void SerialChannel::Close() { m_Port.close(); }
+void SerialChannel::Close() {
+    m_Port.close();
+}
 
 void SerialChannel::WriteCommand(std::string_view command) {
     m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
@@ -24,9 +28,15 @@ int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std
                               int readLimit, int emptyLimit) {
     TokenSet set;
     switch (count) {
-    case 1: set = TokenSet{tokens[0]}; break;
-    case 2: set = TokenSet{tokens[0], tokens[1]}; break;
-    default: set = TokenSet{tokens[0], tokens[1], tokens[2], tokens[3], tokens[4]}; break;
+    case 1:
+        set = TokenSet{tokens[0]};
+        break;
+    case 2:
+        set = TokenSet{tokens[0], tokens[1]};
+        break;
+    default:
+        set = TokenSet{tokens[0], tokens[1], tokens[2], tokens[3], tokens[4]};
+        break;
     }
     int empty = 0;
     for (int reads = 0; reads < readLimit && empty < emptyLimit; ++reads) {

@@ -21,7 +21,7 @@ namespace tessadorn {
 //
 // The channel has no lock; only one thread may use it at a time (see PauseSection).
 class SerialChannel {
-public:
+  public:
     static constexpr int kDefaultReadLimit = 500;
     static constexpr int kEmptyReadLimit = 5;
     static constexpr int kOneOfFiveEmptyLimit = 240;
@@ -72,10 +72,10 @@ public:
 
     Clock& clock() { return m_Clock; }
 
-private:
+  private:
     enum class Keep { None, All, SkipNul };
-    int waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count,
-                   int readLimit, int emptyLimit);
+    int waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count, int readLimit,
+                   int emptyLimit);
     int capture(std::string_view start, std::string_view end, std::string& out,
                 std::size_t capacity, int readLimit, bool skipNul);
 

@@ -4,7 +4,8 @@ namespace tessadorn {
 
 TokenMatcher::TokenMatcher(std::string_view token) : m_Token(token), m_Failure(token.size(), 0) {
     for (std::size_t i = 1, k = 0; i < m_Token.size(); ++i) {
-        while (k > 0 && m_Token[i] != m_Token[k]) k = m_Failure[k - 1];
+        while (k > 0 && m_Token[i] != m_Token[k])
+            k = m_Failure[k - 1];
         if (m_Token[i] == m_Token[k]) ++k;
         m_Failure[i] = k;
     }
@@ -13,7 +14,8 @@ TokenMatcher::TokenMatcher(std::string_view token) : m_Token(token), m_Failure(t
 bool TokenMatcher::feed(std::uint8_t byte) {
     if (m_Token.empty()) return false;
     const char c = static_cast<char>(byte);
-    while (m_Position > 0 && m_Token[m_Position] != c) m_Position = m_Failure[m_Position - 1];
+    while (m_Position > 0 && m_Token[m_Position] != c)
+        m_Position = m_Failure[m_Position - 1];
     if (m_Token[m_Position] == c) ++m_Position;
     if (m_Position == m_Token.size()) {
         m_Position = m_Failure[m_Position - 1];
@@ -38,7 +40,8 @@ int TokenSet::feed(std::uint8_t byte) {
 }
 
 void TokenSet::reset() {
-    for (std::size_t i = 0; i < m_Count; ++i) m_Matchers[i].reset();
+    for (std::size_t i = 0; i < m_Count; ++i)
+        m_Matchers[i].reset();
 }
 
 } // namespace tessadorn

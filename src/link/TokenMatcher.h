@@ -15,7 +15,7 @@ namespace tessadorn {
 // prefix that still fits (a failure function as in Knuth-Morris-Pratt), so no occurrence is
 // missed: "EENDSOURCETABLE", "<<OK\r\n" and "OOFF" all contain their token.
 class TokenMatcher {
-public:
+  public:
     TokenMatcher() = default;
     explicit TokenMatcher(std::string_view token);
 
@@ -26,7 +26,7 @@ public:
     std::size_t position() const { return m_Position; }
     const std::string& token() const { return m_Token; }
 
-private:
+  private:
     std::string m_Token;
     std::vector<std::size_t> m_Failure; // longest proper border of token[0..i]
     std::size_t m_Position = 0;
@@ -35,7 +35,7 @@ private:
 // Up to five tokens matched side by side. feed() returns the 1-based number of a token that the
 // byte completed, the lowest-numbered one when several complete at once, or 0.
 class TokenSet {
-public:
+  public:
     static constexpr std::size_t kMaxTokens = 5;
 
     TokenSet() = default;
@@ -45,7 +45,7 @@ public:
     void reset();
     std::size_t size() const { return m_Count; }
 
-private:
+  private:
     std::array<TokenMatcher, kMaxTokens> m_Matchers;
     std::size_t m_Count = 0;
 };

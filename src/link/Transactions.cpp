@@ -36,8 +36,7 @@ int Transactions::SendWaitToken(const protocol::Command& command, std::string_vi
 
 int Transactions::SendWaitTokenLimited(const protocol::Command& command, std::string_view token,
                                        int resends, int readLimit) {
-    return run(command, resends, true,
-               [&] { return m_Serial.WaitTokenLimited(token, readLimit); });
+    return run(command, resends, true, [&] { return m_Serial.WaitTokenLimited(token, readLimit); });
 }
 
 int Transactions::SendWaitEither(const protocol::Command& command, std::string_view token1,

@@ -19,18 +19,17 @@ namespace tessadorn {
 //
 // A refused command (see protocol::Command) sends nothing, logs why and returns 0.
 class Transactions {
-public:
+  public:
     Transactions(SerialChannel& serial, std::atomic<int>& reading);
 
     int SendWaitToken(const protocol::Command& command, std::string_view token, int resends);
-    int SendWaitTokenLimited(const protocol::Command& command, std::string_view token,
-                             int resends, int readLimit);
+    int SendWaitTokenLimited(const protocol::Command& command, std::string_view token, int resends,
+                             int readLimit);
     int SendWaitEither(const protocol::Command& command, std::string_view token1,
                        std::string_view token2, int resends, int readLimit);
     // `capacity` is the size of the caller's reply buffer, terminator included.
-    int SendCapture(const protocol::Command& command, std::string_view start,
-                    std::string_view end, std::string& out, std::size_t capacity, int resends,
-                    int readLimit);
+    int SendCapture(const protocol::Command& command, std::string_view start, std::string_view end,
+                    std::string& out, std::size_t capacity, int resends, int readLimit);
 
     // Plain-text overloads for the fixed commands.
     int SendWaitToken(std::string_view command, std::string_view token, int resends) {
@@ -40,22 +39,20 @@ public:
                              int readLimit) {
         return SendWaitTokenLimited(protocol::fixed(command), token, resends, readLimit);
     }
-    int SendWaitEither(std::string_view command, std::string_view token1,
-                       std::string_view token2, int resends, int readLimit) {
+    int SendWaitEither(std::string_view command, std::string_view token1, std::string_view token2,
+                       int resends, int readLimit) {
         return SendWaitEither(protocol::fixed(command), token1, token2, resends, readLimit);
     }
     int SendCapture(std::string_view command, std::string_view start, std::string_view end,
                     std::string& out, std::size_t capacity, int resends, int readLimit) {
-        return SendCapture(protocol::fixed(command), start, end, out, capacity, resends,
-                           readLimit);
+        return SendCapture(protocol::fixed(command), start, end, out, capacity, resends, readLimit);
     }
 
     SerialChannel& serial() { return m_Serial; }
 
-private:
+  private:
     template <typename Reader>
-    int run(const protocol::Command& command, int resends, bool unlimitedWhenZero,
-            Reader&& reader);
+    int run(const protocol::Command& command, int resends, bool unlimitedWhenZero, Reader&& reader);
 
     SerialChannel& m_Serial;
     std::atomic<int>& m_Reading;

@@ -9,7 +9,7 @@ namespace tessadorn {
 
 // Every wait of the program goes through a clock, so that tests can run in virtual time.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual void sleepMs(int ms) = 0;
     // Milliseconds since an arbitrary start.
@@ -17,7 +17,7 @@ public:
 };
 
 class RealClock final : public Clock {
-public:
+  public:
     void sleepMs(int ms) override;
     std::int64_t nowMs() const override;
 
@@ -28,14 +28,14 @@ public:
 // Time that only moves when somebody sleeps or advances it. Safe to share between threads:
 // a sleep advances the common time by its duration.
 class VirtualClock final : public Clock {
-public:
+  public:
     void sleepMs(int ms) override { advance(ms); }
     std::int64_t nowMs() const override { return m_Now.load(); }
     void advance(std::int64_t ms) { m_Now.fetch_add(ms > 0 ? ms : 0); }
     // Moves the time forward to `t` (never backwards).
     void advanceTo(std::int64_t t);
 
-private:
+  private:
     std::atomic<std::int64_t> m_Now{0};
 };
 

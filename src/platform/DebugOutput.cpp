@@ -50,7 +50,9 @@ DebugCapture::DebugCapture() {
     });
 }
 
-DebugCapture::~DebugCapture() { setDebugSink(std::move(m_Previous)); }
+DebugCapture::~DebugCapture() {
+    setDebugSink(std::move(m_Previous));
+}
 
 std::vector<std::string> DebugCapture::lines() const {
     std::lock_guard lock(m_Mutex);

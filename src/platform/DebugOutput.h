@@ -22,7 +22,7 @@ DebugSink setDebugSink(DebugSink sink);
 
 // Collects every debug line while it lives; for tests.
 class DebugCapture {
-public:
+  public:
     DebugCapture();
     ~DebugCapture();
     DebugCapture(const DebugCapture&) = delete;
@@ -33,7 +33,7 @@ public:
     int count(std::string_view line) const;
     void clear();
 
-private:
+  private:
     mutable std::mutex m_Mutex;
     std::vector<std::string> m_Lines;
     DebugSink m_Previous;

@@ -12,7 +12,7 @@ namespace tessadorn {
 // inside an exchange), or at once when no worker is attached or the gate is stopping.
 // resume() lets the worker go on. stop() releases everyone for good.
 class PauseGate {
-public:
+  public:
     // Worker side.
     void attach();
     void detach();
@@ -28,7 +28,7 @@ public:
     // True while the worker is parked at its checkpoint.
     bool parked() const;
 
-private:
+  private:
     mutable std::mutex m_Mutex;
     std::condition_variable m_Changed;
     int m_Requests = 0;

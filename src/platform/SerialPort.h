@@ -12,7 +12,7 @@ namespace tessadorn {
 // ignored by the link. A port that is closed, or whose device went away, gives empty reads
 // (each still taking its time-out, so no caller can spin) and ignores writes.
 class SerialPort {
-public:
+  public:
     static constexpr int kReadTimeoutMs = 500;
 
     virtual ~SerialPort() = default;
@@ -34,11 +34,16 @@ public:
 // 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.
 constexpr int baudRateForIndex(int baudIndex) {
     switch (baudIndex) {
-    case 0: return 9600;
-    case 1: return 19200;
-    case 3: return 57600;
-    case 4: return 115200;
-    default: return 38400;
+    case 0:
+        return 9600;
+    case 1:
+        return 19200;
+    case 3:
+        return 57600;
+    case 4:
+        return 115200;
+    default:
+        return 38400;
     }
 }
 

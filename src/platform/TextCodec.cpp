@@ -86,7 +86,8 @@ bool decodeUtf8(std::string_view s, std::size_t& i, char32_t& c) {
 std::string deviceToUtf8(std::string_view device) {
     std::string out;
     out.reserve(device.size());
-    for (unsigned char b : device) appendUtf8(out, toUnicode(b));
+    for (unsigned char b : device)
+        appendUtf8(out, toUnicode(b));
     return out;
 }
 

@@ -28,34 +28,33 @@ TEST_P(TokenMatcherCases, FindsTokenExactlyWhereItEnds) {
     EXPECT_EQ(completesAt(c.token, c.text), c.at) << "token " << c.token << " in " << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, TokenMatcherCases,
-    ::testing::Values(
-        MatchCase{"TESSADORN", "xxTESSADORN v1", 11},
-        MatchCase{"ENDSOURCETABLE", "EENDSOURCETABLE", 15},
-        MatchCase{"<OK\r\n", "<<OK\r\n", 6},
-        MatchCase{"OFF", "OOFF", 4},
-        MatchCase{"ON", "OON", 3},
-        MatchCase{"ERROR 4_1", "ERROR ERROR 4_1", 15},
-        MatchCase{"ABAB C", "ABABAB C", 8},
-        MatchCase{"TESSADORN", "tessadorn", 0},
-        MatchCase{"TESSADORN", "TESSADOR", 0},
-        MatchCase{"TESSADORN", "TESSA DORN", 0},
-        MatchCase{"<OK\r\n", std::string("<OK\r\0\n", 6), 0}));
+INSTANTIATE_TEST_SUITE_P(Tokens, TokenMatcherCases,
+                         ::testing::Values(MatchCase{"TESSADORN", "xxTESSADORN v1", 11},
+                                           MatchCase{"ENDSOURCETABLE", "EENDSOURCETABLE", 15},
+                                           MatchCase{"<OK\r\n", "<<OK\r\n", 6},
+                                           MatchCase{"OFF", "OOFF", 4}, MatchCase{"ON", "OON", 3},
+                                           MatchCase{"ERROR 4_1", "ERROR ERROR 4_1", 15},
+                                           MatchCase{"ABAB C", "ABABAB C", 8},
+                                           MatchCase{"TESSADORN", "tessadorn", 0},
+                                           MatchCase{"TESSADORN", "TESSADOR", 0},
+                                           MatchCase{"TESSADORN", "TESSA DORN", 0},
+                                           MatchCase{"<OK\r\n", std::string("<OK\r\0\n", 6), 0}));
 
 TEST(TokenSet, LowestNumberedTokenWinsWhenOneByteCompletesSeveral) {
     TokenSet set{"OK", "<OK"};
     int found = 0;
-    for (char c : std::string_view("<OK")) found = set.feed(static_cast<std::uint8_t>(c));
+    for (char c : std::string_view("<OK"))
+        found = set.feed(static_cast<std::uint8_t>(c));
     EXPECT_EQ(found, 1);
 }
 
 TEST(TokenSet, OnAndOffAreTold) {
-    for (auto [text, want] : {std::pair{"OFF", 2}, std::pair{"ON", 1}, std::pair{"xONx", 1},
-                              std::pair{"OOFF", 2}}) {
+    for (auto [text, want] :
+         {std::pair{"OFF", 2}, std::pair{"ON", 1}, std::pair{"xONx", 1}, std::pair{"OOFF", 2}}) {
         TokenSet set{"ON", "OFF"};
         int found = 0;
-        for (const char* p = text; *p && !found; ++p) found = set.feed(static_cast<std::uint8_t>(*p));
+        for (const char* p = text; *p && !found; ++p)
+            found = set.feed(static_cast<std::uint8_t>(*p));
         EXPECT_EQ(found, want) << text;
     }
 }

@@ -13,7 +13,9 @@ bool FakeSerialPort::open(int baudIndex) {
     return true;
 }
 
-void FakeSerialPort::close() { m_Open = false; }
+void FakeSerialPort::close() {
+    m_Open = false;
+}
 
 std::size_t FakeSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
     const std::int64_t deadline = m_Clock.nowMs() + kReadTimeoutMs;
@@ -52,7 +54,8 @@ std::vector<FakeSerialPort::Write> FakeSerialPort::writes() const {
 std::string FakeSerialPort::written() const {
     std::lock_guard lock(m_Mutex);
     std::string all;
-    for (const auto& w : m_Writes) all += w.bytes;
+    for (const auto& w : m_Writes)
+        all += w.bytes;
     return all;
 }
 
@@ -79,7 +82,9 @@ void ScriptedModem::respond(std::string_view reply, std::int64_t at) {
     }
 }
 
-void ScriptedModem::push(std::string_view bytes, std::int64_t atMs) { respond(bytes, atMs); }
+void ScriptedModem::push(std::string_view bytes, std::int64_t atMs) {
+    respond(bytes, atMs);
+}
 
 void ScriptedModem::received(std::string_view bytes, int baudIndex, std::int64_t nowMs) {
     // Commands arrive whole; each write is one command.
@@ -95,7 +100,9 @@ void ScriptedModem::received(std::string_view bytes, int baudIndex, std::int64_t
     if (m_Unmatched) m_Unmatched(bytes, baudIndex, nowMs);
 }
 
-std::int64_t ScriptedModem::readyAt(int) { return m_Out.empty() ? kNever : m_Out.front().at; }
+std::int64_t ScriptedModem::readyAt(int) {
+    return m_Out.empty() ? kNever : m_Out.front().at;
+}
 
 std::uint8_t ScriptedModem::take() {
     const std::uint8_t b = m_Out.front().value;
@@ -104,7 +111,8 @@ std::uint8_t ScriptedModem::take() {
 }
 
 void ScriptedModem::purged(int, std::int64_t nowMs) {
-    while (!m_Out.empty() && m_Out.front().at <= nowMs) m_Out.pop_front();
+    while (!m_Out.empty() && m_Out.front().at <= nowMs)
+        m_Out.pop_front();
 }
 
 } // namespace tessadorn::test

@@ -17,7 +17,7 @@ namespace tessadorn::test {
 // The other end of a FakeSerialPort: what the program writes goes to received(); the port asks
 // readyAt() when the peer's next byte is there and takes it with take().
 class SerialPeer {
-public:
+  public:
     static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
     virtual ~SerialPeer() = default;
     virtual void received(std::string_view bytes, int baudIndex, std::int64_t nowMs) = 0;
@@ -31,7 +31,7 @@ public:
 // that becomes ready within the time-out advances it to that moment. Everything written is
 // recorded with the time and the rate it was written at.
 class FakeSerialPort final : public SerialPort {
-public:
+  public:
     struct Write {
         std::string bytes;
         int baudIndex;
@@ -60,7 +60,7 @@ public:
     // How many times `command` was written whole.
     int count(std::string_view command) const;
 
-private:
+  private:
     VirtualClock& m_Clock;
     SerialPeer* m_Peer;
     bool m_Open = false;
@@ -78,7 +78,7 @@ private:
 // its reply (or with one of its replies in turn), delivered at line rate after a delay. Bytes can
 // also be queued directly, with gaps of silence between them.
 class ScriptedModem final : public SerialPeer {
-public:
+  public:
     struct Rule {
         std::string command;              // exact command text, written whole
         std::vector<std::string> replies; // used in turn; the last repeats
@@ -106,7 +106,7 @@ public:
 
     std::size_t pending() const { return m_Out.size(); }
 
-private:
+  private:
     struct Byte {
         std::uint8_t value;
         std::int64_t at;
