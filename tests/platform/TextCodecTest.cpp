@@ -1,0 +1,47 @@
+#include "platform/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+namespace tessadorn {
+namespace {
+
+TEST(TextCodec, DeviceCodePageToUnicodeAndBack) {
+    struct Case {
+        std::string device;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"Connecting ...", "Connecting ..."},
+        {"Autorizaci\xF3n:", "Autorización:"},
+        {"Posici\xF3n GPS :", "Posición GPS :"},
+        {"Animaci\xF3", "Animació"},
+        {"\x80 \x8A \x9F", "€ Š Ÿ"},
+        {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},
+        {"\xFF", "ÿ"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(deviceToUtf8(c.device), c.utf8);
+        EXPECT_EQ(utf8ToDevice(c.utf8), c.device);
+    }
+}
+
+TEST(TextCodec, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"日本", "??"},          {"a\xF0\x9F\x98\x80z", "a?z"}, // outside the code page
+        {"\xC3", "?"},                                          // cut sequence
+        {"\xC3(", "?("},                                        // bad continuation
+        {"\xC0\x80", "??"},                                     // overlong NUL
+        {"\xED\xA0\x80", "???"},                                // surrogate
+    };
+    for (const auto& [in, want] : cases)
+        EXPECT_EQ(utf8ToDevice(in), want) << in;
+}
+
+TEST(TextCodec, EditReadKeepsAtMostTheGivenNumberOfCharacters) {
+    EXPECT_EQ(utf8ToDeviceLimited(std::string(60, 'a'), 48), std::string(48, 'a'));
+    EXPECT_EQ(utf8ToDeviceLimited("ñññ", 2), "\xF1\xF1"); // characters, not bytes
+}
+
+} // namespace
+} // namespace tessadorn
