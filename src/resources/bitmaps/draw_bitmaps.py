@@ -142,12 +142,12 @@ def svg(w, h, body, title):
 
 def emblem(x, y, size, p):
     """Rounded square with a mast sending waves: the program's mark."""
-    cx = x + size / 2
-    cy = y + size * 0.42
+    cx = x + size // 2  # size is even: the mast is 2 pixels wide on whole pixels
+    cy = y + round(size * 0.42)
+    foot = 2 * round(size * 0.2)
     body = [rect(x, y, size, size, p["blue"], rx=size * 0.2)]
-    mast_w = 2 if size < 30 else 3
-    body.append(rect(cx - mast_w / 2, cy, mast_w, y + size - 4 - cy, p["white"]))
-    body.append(rect(cx - size * 0.2, y + size - 5, size * 0.4, 2, p["white"]))
+    body.append(rect(cx - 1, cy, 2, y + size - 4 - cy, p["white"]))
+    body.append(rect(cx - foot // 2, y + size - 5, foot, 2, p["white"]))
     body.append('<circle cx="%s" cy="%s" r="%s" fill="%s"/>' %
                 (fmt(cx), fmt(cy), fmt(size * 0.09), p["white"]))
     for r in (size * 0.2, size * 0.36):
@@ -338,8 +338,8 @@ def rover_small(x, p):
     return [
         '<path d="M%s 5A4 3 0 0 1 %s 5z" fill="%s"/>' % (fmt(cx - 4), fmt(cx + 4), p["blue"]),
         rect(x, 5, 11, 2, p["ink"]),
-        rect(cx - 1, 7, 2, 16, p["steel"]),
-        rect(cx + 1, 12, 4, 6, p["blue"]),
+        rect(x + 4, 7, 3, 16, p["steel"]),
+        rect(x + 7, 12, 4, 6, p["blue"]),
     ]
 
 
@@ -359,9 +359,9 @@ def mode_grey(p):
 def connect(p):
     return arrow(1, 14, 12.5, p["green"]) + [
         rect(16, 8, 6, 2, p["steel"]),
-        rect(16, 14, 6, 2, p["steel"]),
-        rect(22, 5, 9, 14, p["ink"], rx=2),
-        rect(31, 10, 6, 4, p["ink"]),
+        rect(16, 15, 6, 2, p["steel"]),
+        rect(22, 5, 9, 15, p["ink"], rx=2),
+        rect(31, 11, 6, 3, p["ink"]),
     ]
 
 
@@ -389,12 +389,12 @@ def tripod(p):
     cx = 18.5
     return [
         '<path d="M%s 6A7 4 0 0 1 %s 6z" fill="%s"/>' % (fmt(cx - 7), fmt(cx + 7), p["blue"]),
-        rect(cx - 9, 6, 18, 3, p["ink"], rx=1),
-        rect(cx - 1, 9, 2, 4, p["steel"]),
-        rect(cx - 4, 12, 8, 3, p["ink"]),
+        rect(cx - 9.5, 6, 19, 3, p["ink"], rx=1),
+        rect(cx - 1.5, 9, 3, 4, p["steel"]),
+        rect(cx - 4.5, 12, 9, 3, p["ink"]),
         line(cx - 2, 15, cx - 10, 23, p["steel"], width=BOLD),
         line(cx + 2, 15, cx + 10, 23, p["steel"], width=BOLD),
-        line(cx, 15, cx, 23, p["steel"], width=THIN),
+        line(cx, 15, cx, 23, p["steel"], width=BOLD),
     ]
 
 
@@ -421,15 +421,15 @@ def refresh(p):
 
 
 def globe(p):
-    cx, cy = 18.5, 12
+    cx, cy = 18, 12  # whole-pixel centre so that the 2-pixel grid lines stay sharp
     return [
         '<circle cx="%s" cy="%s" r="11" fill="%s"/>' % (fmt(cx), fmt(cy), p["blue"]),
-        '<ellipse cx="%s" cy="%s" rx="4.5" ry="10" fill="none" stroke="%s" stroke-width="1.5"/>'
+        '<ellipse cx="%s" cy="%s" rx="5" ry="10" fill="none" stroke="%s" stroke-width="1.5"/>'
         % (fmt(cx), fmt(cy), p["white"]),
-        rect(cx - 0.75, cy - 10, 1.5, 20, p["white"]),
-        rect(cx - 10, cy - 0.75, 20, 1.5, p["white"]),
-        rect(cx - 8, cy - 6, 16, 1.5, p["white"]),
-        rect(cx - 8, cy + 4.5, 16, 1.5, p["white"]),
+        rect(cx - 1, cy - 10, 2, 20, p["white"]),
+        rect(cx - 10, cy - 1, 20, 2, p["white"]),
+        rect(cx - 9, cy - 6, 18, 1, p["white"]),
+        rect(cx - 9, cy + 5, 18, 1, p["white"]),
     ]
 
 
