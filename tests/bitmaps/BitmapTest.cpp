@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,10 @@ const std::vector<Bitmap> kBitmaps = {
     {185, 37, 24, Tone::Colour, NoHue, NoHue},
     {188, 37, 24, Tone::Colour, Blue, NoHue},
 };
+
+void PrintTo(const Bitmap& b, std::ostream* os) {
+    *os << "bitmap " << b.number;
+}
 
 QString pathOf(int number) {
     return QDir(QStringLiteral(TESSADORN_BITMAP_DIR)).filePath(QString::number(number) + ".svg");
@@ -194,6 +199,10 @@ struct CableSequence {
     int first; // first of five frames, plug in the socket
     bool leftHalf;
 };
+
+void PrintTo(const CableSequence& s, std::ostream* os) {
+    *os << "frames from " << s.first;
+}
 
 class CableAnimation : public ::testing::TestWithParam<CableSequence> {};
 
