@@ -1,0 +1,96 @@
+#include "platform/AtomicFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+
+#include <cstdlib>
+
+namespace tessadorn {
+
+namespace {
+
+QString toQPath(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+QFileDevice::Permissions permissionsFromMode(int mode) {
+    QFileDevice::Permissions p;
+    if (mode & 0400) p |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    if (mode & 0200) p |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (mode & 0100) p |= QFileDevice::ExeOwner | QFileDevice::ExeUser;
+    if (mode & 0040) p |= QFileDevice::ReadGroup;
+    if (mode & 0020) p |= QFileDevice::WriteGroup;
+    if (mode & 0010) p |= QFileDevice::ExeGroup;
+    if (mode & 0004) p |= QFileDevice::ReadOther;
+    if (mode & 0002) p |= QFileDevice::WriteOther;
+    if (mode & 0001) p |= QFileDevice::ExeOther;
+    return p;
+}
+
+bool writeAll(QSaveFile& file, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.data() + done, static_cast<qint64>(bytes.size() - done));
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mode) {
+    std::optional<std::size_t> faultAt;
+    Fault fault;
+    {
+        std::lock_guard lock(m_Mutex);
+        faultAt = m_FaultAt;
+        fault = m_Fault;
+    }
+
+    QSaveFile file(toQPath(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode))) {
+        file.cancelWriting();
+        return false;
+    }
+    if (faultAt && *faultAt <= bytes.size()) {
+        const bool written = writeAll(file, bytes.substr(0, *faultAt));
+        if (fault == Fault::Crash) {
+            file.flush();
+            std::_Exit(3);
+        }
+        (void)written;
+        file.cancelWriting();
+        return false;
+    }
+    if (!writeAll(file, bytes)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool AtomicFile::createIfMissing(const std::string& path, int mode) {
+    QFile file(toQPath(path));
+    if (file.exists()) return true;
+    const bool created = mode == kKeepMode ? file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+                                           : file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                                       permissionsFromMode(mode));
+    if (created) return true;
+    return QFile::exists(toQPath(path));
+}
+
+void AtomicFile::injectFault(std::optional<std::size_t> atByte, Fault fault) {
+    std::lock_guard lock(m_Mutex);
+    m_FaultAt = atByte;
+    m_Fault = fault;
+}
+
+AtomicFile& AtomicFile::standard() {
+    static AtomicFile writer;
+    return writer;
+}
+
+} // namespace tessadorn

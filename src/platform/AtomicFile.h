@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/FileWriter.h"
+
+#include <cstddef>
+#include <mutex>
+#include <optional>
+
+namespace tessadorn {
+
+// Writes files all or nothing: the bytes go to a temporary file in the same folder, which is
+// flushed to disk and then renamed over the old file (QSaveFile). A crash, a full disk or an
+// I/O error while writing leaves the old file as it was.
+class AtomicFile final : public FileWriter {
+  public:
+    // What an injected fault does once the given number of bytes reached the temporary file.
+    enum class Fault {
+        WriteError, // the next write fails, as on a full disk
+        Crash,      // the process ends at once (std::_Exit(3)), leaving the temporary file
+    };
+
+    bool replace(const std::string& path, std::string_view bytes, int mode) override;
+    bool createIfMissing(const std::string& path, int mode) override;
+
+    // For tests: every later replace() stops after `atByte` bytes with `fault`;
+    // std::nullopt writes normally again.
+    void injectFault(std::optional<std::size_t> atByte, Fault fault = Fault::WriteError);
+
+    // The writer the program uses.
+    static AtomicFile& standard();
+
+  private:
+    std::mutex m_Mutex;
+    std::optional<std::size_t> m_FaultAt;
+    Fault m_Fault = Fault::WriteError;
+};
+
+} // namespace tessadorn

@@ -1,0 +1,9 @@
+#include "store/CasterEntry.h"
+
+namespace tessadorn {
+
+void CasterEntry::clear() {
+    *this = CasterEntry{};
+}
+
+} // namespace tessadorn

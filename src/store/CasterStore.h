@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/FileWriter.h"
+#include "store/CasterDocument.h"
+
+#include <mutex>
+#include <string>
+
+namespace tessadorn {
+
+// The caster list of the program and its file "ntripcfg.txt" (next to the executable).
+//
+// The fields (inherited from CasterDocument) are public, as every dialog reads and edits them.
+//
+// Thread safety: the store is shared between the dialog thread and MonitorThread. Load(),
+// Save(), currentIndex() and current() take mutex() themselves. Every other reader or writer
+// holds mutex() around its accesses, for as long as the fields must agree with each other
+// (a whole edit followed by Save(), or reading `server` together with the entry it names).
+// The mutex is recursive, so Save() may be called while holding it.
+//
+// The file is replaced atomically on every save and has mode 0600 (it holds passwords).
+// When a load fails on a non-empty file, the next save first copies that file to
+// "ntripcfg.txt.bak", so a damaged or hand-edited list is never lost without a trace.
+class CasterStore : public CasterDocument {
+  public:
+    static constexpr int kFileMode = 0600;
+
+    // The file in the program's folder, written by AtomicFile::standard().
+    CasterStore();
+    // The file at `path`, written through `writer` (which must outlive the store).
+    CasterStore(std::string path, FileWriter& writer);
+
+    CasterStore(const CasterStore&) = delete;
+    CasterStore& operator=(const CasterStore&) = delete;
+
+    // Resets the store and reads the file, creating it empty when it does not exist. Returns
+    // true when the whole document up to "</config>" was read; after a failure the store keeps
+    // what was read before the first wrong byte.
+    bool Load();
+
+    // Rewrites the whole file from the store. Returns false when the file could not be written
+    // (the old file then stays as it was); the store is never changed.
+    bool Save();
+
+    // Slot of the current caster: `server` read as a decimal number (0 when it does not start
+    // with a digit), kept within 0 .. count - 1 (0 for an empty list).
+    int currentIndex() const;
+    // A copy of the current caster; an empty entry when the list is empty.
+    CasterEntry current() const;
+
+    std::recursive_mutex& mutex() const { return m_Mutex; }
+    const std::string& path() const { return m_Path; }
+    std::string backupPath() const { return m_Path + ".bak"; }
+
+    // "ntripcfg.txt" in the program's folder.
+    static std::string defaultPath();
+
+  private:
+    bool keepBackup();
+
+    std::string m_Path;
+    FileWriter& m_Writer;
+    mutable std::recursive_mutex m_Mutex;
+    bool m_BackupPending = false;
+};
+
+} // namespace tessadorn

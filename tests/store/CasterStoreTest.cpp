@@ -1,0 +1,293 @@
+#include "TempDir.h"
+
+#include "platform/AtomicFile.h"
+#include "store/CasterStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+namespace tessadorn {
+namespace {
+
+using test::dataFile;
+using test::fileMode;
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+// Everything the file carries: counted entries only.
+void expectSameContents(const CasterDocument& a, const CasterDocument& b) {
+    ASSERT_EQ(a.count, b.count);
+    for (int i = 0; i < a.count; ++i)
+        EXPECT_EQ(a.entries[static_cast<std::size_t>(i)], b.entries[static_cast<std::size_t>(i)])
+            << "entry " << i;
+    EXPECT_EQ(a.hasCurrent, b.hasCurrent);
+    EXPECT_EQ(a.server, b.server);
+    EXPECT_EQ(a.auth, b.auth);
+    EXPECT_EQ(a.user, b.user);
+    EXPECT_EQ(a.password, b.password);
+    EXPECT_EQ(a.carrier, b.carrier);
+    EXPECT_EQ(a.apn, b.apn);
+    EXPECT_EQ(a.carrierUser, b.carrierUser);
+    EXPECT_EQ(a.carrierPassword, b.carrierPassword);
+    EXPECT_EQ(a.AutoConnection, b.AutoConnection);
+}
+
+void fillFull(CasterDocument& s) {
+    s.hasCurrent = true;
+    s.server = "1";
+    s.auth = "yes";
+    s.user = "rover7";
+    s.password = "s3cret";
+    s.carrier = "yes";
+    s.apn = "internet.example";
+    s.carrierUser = "gprs";
+    s.carrierPassword = "gprs pw";
+    s.AutoConnection = "1";
+    s.entries[0] = {"Home caster", "caster.example.org", "2101", "rover7", "s3cret", "0", "1"};
+    s.entries[1] = {"Red Cat\xe0lu\xf1" "a", "10.0.0.5", "8080", "", "", "1", "2"};
+    s.entries[2] = {"IBSS org", "myorg", "2101", "device-1", "pw", "0", "3"};
+    s.count = 3;
+}
+
+void fillNoCurrent(CasterDocument& s) {
+    // Current values that must not reach the file while no current caster is chosen.
+    s.server = "0";
+    s.user = "hidden";
+    s.carrier = "yes";
+    s.apn = "hidden.apn";
+    s.entries[0] = {"Only", "192.168.1.20", "2101", "u", "p", "0", "1"};
+    s.count = 1;
+}
+
+void fillEmptyList(CasterDocument&) {}
+
+void fillCarrierNo(CasterDocument& s) {
+    s.hasCurrent = true;
+    s.server = "0";
+    s.auth = "maybe";
+    s.carrier = "";
+    s.apn = "not.written";
+    s.entries[0] = {" spaced ", "h", "2101", "", "", "0", "0"};
+    s.entries[1] = {"no version", "h2", "2102", "", "", "0", ""};
+    s.count = 2;
+}
+
+struct GoldenCase {
+    const char* file;
+    std::function<void(CasterDocument&)> fill;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"full.txt", fillFull},
+    {"no-current.txt", fillNoCurrent},
+    {"empty-list.txt", fillEmptyList},
+    {"carrier-no.txt", fillCarrierNo},
+};
+
+class CasterStoreGolden : public ::testing::TestWithParam<GoldenCase> {
+  protected:
+    TempDir dir;
+    std::string path = dir.file("ntripcfg.txt");
+};
+
+TEST_P(CasterStoreGolden, SaveWritesTheExactLayout) {
+    CasterStore store(path, AtomicFile::standard());
+    store.reset();
+    GetParam().fill(store);
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(path), dataFile(GetParam().file));
+}
+
+TEST_P(CasterStoreGolden, LoadedFileIsSavedByteForByte) {
+    writeBytes(path, dataFile(GetParam().file));
+    CasterStore store(path, AtomicFile::standard());
+    ASSERT_TRUE(store.Load());
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(path), dataFile(GetParam().file));
+    EXPECT_FALSE(std::filesystem::exists(store.backupPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CasterStoreGolden, ::testing::ValuesIn(kGoldenCases),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             name = name.substr(0, name.find('.'));
+                             std::erase(name, '-');
+                             return name;
+                         });
+
+TEST(CasterStoreRoundTrip, SavedStoreLoadsBackEqual) {
+    TempDir dir;
+    CasterStore original(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    fillFull(original);
+    original.entries[3] = {std::string(49, 'x'), " lead", "trail ", "a\r\nb", "\xff\x80", "1", "0"};
+    original.count = 4;
+    ASSERT_TRUE(original.Save());
+    const std::string first = readBytes(original.path());
+
+    CasterStore loaded(original.path(), AtomicFile::standard());
+    ASSERT_TRUE(loaded.Load());
+    expectSameContents(loaded, original);
+    ASSERT_TRUE(loaded.Save());
+    EXPECT_EQ(readBytes(original.path()), first);
+}
+
+TEST(CasterStoreRoundTrip, NonYesAuthAndCarrierComeBackAsNo) {
+    TempDir dir;
+    CasterStore original(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    fillCarrierNo(original);
+    ASSERT_TRUE(original.Save());
+
+    CasterStore loaded(original.path(), AtomicFile::standard());
+    ASSERT_TRUE(loaded.Load());
+    EXPECT_EQ(loaded.auth, "no");
+    EXPECT_EQ(loaded.carrier, "no");
+    EXPECT_EQ(loaded.apn, "");
+    EXPECT_EQ(loaded.entries[1].vntrip, "1");
+    EXPECT_EQ(loaded.entries[0].name, " spaced ");
+}
+
+TEST(CasterStoreRoundTrip, NoCurrentCasterLoadsWithResetValues) {
+    TempDir dir;
+    writeBytes(dir.file("ntripcfg.txt"), dataFile("no-current.txt"));
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    fillFull(store); // values from before the load must not survive it
+    ASSERT_TRUE(store.Load());
+    EXPECT_FALSE(store.hasCurrent);
+    EXPECT_EQ(store.server, "");
+    EXPECT_EQ(store.auth, "yes");
+    EXPECT_EQ(store.user, "");
+    EXPECT_EQ(store.carrier, "");
+    EXPECT_EQ(store.apn, "");
+    EXPECT_EQ(store.AutoConnection, "");
+    EXPECT_EQ(store.count, 1);
+}
+
+TEST(CasterStoreFile, MissingFileIsCreatedEmptyAndPrivate) {
+    TempDir dir;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    EXPECT_FALSE(store.Load());
+    EXPECT_EQ(store.count, 0);
+    EXPECT_FALSE(store.hasCurrent);
+    EXPECT_EQ(readBytes(store.path()), "");
+    EXPECT_EQ(fileMode(store.path()), 0600);
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(store.path()), dataFile("empty-list.txt"));
+    EXPECT_FALSE(std::filesystem::exists(store.backupPath()));
+}
+
+TEST(CasterStoreFile, SavedFileIsPrivateEvenWhenItWasNot) {
+    TempDir dir;
+    writeBytes(dir.file("ntripcfg.txt"), dataFile("full.txt"));
+    std::filesystem::permissions(dir.file("ntripcfg.txt"), std::filesystem::perms(0644));
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    ASSERT_TRUE(store.Load());
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(store.Save());
+        EXPECT_EQ(fileMode(store.path()), 0600);
+    }
+}
+
+TEST(CasterStoreFile, SaveIntoMissingFolderFailsAndKeepsTheStore) {
+    TempDir dir;
+    CasterStore store(dir.file("gone/ntripcfg.txt"), AtomicFile::standard());
+    fillFull(store);
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(store.count, 3);
+    EXPECT_EQ(store.server, "1");
+}
+
+// A file that failed to load is copied to the backup before the first save overwrites it.
+TEST(CasterStoreBackup, BrokenFileIsKeptBeforeTheFirstSave) {
+    TempDir dir;
+    const std::string full = dataFile("full.txt");
+    const std::string broken = full.substr(0, full.find("<sv num=1>")) + "\t<hand edit>";
+    writeBytes(dir.file("ntripcfg.txt"), broken);
+    writeBytes(dir.file("ntripcfg.txt.bak"), "an older backup");
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    EXPECT_FALSE(store.Load());
+    EXPECT_EQ(store.count, 1); // the first caster was complete
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(store.backupPath()), broken);
+    EXPECT_EQ(fileMode(store.backupPath()), 0600);
+
+    // Later saves leave the backup alone.
+    writeBytes(store.backupPath(), "marker");
+    store.entries[0].name = "changed";
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(store.backupPath()), "marker");
+
+    CasterStore reloaded(store.path(), AtomicFile::standard());
+    ASSERT_TRUE(reloaded.Load());
+    EXPECT_EQ(reloaded.entries[0].name, "changed");
+}
+
+TEST(CasterStoreBackup, NoBackupAfterAGoodOrAnEmptyFile) {
+    for (const std::string& contents : {std::string(), dataFile("full.txt")}) {
+        TempDir dir;
+        writeBytes(dir.file("ntripcfg.txt"), contents);
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        store.Load();
+        ASSERT_TRUE(store.Save());
+        EXPECT_FALSE(std::filesystem::exists(store.backupPath())) << contents.size();
+    }
+}
+
+// Fails every write whose path ends in `suffix`.
+class FailingForSuffix final : public FileWriter {
+  public:
+    explicit FailingForSuffix(std::string suffix) : m_Suffix(std::move(suffix)) {}
+    bool replace(const std::string& path, std::string_view bytes, int mode) override {
+        if (path.ends_with(m_Suffix)) return false;
+        return AtomicFile::standard().replace(path, bytes, mode);
+    }
+    bool createIfMissing(const std::string& path, int mode) override {
+        return AtomicFile::standard().createIfMissing(path, mode);
+    }
+
+  private:
+    std::string m_Suffix;
+};
+
+TEST(CasterStoreBackup, WithoutABackupTheBrokenFileIsNotOverwritten) {
+    TempDir dir;
+    const std::string broken = "<config>\r\n<servers>\r\n<sv num=123>";
+    writeBytes(dir.file("ntripcfg.txt"), broken);
+    FailingForSuffix writer(".bak");
+    CasterStore store(dir.file("ntripcfg.txt"), writer);
+    EXPECT_FALSE(store.Load());
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(readBytes(store.path()), broken);
+}
+
+struct IndexCase {
+    const char* server;
+    int count;
+    int expected;
+};
+
+class CasterStoreCurrent : public ::testing::TestWithParam<IndexCase> {};
+
+TEST_P(CasterStoreCurrent, ServerTextNamesTheSlot) {
+    TempDir dir;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    for (int i = 0; i < CasterDocument::kMaxEntries; ++i)
+        store.entries[static_cast<std::size_t>(i)].name = "c" + std::to_string(i);
+    store.server = GetParam().server;
+    store.count = GetParam().count;
+    EXPECT_EQ(store.currentIndex(), GetParam().expected);
+    EXPECT_EQ(store.current().name,
+              GetParam().count == 0 ? "" : "c" + std::to_string(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, CasterStoreCurrent,
+                         ::testing::Values(IndexCase{"", 3, 0}, IndexCase{"2", 3, 2},
+                                           IndexCase{"1x", 3, 1}, IndexCase{"x1", 3, 0},
+                                           IndexCase{"-1", 3, 0}, IndexCase{"7", 3, 2},
+                                           IndexCase{"999999999", 25, 24}, IndexCase{"24", 25, 24},
+                                           IndexCase{"0", 0, 0}, IndexCase{"5", 0, 0}));
+
+} // namespace
+} // namespace tessadorn

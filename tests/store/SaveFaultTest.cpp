@@ -1,0 +1,99 @@
+#include "TempDir.h"
+
+#include "console/DeviceProfile.h"
+#include "platform/AtomicFile.h"
+#include "store/CasterStore.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace tessadorn {
+namespace {
+
+using test::dataFile;
+using test::fileMode;
+using test::listFolder;
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+// A save that breaks off after any number of bytes leaves the previous file as it was, and no
+// stray temporary file behind.
+TEST(SaveFault, WriteErrorAtEveryPositionKeepsThePreviousFile) {
+    TempDir dir;
+    const std::string previous = dataFile("full.txt");
+    writeBytes(dir.file("ntripcfg.txt"), previous);
+    AtomicFile writer;
+    CasterStore store(dir.file("ntripcfg.txt"), writer);
+    ASSERT_TRUE(store.Load());
+    ASSERT_TRUE(store.Save()); // the file is now private
+    const std::string folderBefore = listFolder(dir.path());
+
+    store.entries[0].name = "a new name that makes the file longer";
+    store.entries[3] = {"Fourth", "h4", "2101", "", "", "0", "2"};
+    store.count = 4;
+    // A fault past the end of the new contents no longer hits: that save is the first to succeed.
+    std::size_t at = 0;
+    for (;; ++at) {
+        writer.injectFault(at);
+        if (store.Save())
+            break;
+        ASSERT_EQ(readBytes(store.path()), previous) << "fault at " << at;
+        ASSERT_EQ(listFolder(dir.path()), folderBefore) << "fault at " << at;
+        ASSERT_EQ(fileMode(store.path()), 0600);
+    }
+    EXPECT_GT(at, previous.size());
+    EXPECT_EQ(readBytes(store.path()).size() + 1, at);
+    CasterStore reloaded(store.path(), writer);
+    ASSERT_TRUE(reloaded.Load());
+    EXPECT_EQ(reloaded.count, 4);
+    EXPECT_EQ(reloaded.entries[0].name, "a new name that makes the file longer");
+}
+
+// The process dies in the middle of a save: the old file is still complete.
+TEST(SaveFaultDeathTest, CrashDuringSaveKeepsThePreviousFile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string previous = dataFile("full.txt");
+    for (std::size_t at : {std::size_t{0}, std::size_t{1}, previous.size() / 2, previous.size()}) {
+        TempDir dir;
+        writeBytes(dir.file("ntripcfg.txt"), previous);
+        EXPECT_EXIT(
+            {
+                AtomicFile writer;
+                CasterStore store(dir.file("ntripcfg.txt"), writer);
+                store.Load();
+                store.entries[0].port = "9999";
+                writer.injectFault(at, AtomicFile::Fault::Crash);
+                store.Save();
+                std::_Exit(0);
+            },
+            ::testing::ExitedWithCode(3), "");
+        EXPECT_EQ(readBytes(dir.file("ntripcfg.txt")), previous) << "crash at " << at;
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        EXPECT_TRUE(store.Load());
+    }
+}
+
+TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {
+    TempDir dir;
+    writeBytes(dir.file("tessadorn.cfg"), "1");
+    AtomicFile writer;
+    std::atomic<int> baud{-1};
+    std::atomic<int> saved{-1};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
+    ASSERT_EQ(profile.LoadProfile(), 1);
+    for (std::size_t at : {std::size_t{0}, std::size_t{1}}) {
+        writer.injectFault(at);
+        EXPECT_EQ(profile.SaveProfile(4), 0);
+        EXPECT_EQ(saved.load(), 1);
+        EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "1");
+    }
+    writer.injectFault(std::nullopt);
+    EXPECT_EQ(profile.SaveProfile(4), 1);
+    EXPECT_EQ(saved.load(), 4);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "4");
+}
+
+} // namespace
+} // namespace tessadorn
