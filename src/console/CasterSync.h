@@ -1,0 +1,21 @@
+#pragma once
+
+#include "console/DeviceConfig.h"
+#include "store/CasterDocument.h"
+
+namespace tessadorn {
+
+// Brings the caster list in line with what the modem holds. Each returns true when it changed
+// the document, which the caller then saves.
+namespace caster_sync {
+
+// The modem's APN block replaces the list's when any of the three differs; `carrier` becomes
+// "yes" so that the block is written to the file.
+bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc);
+
+// The caster stored in the modem becomes the current caster when an entry of the list matches
+// it: a caster by host, port, user and password; a Tessadorn server by host and port.
+bool matchStoredCaster(const DeviceConfig::Values& device, CasterDocument& doc);
+
+} // namespace caster_sync
+} // namespace tessadorn

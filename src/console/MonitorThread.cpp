@@ -1,0 +1,251 @@
+#include "console/MonitorThread.h"
+
+#include "console/ReplyParsers.h"
+#include "link/Protocol.h"
+
+namespace tessadorn {
+
+namespace p = protocol;
+
+const char* connectingAtText(int baudIndex) {
+    switch (baudIndex) {
+    case 0:
+        return "Connecting at 9600...";
+    case 1:
+        return "Connecting at 19200...";
+    case 2:
+        return "Connecting at 38400...";
+    case 3:
+        return "Connecting at 57600...";
+    case 4:
+        return "Connecting at 115200...";
+    default:
+        return nullptr;
+    }
+}
+
+MonitorThread::MonitorThread(Shared shared, StatusDisplay& display, MonitorHooks& hooks)
+    : m_S(shared), m_Tx(shared.m_Serial, shared.m_Reading), m_Display(display), m_Hooks(hooks) {}
+
+int MonitorThread::capture(std::string_view cmd, std::string_view start, std::string& out,
+                           std::size_t capacity, int resends, int readLimit) {
+    return m_Tx.SendCapture(cmd, start, p::kTokOkLine, out, capacity, resends, readLimit);
+}
+
+void MonitorThread::run() {
+    m_S.gate.attach();
+    if (!m_S.m_Serial.Open(m_S.m_BaudIndex.load())) {
+        m_S.gate.detach();
+        m_Hooks.portError();
+        return;
+    }
+    while (running()) {
+        if (!identify()) break;
+        if (!configure()) continue; // unparsable configuration: identify again
+        if (m_S.m_Mode.load() == 1)
+            serverBranch();
+        else
+            clientBranch();
+        if (!running()) break;
+        m_Display.firmwareLine(m_S.m_Device.read());
+        poll();
+        if (!running()) break;
+        linkLost();
+    }
+    m_S.gate.detach();
+}
+
+bool MonitorThread::identify() {
+    for (;;) {
+        // B1: a first try at the held rate, written raw.
+        const int held = m_S.m_BaudIndex.load();
+        if (const char* t = connectingAtText(held)) m_Display.statusLine(t);
+        if (!between()) return false;
+        m_S.m_Serial.WriteCommand(p::kDevice);
+        if (m_S.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) {
+            m_Hooks.rateFound(held);
+            return true;
+        }
+        // B3: the scan, 9600 first.
+        m_S.m_BaudIndex = -1;
+        for (int index = 0; index <= 4; ++index) {
+            m_Display.statusLine(connectingAtText(index));
+            if (!between()) return false;
+            m_S.m_Serial.Close();
+            m_S.clock.sleepMs(kScanPauseMs);
+            if (!m_S.m_Serial.Open(index)) continue;
+            m_S.clock.sleepMs(kScanPauseMs);
+            if (m_Tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048)) {
+                m_S.m_BaudIndex = index;
+                m_Hooks.rateFound(index);
+                return true;
+            }
+        }
+        if (!running()) return false;
+        // B4: nothing answered; start over on the port as last opened.
+    }
+}
+
+bool MonitorThread::configure() {
+    m_Display.statusLine("Starting Communication...");
+    if (!between()) return false;
+    std::string reply;
+    if (!capture(p::kGetCfg, p::kReplyGetCfg, reply, kReplyCapacity, 5, 500)) return false;
+    DeviceConfig::Values v = m_S.m_Device.read();
+    int mode = -1;
+    if (!replies::parseConfiguration(reply, v, mode)) return false;
+    m_S.m_Device.update([&](DeviceConfig::Values& d) {
+        d.SerialNumber = v.SerialNumber;
+        d.FirmwareVersion = v.FirmwareVersion;
+        d.Imei = v.Imei;
+        d.ApnName = v.ApnName;
+        d.ApnUser = v.ApnUser;
+        d.ApnPassword = v.ApnPassword;
+    });
+    m_S.m_Mode = mode;
+    m_Hooks.configurationParsed();
+    return true;
+}
+
+void MonitorThread::serverBranch() {
+    m_Display.serverModelLines(m_Hooks.panelInputs());
+    std::string reply;
+    if (between() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
+        m_S.m_Device.update([&](auto& d) { replies::parsePositionSource(reply, d); });
+    }
+    if (between() && capture(p::kGetBrd, p::kReplyGetBrd, reply, kReplyCapacity, 5, 500)) {
+        m_S.m_Device.update([&](auto& d) { replies::parseBroadcast(reply, d); });
+    }
+    if (between() && capture(p::kIp, p::kReplyIp, reply, kServerIpCapacity, 5, 500)) {
+        m_S.m_Device.update([&](auto& d) { d.ServerIp = reply; });
+        m_Display.serverAddressLines(m_Hooks.panelInputs());
+    }
+    if (!running()) return;
+    m_S.m_DeviceReady = 1;
+    m_Display.serverReadyFace(m_Hooks.panelInputs());
+}
+
+void MonitorThread::clientBranch() {
+    m_Display.clientStart();
+    std::string reply;
+    if (between() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
+        m_S.m_Device.update([&](auto& d) {
+            if (replies::parsePositionSource(reply, d) && d.GgaMode == "MANUAL")
+                d.GpsType = "UNKNOWN";
+        });
+    }
+    if (panel::casterGpsType(m_S.m_Device.read().GpsType)) {
+        if (between()) {
+            m_S.m_AutoConnect = m_Tx.SendWaitEither(p::kAutoQuery, p::kTokOn, p::kTokOff, 5, 2048);
+        }
+        if (between()) {
+            m_S.m_StConnect = m_Tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 5, 2048);
+        }
+        if (between() &&
+            capture(p::kAddrServer, p::kReplyAddrServer, reply, kReplyCapacity, 5, 500)) {
+            bool parsed = false;
+            m_S.m_Device.update([&](auto& d) { parsed = replies::parseStoredCaster(reply, d); });
+            if (parsed) m_Hooks.storedCasterParsed();
+        }
+    }
+    if (!running()) return;
+    m_S.m_DeviceReady = 1;
+    m_S.m_StConnect = m_Display.clientReadyFace(m_Hooks.panelInputs(), m_S.m_AutoConnect.load());
+}
+
+void MonitorThread::apnLineRule(int apnReady, int simState, int signal) {
+    m_Display.apnLine(apnReady, simState);
+    if (m_S.m_Mode.load() == 1 && (simState == 0 || apnReady == 0 || signal == 0)) {
+        m_Display.serverReset();
+        m_S.m_Device.update([](auto& d) { d.ServerIp = "null\r\n"; });
+    }
+}
+
+void MonitorThread::poll() {
+    int signal = -1, shownSignal = -10, apnReady = 0, simState = 0, failures = 0;
+    bool lastFailed = false;
+    std::string apnReply, signalReply, ip;
+    while (running()) {
+        bool failed = false;
+        // 1. APN and SIM state, while anything is still missing.
+        if (simState == 0 || apnReady == 0 || signal == 0) {
+            if (!between()) return;
+            if (!capture(p::kApnQuery, p::kReplyApn, apnReply, kApnReplyCapacity, 0, 2048)) {
+                lastFailed = true;
+            } else {
+                lastFailed = false;
+                failures = 0;
+                replies::parseApnState(apnReply, apnReady, simState);
+                if (simState == 0) signal = -1;
+                apnLineRule(apnReady, simState, signal);
+            }
+        }
+        // 2. Signal level, and what each mode watches besides.
+        if (simState == 5) {
+            if (lastFailed) {
+                failed = true;
+            } else if (!between()) {
+                return;
+            } else if (!capture(p::kSignalOnce, p::kReplySignal, signalReply, kSignalReplyCapacity,
+                                0, 2048)) {
+                failed = true;
+            } else {
+                lastFailed = false;
+                failures = 0;
+                signal = replies::readDecimal(signalReply);
+                const auto device = m_S.m_Device.read();
+                if (m_S.m_Mode.load() == 1) {
+                    if (apnReady != 0 && signal != 0 && device.ServerIp == "null\r\n" &&
+                        between() && capture(p::kIp, p::kReplyIp, ip, kServerIpCapacity, 0, 2048)) {
+                        m_S.m_Device.update([&](auto& d) { d.ServerIp = ip; });
+                        m_Display.serverAddressLines(m_Hooks.panelInputs());
+                    }
+                } else if (device.GpsType == "TRIMBLE" || device.GpsType == "UNKNOWN") {
+                    if (!between()) return;
+                    const int state =
+                        m_Tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048);
+                    if (state == 1 && m_S.m_StConnect.load() != 1) {
+                        m_S.m_StConnect = 1;
+                        m_Display.connectPictures(true);
+                    } else if (state == 2 && m_S.m_StConnect.load() != 2) {
+                        m_Display.connectPictures(false);
+                        m_S.m_StConnect = 2;
+                    } else if (state == 0) {
+                        failed = true;
+                    }
+                }
+            }
+        } else if (lastFailed) {
+            failed = true;
+        }
+        if (!failed) {
+            // 3. Redraw, 4. wait for the next poll.
+            apnLineRule(apnReady, simState, signal);
+            if (signal != shownSignal) {
+                m_Display.signalPicture(signal);
+                shownSignal = signal;
+            }
+            m_S.clock.sleepMs(kPollMs);
+        } else {
+            // 5. A failed poll; three in a row and the modem is lost.
+            lastFailed = false;
+            if (++failures >= kFailedPollLimit) return;
+        }
+        // 6. Another part of the program may have sent the modem away (a role change).
+        if (m_S.m_DeviceReady.load() != 1) return;
+    }
+}
+
+void MonitorThread::linkLost() {
+    m_S.m_DeviceReady = 0;
+    m_Display.linkLost();
+    m_S.m_Mode = -1;
+    m_S.m_Device.update([](DeviceConfig::Values& d) {
+        for (auto* s :
+             {&d.ServerIp, &d.FirmwareVersion, &d.SerialNumber, &d.Imei, &d.ApnName, &d.ApnUser,
+              &d.ApnPassword, &d.GgaLatitude, &d.GgaLongitude, &d.GgaMode, &d.GpsType, &d.GpsPort})
+            s->clear();
+    });
+}
+
+} // namespace tessadorn

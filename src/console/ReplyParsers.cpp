@@ -1,0 +1,106 @@
+#include "console/ReplyParsers.h"
+
+namespace tessadorn::replies {
+namespace {
+
+constexpr std::size_t kShortest = 3; // a reply of this length or less is refused
+
+std::string cutAtLineEnd(std::string_view s) {
+    const auto end = s.find_first_of("\r\n");
+    return std::string(s.substr(0, end));
+}
+
+} // namespace
+
+int readDecimal(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = value * 10 + (text[i++] - '0');
+        if (value > 1'000'000'000) break; // far beyond anything the modem reports
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+std::vector<std::string> splitFirstLine(std::string_view text, std::string_view separators) {
+    std::vector<std::string> fields(1);
+    for (char c : text) {
+        if (c == '\r' || c == '\n') break;
+        if (separators.find(c) != std::string_view::npos)
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+bool parseConfiguration(std::string_view text, DeviceConfig::Values& v, int& mode) {
+    if (text.size() <= kShortest) return false;
+    const auto f = splitFirstLine(text, ",");
+    if (f.size() < 7) return false;
+    mode = f[0] == "CLIENT" ? 2 : 1;
+    v.SerialNumber = cutAtLineEnd(f[1]);
+    v.FirmwareVersion = f[2];
+    v.Imei = cutAtLineEnd(f[3]);
+    v.ApnName = f[4];
+    v.ApnUser = f[5];
+    v.ApnPassword = f[6];
+    return true;
+}
+
+bool parsePositionSource(std::string_view text, DeviceConfig::Values& v) {
+    if (text.size() <= kShortest) return false;
+    const auto f = splitFirstLine(text, ",");
+    if (f.size() < 3) return false;
+    v.GgaMode = f[0];
+    if (f[0] == "MANUAL") {
+        v.GgaLatitude = f[1];
+        v.GgaLongitude = f[2];
+    } else {
+        v.GpsType = f[1];
+        v.GpsPort = f[2];
+    }
+    return true;
+}
+
+bool parseBroadcast(std::string_view text, DeviceConfig::Values& v) {
+    if (text.size() <= kShortest) return false;
+    const auto f = splitFirstLine(text, ",");
+    if (f.size() < 3) return false;
+    v.BroadcastOn = f[0];
+    v.BroadcastHost = f[1];
+    v.BroadcastPort = f[2];
+    v.BroadcastStream = "TESSADORN";
+    return true;
+}
+
+bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v) {
+    if (text.size() <= kShortest) return false;
+    auto f = splitFirstLine(text, ",:");
+    if (f.size() < 3) return false;
+    v.CasterHost = f[0];
+    v.CasterPort = f[1];
+    v.CasterMountpoint = f[2];
+    if (f.size() == 4) {
+        v.CasterUser = "null";
+        v.CasterPassword = "null";
+        v.CasterKind = "1";
+    } else {
+        f.resize(std::max<std::size_t>(f.size(), 5));
+        v.CasterUser = f[3];
+        v.CasterPassword = f[4];
+        v.CasterKind = "0";
+    }
+    return true;
+}
+
+void parseApnState(std::string_view text, int& apnReady, int& simState) {
+    apnReady = readDecimal(text);
+    simState = text.size() > 2 ? readDecimal(text.substr(2)) : 0;
+}
+
+} // namespace tessadorn::replies

@@ -1,0 +1,173 @@
+#include "console/StatusDisplay.h"
+
+#include "platform/TextCodec.h"
+
+namespace tessadorn {
+
+using namespace ids;
+
+void StatusDisplay::text(int id, const std::string& device) {
+    m_Controls.setText(id, deviceToUtf8(device));
+}
+
+void StatusDisplay::lines(const std::vector<PanelLine>& ls) {
+    for (const auto& [id, t] : ls)
+        if (t) text(id, *t);
+}
+
+void StatusDisplay::hideAll() {
+    show(Caster);
+    for (int id :
+         {Relay,       Apn,     Gps,         ToServer,    ToClient,   Connect,    Disconnect,
+          GreyApn,     GreyGps, GreyMode,    GreyConnect, TextCaster, TextApn,    TextServer,
+          TextClient,  TextGps, TextConnect, Mode,        Model,      PanelGroup, Line0,
+          ServerState, Line1,   Line2,       Line3,       AutoConnect})
+        hide(id);
+}
+
+void StatusDisplay::linkLost() {
+    show(Update);
+    show(Logo);
+    show(Status);
+    m_Controls.setText(Status, "Connecting ...");
+    for (int id = SignalFirst; id <= SignalLast; ++id)
+        hide(id);
+    for (int id : {Firmware, Model, Mode, Ip, Line0, ServerState, ApnInfo})
+        m_Controls.setText(id, "");
+    hideAll();
+    hide(RoleClient);
+    hide(RoleServer);
+}
+
+void StatusDisplay::statusLine(const std::string& utf8) {
+    m_Controls.setText(Status, utf8);
+}
+
+void StatusDisplay::serverModelLines(const PanelInputs& in) {
+    auto all = panel::serverLines(in);
+    lines({all[0], all[1]}); // 1086 and 1034
+}
+
+void StatusDisplay::serverAddressLines(const PanelInputs& in) {
+    lines(panel::serverAddressLines(in));
+    text(Line3, "Server Port: 2101");
+}
+
+void StatusDisplay::serverReadyFace(const PanelInputs& in) {
+    show(RoleServer);
+    hide(RoleClient);
+    for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
+        show(id);
+    if (!in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2') {
+        show(Caster);
+    } else {
+        show(Relay);
+    }
+    show(Apn);
+    show(Gps);
+    show(ToClient);
+}
+
+void StatusDisplay::clientStart() {
+    m_Controls.setText(ServerState, "");
+}
+
+int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
+    show(RoleClient);
+    hide(RoleServer);
+    lines(panel::clientLines(in, false));
+    for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
+        show(id);
+    show(Caster);
+    const int stConnect = ruleCFill(in.device.GpsType, autoConnect, in.stConnect);
+    show(Apn);
+    show(Gps);
+    show(ToServer);
+    for (int id : {TextCaster, TextApn, TextGps, TextServer, TextConnect})
+        hide(id);
+    return stConnect;
+}
+
+int StatusDisplay::ruleCFill(const std::string& gpsType, int autoConnect, int stConnect) {
+    if (gpsType == "KV-318" || gpsType == "WAVECOM") {
+        hide(AutoConnect);
+        hide(Connect);
+        hide(Disconnect);
+        return stConnect;
+    }
+    show(AutoConnect);
+    m_Controls.setChecked(AutoConnect, autoConnect == 1);
+    connectPictures(stConnect == 1);
+    return stConnect == 1 ? 1 : 0;
+}
+
+void StatusDisplay::firmwareLine(const DeviceConfig::Values& d) {
+    hide(Update);
+    text(Firmware, "FW v" + d.FirmwareVersion);
+}
+
+void StatusDisplay::connectPictures(bool connected) {
+    m_Controls.setVisible(Connect, !connected);
+    m_Controls.setVisible(Disconnect, connected);
+}
+
+void StatusDisplay::signalPicture(int level) {
+    for (int id = SignalFirst; id <= SignalLast; ++id)
+        hide(id);
+    if (level >= -1 && level <= 4) show(SignalFirst + level + 1);
+}
+
+void StatusDisplay::apnLine(int apnReady, int simState) {
+    m_Controls.setText(ApnInfo, panel::apnLine(apnReady, simState));
+}
+
+void StatusDisplay::serverReset() {
+    m_Controls.setText(Line2, "Server IP: Not available");
+    m_Controls.setText(ServerState, "Server: NOT ACTIVE");
+}
+
+void StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& in, int& stConnect) {
+    for (int id : {ApnInfo, Firmware, ServerState})
+        m_Controls.setText(id, "");
+    if (!deviceReady) return;
+    text(Firmware, "Fw v" + in.device.FirmwareVersion);
+    if (mode == 1) {
+        lines(panel::serverLines(in));
+        return;
+    }
+    lines(panel::clientLines(in, true));
+    if (!panel::casterGpsType(in.device.GpsType)) {
+        hide(Connect);
+        hide(Disconnect);
+    } else {
+        if (stConnect != 1) stConnect = 0;
+        connectPictures(stConnect == 1);
+    }
+}
+
+void StatusDisplay::animationReady() {
+    hide(Logo);
+    hide(Status);
+    for (int id : {Frame1, Frame2, Frame3, Frame4, Frame5})
+        hide(id);
+    show(GreyApn);
+    show(GreyGps);
+    show(GreyMode);
+    hide(GreyConnect);
+}
+
+void StatusDisplay::animationNotReady() {
+    for (int id : {GreyApn, GreyGps, GreyMode, GreyConnect})
+        hide(id);
+    for (int id : {Frame2, Frame3, Frame4, Frame5})
+        hide(id);
+    show(Frame1);
+}
+
+void StatusDisplay::animationFrame(int frameId) {
+    for (int id : {Frame1, Frame2, Frame3, Frame4, Frame5})
+        if (id != frameId) hide(id);
+    show(frameId);
+}
+
+} // namespace tessadorn

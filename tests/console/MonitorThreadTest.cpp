@@ -1,0 +1,332 @@
+#include "console/MonitorThread.h"
+#include "FakePanel.h"
+#include "FakeSerialPort.h"
+#include "link/Protocol.h"
+#include "platform/DebugOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace tessadorn {
+namespace {
+
+using namespace ids;
+using test::FakePanel;
+using test::FakeSerialPort;
+using test::ScriptedModem;
+
+// A modem made of a function from command to reply, in virtual time.
+struct Modem {
+    std::atomic<int> baud{2};        // the rate it listens at
+    std::atomic<bool> silent{false}; // stops answering
+    std::string role = "CLIENT";
+    std::string gga = "AUTO,TRIMBLE,COM2";
+    std::string addr = "caster.example:2101,MP1,alice,secret";
+    std::string apn = "1,5";
+    std::string signal = "3";
+    std::string stconnect = "OFF";
+    std::vector<std::string> cfgReplies; // used first, one per query
+    std::mutex m; // the test thread changes the replies while the monitor runs
+
+    void set(std::string Modem::*field, std::string value) {
+        std::lock_guard l(m);
+        this->*field = std::move(value);
+    }
+
+    std::string answer(std::string_view cmd, int atBaud) {
+        std::lock_guard l(m);
+        if (silent || atBaud != baud) return "";
+        if (cmd == protocol::kDevice) return "\r\nTESSADORN NTRIP MODEM\r\n";
+        if (cmd == protocol::kGetCfg) {
+            std::string fields = role + ",T-0042,2.3.1,350000111122223,web.example,wu,wp";
+            if (!cfgReplies.empty()) {
+                fields = cfgReplies.front();
+                cfgReplies.erase(cfgReplies.begin());
+            }
+            return "#GETCFG," + fields + "\r\n<OK\r\n";
+        }
+        if (cmd == protocol::kGetGga) return "#GETGGA," + gga + "\r\n<OK\r\n";
+        if (cmd == protocol::kGetBrd) return "#GETBRD,1,relay.example.com,2102\r\n<OK\r\n";
+        if (cmd == protocol::kIp) return "IP,10.20.30.40\r\n<OK\r\n";
+        if (cmd == protocol::kAutoQuery) return "ON\r\n";
+        if (cmd == protocol::kStConnect) return stconnect + "\r\n";
+        if (cmd == protocol::kAddrServer) return "ADDRSERVER," + addr + "\r\n<OK\r\n";
+        if (cmd == protocol::kApnQuery) return "+APN:" + apn + "\r\n<OK\r\n";
+        if (cmd == protocol::kSignalOnce) return "+SIGNAL:" + signal + "\r\n<OK\r\n";
+        return "";
+    }
+};
+
+struct Hooks final : MonitorHooks {
+    std::vector<int> rates;
+    std::atomic<int> configs{0}, storedCasters{0}, portErrors{0};
+    std::mutex m;
+    void portError() override { ++portErrors; }
+    void rateFound(int i) override {
+        std::lock_guard l(m);
+        rates.push_back(i);
+    }
+    void configurationParsed() override { ++configs; }
+    void storedCasterParsed() override { ++storedCasters; }
+    PanelInputs panelInputs() override {
+        PanelInputs in;
+        in.device = device->read();
+        in.baudIndex = baudIndex->load();
+        in.stConnect = stConnect->load();
+        return in;
+    }
+    DeviceConfig* device = nullptr;
+    std::atomic<int>* baudIndex = nullptr;
+    std::atomic<int>* stConnect = nullptr;
+};
+
+struct Rig {
+    VirtualClock clock;
+    ScriptedModem peer{1}; // about 1 ms a byte, close to 9600 bit/s
+    FakeSerialPort port{clock, peer};
+    SerialChannel serial{port, clock};
+    std::atomic<int> reading{0}, ready{0}, mode{-1}, baudIndex{2}, stConnect{0}, autoConnect{0};
+    DeviceConfig device;
+    PauseGate gate;
+    FakePanel panel;
+    StatusDisplay display{panel};
+    Hooks hooks;
+    Modem modem;
+    MonitorThread monitor{
+        {serial, reading, ready, mode, baudIndex, stConnect, autoConnect, device, gate, clock},
+        display,
+        hooks};
+    std::thread worker;
+    DebugCapture quiet;
+
+    Rig() {
+        hooks.device = &device;
+        hooks.baudIndex = &baudIndex;
+        hooks.stConnect = &stConnect;
+        peer.setUnmatched([this](std::string_view cmd, int baud, std::int64_t now) {
+            peer.push(modem.answer(cmd, baud), now + 20);
+        });
+    }
+    void start() {
+        worker = std::thread([this] { monitor.run(); });
+    }
+    ~Rig() { stop(); }
+    void stop() {
+        gate.stop();
+        if (worker.joinable()) worker.join();
+    }
+    // Waits in real time for a condition the worker brings about in virtual time.
+    bool until(const std::function<bool()>& cond) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!cond()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    int writesOf(std::string_view cmd, int atBaud = -2) {
+        int n = 0;
+        for (const auto& w : port.writes())
+            if (w.bytes == cmd && (atBaud == -2 || w.baudIndex == atBaud)) ++n;
+        return n;
+    }
+};
+
+TEST(MonitorThread, FoundAtTheHeldRateShowsTheClientFace) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst + 4) && rig.ready == 1; }));
+    rig.stop();
+    EXPECT_EQ(rig.hooks.rates, std::vector<int>{2});
+    EXPECT_EQ(rig.writesOf(protocol::kDevice), 1) << "no scan when the held rate answers";
+    EXPECT_EQ(rig.mode.load(), 2);
+    EXPECT_EQ(rig.autoConnect.load(), 1);
+    EXPECT_EQ(rig.stConnect.load(), 2);
+    EXPECT_EQ(rig.hooks.configs.load(), 1);
+    EXPECT_EQ(rig.hooks.storedCasters.load(), 1);
+    const auto d = rig.device.read();
+    EXPECT_EQ(d.SerialNumber, "T-0042");
+    EXPECT_EQ(d.GpsType, "TRIMBLE");
+    EXPECT_EQ(d.CasterKind, "0");
+    EXPECT_EQ(d.CasterPassword, "secret");
+    EXPECT_EQ(rig.panel.text(Line0), "SN: T-0042");
+    EXPECT_EQ(rig.panel.text(Firmware), "FW v2.3.1");
+    EXPECT_EQ(rig.panel.text(ApnInfo), "");
+    EXPECT_TRUE(rig.panel.visible(RoleClient));
+    EXPECT_FALSE(rig.panel.visible(Update));
+    EXPECT_TRUE(rig.panel.visible(Connect));
+    EXPECT_TRUE(rig.panel.checked(AutoConnect));
+    // The order of the queries.
+    const std::string all = rig.port.written();
+    const auto at = [&](std::string_view c) { return all.find(c); };
+    EXPECT_LT(at(protocol::kDevice), at(protocol::kGetCfg));
+    EXPECT_LT(at(protocol::kGetCfg), at(protocol::kGetGga));
+    EXPECT_LT(at(protocol::kGetGga), at(protocol::kAutoQuery));
+    EXPECT_LT(at(protocol::kAutoQuery), at(protocol::kStConnect));
+    EXPECT_LT(at(protocol::kStConnect), at(protocol::kAddrServer));
+    EXPECT_LT(at(protocol::kAddrServer), at(protocol::kApnQuery));
+}
+
+TEST(MonitorThread, ScanFindsTheModemAt57600AfterTheSlowerRatesFailed) {
+    Rig rig;
+    rig.modem.baud = 3;
+    std::vector<std::string> status;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
+    rig.stop();
+    EXPECT_EQ(rig.hooks.rates, std::vector<int>{3});
+    EXPECT_EQ(rig.baudIndex.load(), 3);
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 0), 2) << "one resend per rate";
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 1), 2);
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 2), 3) << "the held rate, then its turn in the scan";
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 3), 1);
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 4), 0);
+    const auto texts = rig.panel.history(Status);
+    const std::vector<std::string> want = {"Connecting at 38400...", "Connecting at 9600...",
+                                           "Connecting at 19200...", "Connecting at 38400...",
+                                           "Connecting at 57600...", "Starting Communication..."};
+    ASSERT_GE(texts.size(), want.size());
+    EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + want.size()), want);
+}
+
+TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
+    Rig rig;
+    rig.modem.cfgReplies = {"CLIENT,S,F,I,A,U", "SERVER,S,F,I,A,U,P"};
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
+    rig.stop();
+    EXPECT_EQ(rig.writesOf(protocol::kDevice), 2) << "identification starts again";
+    EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2);
+    EXPECT_EQ(rig.hooks.configs.load(), 1);
+    EXPECT_EQ(rig.mode.load(), 1);
+}
+
+TEST(MonitorThread, ModeTextsAndStoredCasterKinds) {
+    struct Case {
+        std::string role, addr;
+        int mode;
+        std::string kind, user;
+    };
+    const Case cases[] = {
+        {"CLIENT", "10.0.0.7,2101,x,y", 2, "1", "null"},
+        {"CLIENT", "caster.example,2101,MP,ann,pw", 2, "0", "ann"},
+        {"client", "h,1,M,u,p", 1, "", ""},
+        {"BASE", "h,1,M,u,p", 1, "", ""},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.modem.role = c.role;
+        rig.modem.addr = c.addr;
+        rig.start();
+        ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << c.role;
+        rig.stop();
+        EXPECT_EQ(rig.mode.load(), c.mode) << c.role;
+        EXPECT_EQ(rig.device.read().CasterKind, c.kind) << c.addr;
+        EXPECT_EQ(rig.device.read().CasterUser, c.user) << c.addr;
+        EXPECT_EQ(rig.writesOf(protocol::kAddrServer) > 0, c.mode == 2) << c.role;
+        EXPECT_EQ(rig.writesOf(protocol::kGetBrd) > 0, c.mode == 1) << c.role;
+    }
+}
+
+TEST(MonitorThread, ServerFace) {
+    Rig rig;
+    rig.modem.role = "SERVER";
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.text(Firmware) != ""; }));
+    rig.stop();
+    EXPECT_EQ(rig.panel.text(Line0), "Model: TESSADORN SERVER");
+    EXPECT_EQ(rig.panel.text(Line1), "SN: T-0042");
+    EXPECT_EQ(rig.panel.text(ServerState), "Server: ACTIVE + QRV CONNECT");
+    EXPECT_EQ(rig.panel.text(Line2), "Server IP: 10.20.30.40\r\n");
+    EXPECT_EQ(rig.panel.text(Line3), "Server Port: 2101");
+    EXPECT_TRUE(rig.panel.visible(RoleServer));
+    EXPECT_TRUE(rig.panel.visible(Relay)) << "firmware 2.x shows the caster picture, others relay";
+    EXPECT_EQ(rig.writesOf(protocol::kAutoQuery), 0);
+}
+
+TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
+    Rig rig;
+    rig.baudIndex = 1;
+    rig.modem.baud = 1;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
+    const auto before = rig.port.writes().size();
+    const std::int64_t silentAt = rig.clock.nowMs();
+    rig.modem.silent = true;
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
+    ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
+    rig.stop();
+    EXPECT_EQ(rig.mode.load(), -1);
+    const auto h = rig.panel.history(Status);
+    EXPECT_NE(std::find(h.begin(), h.end(), "Connecting ..."), h.end());
+    EXPECT_TRUE(rig.device.read().SerialNumber.empty());
+    EXPECT_EQ(rig.device.read().CasterHost, "caster.example") << "the caster fields stay";
+    // The polls after the silence: each failed poll is one unanswered query.
+    const auto writes = rig.port.writes();
+    int polls = 0;
+    std::size_t i = before;
+    for (; i < writes.size() && writes[i].bytes != protocol::kDevice; ++i)
+        ++polls;
+    EXPECT_LE(polls, 4) << "at most one answered poll, then three failures";
+    ASSERT_LT(i, writes.size());
+    EXPECT_EQ(writes[i].baudIndex, 1) << "identification starts at the last good rate";
+    EXPECT_LE(writes[i].atMs - silentAt, 4 * (300 + 2500 + 500));
+}
+
+TEST(MonitorThread, AnUnusualSimStateRedrawsWithoutSending) {
+    Rig rig;
+    rig.modem.apn = "1,3";
+    rig.start();
+    ASSERT_TRUE(
+        rig.until([&] { return rig.ready == 1 && rig.writesOf(protocol::kApnQuery) == 1; }));
+    const std::int64_t t0 = rig.clock.nowMs();
+    ASSERT_TRUE(rig.until([&] { return rig.clock.nowMs() > t0 + 60'000; }));
+    rig.stop();
+    EXPECT_EQ(rig.writesOf(protocol::kApnQuery), 1);
+    EXPECT_EQ(rig.writesOf(protocol::kSignalOnce), 0);
+    EXPECT_EQ(rig.ready.load(), 1);
+}
+
+TEST(MonitorThread, NoSimShowsItAndHidesTheSignal) {
+    Rig rig;
+    rig.modem.apn = "0,0";
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.panel.text(ApnInfo) == "No SIM"; }));
+    ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst); }));
+    rig.modem.set(&Modem::apn, "0,5");
+    ASSERT_TRUE(rig.until([&] { return rig.panel.text(ApnInfo) == "APN not ready"; }));
+    ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst + 4); })) << "signal 3";
+    rig.modem.set(&Modem::apn, "1,5");
+    ASSERT_TRUE(rig.until([&] { return rig.panel.text(ApnInfo).empty(); }));
+    EXPECT_TRUE(rig.panel.visible(SignalFirst + 4));
+    rig.stop();
+}
+
+TEST(MonitorThread, PausedBetweenExchangesSendsNothing) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
+    rig.gate.pause();
+    EXPECT_EQ(rig.reading.load(), 0);
+    const auto n = rig.port.writes().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(rig.port.writes().size(), n);
+    rig.gate.resume();
+    ASSERT_TRUE(rig.until([&] { return rig.port.writes().size() > n; }));
+    rig.stop();
+}
+
+TEST(MonitorThread, PortThatCannotBeOpenedEndsTheProgram) {
+    Rig rig;
+    rig.port.failOpen(true);
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.hooks.portErrors == 1; }));
+    rig.worker.join();
+    EXPECT_TRUE(rig.port.writes().empty());
+}
+
+} // namespace
+} // namespace tessadorn
