@@ -362,6 +362,15 @@ TEST_P(DialogTemplates, PairHoldsTheSameControlsWithTheSameStyles) {
     EXPECT_EQ(key(landscape()), key(portrait()));
 }
 
+TEST_P(DialogTemplates, HaveAtMostOneControlWithoutId) {
+    // The re-layout counts a template with two id-less controls as failed.
+    for (const DialogTemplate* dialog : {&landscape(), &portrait()}) {
+        const auto unnamed = std::count_if(dialog->controls.begin(), dialog->controls.end(),
+                                           [](const ControlTemplate& c) { return c.id == -1; });
+        EXPECT_LE(unnamed, 1) << "template " << dialog->id;
+    }
+}
+
 TEST_P(DialogTemplates, FillTheClientAreaOfTheirOrientation) {
     for (const DialogTemplate* dialog : {&landscape(), &portrait()}) {
         const bool isPortrait = dialog->id == GetParam().portrait;
