@@ -17,8 +17,7 @@ using tessadorn::CasterDocument;
 using tessadorn::CasterEntry;
 
 void require(bool condition) {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 void requireBounded(const CasterDocument& doc) {
@@ -31,8 +30,8 @@ void requireBounded(const CasterDocument& doc) {
         require(text->size() <= CasterDocument::kMaxValue);
     for (int i = 0; i < doc.count; ++i) {
         const CasterEntry& e = doc.entries[static_cast<std::size_t>(i)];
-        for (const std::string* text : {&e.name, &e.ip, &e.port, &e.user, &e.Password,
-                                        &e.Tessadorn, &e.vntrip})
+        for (const std::string* text :
+             {&e.name, &e.ip, &e.port, &e.user, &e.Password, &e.Tessadorn, &e.vntrip})
             require(text->size() <= CasterDocument::kMaxValue);
     }
 }

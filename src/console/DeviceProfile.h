@@ -24,10 +24,10 @@ class DeviceProfile {
     static constexpr int kNoSavedIndex = -1;
 
     // The file in the program's folder, written by AtomicFile::standard().
-    DeviceProfile(std::atomic<int>& m_BaudIndex, std::atomic<int>& m_SavedBaudIndex);
+    DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex);
     // The file at `path`, written through `writer` (which must outlive the profile).
-    DeviceProfile(std::atomic<int>& m_BaudIndex, std::atomic<int>& m_SavedBaudIndex,
-                  std::string path, FileWriter& writer);
+    DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex, std::string path,
+                  FileWriter& writer);
 
     // Reads the file and sets m_BaudIndex and m_SavedBaudIndex to the index read or to the
     // defaults. 1 when the file was opened, 0 when it could not be.

@@ -47,7 +47,14 @@ void fillFull(CasterDocument& s) {
     s.carrierPassword = "gprs pw";
     s.AutoConnection = "1";
     s.entries[0] = {"Home caster", "caster.example.org", "2101", "rover7", "s3cret", "0", "1"};
-    s.entries[1] = {"Red Cat\xe0lu\xf1" "a", "10.0.0.5", "8080", "", "", "1", "2"};
+    s.entries[1] = {"Red Cat\xe0lu\xf1"
+                    "a",
+                    "10.0.0.5",
+                    "8080",
+                    "",
+                    "",
+                    "1",
+                    "2"};
     s.entries[2] = {"IBSS org", "myorg", "2101", "device-1", "pw", "0", "3"};
     s.count = 3;
 }
@@ -222,17 +229,6 @@ TEST(CasterStoreBackup, BrokenFileIsKeptBeforeTheFirstSave) {
     CasterStore reloaded(store.path(), AtomicFile::standard());
     ASSERT_TRUE(reloaded.Load());
     EXPECT_EQ(reloaded.entries[0].name, "changed");
-}
-
-TEST(CasterStoreBackup, NoBackupAfterAGoodOrAnEmptyFile) {
-    for (const std::string& contents : {std::string(), dataFile("full.txt")}) {
-        TempDir dir;
-        writeBytes(dir.file("ntripcfg.txt"), contents);
-        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
-        store.Load();
-        ASSERT_TRUE(store.Save());
-        EXPECT_FALSE(std::filesystem::exists(store.backupPath())) << contents.size();
-    }
 }
 
 // Fails every write whose path ends in `suffix`.

@@ -37,8 +37,7 @@ TEST(SaveFault, WriteErrorAtEveryPositionKeepsThePreviousFile) {
     std::size_t at = 0;
     for (;; ++at) {
         writer.injectFault(at);
-        if (store.Save())
-            break;
+        if (store.Save()) break;
         ASSERT_EQ(readBytes(store.path()), previous) << "fault at " << at;
         ASSERT_EQ(listFolder(dir.path()), folderBefore) << "fault at " << at;
         ASSERT_EQ(fileMode(store.path()), 0600);
