@@ -134,9 +134,18 @@ TEST_P(ReaderCases, WholeStream) {
     }
 }
 
-TEST_P(ReaderCases, SplitAtEveryByteWithSilenceAndGarbage) {
+// Cases that survive a silent gap anywhere (not those that depend on the exact read count).
+std::vector<ReaderCase> splittableCases() {
+    std::vector<ReaderCase> out;
+    for (const auto& c : kReaderCases)
+        if (c.splittable) out.push_back(c);
+    return out;
+}
+
+class SplitReaderCases : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(SplitReaderCases, SplitAtEveryByteWithSilenceAndGarbage) {
     const auto& c = GetParam();
-    if (!c.splittable) GTEST_SKIP() << "depends on the exact read count";
     // Garbage before the reply must not change anything, and neither may a silent gap of one
     // empty read at any byte position.
     const std::string garbage = "\r\n#junk;;\x01\r\n";
@@ -154,6 +163,8 @@ TEST_P(ReaderCases, SplitAtEveryByteWithSilenceAndGarbage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, ReaderCases, ::testing::ValuesIn(kReaderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Readers, SplitReaderCases, ::testing::ValuesIn(splittableCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Silence costs exactly the empty-read limit, whatever the read limit.

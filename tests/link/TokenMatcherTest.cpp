@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using tessadorn::TokenMatcher;
 using tessadorn::TokenSet;
 
@@ -20,6 +22,8 @@ struct MatchCase {
     std::string text;
     std::size_t at; // 0: never
 };
+
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << "token " << c.token; }
 
 class TokenMatcherCases : public ::testing::TestWithParam<MatchCase> {};
 
