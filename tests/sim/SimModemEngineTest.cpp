@@ -1,0 +1,100 @@
+#include "SimLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessadorn;
+using namespace tessadorn::test;
+namespace p = tessadorn::protocol;
+
+namespace {
+
+const std::array<std::string_view, 5> kProgress = {p::kTokOtap, p::kTokRebootNow,
+                                                   p::kTokOperationFailed, p::kTokErrorColon,
+                                                   p::kTokTransferFinished};
+
+struct UpdateRun {
+    int otapLines = 0;
+    int transfers = 0;
+    int last = -1; // the token that ended the update: 2, 3, 4, or 0 for silence
+};
+
+// Finds the engine and runs the update as the update dialog does.
+UpdateRun update(SimLine& line, int engineRate) {
+    UpdateRun run;
+    line.reopen(engineRate);
+    line.serial.WriteCommand(p::kAt);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
+    line.serial.WriteCommand(p::otapSet("internet.example", "", "").text);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
+    line.serial.WriteCommand(p::kOtapStart);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
+    line.serial.WriteCommand(p::kOtapTrace);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOtapStarted), 1);
+    for (int guard = 0; guard < 100; ++guard) {
+        const int token = line.serial.WaitOneOfFive(kProgress);
+        if (token == 1) {
+            ++run.otapLines;
+        } else if (token == 5) {
+            ++run.transfers;
+        } else {
+            run.last = token;
+            break;
+        }
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(SimModemEngine, UpdateOutcomes) {
+    struct Case {
+        const char* otap;
+        int last;
+        int transfers;
+    };
+    const Case cases[] = {{"success", 2, 2}, {"fail", 3, 1}, {"error", 4, 1}, {"silent", 0, 1}};
+    for (const auto& c : cases) {
+        auto settings = quickSettings();
+        settings.otap = c.otap;
+        settings.engineBaudIndex = 4;
+        settings.baudIndex = 2;
+        SimLine line(settings);
+        ASSERT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 1);
+        const UpdateRun run = update(line, 4);
+        EXPECT_EQ(run.last, c.last) << c.otap;
+        EXPECT_EQ(run.transfers, c.transfers) << c.otap;
+        EXPECT_GT(run.otapLines, 0) << c.otap;
+    }
+}
+
+TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
+    auto settings = quickSettings();
+    settings.engineBaudIndex = 3;
+    settings.baudIndex = 1;
+    settings.restartMs = 4000;
+    SimLine line(settings);
+    ASSERT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 1);
+    for (int rate = 0; rate <= 4; ++rate) {
+        line.reopen(rate);
+        line.serial.WriteCommand(p::kAt);
+        EXPECT_EQ(line.serial.WaitToken(p::kTokOk), rate == 3 ? 1 : 0) << rate;
+    }
+    EXPECT_TRUE(line.modem.inEngine());
+    line.reopen(1);
+    EXPECT_FALSE(line.identify()) << "the firmware is gone until the engine reboots";
+
+    // A start without parameters is refused; the trace alone starts nothing.
+    line.reopen(3);
+    line.serial.WriteCommand(p::kOtapStart);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 0);
+    line.serial.WriteCommand(
+        p::fixed("AT^SJOTAP=\"nope\",\"x\",\"a:\",,,\"gprs\",\"\",\"\",\"\",,\r\n").text);
+    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 0);
+
+    const UpdateRun run = update(line, 3);
+    ASSERT_EQ(run.last, 2);
+    EXPECT_EQ(line.modem.engine().updateParameters().at(6), "\"internet.example\"");
+    line.wait(4000);
+    line.reopen(1);
+    EXPECT_TRUE(line.identify()) << "back in the firmware at its own rate";
+}

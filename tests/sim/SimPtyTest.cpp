@@ -1,0 +1,120 @@
+// tessadorn-sim on a real pseudo-terminal, driven by the link layer over the termios port at
+// real time-outs.
+
+#include "SimulatorProcess.h"
+#include "link/Protocol.h"
+#include "link/SerialChannel.h"
+#include "link/Transactions.h"
+#include "platform/TermiosSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+using namespace tessadorn;
+namespace p = tessadorn::protocol;
+
+namespace {
+
+struct PtyLine {
+    explicit PtyLine(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"--quiet", "--register-ms", "0", "--apn-ms", "0"};
+        all.insert(all.end(), args.begin(), args.end());
+        started = sim.start(TESSADORN_SIM_EXECUTABLE, all, 5000);
+        if (started) port = std::make_unique<TermiosSerialPort>(sim.ptyPath());
+    }
+    bool open(int baud) { return serial().Open(baud) == 1; }
+    SerialChannel& serial() {
+        if (!channel) channel = std::make_unique<SerialChannel>(*port, RealClock::instance());
+        return *channel;
+    }
+
+    sim::SimulatorProcess sim;
+    bool started = false;
+    std::unique_ptr<TermiosSerialPort> port;
+    std::unique_ptr<SerialChannel> channel;
+    std::atomic<int> reading{0};
+};
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(SimPty, IdentifiesAtTheRightRateOnly) {
+    PtyLine line({"--baud", "3"});
+    ASSERT_TRUE(line.started) << line.sim.error();
+    ASSERT_TRUE(line.open(0));
+    line.serial().WriteCommand(p::kDevice);
+    EXPECT_EQ(line.serial().WaitTokenLimited(p::kTokDevice, 2048), 0) << "9600 is not its rate";
+    line.serial().Close();
+    ASSERT_TRUE(line.open(3));
+    Transactions tx(line.serial(), line.reading);
+    EXPECT_EQ(tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048), 1);
+}
+
+TEST(SimPty, CapturesTheConfiguration) {
+    PtyLine line({"--baud", "4", "--serial", "TD5550001", "--role", "base"});
+    ASSERT_TRUE(line.started) << line.sim.error();
+    ASSERT_TRUE(line.open(4));
+    Transactions tx(line.serial(), line.reading);
+    std::string out;
+    ASSERT_EQ(tx.SendCapture(p::kGetCfg, p::kReplyGetCfg, p::kTokOkLine, out, 200, 5, 500), 1);
+    EXPECT_EQ(out, "SERVER,TD5550001,3.12,357041060012345,internet.example,,\r\n");
+    EXPECT_EQ(line.reading.load(), 0);
+}
+
+TEST(SimPty, ListRelaysARealTableByteForByte) {
+    const std::string table = std::string(TESSADORN_TEST_DATA) + "/trignet.txt";
+    PtyLine line({"--baud", "4", "--no-pacing", "--table-delay-ms", "0", "--table",
+                  "trignet.example.za=" + table});
+    ASSERT_TRUE(line.started) << line.sim.error();
+    ASSERT_TRUE(line.open(4));
+    Transactions tx(line.serial(), line.reading);
+    ASSERT_EQ(tx.SendWaitEither(p::list(1, "trignet.example.za", "2101", "", ""), p::kTokCmdOk,
+                                p::kTokCmdError, 1, 512),
+              1);
+    std::string bytes;
+    std::uint8_t b = 0;
+    const std::string end = "\r\nSHUTDOWN\r\n<OK";
+    while (line.serial().ReadBlock(&b, 1) == 1) {
+        bytes.push_back(static_cast<char>(b));
+        if (bytes.size() >= end.size() &&
+            bytes.compare(bytes.size() - end.size(), end.size(), end) == 0)
+            break;
+    }
+    EXPECT_EQ(bytes, "\r\n" + fileText(table) + end);
+}
+
+TEST(SimPty, TheLinkDropsWhenTheModemGoesAway) {
+    PtyLine line({"--baud", "4", "--drop-after-commands", "2"});
+    ASSERT_TRUE(line.started) << line.sim.error();
+    ASSERT_TRUE(line.open(4));
+    Transactions tx(line.serial(), line.reading);
+    EXPECT_EQ(tx.SendWaitToken(p::kAutoOn, p::kTokOkLine, 1), 1);
+    EXPECT_EQ(tx.SendWaitToken(p::kAutoOff, p::kTokOkLine, 1), 0) << "dropped on the 2nd";
+    EXPECT_TRUE(line.port->deviceGone());
+}
+
+TEST(SimPty, KeepsALinkToItsTerminalAndEndsCleanlyOnSigterm) {
+    const std::string link = ::testing::TempDir() + "tessadorn-sim-" + std::to_string(getpid());
+    sim::SimulatorProcess sim;
+    ASSERT_TRUE(sim.start(TESSADORN_SIM_EXECUTABLE, {"--quiet", "--link", link}, 5000))
+        << sim.error();
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.ptyPath());
+    EXPECT_TRUE(sim.running());
+    EXPECT_TRUE(sim.stop());
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+
+    sim::SimulatorProcess bad;
+    EXPECT_FALSE(bad.start(TESSADORN_SIM_EXECUTABLE, {"--baud", "9"}, 5000, "/dev/null"));
+    EXPECT_FALSE(bad.error().empty());
+    EXPECT_TRUE(sim::SimulatorProcess::findExecutable("/nonexistent/tessadorn-sim").empty());
+    EXPECT_EQ(sim::SimulatorProcess::findExecutable(TESSADORN_SIM_EXECUTABLE),
+              TESSADORN_SIM_EXECUTABLE);
+}
