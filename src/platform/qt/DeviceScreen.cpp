@@ -6,6 +6,7 @@
 #include "platform/qt/MessageBoxView.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -65,6 +66,8 @@ DialogView* DeviceScreen::openDialog(std::uint64_t serial, std::shared_ptr<Contr
     auto* view = new DialogView(serial, std::move(model), m_Input, m_Bitmaps, m_Scale, this);
     view->setGeometry(clientRect());
     view->setOnDialogChanged([this] { update(); });
+    if (const int icon = view->model()->icon(); icon > 0)
+        window()->setWindowIcon(QIcon(QStringLiteral(":/bitmaps/%1.svg").arg(icon)));
     m_Views.push_back(view);
     view->show();
     view->raise();

@@ -26,6 +26,8 @@ QString qt(const std::string& utf8) {
 
 // Height of a closed combo box: the template gives the dropped-down height.
 constexpr int kComboFieldHeight = 21;
+// The dialogs' font, in device pixels.
+constexpr int kFontPixels = 9;
 
 } // namespace
 
@@ -54,7 +56,7 @@ QWidget* DialogView::controlWidget(int id) const {
 
 void DialogView::build() {
     QFont f = font();
-    f.setPixelSize(11 * m_Scale);
+    f.setPixelSize(kFontPixels * m_Scale);
     setFont(f);
     std::vector<QWidget*> groups, pictureButtons;
     for (int id : m_Model->ids()) {
@@ -270,7 +272,7 @@ void DialogView::setScale(int scale) {
     if (scale == m_Scale) return;
     m_Scale = scale;
     QFont f = font();
-    f.setPixelSize(11 * m_Scale);
+    f.setPixelSize(kFontPixels * m_Scale);
     setFont(f);
     for (const auto& [id, w] : m_Widgets)
         refresh(id);
