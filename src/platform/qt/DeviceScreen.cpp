@@ -172,6 +172,7 @@ bool DeviceScreen::blocksInputTo(QObject* receiver) const {
 }
 
 bool DeviceScreen::eventFilter(QObject* watched, QEvent* event) {
+    GuiJob::takeOverPosted(); // the event may be a job posted by another thread
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

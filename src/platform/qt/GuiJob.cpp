@@ -19,6 +19,9 @@ namespace tessadorn {
 
 namespace {
 
+// Every hand-over also goes through this address, for takeOverPosted().
+char g_Posted;
+
 void handOver(void* address) {
 #ifdef TESSADORN_TSAN
     __tsan_release(address);
@@ -51,7 +54,12 @@ GuiJob::~GuiJob() {
 void GuiJob::post(QObject* receiver, std::function<void()> job) {
     auto* event = new GuiJob(std::move(job));
     handOver(event);
+    handOver(&g_Posted);
     QCoreApplication::postEvent(receiver, event);
+}
+
+void GuiJob::takeOverPosted() {
+    takeOver(&g_Posted);
 }
 
 bool GuiJob::runIfJob(QEvent* event) {

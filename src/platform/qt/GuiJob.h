@@ -20,6 +20,9 @@ class GuiJob final : public QEvent {
     static void post(QObject* receiver, std::function<void()> job);
     // GUI thread: runs the event when it is a job; returns whether it was one.
     static bool runIfJob(QEvent* event);
+    // GUI thread: for code that looks at posted events before their receiver does (an
+    // application-wide event filter): everything posted so far becomes visible.
+    static void takeOverPosted();
 
     ~GuiJob() override;
 
