@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     window.setOnClose([&host] { host.shutdown(0); });
     host.start(
         [&](QtDialogHost& h) {
-            MainDialog dialog(h);
+            MainDialog dialog(h, port);
             {
                 std::lock_guard lock(mainMutex);
                 mainDialog = &dialog;
@@ -200,6 +200,8 @@ int main(int argc, char** argv) {
     QTimer shots;
     QElapsedTimer clock;
     bool firstShot = false;
+    qint64 readyAt = -1;
+    constexpr qint64 kSettleMs = 3000;
     if (!options->screenshot.empty()) {
         const QString file = QString::fromStdString(options->screenshot);
         const qint64 limitMs = options->screenshotWaitSeconds * 1000LL;
@@ -207,7 +209,13 @@ int main(int argc, char** argv) {
         QObject::connect(&shots, &QTimer::timeout, [&, file, limitMs] {
             DeviceScreen& screen = window.screen();
             if (screen.dialogCount() == 0) return;
-            const bool done = deviceReady() || clock.elapsed() >= limitMs;
+            // Ready: give the first polls a moment to draw the signal and APN state.
+            if (!deviceReady())
+                readyAt = -1;
+            else if (readyAt < 0)
+                readyAt = clock.elapsed();
+            const bool done = (readyAt >= 0 && clock.elapsed() - readyAt >= kSettleMs) ||
+                              clock.elapsed() >= limitMs;
             if (firstShot && !done) return;
             if (!screen.grab().save(file))
                 std::fprintf(stderr, "tessadorn: cannot write %s\n", qPrintable(file));

@@ -1,36 +1,117 @@
 #include "console/MainDialog.h"
 
+#include "console/AnimationThread.h"
+#include "console/CasterSync.h"
+#include "console/MonitorThread.h"
+#include "platform/AtomicFile.h"
 #include "platform/ui/MessageBoxRequest.h"
 
 namespace tessadorn {
 
-MainDialog::MainDialog(DialogHost& host) : Dialog(host, kTemplate) {
+namespace {
+FileWriter& writerOf(const MainDialog::Files& files) {
+    return files.writer ? *files.writer : AtomicFile::standard();
+}
+} // namespace
+
+MainDialog::MainDialog(DialogHost& host, SerialPort& port, Clock& clock)
+    : MainDialog(host, port, clock, Files{}) {}
+
+MainDialog::MainDialog(DialogHost& host, SerialPort& port, Clock& clock, Files files)
+    : Dialog(host, kTemplate), m_Serial(port, clock), m_Store(files.casterList, writerOf(files)),
+      m_Profile(m_BaudIndex, m_SavedBaudIndex, files.profile, writerOf(files)), m_Clock(clock) {
     controls().setTitle(kApplicationTitle);
     controls().setIcon(kIcon);
+    // A read in progress ends at once when the program closes.
+    m_Serial.SetAbortFlag(&m_Closing);
+}
+
+MainDialog::~MainDialog() {
+    stopWorkers();
 }
 
 void MainDialog::onInit() {
     m_DeviceReady = 0;
     m_Display.hideAll();
 
-    // ---- Start-up load and worker threads ----------------------------------------------
-    // Here the caster list and the device profile are loaded, then AnimationThread and
-    // MonitorThread start (in that order) and run until the program ends.
-    // ------------------------------------------------------------------------------------
+    // Start-up load: the caster list (a failed load is not shown), then the device profile.
+    m_Store.Load();
+    m_Profile.LoadProfile();
+
+    m_AnimationThread = std::thread([this] {
+        AnimationThread animation(m_DeviceReady, m_Display, m_Clock);
+        animation.run(m_Closing);
+    });
+    m_MonitorThread = std::thread([this] {
+        MonitorThread monitor({m_Serial, m_Reading, m_DeviceReady, m_Mode, m_BaudIndex, m_StConnect,
+                               m_AutoConnect, m_Device, m_MonitorGate, m_Clock},
+                              m_Display, *this);
+        monitor.run();
+    });
+}
+
+void MainDialog::stopWorkers() {
+    m_Closing = true;
+    m_MonitorGate.stop();
+    if (m_MonitorThread.joinable() && m_MonitorThread.get_id() != std::this_thread::get_id())
+        m_MonitorThread.join();
+    if (m_AnimationThread.joinable()) m_AnimationThread.join();
+}
+
+void MainDialog::onOk() {
+    stopWorkers();
+    endDialog(kIdOk);
+}
+
+void MainDialog::onCancel() {
+    stopWorkers();
+    endDialog(kIdCancel);
 }
 
 void MainDialog::onSize(int width, int height) {
     relayoutForScreen(width, height);
-    // Panel refresh for the new layout. The inputs come from DeviceConfig and the caster list
-    // once they live here; while the modem is not ready only the three lines are emptied.
-    PanelInputs inputs;
     int stConnect = m_StConnect.load();
-    m_Display.sizeRefresh(m_DeviceReady.load() == 1, m_Mode.load(), inputs, stConnect);
+    m_Display.sizeRefresh(m_DeviceReady.load() == 1, m_Mode.load(), panelInputs(), stConnect);
     m_StConnect = stConnect;
 }
 
 std::optional<BackgroundAnswer> MainDialog::onBackgroundColour() {
     return m_BackgroundBrush;
+}
+
+void MainDialog::portError() {
+    // On the monitor thread: the program cannot work without its port.
+    messageBox("Com Port Error", "ERROR");
+    endDialog(0);
+}
+
+void MainDialog::rateFound(int baudIndex) {
+    m_Profile.SaveProfile(baudIndex);
+}
+
+void MainDialog::configurationParsed() {
+    const auto device = m_Device.read();
+    std::lock_guard lock(m_Store.mutex());
+    if (caster_sync::syncApn(device, m_Store)) m_Store.Save();
+}
+
+void MainDialog::storedCasterParsed() {
+    const auto device = m_Device.read();
+    std::lock_guard lock(m_Store.mutex());
+    if (caster_sync::matchStoredCaster(device, m_Store)) m_Store.Save();
+}
+
+PanelInputs MainDialog::panelInputs() {
+    PanelInputs in;
+    in.device = m_Device.read();
+    in.baudIndex = m_BaudIndex.load();
+    in.stConnect = m_StConnect.load();
+    std::lock_guard lock(m_Store.mutex());
+    in.count = m_Store.count;
+    in.auth = m_Store.auth;
+    in.user = m_Store.user;
+    in.current = m_Store.current();
+    return in;
 }
 
 } // namespace tessadorn

@@ -1,24 +1,50 @@
 #pragma once
 
+#include "console/DeviceConfig.h"
+#include "console/DeviceProfile.h"
+#include "console/MonitorHooks.h"
 #include "console/PanelControls.h"
 #include "console/StatusDisplay.h"
+#include "link/SerialChannel.h"
+#include "platform/Clock.h"
+#include "platform/PauseGate.h"
+#include "platform/SerialPort.h"
 #include "platform/ui/Dialog.h"
+#include "store/CasterStore.h"
 
 #include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
 
 namespace tessadorn {
 
 // The program's main window: the searching face while the modem is looked for, the status
 // panel and the picture buttons once it is ready. Created from template 103; the re-layout
 // switches to 102 on a portrait screen.
-class MainDialog : public Dialog, public PanelControls {
+//
+// It owns the link to the modem, the caster list, the values read from the modem and the two
+// workers: MonitorThread (finds and watches the modem) and AnimationThread (the searching
+// animation). Closing the dialog stops both at their next wait and joins them.
+class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
   public:
     static constexpr int kTemplate = 103;
     static constexpr int kIcon = 128;
 
-    explicit MainDialog(DialogHost& host);
+    // Where the program keeps its files; the defaults are beside the executable.
+    struct Files {
+        std::string casterList = CasterStore::defaultPath();
+        std::string profile = DeviceProfile::defaultPath();
+        FileWriter* writer = nullptr; // nullptr: atomic replacement on disk
+    };
+
+    MainDialog(DialogHost& host, SerialPort& port, Clock& clock = RealClock::instance());
+    MainDialog(DialogHost& host, SerialPort& port, Clock& clock, Files files);
+    ~MainDialog() override;
 
     void onInit() override;
+    void onOk() override;
+    void onCancel() override;
     void onSize(int width, int height) override;
     std::optional<BackgroundAnswer> onBackgroundColour() override;
 
@@ -29,16 +55,40 @@ class MainDialog : public Dialog, public PanelControls {
 
     StatusDisplay& display() { return m_Display; }
 
+    // Stops the workers (at their next wait) and joins them. Safe to call more than once.
+    void stopWorkers();
+
+    SerialChannel m_Serial;
+    std::atomic<int> m_Reading{0};
     // 1 once the modem was identified, configured and the panel filled.
     std::atomic<int> m_DeviceReady{0};
     std::atomic<int> m_Mode{-1};
+    std::atomic<int> m_BaudIndex{DeviceProfile::kDefaultBaudIndex};
+    std::atomic<int> m_SavedBaudIndex{DeviceProfile::kNoSavedIndex};
     std::atomic<int> m_StConnect{0};
+    std::atomic<int> m_AutoConnect{0};
+    DeviceConfig m_Device;
+    CasterStore m_Store;
+    DeviceProfile m_Profile;
+    // How dialogs borrow the serial line from the monitor.
+    PauseGate m_MonitorGate;
 
   private:
+    // MonitorHooks
+    void portError() override;
+    void rateFound(int baudIndex) override;
+    void configurationParsed() override;
+    void storedCasterParsed() override;
+    PanelInputs panelInputs() override;
+
+    Clock& m_Clock;
     // The dialog's background: drawn in RGB(250, 250, 250) on a white brush.
     const BackgroundAnswer m_BackgroundBrush{StatusDisplay::kBackgroundRgb,
                                              StatusDisplay::kBrushRgb};
     StatusDisplay m_Display{*this};
+    std::atomic<bool> m_Closing{false};
+    std::thread m_MonitorThread;
+    std::thread m_AnimationThread;
 };
 
 } // namespace tessadorn

@@ -29,6 +29,9 @@ void PictureWidget::setOnClick(std::function<void()> onClick) {
 void PictureWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // A picture button covers what lies under it (its grey placeholder), so that only the
+    // coloured picture shows and takes the clicks.
+    if (m_OnClick) painter.fillRect(rect(), palette().window());
     m_Bitmaps.draw(painter, m_Bitmap, rect(), m_Scale);
 }
 

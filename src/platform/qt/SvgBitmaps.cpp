@@ -36,8 +36,12 @@ void SvgBitmaps::draw(QPainter& painter, int bitmap, const QRect& area, int scal
         painter.drawRect(area.adjusted(0, 0, -1, -1));
         return;
     }
-    const QSize natural = r->defaultSize() * scale;
-    r->render(&painter, QRectF(area.topLeft(), natural));
+    // A picture shows at its own size; one whose control is smaller is scaled down to fit,
+    // keeping its proportions, so that nothing is cut off.
+    QSizeF size = r->defaultSize() * scale;
+    if (size.width() > area.width() || size.height() > area.height())
+        size.scale(area.size(), Qt::KeepAspectRatio);
+    r->render(&painter, QRectF(area.topLeft(), size));
 }
 
 } // namespace tessadorn
