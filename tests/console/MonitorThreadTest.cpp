@@ -1,6 +1,7 @@
 #include "console/MonitorThread.h"
 #include "FakePanel.h"
 #include "FakeSerialPort.h"
+#include "TestModem.h"
 #include "link/Protocol.h"
 #include "platform/DebugOutput.h"
 
@@ -16,49 +17,8 @@ namespace {
 using namespace ids;
 using test::FakePanel;
 using test::FakeSerialPort;
+using test::Modem;
 using test::ScriptedModem;
-
-// A modem made of a function from command to reply, in virtual time.
-struct Modem {
-    std::atomic<int> baud{2};        // the rate it listens at
-    std::atomic<bool> silent{false}; // stops answering
-    std::string role = "CLIENT";
-    std::string gga = "AUTO,TRIMBLE,COM2";
-    std::string addr = "caster.example:2101,MP1,alice,secret";
-    std::string apn = "1,5";
-    std::string signal = "3";
-    std::string stconnect = "OFF";
-    std::vector<std::string> cfgReplies; // used first, one per query
-    std::mutex m; // the test thread changes the replies while the monitor runs
-
-    void set(std::string Modem::*field, std::string value) {
-        std::lock_guard l(m);
-        this->*field = std::move(value);
-    }
-
-    std::string answer(std::string_view cmd, int atBaud) {
-        std::lock_guard l(m);
-        if (silent || atBaud != baud) return "";
-        if (cmd == protocol::kDevice) return "\r\nTESSADORN NTRIP MODEM\r\n";
-        if (cmd == protocol::kGetCfg) {
-            std::string fields = role + ",T-0042,2.3.1,350000111122223,web.example,wu,wp";
-            if (!cfgReplies.empty()) {
-                fields = cfgReplies.front();
-                cfgReplies.erase(cfgReplies.begin());
-            }
-            return "#GETCFG," + fields + "\r\n<OK\r\n";
-        }
-        if (cmd == protocol::kGetGga) return "#GETGGA," + gga + "\r\n<OK\r\n";
-        if (cmd == protocol::kGetBrd) return "#GETBRD,1,relay.example.com,2102\r\n<OK\r\n";
-        if (cmd == protocol::kIp) return "IP,10.20.30.40\r\n<OK\r\n";
-        if (cmd == protocol::kAutoQuery) return "ON\r\n";
-        if (cmd == protocol::kStConnect) return stconnect + "\r\n";
-        if (cmd == protocol::kAddrServer) return "ADDRSERVER," + addr + "\r\n<OK\r\n";
-        if (cmd == protocol::kApnQuery) return "+APN:" + apn + "\r\n<OK\r\n";
-        if (cmd == protocol::kSignalOnce) return "+SIGNAL:" + signal + "\r\n<OK\r\n";
-        return "";
-    }
-};
 
 struct Hooks final : MonitorHooks {
     std::vector<int> rates;
@@ -106,9 +66,7 @@ struct Rig {
         hooks.device = &device;
         hooks.baudIndex = &baudIndex;
         hooks.stConnect = &stConnect;
-        peer.setUnmatched([this](std::string_view cmd, int baud, std::int64_t now) {
-            peer.push(modem.answer(cmd, baud), now + 20);
-        });
+        modem.attach(peer);
     }
     void start() {
         worker = std::thread([this] { monitor.run(); });

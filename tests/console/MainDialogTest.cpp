@@ -1,0 +1,215 @@
+#include "console/MainDialog.h"
+#include "FakeSerialPort.h"
+#include "TestModem.h"
+#include "layout/TemplateLibrary.h"
+#include "platform/DebugOutput.h"
+#include "platform/ui/ScriptedHost.h"
+#include "platform/ui/TemplateSource.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace tessadorn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FakeSerialPort;
+using test::Modem;
+using test::ScriptedModem;
+
+TemplateSet programTemplates() {
+    TemplateSet set;
+    for (const auto& t : TemplateLibrary::program().templates())
+        set.add(t);
+    return set;
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Waits in real time while the workers run in virtual time.
+bool until(const std::function<bool()>& cond) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class MainDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tessadorn-main-XXXXXX";
+        dir = mkdtemp(tmpl);
+        files.casterList = (dir / "ntripcfg.txt").string();
+        files.profile = (dir / "tessadorn.cfg").string();
+        host.setScreenSize(240, 320);
+        modem.attach(peer);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void writeCasterList(const std::string& text) {
+        std::ofstream(files.casterList, std::ios::binary) << text;
+    }
+
+    fs::path dir;
+    MainDialog::Files files;
+    TemplateSet templates = programTemplates();
+    ScriptedHost host{templates};
+    VirtualClock clock;
+    ScriptedModem peer{1};
+    FakeSerialPort port{clock, peer};
+    Modem modem;
+    DebugCapture quiet;
+};
+
+const char* kCasterList =
+    "<config>\r\n"
+    "<current>\r\n<server>0</server>\r\n<auth value=\"yes\">\r\n"
+    "<user>x</user>\r\n<password>y</password>\r\n</auth>\r\n"
+    "<carrier value=\"no\"></carrier>\r\n"
+    "<AutoConnection>0</AutoConnection>\r\n</current>\r\n"
+    "<servers>\r\n"
+    "<sv num=0>\r\n<name>Other</name>\r\n<ip>other.example</ip>\r\n"
+    "<port>2101</port>\r\n<user>x</user>\r\n<Password>y</Password>\r\n"
+    "<Tessadorn>0</Tessadorn>\r\n<vntrip>1</vntrip>\r\n</sv>\r\n"
+    "<sv num=1>\r\n<name>Home</name>\r\n<ip>caster.example</ip>\r\n"
+    "<port>2101</port>\r\n<user>alice</user>\r\n<Password>secret</Password>\r\n"
+    "<Tessadorn>0</Tessadorn>\r\n<vntrip>2</vntrip>\r\n</sv>\r\n"
+    "</servers>\r\n"
+    "</config>\r\n";
+
+TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
+    writeCasterList(kCasterList);
+    modem.baud = 4; // not the 38400 tried first
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) != ""; }));
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+
+    EXPECT_EQ(slurp(files.profile), "4") << "the rate that answered is remembered";
+    EXPECT_EQ(dialog.m_SavedBaudIndex.load(), 4);
+    // The modem's APN block and its stored caster (the second entry) reached the file.
+    const std::string saved = slurp(files.casterList);
+    EXPECT_NE(saved.find("<carrier value=\"yes\">\r\n<apn>web.example</apn>\r\n<user>wu</user>\r\n"
+                         "<password>wp</password>\r\n</carrier>"),
+              std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("<server>1</server>\r\n<auth value=\"yes\">\r\n<user>alice</user>\r\n"
+                         "<password>secret</password>"),
+              std::string::npos)
+        << saved;
+    {
+        std::lock_guard lock(dialog.m_Store.mutex());
+        EXPECT_EQ(dialog.m_Store.server, "1");
+        EXPECT_EQ(dialog.m_Store.user, "alice");
+    }
+    EXPECT_EQ(dialog.controls().text(ids::Line0), "SN: T-0042");
+    EXPECT_TRUE(dialog.controls().visible(ids::RoleClient));
+}
+
+TEST_F(MainDialogTest, ClosingStopsTheWorkersWhileTheModemIsSilent) {
+    modem.silent = true;
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] {
+            for (const auto& w : port.writes())
+                if (w.baudIndex == 4) return true;
+            return false;
+        })) << "the scan reaches the last rate";
+    });
+    host.cancel();
+    EXPECT_EQ(dialog.doModal(), kIdCancel);
+    // The workers are joined: nothing writes to the port any more.
+    const auto n = port.writes().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(port.writes().size(), n);
+    EXPECT_EQ(dialog.m_DeviceReady.load(), 0);
+    EXPECT_EQ(dialog.controls().text(ids::Status).rfind("Connecting at ", 0), 0u);
+}
+
+TEST_F(MainDialogTest, APortThatCannotBeOpenedEndsTheProgram) {
+    port.failOpen(true);
+    MainDialog dialog(host, port, clock, files);
+    host.answer(kIdOk);
+    host.call([&](Dialog&) {
+        // The monitor shows the box, then ends the dialog itself.
+        ASSERT_TRUE(until([&] { return host.shownBoxes().size() == 1; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    });
+    EXPECT_EQ(dialog.doModal(), 0);
+    ASSERT_EQ(host.shownBoxes().size(), 1u);
+    EXPECT_EQ(host.shownBoxes()[0].request.text, "Com Port Error");
+    EXPECT_EQ(host.shownBoxes()[0].request.caption, "ERROR");
+}
+
+TEST_F(MainDialogTest, TurningTheScreenRefreshesThePanel) {
+    modem.set(&Modem::role, "SERVER");
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) == "FW v2.3.1"; }));
+    });
+    host.turn(320, 240);
+    host.call([&](Dialog&) {
+        EXPECT_EQ(dialog.controls().text(ids::Firmware), "Fw v2.3.1");
+        EXPECT_EQ(dialog.controls().text(ids::Line0), "Model: TESSADORN SERVER");
+        EXPECT_EQ(dialog.controls().text(ids::Line3), "Server Port: 2101");
+        EXPECT_EQ(dialog.controls().text(ids::ApnInfo), "");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
+TEST_F(MainDialogTest, StartFaceAndBackground) {
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog& d) {
+        for (int id : {ids::Apn, ids::Gps, ids::PanelGroup, ids::Line0, ids::AutoConnect,
+                       ids::TextCaster, ids::RoleClient, ids::RoleServer})
+            EXPECT_FALSE(d.controls().visible(id)) << id;
+        EXPECT_TRUE(d.controls().visible(ids::Caster));
+        EXPECT_TRUE(d.controls().visible(ids::Logo));
+        const auto bg = d.onBackgroundColour();
+        ASSERT_TRUE(bg.has_value());
+        EXPECT_EQ(bg->textBackground, 0xFAFAFAu);
+        EXPECT_EQ(bg->brush, 0xFFFFFFu);
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_TRUE(fs::exists(files.casterList)) << "a missing caster list is created empty";
+}
+
+TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
+    std::string list = kCasterList;
+    const auto from = list.find("<current>"), to = list.find("</current>\r\n") + 12;
+    list.replace(from, to - from, "<current></current>\r\n");
+    writeCasterList(list);
+    MainDialog dialog(host, port, clock, files);
+    host.call(
+        [&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; })); });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    const std::string saved = slurp(files.casterList);
+    EXPECT_NE(saved.find("<current></current>\r\n<servers>"), std::string::npos) << saved;
+    std::lock_guard lock(dialog.m_Store.mutex());
+    EXPECT_EQ(dialog.m_Store.server, "1");
+    EXPECT_EQ(dialog.m_Store.apn, "web.example");
+    EXPECT_EQ(dialog.m_Store.carrier, "yes");
+    EXPECT_FALSE(dialog.m_Store.hasCurrent);
+}
+
+} // namespace
+} // namespace tessadorn
