@@ -1,6 +1,7 @@
 #include "PtyRunner.h"
 
 #include "platform/SerialPort.h"
+#include "platform/TermiosSpeed.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,38 +21,6 @@ std::int64_t monotonicUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-int indexForSpeed(speed_t speed) {
-    switch (speed) {
-    case B9600:
-        return 0;
-    case B19200:
-        return 1;
-    case B38400:
-        return 2;
-    case B57600:
-        return 3;
-    case B115200:
-        return 4;
-    default:
-        return -1;
-    }
-}
-
-speed_t speedForIndex(int index) {
-    switch (baudRateForIndex(index)) {
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B38400;
-    }
 }
 
 constexpr int kMaxWaitMs = 50;    // bounds every wait, so a stop request is seen soon
@@ -92,8 +61,8 @@ bool PtyRunner::open(std::string& error) {
     termios tio{};
     if (tcgetattr(m_Master, &tio) == 0) {
         cfmakeraw(&tio);
-        cfsetispeed(&tio, speedForIndex(m_Modem.listeningBaudIndex()));
-        cfsetospeed(&tio, speedForIndex(m_Modem.listeningBaudIndex()));
+        cfsetispeed(&tio, termiosSpeedForIndex(m_Modem.listeningBaudIndex()));
+        cfsetospeed(&tio, termiosSpeedForIndex(m_Modem.listeningBaudIndex()));
         tcsetattr(m_Master, TCSANOW, &tio);
     }
     fcntl(m_Master, F_SETFL, fcntl(m_Master, F_GETFL) | O_NONBLOCK);
@@ -103,7 +72,7 @@ bool PtyRunner::open(std::string& error) {
 int PtyRunner::lineBaudIndex() const {
     termios tio{};
     if (m_Master < 0 || tcgetattr(m_Master, &tio) != 0) return -1;
-    return indexForSpeed(cfgetospeed(&tio));
+    return baudIndexForTermiosSpeed(cfgetospeed(&tio));
 }
 
 bool PtyRunner::run(const std::function<bool()>& stop, std::int64_t dropAtMs,

@@ -7,21 +7,9 @@ namespace tessadorn {
 
 namespace p = protocol;
 
-const char* connectingAtText(int baudIndex) {
-    switch (baudIndex) {
-    case 0:
-        return "Connecting at 9600...";
-    case 1:
-        return "Connecting at 19200...";
-    case 2:
-        return "Connecting at 38400...";
-    case 3:
-        return "Connecting at 57600...";
-    case 4:
-        return "Connecting at 115200...";
-    default:
-        return nullptr;
-    }
+std::string connectingAtText(int baudIndex) {
+    if (baudIndex < 0 || baudIndex > 4) return {};
+    return "Connecting at " + std::to_string(baudRateForIndex(baudIndex)) + "...";
 }
 
 MonitorThread::MonitorThread(Shared shared, StatusDisplay& display, MonitorHooks& hooks)
@@ -59,7 +47,7 @@ bool MonitorThread::identify() {
     for (;;) {
         // B1: a first try at the held rate, written raw.
         const int held = m_S.m_BaudIndex.load();
-        if (const char* t = connectingAtText(held)) m_Display.statusLine(t);
+        if (const auto text = connectingAtText(held); !text.empty()) m_Display.statusLine(text);
         if (!between()) return false;
         m_S.m_Serial.WriteCommand(p::kDevice);
         if (m_S.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) {

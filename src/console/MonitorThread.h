@@ -67,7 +67,7 @@ class MonitorThread {
     MonitorHooks& m_Hooks;
 };
 
-// Status texts of the rate scan.
-const char* connectingAtText(int baudIndex);
+// Status text of the rate scan ("Connecting at 9600..."); empty for an index without a rate.
+std::string connectingAtText(int baudIndex);
 
 } // namespace tessadorn

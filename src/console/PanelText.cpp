@@ -1,6 +1,7 @@
 #include "console/PanelText.h"
 
 #include "console/ReplyParsers.h"
+#include "platform/SerialPort.h"
 
 namespace tessadorn::panel {
 namespace {
@@ -10,23 +11,6 @@ constexpr const char* kNullLine = "null\r\n";
 
 std::string serialLine(const DeviceConfig::Values& d) {
     return d.SerialNumber == kNull ? "SN: Not available" : "SN: " + d.SerialNumber;
-}
-
-const char* baudLine(int index) {
-    switch (index) {
-    case 0:
-        return "Baudrate: 9600";
-    case 1:
-        return "Baudrate: 19200";
-    case 2:
-        return "Baudrate: 38400";
-    case 3:
-        return "Baudrate: 57600";
-    case 4:
-        return "Baudrate: 115200";
-    default:
-        return nullptr;
-    }
 }
 
 } // namespace
@@ -78,22 +62,22 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         lines.push_back({1035, std::move(l2)});
         lines.push_back({1093, std::move(l3)});
     };
-    const auto authLine = [&](bool withUser, const std::string& user) {
-        if (in.auth == "yes") {
-            return withUser ? "Authorization: yes (" + user + ")" : "Authorization: yes";
-        }
-        return "Authorization: " + in.auth;
+    // "Authorization: yes (<user>)" for a caster that needs it, else "Authorization: <auth>".
+    const auto authLine = [&](const std::string& user) {
+        return in.auth == "yes" ? "Authorization: yes (" + user + ")" : "Authorization: " + in.auth;
     };
     if (d.GpsType == "KV-318") {
         add("Mode: HALVIK KV-318", "Baudrate: 9600", "");
     } else if (!casterGpsType(d.GpsType)) {
-        const char* baud = baudLine(in.baudIndex);
-        add("Mode: WAVECOM EMULATOR", baud ? std::optional<std::string>(baud) : std::nullopt, "");
+        // The line keeps its text for an index without a rate.
+        std::optional<std::string> baud;
+        if (in.baudIndex >= 0 && in.baudIndex <= 4)
+            baud = "Baudrate: " + std::to_string(baudRateForIndex(in.baudIndex));
+        add("Mode: WAVECOM EMULATOR", baud, "");
     } else if (in.stConnect == 1 && d.CasterKind != "0") {
         add("TESSADORN IP: " + d.CasterHost, "TESSADORN Port: " + d.CasterPort, "");
     } else if (in.stConnect == 1) {
-        add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint, authLine(true, d.CasterUser),
-            gpsLine(d));
+        add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint, authLine(d.CasterUser), gpsLine(d));
     } else if (in.count == 0) {
         add("Svr:", "Authorization:",
             sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d)));
@@ -101,10 +85,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         add("Server: " + in.current.name, "TESSADORN IP: " + in.current.ip,
             "TESSADORN Port: " + in.current.port);
     } else {
-        add("Server: " + in.current.name,
-            in.auth == "yes" ? "Authorization: " + in.auth + " (" + in.user + ")"
-                             : "Authorization: " + in.auth,
-            gpsLine(d));
+        add("Server: " + in.current.name, authLine(in.user), gpsLine(d));
     }
     return lines;
 }

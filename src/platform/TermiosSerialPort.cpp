@@ -1,5 +1,7 @@
 #include "platform/TermiosSerialPort.h"
 
+#include "platform/TermiosSpeed.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -9,21 +11,6 @@
 
 namespace tessadorn {
 namespace {
-
-speed_t speedFor(int baudIndex) {
-    switch (baudRateForIndex(baudIndex)) {
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B38400;
-    }
-}
 
 // Raw 8N1 at the given speed; everything else about the line stays as found except parity
 // checking, flow control and the modem-line handling, which are switched off.
@@ -39,8 +26,8 @@ void applyLineSettings(int fd, int baudIndex) {
     // Reads are timed with poll(); the driver itself returns at once.
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, speedFor(baudIndex));
-    cfsetospeed(&tio, speedFor(baudIndex));
+    cfsetispeed(&tio, termiosSpeedForIndex(baudIndex));
+    cfsetospeed(&tio, termiosSpeedForIndex(baudIndex));
     tcsetattr(fd, TCSANOW, &tio);
 
     // DTR and RTS held off. A pseudo-terminal has no modem lines: that failure is ignored.

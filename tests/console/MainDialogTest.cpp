@@ -1,6 +1,7 @@
 #include "console/MainDialog.h"
 #include "FakeSerialPort.h"
 #include "TestModem.h"
+#include "WaitUntil.h"
 #include "layout/TemplateLibrary.h"
 #include "platform/DebugOutput.h"
 #include "platform/ui/ScriptedHost.h"
@@ -37,14 +38,8 @@ std::string slurp(const fs::path& p) {
     return s.str();
 }
 
-// Waits in real time while the workers run in virtual time.
 bool until(const std::function<bool()>& cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return test::waitUntil(cond) >= 0;
 }
 
 class MainDialogTest : public ::testing::Test {

@@ -2,6 +2,7 @@
 #include "FakePanel.h"
 #include "FakeSerialPort.h"
 #include "TestModem.h"
+#include "WaitUntil.h"
 #include "link/Protocol.h"
 #include "platform/DebugOutput.h"
 
@@ -76,15 +77,7 @@ struct Rig {
         gate.stop();
         if (worker.joinable()) worker.join();
     }
-    // Waits in real time for a condition the worker brings about in virtual time.
-    bool until(const std::function<bool()>& cond) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!cond()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
+    bool until(const std::function<bool()>& cond) { return test::waitUntil(cond) >= 0; }
     int writesOf(std::string_view cmd, int atBaud = -2) {
         int n = 0;
         for (const auto& w : port.writes())

@@ -1,5 +1,6 @@
 #include "FakePanel.h"
 #include "SimulatorProcess.h"
+#include "WaitUntil.h"
 #include "console/MonitorThread.h"
 #include "platform/DebugOutput.h"
 #include "platform/TermiosSerialPort.h"
@@ -17,17 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace ids;
-using Steady = std::chrono::steady_clock;
 using test::FakePanel;
 
-// Seconds until the condition held, or -1 after `limit` seconds.
 double until(const std::function<bool()>& cond, int limit) {
-    const auto t0 = Steady::now();
-    while (!cond()) {
-        if (Steady::now() - t0 > std::chrono::seconds(limit)) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::chrono::duration<double>(Steady::now() - t0).count();
+    return test::waitUntil(cond, limit);
 }
 
 // MonitorThread on "COM1:" in real time, with the panel it draws.
