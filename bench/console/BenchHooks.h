@@ -1,0 +1,47 @@
+#pragma once
+
+#include "console/DeviceConfig.h"
+#include "console/MonitorHooks.h"
+
+#include <atomic>
+#include <functional>
+
+namespace tessadorn::bench {
+
+// The main dialog's side of the monitor without the dialog: no caster list and no profile file,
+// the panel inputs made of the monitor's own state. The ready observer is called (on the
+// monitor thread) whenever the panel inputs are asked for while the modem is ready: that is
+// the moment the ready face is drawn.
+class BenchHooks final : public MonitorHooks {
+  public:
+    BenchHooks(DeviceConfig& device, const std::atomic<int>& deviceReady,
+               const std::atomic<int>& baudIndex, const std::atomic<int>& stConnect)
+        : m_Device(device), m_DeviceReady(deviceReady), m_BaudIndex(baudIndex),
+          m_StConnect(stConnect) {}
+
+    // Set before the monitor starts.
+    void setReadyObserver(std::function<void()> observer) { m_ReadyObserver = std::move(observer); }
+
+    void portError() override { ++m_PortErrors; }
+    void rateFound(int baudIndex) override { m_RateFound = baudIndex; }
+    void configurationParsed() override { ++m_Configurations; }
+    void storedCasterParsed() override {}
+    PanelInputs panelInputs() override;
+
+    int portErrors() const { return m_PortErrors.load(); }
+    // The last baud index the modem answered at, -1 before it answered.
+    int rateFound() const { return m_RateFound.load(); }
+    int configurations() const { return m_Configurations.load(); }
+
+  private:
+    DeviceConfig& m_Device;
+    const std::atomic<int>& m_DeviceReady;
+    const std::atomic<int>& m_BaudIndex;
+    const std::atomic<int>& m_StConnect;
+    std::function<void()> m_ReadyObserver;
+    std::atomic<int> m_PortErrors{0};
+    std::atomic<int> m_RateFound{-1};
+    std::atomic<int> m_Configurations{0};
+};
+
+} // namespace tessadorn::bench

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "CountingSerialPort.h"
+
+namespace tessadorn::bench {
+
+// The least time the traffic counted so far can take: the program's fixed 300 ms pause after
+// every command it writes, plus every byte it read at the line rate (10 bits a byte).
+struct ProtocolFloor {
+    double settleSeconds = 0; // writes x 300 ms
+    double lineSeconds = 0;   // bytes read x 10 / rate
+    double seconds() const { return settleSeconds + lineSeconds; }
+
+    static ProtocolFloor of(const CountingSerialPort::Counts& counts, int baudIndex);
+};
+
+} // namespace tessadorn::bench
