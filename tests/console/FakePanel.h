@@ -44,7 +44,7 @@ class FakePanel final : public PanelControls {
     bool visible(int id) const {
         std::lock_guard l(m_Mutex);
         auto it = m_Controls.find(id);
-        return it == m_Controls.end() ? true : it->second.visible;
+        return it != m_Controls.end() && it->second.visible; // untouched controls count as hidden
     }
     bool checked(int id) const {
         std::lock_guard l(m_Mutex);

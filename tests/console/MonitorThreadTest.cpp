@@ -194,7 +194,8 @@ TEST(MonitorThread, ServerFace) {
     EXPECT_EQ(rig.panel.text(Line2), "Server IP: 10.20.30.40\r\n");
     EXPECT_EQ(rig.panel.text(Line3), "Server Port: 2101");
     EXPECT_TRUE(rig.panel.visible(RoleServer));
-    EXPECT_TRUE(rig.panel.visible(Relay)) << "firmware 2.x shows the caster picture, others relay";
+    EXPECT_TRUE(rig.panel.visible(Caster)) << "firmware 2.x shows the caster picture";
+    EXPECT_FALSE(rig.panel.visible(Relay));
     EXPECT_EQ(rig.writesOf(protocol::kAutoQuery), 0);
 }
 
