@@ -22,7 +22,8 @@ int MonitorThread::capture(std::string_view cmd, std::string_view start, std::st
 
 void MonitorThread::run() {
     m_S.gate.attach();
-    if (!m_S.m_Serial.Open(m_S.m_BaudIndex.load())) {
+    m_OpenIndex = m_S.m_BaudIndex.load();
+    if (!m_S.m_Serial.Open(m_OpenIndex)) {
         m_S.gate.detach();
         m_Hooks.portError();
         return;
@@ -51,7 +52,11 @@ bool MonitorThread::identify() {
         if (!between()) return false;
         m_S.m_Serial.WriteCommand(p::kDevice);
         if (m_S.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) {
-            m_Hooks.rateFound(held);
+            // After a scan that found nothing the port is still open at the rate tried last;
+            // a modem that answers there now is found at that rate (never at "no rate", which
+            // would send the worker round this step for as long as the modem answers).
+            if (held < 0) m_S.m_BaudIndex = m_OpenIndex;
+            m_Hooks.rateFound(m_S.m_BaudIndex.load());
             return true;
         }
         // B3: the scan, 9600 first.
@@ -62,6 +67,7 @@ bool MonitorThread::identify() {
             m_S.m_Serial.Close();
             m_S.clock.sleepMs(kScanPauseMs);
             if (!m_S.m_Serial.Open(index)) continue;
+            m_OpenIndex = index;
             m_S.clock.sleepMs(kScanPauseMs);
             if (m_Tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048)) {
                 m_S.m_BaudIndex = index;

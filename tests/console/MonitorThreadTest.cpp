@@ -143,6 +143,24 @@ TEST(MonitorThread, ScanFindsTheModemAt57600AfterTheSlowerRatesFailed) {
     EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + want.size()), want);
 }
 
+TEST(MonitorThread, AModemThatWakesUpAfterTheScanIsFoundAtTheRateTriedLast) {
+    Rig rig;
+    rig.modem.baud = 4;
+    int deviceAt4 = 0;
+    // Silent through the whole scan; answers the first try after it (on the port as last
+    // opened, 115200).
+    rig.modem.answers = [&](std::string_view cmd, int) {
+        return cmd != protocol::kDevice || ++deviceAt4 > 2;
+    };
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
+    rig.stop();
+    EXPECT_EQ(rig.baudIndex.load(), 4);
+    EXPECT_EQ(rig.hooks.rates, std::vector<int>{4});
+    EXPECT_EQ(rig.writesOf(protocol::kDevice, 4), 3);
+    EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 1);
+}
+
 TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
     Rig rig;
     rig.modem.cfgReplies = {"CLIENT,S,F,I,A,U", "SERVER,S,F,I,A,U,P"};

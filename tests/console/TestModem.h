@@ -4,6 +4,7 @@
 #include "link/Protocol.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,9 +29,13 @@ struct Modem {
         this->*field = std::move(value);
     }
 
+    // When set, the modem answers only what it lets through.
+    std::function<bool(std::string_view cmd, int atBaud)> answers;
+
     std::string answer(std::string_view cmd, int atBaud) {
         std::lock_guard l(m);
         if (silent || atBaud != baud) return "";
+        if (answers && !answers(cmd, atBaud)) return "";
         if (cmd == protocol::kDevice) return "\r\nTESSADORN NTRIP MODEM\r\n";
         if (cmd == protocol::kGetCfg) {
             std::string fields = role + ",T-0042,2.3.1,350000111122223,web.example,wu,wp";
