@@ -12,6 +12,7 @@ namespace {
 
 using test::FakeSerialPort;
 using test::ScriptedModem;
+using namespace std::string_literals;
 
 // A channel over a scripted peer in virtual time.
 struct Rig {
@@ -93,15 +94,15 @@ const ReaderCase kReaderCases[] = {
     {"CaptureSkipsNul",
      Reader::Capture,
      {"IP,", "<OK\r\n"},
-     std::string("IP,10.0\0.0.1\r\n<OK\r\n", 21),
+     "IP,10.0\0.0.1\r\n<OK\r\n"s,
      1,
      "10.0.0.1\r\n"},
     {"LimitedCaptureKeepsNul",
      Reader::CaptureLimited,
      {"IP,", "<OK\r\n"},
-     std::string("IP,10.0\0.0.1\r\n<OK\r\n", 21),
+     "IP,10.0\0.0.1\r\n<OK\r\n"s,
      1,
-     std::string("10.0\0.0.1\r\n", 11)},
+     "10.0\0.0.1\r\n"s},
     {"CaptureNeverOverflowsTheBuffer",
      Reader::Capture,
      {"+SIGNAL:", "<OK\r\n"},

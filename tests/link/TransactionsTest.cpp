@@ -9,6 +9,7 @@ namespace {
 
 using test::FakeSerialPort;
 using test::ScriptedModem;
+using namespace std::string_literals;
 
 struct Rig {
     VirtualClock clock;
@@ -109,7 +110,7 @@ TEST(Transactions, AbortLetsTheUserOutOfAnEndlessResend) {
 
 TEST(Transactions, CaptureWithResendsUsesTheFullReaderAndDropsNul) {
     Rig rig;
-    rig.modem.on("IP?\r\n", std::string("IP,10.1.\0002.3\r\n<OK\r\n", 20));
+    rig.modem.on("IP?\r\n", "IP,10.1.\0002.3\r\n<OK\r\n"s);
     std::string ip;
     EXPECT_EQ(rig.tx.SendCapture("IP?\r\n", "IP,", "<OK\r\n", ip, 25, 5, 500), 1);
     EXPECT_EQ(ip, "10.1.2.3\r\n");
