@@ -52,7 +52,7 @@ Expected plain(int id, ControlKind kind, std::uint32_t style = 0) {
     return {id, kind, nullptr, nullptr, 0, style};
 }
 
-struct DialogSpec {
+struct ExpectedDialog {
     const char* name;
     int landscape;
     int portrait;
@@ -63,8 +63,8 @@ struct DialogSpec {
     std::vector<std::pair<int, std::vector<const char*>>> runtimeTexts;
 };
 
-void PrintTo(const DialogSpec& spec, std::ostream* os) {
-    *os << spec.name;
+void PrintTo(const ExpectedDialog& want, std::ostream* os) {
+    *os << want.name;
 }
 
 std::vector<Expected> mainControls() {
@@ -135,7 +135,7 @@ std::vector<Expected> updateControls() {
     return c;
 }
 
-std::vector<DialogSpec> dialogSpecs() {
+std::vector<ExpectedDialog> expectedDialogs() {
     using K = ControlKind;
     return {
         {"MainDialog",
@@ -307,7 +307,7 @@ TEST(ProgramTemplates, ParseWithoutErrorAndHoldTheEighteenTemplates) {
     EXPECT_EQ(library().find(999), nullptr);
 }
 
-class DialogTemplates : public testing::TestWithParam<DialogSpec> {
+class DialogTemplates : public testing::TestWithParam<ExpectedDialog> {
   protected:
     const DialogTemplate& landscape() const { return *library().find(GetParam().landscape); }
     const DialogTemplate& portrait() const { return *library().find(GetParam().portrait); }
@@ -318,9 +318,9 @@ class DialogTemplates : public testing::TestWithParam<DialogSpec> {
 };
 
 TEST_P(DialogTemplates, BelongToOnePairOfTheOrientationRule) {
-    const DialogSpec& spec = GetParam();
-    EXPECT_EQ(templateFor(spec.landscape, 320, 240), spec.landscape);
-    EXPECT_EQ(templateFor(spec.landscape, 240, 320), spec.portrait);
+    const ExpectedDialog& want = GetParam();
+    EXPECT_EQ(templateFor(want.landscape, 320, 240), want.landscape);
+    EXPECT_EQ(templateFor(want.landscape, 240, 320), want.portrait);
 }
 
 TEST_P(DialogTemplates, CarryTheDialogTitleInBothOrientations) {
@@ -329,11 +329,11 @@ TEST_P(DialogTemplates, CarryTheDialogTitleInBothOrientations) {
 }
 
 TEST_P(DialogTemplates, HoldEveryControlOfTheDialogAndNoOther) {
-    const DialogSpec& spec = GetParam();
+    const ExpectedDialog& want = GetParam();
     for (const DialogTemplate* dialog : {&landscape(), &portrait()}) {
-        const bool isPortrait = dialog->id == spec.portrait;
+        const bool isPortrait = dialog->id == want.portrait;
         SCOPED_TRACE("template " + std::to_string(dialog->id));
-        for (const Expected& e : spec.controls) {
+        for (const Expected& e : want.controls) {
             SCOPED_TRACE("control " + std::to_string(e.id));
             const ControlTemplate* c = findControl(*dialog, e);
             ASSERT_NE(c, nullptr);
@@ -348,7 +348,7 @@ TEST_P(DialogTemplates, HoldEveryControlOfTheDialogAndNoOther) {
             EXPECT_EQ(c->style & kExactStyles, e.style & kExactStyles);
             EXPECT_EQ(c->style & e.style, e.style);
         }
-        EXPECT_EQ(dialog->controls.size(), spec.controls.size());
+        EXPECT_EQ(dialog->controls.size(), want.controls.size());
     }
 }
 
@@ -385,9 +385,9 @@ TEST_P(DialogTemplates, FillTheClientAreaOfTheirOrientation) {
 }
 
 TEST_P(DialogTemplates, ControlsDoNotCoverEachOtherExceptThoseSharingAPlace) {
-    const DialogSpec& spec = GetParam();
+    const ExpectedDialog& want = GetParam();
     auto group = [&](int id) -> const std::set<int>* {
-        for (const auto& g : spec.samePlace)
+        for (const auto& g : want.samePlace)
             if (g.count(id)) return &g;
         return nullptr;
     };
@@ -416,12 +416,12 @@ TEST_P(DialogTemplates, ControlsDoNotCoverEachOtherExceptThoseSharingAPlace) {
 }
 
 TEST_P(DialogTemplates, TextsFitTheirControls) {
-    const DialogSpec& spec = GetParam();
+    const ExpectedDialog& want = GetParam();
     for (const DialogTemplate* dialog : {&landscape(), &portrait()}) {
         for (const auto& c : dialog->controls) {
             if (c.kind == ControlKind::Edit || c.kind == ControlKind::Bitmap) continue;
             std::vector<std::string> texts = {c.text};
-            for (const auto& [id, runtime] : spec.runtimeTexts)
+            for (const auto& [id, runtime] : want.runtimeTexts)
                 if (id == c.id) texts.insert(texts.end(), runtime.begin(), runtime.end());
             for (const auto& t : texts) {
                 EXPECT_GE(c.rect.w, unitsFor(c.kind, t))
@@ -448,8 +448,8 @@ TEST_P(DialogTemplates, PicturesAreCompiledIntoTheProgram) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTemplates, testing::ValuesIn(dialogSpecs()),
-                         [](const testing::TestParamInfo<DialogSpec>& info) {
+INSTANTIATE_TEST_SUITE_P(Dialogs, DialogTemplates, testing::ValuesIn(expectedDialogs()),
+                         [](const testing::TestParamInfo<ExpectedDialog>& info) {
                              return std::string(info.param.name);
                          });
 
