@@ -1,5 +1,5 @@
 #include "link/SerialChannel.h"
-#include "FakeSerialPort.h"
+#include "ChannelRig.h"
 #include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,7 @@ using test::FakeSerialPort;
 using test::ScriptedModem;
 using namespace std::string_literals;
 
-// A channel over a scripted peer in virtual time.
-struct Rig {
-    VirtualClock clock;
-    ScriptedModem modem;
-    FakeSerialPort port{clock, modem};
-    SerialChannel channel{port, clock};
-    Rig() { channel.Open(2); }
-};
+using Rig = test::ChannelRig;
 
 enum class Reader {
     WaitToken,

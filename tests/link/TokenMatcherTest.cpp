@@ -23,7 +23,9 @@ struct MatchCase {
     std::size_t at; // 0: never
 };
 
-void PrintTo(const MatchCase& c, std::ostream* os) { *os << "token " << c.token; }
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << "token " << c.token;
+}
 
 class TokenMatcherCases : public ::testing::TestWithParam<MatchCase> {};
 

@@ -1,5 +1,5 @@
 #include "link/Transactions.h"
-#include "FakeSerialPort.h"
+#include "ChannelRig.h"
 #include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +11,10 @@ using test::FakeSerialPort;
 using test::ScriptedModem;
 using namespace std::string_literals;
 
-struct Rig {
-    VirtualClock clock;
-    ScriptedModem modem;
-    FakeSerialPort port{clock, modem};
-    SerialChannel channel{port, clock};
+struct Rig : test::ChannelRig {
     std::atomic<int> reading{0};
     Transactions tx{channel, reading};
     DebugCapture log;
-    Rig() { channel.Open(2); }
 };
 
 constexpr int kAttemptMs = 300 + 5 * 500; // a write, then 5 empty reads
