@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 #include <set>
 #include <string>
@@ -468,6 +470,10 @@ TEST(TemplateLibrary, BadTextGivesAnEmptyLibraryAndTheReason) {
 struct OrientationCase {
     int landscapeId, width, height, expected;
 };
+
+void PrintTo(const OrientationCase& c, std::ostream* os) {
+    *os << c.landscapeId << " on " << c.width << "x" << c.height;
+}
 
 class OrientationRule : public testing::TestWithParam<OrientationCase> {};
 

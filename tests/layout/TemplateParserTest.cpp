@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 namespace tessadorn {
@@ -199,6 +201,10 @@ struct TextCase {
     const char* source; // the quoted text as written in the file
     const char* text;   // what the control holds
 };
+
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.source;
+}
 
 class StringEscapeTest : public testing::TestWithParam<TextCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <string>
 
@@ -39,6 +41,10 @@ struct GrammarCase {
 };
 
 void noCheck(const CasterDocument&) {}
+
+void PrintTo(const GrammarCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class GrammarTest : public ::testing::TestWithParam<GrammarCase> {};
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <functional>
 
@@ -93,6 +95,10 @@ const GoldenCase kGoldenCases[] = {
     {"empty-list.txt", fillEmptyList},
     {"carrier-no.txt", fillCarrierNo},
 };
+
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+    *os << c.file;
+}
 
 class CasterStoreGolden : public ::testing::TestWithParam<GoldenCase> {
   protected:
@@ -263,6 +269,10 @@ struct IndexCase {
     int count;
     int expected;
 };
+
+void PrintTo(const IndexCase& c, std::ostream* os) {
+    *os << "server \"" << c.server << "\" of " << c.count;
+}
 
 class CasterStoreCurrent : public ::testing::TestWithParam<IndexCase> {};
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -36,6 +38,10 @@ struct ProfileCase {
     int baudIndex;
     int savedBaudIndex;
 };
+
+void PrintTo(const ProfileCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class DeviceProfileLoad : public ::testing::TestWithParam<ProfileCase> {};
 

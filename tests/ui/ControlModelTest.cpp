@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 
 namespace tessadorn {
@@ -20,6 +21,10 @@ struct StartCase {
     int bitmap;
     PixelRect rect;
 };
+
+void PrintTo(const StartCase& c, std::ostream* os) {
+    *os << "control " << c.id;
+}
 
 class ControlStartTest : public ::testing::TestWithParam<StartCase> {};
 
