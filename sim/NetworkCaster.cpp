@@ -114,6 +114,19 @@ bool startsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+// One request to the caster: connect, send, read until `enough` or the deadline, close.
+// False when the caster could not be reached at all.
+template <typename Enough>
+bool askCaster(const CasterRequest& request, const std::string& text, int timeoutMs,
+               Enough&& enough, std::string& reply) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const int fd = connectTo(request, deadline);
+    if (fd < 0) return false;
+    if (sendAll(fd, text, deadline)) reply = receive(fd, deadline, enough);
+    ::close(fd);
+    return true;
+}
+
 } // namespace
 
 std::string NetworkCaster::requestText(const CasterRequest& request, const std::string& path) {
@@ -149,23 +162,18 @@ CasterAnswer::Outcome NetworkCaster::classifyStreamAnswer(const std::string& hea
 
 CasterAnswer NetworkCaster::fetchTable(const CasterRequest& request) {
     const auto start = Clock::now();
-    const auto deadline = start + std::chrono::milliseconds(m_TimeoutMs);
     CasterAnswer answer;
-    const int fd = connectTo(request, deadline);
-    if (fd < 0) {
-        answer.outcome = CasterAnswer::Outcome::Unreachable;
-        answer.elapsedMs = elapsedSince(start);
-        return answer;
-    }
-    if (sendAll(fd, requestText(request, "/"), deadline)) {
-        answer.bytes = receive(fd, deadline, [](const std::string& d) {
+    const bool reached = askCaster(
+        request, requestText(request, "/"), m_TimeoutMs,
+        [](const std::string& d) {
             return d.find("ENDSOURCETABLE") != std::string::npos &&
                    d.find('\n', d.find("ENDSOURCETABLE")) != std::string::npos;
-        });
-    }
-    ::close(fd);
+        },
+        answer.bytes);
     const std::string status = answer.bytes.substr(0, answer.bytes.find("\r\n"));
-    if (answer.bytes.empty())
+    if (!reached)
+        answer.outcome = CasterAnswer::Outcome::Unreachable;
+    else if (answer.bytes.empty())
         answer.outcome = CasterAnswer::Outcome::Failed;
     else if (status.find(" 401") != std::string::npos)
         answer.outcome = CasterAnswer::Outcome::Unauthorized;
@@ -186,25 +194,22 @@ bool NetworkCaster::reachable(const CasterRequest& request) {
 
 CasterAnswer NetworkCaster::openStream(const CasterRequest& request) {
     const auto start = Clock::now();
-    const auto deadline = start + std::chrono::milliseconds(m_TimeoutMs);
     CasterAnswer answer;
-    const int fd = connectTo(request, deadline);
-    if (fd < 0) {
-        answer.outcome = CasterAnswer::Outcome::Unreachable;
-        answer.elapsedMs = elapsedSince(start);
-        return answer;
-    }
     std::string head;
-    if (sendAll(fd, requestText(request, "/" + request.mountpoint), deadline)) {
-        // The status line and, for an HTTP reply, its header block.
-        head = receive(fd, deadline, [](const std::string& d) {
+    // The status line and, for an HTTP reply, its header block. The simulated modem does not
+    // keep the stream.
+    const bool reached = askCaster(
+        request, requestText(request, "/" + request.mountpoint), m_TimeoutMs,
+        [](const std::string& d) {
             return startsWith(d, "ICY 200") || startsWith(d, "SOURCETABLE") ||
                    d.find("\r\n\r\n") != std::string::npos ||
                    (d.find("\r\n") != std::string::npos && d.find(" 401") != std::string::npos);
-        });
-    }
-    ::close(fd); // the simulated modem does not keep the stream
-    answer.outcome = head.empty() ? CasterAnswer::Outcome::Failed : classifyStreamAnswer(head);
+        },
+        head);
+    if (!reached)
+        answer.outcome = CasterAnswer::Outcome::Unreachable;
+    else
+        answer.outcome = head.empty() ? CasterAnswer::Outcome::Failed : classifyStreamAnswer(head);
     answer.elapsedMs = elapsedSince(start);
     return answer;
 }

@@ -85,17 +85,12 @@ bool MonitorThread::configure() {
     if (!between()) return false;
     std::string reply;
     if (!capture(p::kGetCfg, p::kReplyGetCfg, reply, kReplyCapacity, 5, 500)) return false;
-    DeviceConfig::Values v = m_S.m_Device.read();
+    // The parser writes nothing unless the reply has all its fields.
     int mode = -1;
-    if (!replies::parseConfiguration(reply, v, mode)) return false;
-    m_S.m_Device.update([&](DeviceConfig::Values& d) {
-        d.SerialNumber = v.SerialNumber;
-        d.FirmwareVersion = v.FirmwareVersion;
-        d.Imei = v.Imei;
-        d.ApnName = v.ApnName;
-        d.ApnUser = v.ApnUser;
-        d.ApnPassword = v.ApnPassword;
-    });
+    bool parsed = false;
+    m_S.m_Device.update(
+        [&](DeviceConfig::Values& d) { parsed = replies::parseConfiguration(reply, d, mode); });
+    if (!parsed) return false;
     m_S.m_Mode = mode;
     m_Hooks.configurationParsed();
     return true;
