@@ -6,6 +6,7 @@
 #include "PtyRunner.h"
 #include "SimModem.h"
 #include "SimSettings.h"
+#include "platform/ProgramFolder.h"
 
 #include <atomic>
 #include <csignal>
@@ -64,9 +65,9 @@ std::string printable(const std::string& bytes) {
 
 // The demo table: beside the executable, else in the source tree it was built from.
 std::string demoTable(const char* argv0) {
+    std::filesystem::path exe = tessadorn::executablePath();
+    if (exe.empty()) exe = argv0;
     std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) exe = argv0;
     for (const auto& candidate :
          {exe.parent_path() / "demo-sourcetable.txt",
           std::filesystem::path(TESSADORN_SIM_DATA_DIR) / "demo-sourcetable.txt"}) {

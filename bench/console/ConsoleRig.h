@@ -3,7 +3,7 @@
 #include "BenchHooks.h"
 #include "CountingSerialPort.h"
 #include "RecordingPanel.h"
-#include "SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 
 #include "console/DeviceConfig.h"
 #include "console/StatusDisplay.h"
@@ -71,7 +71,7 @@ class ConsoleRig {
 
     std::string m_SimulatorExecutable;
     std::string m_Error;
-    sim::SimulatorProcess m_Simulator;
+    SimulatorProcess m_Simulator;
     std::unique_ptr<TermiosSerialPort> m_Port;
     std::unique_ptr<CountingSerialPort> m_Counting;
     std::unique_ptr<SerialChannel> m_Serial;

@@ -3,7 +3,7 @@
 // prints the elapsed time as a ratio to the line-rate floor (bytes x 10 / 115200 s) and the CPU
 // time of the reading thread.
 
-#include "SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 #include "link/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
@@ -33,7 +33,7 @@ double threadCpuSeconds() {
 int main(int argc, char** argv) {
     const std::string table = argc > 1 ? argv[1] : std::string(TESSADORN_TEST_DATA) + "/igs-ip.txt";
     const auto tableBytes = std::filesystem::file_size(table);
-    sim::SimulatorProcess simulator;
+    SimulatorProcess simulator;
     if (!simulator.start(TESSADORN_SIM_EXECUTABLE,
                          {"--quiet", "--baud", "4", "--table-delay-ms", "600", "--table",
                           "bench.example.net=" + table},

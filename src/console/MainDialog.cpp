@@ -4,7 +4,7 @@
 #include "console/CasterSync.h"
 #include "console/MonitorThread.h"
 #include "platform/AtomicFile.h"
-#include "platform/ui/MessageBoxRequest.h"
+#include "ui/MessageBoxRequest.h"
 
 namespace tessadorn {
 

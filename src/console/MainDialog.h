@@ -9,8 +9,8 @@
 #include "platform/Clock.h"
 #include "platform/PauseGate.h"
 #include "platform/SerialPort.h"
-#include "platform/ui/Dialog.h"
 #include "store/CasterStore.h"
+#include "ui/Dialog.h"
 
 #include <atomic>
 #include <memory>

@@ -19,14 +19,20 @@ std::string& overrideFolder() {
 }
 
 std::string executableFolder() {
+    const std::filesystem::path exe = executablePath();
+    if (exe.has_parent_path()) return exe.parent_path().string();
     std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error && exe.has_parent_path()) return exe.parent_path().string();
     const std::filesystem::path cwd = std::filesystem::current_path(error);
     return error ? std::string(".") : cwd.string();
 }
 
 } // namespace
+
+std::string executablePath() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.string();
+}
 
 std::string programFolder() {
     {

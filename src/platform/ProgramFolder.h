@@ -5,6 +5,9 @@
 
 namespace tessadorn {
 
+// The running executable's full path (/proc/self/exe); empty when it cannot be read.
+std::string executablePath();
+
 // The folder that holds the program's executable; the program keeps its two small files
 // ("ntripcfg.txt" and "tessadorn.cfg") there. On Linux it is the folder of /proc/self/exe;
 // when that cannot be read, the current directory.

@@ -1,11 +1,12 @@
 #include "console/MainDialog.h"
 #include "FakeSerialPort.h"
+#include "ScriptedHost.h"
+#include "TempDir.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
 #include "layout/TemplateLibrary.h"
 #include "platform/DebugOutput.h"
-#include "platform/ui/ScriptedHost.h"
-#include "platform/ui/TemplateSource.h"
+#include "ui/TemplateSource.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeSerialPort;
 using test::Modem;
+using test::ScriptedHost;
 using test::ScriptedModem;
 
 TemplateSet programTemplates() {
@@ -31,13 +33,6 @@ TemplateSet programTemplates() {
     return set;
 }
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 bool until(const std::function<bool()>& cond) {
     return test::waitUntil(cond) >= 0;
 }
@@ -45,20 +40,17 @@ bool until(const std::function<bool()>& cond) {
 class MainDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/tessadorn-main-XXXXXX";
-        dir = mkdtemp(tmpl);
-        files.casterList = (dir / "ntripcfg.txt").string();
-        files.profile = (dir / "tessadorn.cfg").string();
+        files.casterList = dir.file("ntripcfg.txt");
+        files.profile = dir.file("tessadorn.cfg");
         host.setScreenSize(240, 320);
         modem.attach(peer);
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     void writeCasterList(const std::string& text) {
         std::ofstream(files.casterList, std::ios::binary) << text;
     }
 
-    fs::path dir;
+    test::TempDir dir;
     MainDialog::Files files;
     TemplateSet templates = programTemplates();
     ScriptedHost host{templates};
@@ -96,10 +88,10 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
 
-    EXPECT_EQ(slurp(files.profile), "4") << "the rate that answered is remembered";
+    EXPECT_EQ(test::readBytes(files.profile), "4") << "the rate that answered is remembered";
     EXPECT_EQ(dialog.m_SavedBaudIndex.load(), 4);
     // The modem's APN block and its stored caster (the second entry) reached the file.
-    const std::string saved = slurp(files.casterList);
+    const std::string saved = test::readBytes(files.casterList);
     EXPECT_NE(saved.find("<carrier value=\"yes\">\r\n<apn>web.example</apn>\r\n<user>wu</user>\r\n"
                          "<password>wp</password>\r\n</carrier>"),
               std::string::npos)
@@ -197,7 +189,7 @@ TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
         [&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; })); });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
-    const std::string saved = slurp(files.casterList);
+    const std::string saved = test::readBytes(files.casterList);
     EXPECT_NE(saved.find("<current></current>\r\n<servers>"), std::string::npos) << saved;
     std::lock_guard lock(dialog.m_Store.mutex());
     EXPECT_EQ(dialog.m_Store.server, "1");

@@ -19,7 +19,7 @@ esac
 work=$(mktemp -d)
 trap 'rm -f "$log"; rm -rf "$work"' EXIT
 cp "$app" "$work/"
-cp "$(dirname "$app")/../sim/tessadorn-sim" "$work/"
+cp "$(dirname "$app")/tessadorn-sim" "$work/"
 "$work/$(basename "$app")" --simulate "${sim[@]}" --screenshot "$file" --screenshot-wait "$wait" \
   2>"$log" || { tail -20 "$log" >&2; exit 1; }
 [ -s "$file" ] || { echo "no picture written" >&2; exit 1; }

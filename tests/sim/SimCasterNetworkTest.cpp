@@ -1,7 +1,7 @@
 // The simulator as a real NTRIP client (--network) against rtklib's str2str serving as an
 // NTRIP 1.0 caster on loopback. All traffic stays on 127.0.0.1.
 
-#include "SimulatorProcess.h"
+#include "app/SimulatorProcess.h"
 #include "link/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
@@ -106,7 +106,7 @@ TEST(SimCasterNetwork, ListAndConnectThroughARealCaster) {
     if (access(kStr2Str, X_OK) != 0) GTEST_SKIP() << "rtklib's str2str is not installed";
     Caster caster;
     ASSERT_TRUE(caster.up()) << "str2str did not start";
-    sim::SimulatorProcess sim;
+    SimulatorProcess sim;
     ASSERT_TRUE(sim.start(
         TESSADORN_SIM_EXECUTABLE,
         {"--quiet", "--network", "--no-pacing", "--baud", "4", "--network-timeout-ms", "3000"},

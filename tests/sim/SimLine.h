@@ -80,9 +80,4 @@ inline sim::SimSettings quickSettings() {
     return s;
 }
 
-inline std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 } // namespace tessadorn::test

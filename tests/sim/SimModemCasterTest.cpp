@@ -1,4 +1,5 @@
 #include "SimLine.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,8 @@ TEST(SimModemCaster, ListRelaysTheCastersTableByteForByte) {
         SimLine line(settings);
         ASSERT_EQ(line.tx.SendWaitEither(c.command, p::kTokCmdOk, p::kTokCmdError, 1, 512), 1)
             << c.command.text;
-        EXPECT_EQ(relayed(line), "\r\n" + fileText(dir + "/" + c.file) + "\r\nSHUTDOWN\r\n<OK")
+        EXPECT_EQ(relayed(line),
+                  "\r\n" + test::readBytes(dir + "/" + c.file) + "\r\nSHUTDOWN\r\n<OK")
             << c.file;
     }
 }

@@ -1,7 +1,8 @@
 // tessadorn-sim on a real pseudo-terminal, driven by the link layer over the termios port at
 // real time-outs.
 
-#include "SimulatorProcess.h"
+#include "TempDir.h"
+#include "app/SimulatorProcess.h"
 #include "link/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
@@ -32,17 +33,12 @@ struct PtyLine {
         return *channel;
     }
 
-    sim::SimulatorProcess sim;
+    SimulatorProcess sim;
     bool started = false;
     std::unique_ptr<TermiosSerialPort> port;
     std::unique_ptr<SerialChannel> channel;
     std::atomic<int> reading{0};
 };
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 } // namespace
 
@@ -88,7 +84,7 @@ TEST(SimPty, ListRelaysARealTableByteForByte) {
             bytes.compare(bytes.size() - end.size(), end.size(), end) == 0)
             break;
     }
-    EXPECT_EQ(bytes, "\r\n" + fileText(table) + end);
+    EXPECT_EQ(bytes, "\r\n" + test::readBytes(table) + end);
 }
 
 TEST(SimPty, TheLinkDropsWhenTheModemGoesAway) {
@@ -103,7 +99,7 @@ TEST(SimPty, TheLinkDropsWhenTheModemGoesAway) {
 
 TEST(SimPty, KeepsALinkToItsTerminalAndEndsCleanlyOnSigterm) {
     const std::string link = ::testing::TempDir() + "tessadorn-sim-" + std::to_string(getpid());
-    sim::SimulatorProcess sim;
+    SimulatorProcess sim;
     ASSERT_TRUE(sim.start(TESSADORN_SIM_EXECUTABLE, {"--quiet", "--link", link}, 5000))
         << sim.error();
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.ptyPath());
@@ -111,10 +107,9 @@ TEST(SimPty, KeepsALinkToItsTerminalAndEndsCleanlyOnSigterm) {
     EXPECT_TRUE(sim.stop());
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 
-    sim::SimulatorProcess bad;
+    SimulatorProcess bad;
     EXPECT_FALSE(bad.start(TESSADORN_SIM_EXECUTABLE, {"--baud", "9"}, 5000, "/dev/null"));
     EXPECT_FALSE(bad.error().empty());
-    EXPECT_TRUE(sim::SimulatorProcess::findExecutable("/nonexistent/tessadorn-sim").empty());
-    EXPECT_EQ(sim::SimulatorProcess::findExecutable(TESSADORN_SIM_EXECUTABLE),
-              TESSADORN_SIM_EXECUTABLE);
+    EXPECT_TRUE(SimulatorProcess::findExecutable("/nonexistent/tessadorn-sim").empty());
+    EXPECT_EQ(SimulatorProcess::findExecutable(TESSADORN_SIM_EXECUTABLE), TESSADORN_SIM_EXECUTABLE);
 }

@@ -1,12 +1,9 @@
 #include "TempDir.h"
 
-#include "console/DeviceProfile.h"
 #include "platform/AtomicFile.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 namespace tessadorn {
 namespace {
@@ -72,26 +69,6 @@ TEST(SaveFaultDeathTest, CrashDuringSaveKeepsThePreviousFile) {
         CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
         EXPECT_TRUE(store.Load());
     }
-}
-
-TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {
-    TempDir dir;
-    writeBytes(dir.file("tessadorn.cfg"), "1");
-    AtomicFile writer;
-    std::atomic<int> baud{-1};
-    std::atomic<int> saved{-1};
-    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
-    ASSERT_EQ(profile.LoadProfile(), 1);
-    for (std::size_t at : {std::size_t{0}, std::size_t{1}}) {
-        writer.injectFault(at);
-        EXPECT_EQ(profile.SaveProfile(4), 0);
-        EXPECT_EQ(saved.load(), 1);
-        EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "1");
-    }
-    writer.injectFault(std::nullopt);
-    EXPECT_EQ(profile.SaveProfile(4), 1);
-    EXPECT_EQ(saved.load(), 4);
-    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "4");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "TestTemplates.h"
 
-#include "platform/ui/ControlModel.h"
+#include "ui/ControlModel.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace tessadorn {
 namespace {
 
-using namespace tessadorn::testing;
+using namespace tessadorn::test;
 
 struct StartCase {
     int id;

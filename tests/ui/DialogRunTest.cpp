@@ -1,7 +1,7 @@
 #include "TestTemplates.h"
 
-#include "platform/ui/Dialog.h"
-#include "platform/ui/ScriptedHost.h"
+#include "ScriptedHost.h"
+#include "ui/Dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 namespace tessadorn {
 namespace {
 
-using namespace tessadorn::testing;
+using namespace tessadorn::test;
 
 // Records what its handlers saw.
 class RecordingDialog : public Dialog {

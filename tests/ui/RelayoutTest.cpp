@@ -1,15 +1,15 @@
 #include "TestTemplates.h"
 
-#include "platform/ui/Dialog.h"
-#include "platform/ui/Relayout.h"
-#include "platform/ui/ScriptedHost.h"
+#include "ScriptedHost.h"
+#include "ui/Dialog.h"
+#include "ui/Relayout.h"
 
 #include <gtest/gtest.h>
 
 namespace tessadorn {
 namespace {
 
-using namespace tessadorn::testing;
+using namespace tessadorn::test;
 
 TEST(RelayoutTest, DialogUnitsAreOneAndAHalfPixels) {
     struct Case {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/ui/TemplateSource.h"
+#include "ui/TemplateSource.h"
 
-namespace tessadorn::testing {
+namespace tessadorn::test {
 
 // A small dialog pair built by hand: 301 landscape, 302 portrait is not a known pair, so the
 // tests use the main dialog's numbers 103 (landscape) and 102 (portrait).
@@ -101,4 +101,4 @@ inline TemplateSet testTemplates() {
     return set;
 }
 
-} // namespace tessadorn::testing
+} // namespace tessadorn::test

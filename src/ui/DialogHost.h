@@ -1,0 +1,32 @@
+#pragma once
+
+#include "layout/DialogTemplate.h"
+#include "platform/WaitCursor.h"
+#include "ui/MessageBoxRequest.h"
+
+namespace tessadorn {
+
+class Dialog;
+
+// What a dialog asks of the user-interface system. Implemented by the Qt front end and, for
+// tests, by the scripted host.
+class DialogHost {
+  public:
+    virtual ~DialogHost() = default;
+
+    virtual const DialogTemplate* findTemplate(int id) const = 0;
+    // Runs the dialog modally on the dialog thread and returns its result.
+    virtual int runModal(Dialog& dialog) = 0;
+    // Ends a running dialog with a result (any thread); ignored for a dialog that is not running.
+    virtual void endDialog(Dialog& dialog, int result) = 0;
+    // Shows a message box and returns the button pressed (kIdOk, kIdYes, kIdNo, or kIdCancel
+    // when the box went away unanswered). Any thread.
+    virtual int messageBox(const MessageBoxRequest& request) = 0;
+    virtual WaitCursor& waitCursor() = 0;
+    virtual int screenWidth() const = 0;
+    virtual int screenHeight() const = 0;
+    // Asks the application to end: every running dialog unwinds, the program exits with the code.
+    virtual void quitApplication(int exitCode) = 0;
+};
+
+} // namespace tessadorn

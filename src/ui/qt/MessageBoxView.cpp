@@ -1,0 +1,75 @@
+#include "ui/qt/MessageBoxView.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tessadorn {
+
+MessageBoxView::MessageBoxView(const MessageBoxRequest& request,
+                               std::shared_ptr<PendingAnswer> answer, int scale, QWidget* parent)
+    : QWidget(parent), m_Request(request), m_Answer(std::move(answer)) {
+    setObjectName(QStringLiteral("messageBox"));
+    QFont f = font();
+    f.setPixelSize(11 * scale);
+    setFont(f);
+
+    auto* frame = new QWidget(this);
+    frame->setObjectName(QStringLiteral("messageFrame"));
+    frame->setAutoFillBackground(true);
+    QPalette p = frame->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    frame->setPalette(p);
+
+    auto* caption = new QLabel(QString::fromStdString(request.caption), frame);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    auto* text = new QLabel(QString::fromStdString(request.text), frame);
+    text->setWordWrap(true);
+    text->setTextFormat(Qt::PlainText);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto addButton = [&](const QString& label, int result) {
+        auto* b = new QPushButton(label, frame);
+        b->setObjectName(label);
+        connect(b, &QPushButton::clicked, this, [this, result] { press(result); });
+        buttons->addWidget(b);
+    };
+    if (request.buttons == MessageButtons::YesNo) {
+        addButton(QStringLiteral("Yes"), kIdYes);
+        addButton(QStringLiteral("No"), kIdNo);
+    } else {
+        addButton(QStringLiteral("OK"), kIdOk);
+    }
+    buttons->addStretch();
+
+    auto* box = new QVBoxLayout(frame);
+    box->setContentsMargins(8 * scale, 6 * scale, 8 * scale, 6 * scale);
+    box->addWidget(caption);
+    box->addWidget(text);
+    box->addLayout(buttons);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10 * scale, 10 * scale, 10 * scale, 10 * scale);
+    outer->addStretch();
+    outer->addWidget(frame);
+    outer->addStretch();
+}
+
+void MessageBoxView::press(int button) {
+    if (m_Answer) m_Answer->answer(button);
+    m_Answer.reset();
+    hide();
+    deleteLater();
+}
+
+void MessageBoxView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0, 0, 0, 90));
+}
+
+} // namespace tessadorn

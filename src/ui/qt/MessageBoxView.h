@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/MessageBoxRequest.h"
+#include "ui/PendingAnswer.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace tessadorn {
+
+// A message box drawn on the device screen, above every dialog. Pressing a button answers the
+// waiting thread and closes the box; a box destroyed unanswered answers kIdCancel.
+class MessageBoxView final : public QWidget {
+  public:
+    MessageBoxView(const MessageBoxRequest& request, std::shared_ptr<PendingAnswer> answer,
+                   int scale, QWidget* parent);
+
+    // Presses a button as the user would (also used by tests).
+    void press(int button);
+    const MessageBoxRequest& request() const { return m_Request; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    MessageBoxRequest m_Request;
+    std::shared_ptr<PendingAnswer> m_Answer;
+};
+
+} // namespace tessadorn

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ui/DialogRunner.h"
+#include "ui/qt/DialogInput.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tessadorn {
+
+class DeviceScreen;
+
+// The dialog host of the Qt front end. The dialogs run on their own thread (the dialog thread);
+// the Qt GUI thread only draws them on the device screen and forwards what the user does.
+//
+// Rules that keep it free of deadlocks: the GUI thread never waits for another thread; a
+// message box carries its answer inside the posted request, so a box that goes away unanswered
+// gives kIdCancel; shutting down stops the answers first, then asks the dialogs to unwind, and
+// the GUI keeps running until the dialog thread has ended.
+class QtDialogHost final : public QObject, public DialogRunner, public DialogInput {
+  public:
+    // Both live on the GUI thread; the screen must outlive the host.
+    QtDialogHost(const TemplateSource& templates, DeviceScreen& screen);
+    ~QtDialogHost() override;
+
+    // GUI thread. Starts the dialog thread with `body`; when it returns, `finished` runs on the
+    // GUI thread with the body's result, after the thread was joined.
+    void start(std::function<int(QtDialogHost&)> body, std::function<void(int)> finished);
+    // GUI thread. New message boxes answer kIdCancel at once, open ones are taken away, and every
+    // running dialog unwinds; `finished` follows once the dialog thread has ended.
+    void shutdown(int exitCode = 0);
+    bool running() const { return m_Running.load(); }
+
+    // DialogHost: any thread but the GUI thread.
+    int messageBox(const MessageBoxRequest& request) override;
+
+    // DialogInput: GUI thread.
+    void command(std::uint64_t serial, int id) override { postCommand(serial, id); }
+    void selection(std::uint64_t serial, int id, int index) override {
+        postSelection(serial, id, index);
+    }
+    void cancel(std::uint64_t serial) override { postCancel(serial); }
+    bool inputBlocked() const override;
+
+  protected:
+    void dialogOpened(std::uint64_t serial, const std::shared_ptr<ControlModel>& model) override;
+    void dialogClosed(std::uint64_t serial) override;
+    void customEvent(QEvent* event) override;
+
+  private:
+    DeviceScreen& m_Screen;
+    std::thread m_Thread;
+    std::thread::id m_GuiThread;
+    std::atomic<bool> m_Running{false};
+    std::mutex m_PostMutex; // orders message box requests against shutdown
+    std::atomic<bool> m_Answering{true};
+    std::function<void(int)> m_Finished;
+};
+
+} // namespace tessadorn

@@ -1,0 +1,162 @@
+#include "TempDir.h"
+
+#include "console/DeviceProfile.h"
+#include "platform/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <atomic>
+#include <filesystem>
+#include <optional>
+
+namespace tessadorn {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+// Counts the files it writes.
+class CountingWriter final : public FileWriter {
+  public:
+    bool replace(const std::string& path, std::string_view bytes, int mode) override {
+        ++writes;
+        return AtomicFile::standard().replace(path, bytes, mode);
+    }
+    bool createIfMissing(const std::string& path, int mode) override {
+        return AtomicFile::standard().createIfMissing(path, mode);
+    }
+    int writes = 0;
+};
+
+struct ProfileCase {
+    const char* label;
+    std::optional<std::string> contents; // no file when empty
+    int result;
+    int baudIndex;
+    int savedBaudIndex;
+};
+
+void PrintTo(const ProfileCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class DeviceProfileLoad : public ::testing::TestWithParam<ProfileCase> {};
+
+TEST_P(DeviceProfileLoad, ContentsGiveTheIndices) {
+    const ProfileCase& c = GetParam();
+    TempDir dir;
+    if (c.contents) writeBytes(dir.file("tessadorn.cfg"), *c.contents);
+    std::atomic<int> baud{-7};
+    std::atomic<int> saved{-7};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), AtomicFile::standard());
+    EXPECT_EQ(profile.LoadProfile(), c.result);
+    EXPECT_EQ(baud.load(), c.baudIndex);
+    EXPECT_EQ(saved.load(), c.savedBaudIndex);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, DeviceProfileLoad,
+    ::testing::Values(ProfileCase{"NoFile", std::nullopt, 0, 2, -1},
+                      ProfileCase{"Empty", "", 1, 2, -1}, ProfileCase{"Zero", "0", 1, 0, 0},
+                      ProfileCase{"Four", "4", 1, 4, 4}, ProfileCase{"Five", "5", 1, 2, -1},
+                      ProfileCase{"Nine", "9", 1, 2, -1}, ProfileCase{"Letter", "a", 1, 2, -1},
+                      ProfileCase{"TwoBytes", "13", 1, 2, -1},
+                      ProfileCase{"OldForm", "1,3", 1, 3, 3},
+                      ProfileCase{"OldFormWithLineEnd", "x,1\r\n", 1, 1, 1},
+                      ProfileCase{"OldFormBadDigit", "1,7", 1, 2, -1},
+                      ProfileCase{"DigitWithLineEnd", "3\r\n", 1, 2, -1}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(DeviceProfileSave, SameIndexIsWrittenOnce) {
+    TempDir dir;
+    CountingWriter writer;
+    std::atomic<int> baud{2};
+    std::atomic<int> saved{-1};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
+    EXPECT_EQ(profile.SaveProfile(4), 1);
+    EXPECT_EQ(profile.SaveProfile(4), 1);
+    EXPECT_EQ(writer.writes, 1);
+    EXPECT_EQ(saved.load(), 4);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "4");
+    EXPECT_EQ(profile.SaveProfile(0), 1);
+    EXPECT_EQ(writer.writes, 2);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "0");
+}
+
+TEST(DeviceProfileSave, RememberedRateIsNotRewrittenAfterLoad) {
+    TempDir dir;
+    writeBytes(dir.file("tessadorn.cfg"), "1,3");
+    CountingWriter writer;
+    std::atomic<int> baud{0};
+    std::atomic<int> saved{0};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
+    ASSERT_EQ(profile.LoadProfile(), 1);
+    EXPECT_EQ(profile.SaveProfile(baud), 1);
+    EXPECT_EQ(writer.writes, 0);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "1,3");
+}
+
+TEST(DeviceProfileSave, MalformedFileIsRewrittenWithTheFoundRate) {
+    TempDir dir;
+    writeBytes(dir.file("tessadorn.cfg"), "9");
+    std::atomic<int> baud{0};
+    std::atomic<int> saved{0};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), AtomicFile::standard());
+    profile.LoadProfile();
+    ASSERT_EQ(baud.load(), 2);
+    EXPECT_EQ(profile.SaveProfile(2), 1);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "2");
+}
+
+TEST(DeviceProfileSave, FailedCreateKeepsTheSavedIndexForALaterTry) {
+    TempDir dir;
+    const std::string folder = dir.file("later");
+    std::atomic<int> baud{2};
+    std::atomic<int> saved{-1};
+    DeviceProfile profile(baud, saved, folder + "/tessadorn.cfg", AtomicFile::standard());
+    EXPECT_EQ(profile.SaveProfile(3), 0);
+    EXPECT_EQ(saved.load(), -1);
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(profile.SaveProfile(3), 1);
+    EXPECT_EQ(saved.load(), 3);
+    EXPECT_EQ(readBytes(folder + "/tessadorn.cfg"), "3");
+}
+
+TEST(DeviceProfileSave, OnlyBaudIndicesAreWritten) {
+    TempDir dir;
+    CountingWriter writer;
+    std::atomic<int> baud{2};
+    std::atomic<int> saved{1};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
+    for (int index : {-1, 5, 42}) {
+        EXPECT_EQ(profile.SaveProfile(index), 0) << index;
+        EXPECT_EQ(saved.load(), 1);
+    }
+    EXPECT_EQ(writer.writes, 0);
+}
+
+TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {
+    TempDir dir;
+    writeBytes(dir.file("tessadorn.cfg"), "1");
+    AtomicFile writer;
+    std::atomic<int> baud{-1};
+    std::atomic<int> saved{-1};
+    DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), writer);
+    ASSERT_EQ(profile.LoadProfile(), 1);
+    for (std::size_t at : {std::size_t{0}, std::size_t{1}}) {
+        writer.injectFault(at);
+        EXPECT_EQ(profile.SaveProfile(4), 0);
+        EXPECT_EQ(saved.load(), 1);
+        EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "1");
+    }
+    writer.injectFault(std::nullopt);
+    EXPECT_EQ(profile.SaveProfile(4), 1);
+    EXPECT_EQ(saved.load(), 4);
+    EXPECT_EQ(readBytes(dir.file("tessadorn.cfg")), "4");
+}
+
+} // namespace
+} // namespace tessadorn

@@ -1,0 +1,141 @@
+#include "FakePanel.h"
+#include "TempDir.h"
+#include "WaitUntil.h"
+#include "app/SimulatorProcess.h"
+#include "console/MonitorThread.h"
+#include "platform/DebugOutput.h"
+#include "platform/TermiosSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace tessadorn {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ids;
+using test::FakePanel;
+
+double until(const std::function<bool()>& cond, int limit) {
+    return test::waitUntil(cond, limit);
+}
+
+// MonitorThread on "COM1:" in real time, with the panel it draws.
+struct Monitor final : MonitorHooks {
+    TermiosSerialPort port;
+    SerialChannel serial{port, RealClock::instance()};
+    std::atomic<int> reading{0}, ready{0}, mode{-1}, baudIndex{2}, stConnect{0}, autoConnect{0};
+    std::atomic<int> rate{-1};
+    std::atomic<bool> closing{false};
+    DeviceConfig device;
+    PauseGate gate;
+    FakePanel panel;
+    StatusDisplay display{panel};
+    std::thread worker;
+
+    Monitor(const std::string& path, int heldBaudIndex) : port(path) {
+        baudIndex = heldBaudIndex;
+        serial.SetAbortFlag(&closing);
+        worker = std::thread([this] {
+            MonitorThread monitor({serial, reading, ready, mode, baudIndex, stConnect, autoConnect,
+                                   device, gate, RealClock::instance()},
+                                  display, *this);
+            monitor.run();
+        });
+    }
+    ~Monitor() override {
+        gate.stop();
+        closing = true;
+        worker.join();
+    }
+    bool signalShown() const {
+        for (int id = SignalFirst; id <= SignalLast; ++id)
+            if (panel.visible(id)) return true;
+        return false;
+    }
+
+    void portError() override {}
+    void rateFound(int i) override { rate = i; }
+    void configurationParsed() override {}
+    void storedCasterParsed() override {}
+    PanelInputs panelInputs() override {
+        PanelInputs in;
+        in.device = device.read();
+        in.baudIndex = baudIndex.load();
+        in.stConnect = stConnect.load();
+        return in;
+    }
+};
+
+// "COM1:" is a link to the simulator's pseudo-terminal, so that a restarted simulator is found
+// under the same name.
+class MonitorPtyTest : public ::testing::Test {
+  protected:
+    void SetUp() override { link = dir.file("com1"); }
+    void TearDown() override { simulator.stop(); }
+    bool startSimulator(std::vector<std::string> args) {
+        args.insert(args.end(), {"--link", link, "--quiet"});
+        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, "/dev/null")) return true;
+        ADD_FAILURE() << simulator.error();
+        return false;
+    }
+
+    test::TempDir dir;
+    std::string link;
+    SimulatorProcess simulator;
+    DebugCapture quiet;
+};
+
+TEST_F(MonitorPtyTest, ClientAndServerReachTheirReadyFaces) {
+    struct Case {
+        const char* role;
+        int mode;
+        std::string line0;
+    };
+    const Case cases[] = {{"rover", 2, "SN: "}, {"base", 1, "Model: TESSADORN SERVER"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(startSimulator({"--role", c.role, "--baud", "4"}));
+        {
+            Monitor m(link, 4);
+            EXPECT_GE(until([&] { return m.ready == 1 && m.panel.text(Firmware) != ""; }, 30), 0)
+                << c.role;
+            EXPECT_EQ(m.mode.load(), c.mode) << c.role;
+            EXPECT_EQ(m.rate.load(), 4) << c.role;
+            EXPECT_EQ(m.panel.text(Line0).rfind(c.line0, 0), 0u)
+                << c.role << ": " << m.panel.text(Line0);
+            EXPECT_EQ(m.panel.text(Firmware).rfind("FW v", 0), 0u) << c.role;
+            EXPECT_TRUE(m.panel.visible(c.mode == 1 ? RoleServer : RoleClient)) << c.role;
+        }
+        simulator.stop();
+    }
+}
+
+TEST_F(MonitorPtyTest, ModemLostAndFoundAgain) {
+    ASSERT_TRUE(startSimulator({"--role", "rover", "--baud", "0"}));
+    Monitor m(link, 0);
+    ASSERT_GE(until([&] { return m.ready == 1 && m.signalShown(); }, 30), 0) << "ready at start";
+
+    // The modem goes away: three failed polls, each at most a command and five empty reads,
+    // bring back the searching face.
+    simulator.stop();
+    const double lost = until([&] { return m.ready == 0; }, 30);
+    EXPECT_GE(lost, 0);
+    EXPECT_LE(lost, 4 * (0.3 + 2.5 + 0.5));
+    const auto status = m.panel.history(Status);
+    EXPECT_NE(std::find(status.begin(), status.end(), "Connecting ..."), status.end());
+    EXPECT_EQ(m.mode.load(), -1);
+    EXPECT_FALSE(m.signalShown());
+
+    // It comes back on a new pseudo-terminal behind the same name.
+    ASSERT_TRUE(startSimulator({"--role", "rover", "--baud", "0"}));
+    EXPECT_GE(until([&] { return m.ready == 1 && m.panel.text(Firmware) != ""; }, 40), 0)
+        << "found again";
+}
+
+} // namespace
+} // namespace tessadorn

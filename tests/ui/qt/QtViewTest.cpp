@@ -1,0 +1,224 @@
+#include "ui/Dialog.h"
+#include "ui/TemplateSource.h"
+#include "ui/qt/DeviceScreen.h"
+#include "ui/qt/DialogView.h"
+#include "ui/qt/MessageBoxView.h"
+#include "ui/qt/QtDialogHost.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+namespace tessadorn {
+namespace {
+
+constexpr int kButton = 1000;
+constexpr int kLabel = 200;
+constexpr int kCheck = 1087;
+
+TemplateSet smallDialog() {
+    DialogTemplate t;
+    t.id = 500;
+    t.caption = "Small";
+    auto add = [&t](int id, ControlKind kind, const char* text, Rect r) {
+        ControlTemplate c;
+        c.id = id;
+        c.kind = kind;
+        c.text = text;
+        c.rect = r;
+        t.controls.push_back(c);
+    };
+    add(kButton, ControlKind::PushButton, "Press", {4, 4, 60, 14});
+    add(kLabel, ControlKind::Label, "Waiting", {4, 24, 120, 10});
+    add(kCheck, ControlKind::CheckBox, "Box", {4, 40, 80, 10});
+    TemplateSet set;
+    set.add(t);
+    return set;
+}
+
+// Processes events until the condition holds; false when it never did (the test then fails).
+bool waitUntil(const std::function<bool()>& condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > 20000) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// A dialog whose button handler runs the test's function.
+class ScriptDialog : public Dialog {
+  public:
+    ScriptDialog(DialogHost& host, std::function<void(ScriptDialog&)> onButton)
+        : Dialog(host, 500), m_OnButton(std::move(onButton)) {}
+    void onCommand(int id) override {
+        if (id == kCheck) checkedInHandler = controls().checked(kCheck);
+        if (id != kButton) return;
+        handlerThread = std::this_thread::get_id();
+        ++presses;
+        if (m_OnButton) m_OnButton(*this);
+    }
+
+    std::atomic<int> presses{0};
+    std::atomic<bool> checkedInHandler{false};
+    std::thread::id handlerThread;
+
+  private:
+    std::function<void(ScriptDialog&)> m_OnButton;
+};
+
+class QtViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override { screen.show(); }
+
+    // Runs the dialog on the dialog thread; `finished` turns true when it returned.
+    void run(std::function<void(ScriptDialog&)> onButton) {
+        host.start(
+            [this, onButton](QtDialogHost& h) {
+                ScriptDialog dialog(h, onButton);
+                {
+                    std::lock_guard lock(mutex);
+                    current = &dialog;
+                }
+                result = dialog.doModal();
+                presses = dialog.presses.load();
+                checkedInHandler = dialog.checkedInHandler.load();
+                handlerThread = dialog.handlerThread;
+                {
+                    std::lock_guard lock(mutex);
+                    current = nullptr;
+                }
+                return 0;
+            },
+            [this](int) { finished = true; });
+        ASSERT_TRUE(waitUntil([this] { return screen.topDialog() != nullptr; }));
+    }
+
+    QWidget* widget(int id) { return screen.topDialog()->controlWidget(id); }
+
+    void endAndWait() {
+        screen.pressTitleOk();
+        ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    }
+
+    TemplateSet templates = smallDialog();
+    DeviceScreen screen{1};
+    QtDialogHost host{templates, screen};
+    std::mutex mutex;
+    ScriptDialog* current = nullptr;
+    std::atomic<bool> finished{false};
+    int result = 0;
+    int presses = 0;
+    bool checkedInHandler = false;
+    std::thread::id handlerThread;
+};
+
+TEST_F(QtViewTest, AClickReachesTheHandlerOnTheDialogThread) {
+    run({});
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    QTest::mouseClick(widget(kCheck), Qt::LeftButton, {}, QPoint(6, 5));
+    ASSERT_TRUE(waitUntil([this] { return static_cast<QCheckBox*>(widget(kCheck))->isChecked(); }))
+        << "the check mark comes back from the model";
+    endAndWait();
+    EXPECT_EQ(result, kIdOk);
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(checkedInHandler) << "the mark flipped before the handler ran";
+    EXPECT_NE(handlerThread, std::this_thread::get_id());
+    EXPECT_NE(handlerThread, std::thread::id());
+}
+
+TEST_F(QtViewTest, TheScreenKeepsPaintingWhileAHandlerBlocks) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> inHandler{false};
+    run([&](ScriptDialog&) {
+        inHandler = true;
+        released.wait();
+    });
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return inHandler.load(); }));
+    // A worker writes while the dialog thread is blocked; the view follows and paints.
+    std::shared_ptr<ControlModel> model = screen.topDialog()->model();
+    std::thread worker([model] { model->setText(kLabel, "Connecting at 57600..."); });
+    worker.join();
+    auto* label = static_cast<QLabel*>(widget(kLabel));
+    EXPECT_TRUE(waitUntil([&] { return label->text() == "Connecting at 57600..."; }));
+    EXPECT_FALSE(screen.grab().isNull());
+    release.set_value();
+    endAndWait();
+}
+
+TEST_F(QtViewTest, ClicksAreDroppedWhileTheWaitCursorShows) {
+    run({});
+    host.cursor().showWait();
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    QTest::mouseClick(widget(kCheck), Qt::LeftButton, {}, QPoint(6, 5));
+    screen.pressTitleOk(); // the title-bar OK too
+    host.cursor().restore();
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    endAndWait(); // handled after every click that got through
+    EXPECT_EQ(presses, 1);
+    EXPECT_FALSE(checkedInHandler);
+    EXPECT_EQ(result, kIdOk);
+}
+
+TEST_F(QtViewTest, ClosingDuringAMessageBoxDoesNotHang) {
+    std::atomic<int> answer{0};
+    run([&](ScriptDialog& d) {
+        answer = d.messageBox("Do you want to cancel the Update process?", "Attention",
+                              MessageButtons::YesNo);
+    });
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([this] { return !screen.messageBoxes().empty(); }));
+    EXPECT_EQ(screen.messageBoxes().front()->request().caption, "Attention");
+    host.shutdown();
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(answer.load(), kIdCancel);
+    EXPECT_EQ(result, kIdCancel);
+}
+
+TEST_F(QtViewTest, AMessageBoxAnswerReachesTheWaitingThread) {
+    std::atomic<int> answer{0};
+    run([&](ScriptDialog& d) {
+        answer = d.messageBox("Delete?", "Attention", MessageButtons::YesNo);
+    });
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([this] { return !screen.messageBoxes().empty(); }));
+    auto* yes = screen.messageBoxes().front()->findChild<QPushButton*>("Yes");
+    ASSERT_NE(yes, nullptr);
+    QTest::mouseClick(yes, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return answer.load() != 0; }));
+    EXPECT_EQ(answer.load(), kIdYes);
+    endAndWait();
+}
+
+TEST_F(QtViewTest, TurningTheScreenReachesTheDialog) {
+    run({});
+    std::shared_ptr<ControlModel> model = screen.topDialog()->model();
+    screen.turn();
+    EXPECT_FALSE(screen.portrait());
+    EXPECT_TRUE(waitUntil([this] { return host.screenWidth() == 320; }));
+    EXPECT_EQ(host.screenHeight(), 240);
+    endAndWait();
+}
+
+} // namespace
+} // namespace tessadorn
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
