@@ -5,6 +5,14 @@
 
 namespace tessadorn {
 
+// The modem's role, as its configuration reply gives it (m_Mode; -1 while unknown).
+constexpr int kModeServer = 1;
+constexpr int kModeClient = 2;
+
+// The SIM state of the APN reply: 0 no SIM, kSimReady once the SIM is usable; others while it
+// registers.
+constexpr int kSimReady = 5;
+
 // The modem's configuration and status as read by the monitor thread. Texts are single-byte
 // strings in the device code page with fixed capacities: a value keeps at most capacity - 1
 // bytes.

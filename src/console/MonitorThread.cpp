@@ -13,7 +13,8 @@ std::string connectingAtText(int baudIndex) {
 }
 
 MonitorThread::MonitorThread(Shared shared, StatusDisplay& display, MonitorHooks& hooks)
-    : m_S(shared), m_Tx(shared.m_Serial, shared.m_Reading), m_Display(display), m_Hooks(hooks) {}
+    : m_Shared(shared), m_Tx(shared.m_Serial, shared.m_Reading), m_Display(display),
+      m_Hooks(hooks) {}
 
 int MonitorThread::capture(std::string_view cmd, std::string_view start, std::string& out,
                            std::size_t capacity, int resends, int readLimit) {
@@ -21,77 +22,86 @@ int MonitorThread::capture(std::string_view cmd, std::string_view start, std::st
 }
 
 void MonitorThread::run() {
-    m_S.gate.attach();
-    m_OpenIndex = m_S.m_BaudIndex.load();
-    if (!m_S.m_Serial.Open(m_OpenIndex)) {
-        m_S.gate.detach();
+    m_Shared.gate.attach();
+    m_OpenIndex = m_Shared.m_BaudIndex.load();
+    if (!m_Shared.m_Serial.Open(m_OpenIndex)) {
+        m_Shared.gate.detach();
         m_Hooks.portError();
         return;
     }
     while (running()) {
         if (!identify()) break;
         if (!configure()) continue; // unparsable configuration: identify again
-        if (m_S.m_Mode.load() == 1)
+        if (m_Shared.m_Mode.load() == kModeServer)
             serverBranch();
         else
             clientBranch();
         if (!running()) break;
-        m_Display.firmwareLine(m_S.m_Device.read());
+        m_Display.firmwareLine(m_Shared.m_Device.read());
         poll();
         if (!running()) break;
         linkLost();
     }
-    m_S.gate.detach();
+    m_Shared.gate.detach();
 }
 
 bool MonitorThread::identify() {
+    // When nothing answers, start over on the port as last opened.
     for (;;) {
-        // B1: a first try at the held rate, written raw.
-        const int held = m_S.m_BaudIndex.load();
-        if (const auto text = connectingAtText(held); !text.empty()) m_Display.statusLine(text);
-        if (!between()) return false;
-        m_S.m_Serial.WriteCommand(p::kDevice);
-        if (m_S.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) {
-            // After a scan that found nothing the port is still open at the rate tried last;
-            // a modem that answers there now is found at that rate (never at "no rate", which
-            // would send the worker round this step for as long as the modem answers).
-            if (held < 0) m_S.m_BaudIndex = m_OpenIndex;
-            m_Hooks.rateFound(m_S.m_BaudIndex.load());
-            return true;
+        for (const Found found : {tryHeldRate(), scanRates()}) {
+            if (found == Found::Yes) return true;
+            if (found == Found::Stopping || !running()) return false;
         }
-        // B3: the scan, 9600 first.
-        m_S.m_BaudIndex = -1;
-        for (int index = 0; index <= 4; ++index) {
-            m_Display.statusLine(connectingAtText(index));
-            if (!between()) return false;
-            m_S.m_Serial.Close();
-            m_S.clock.sleepMs(kScanPauseMs);
-            if (!m_S.m_Serial.Open(index)) continue;
-            m_OpenIndex = index;
-            m_S.clock.sleepMs(kScanPauseMs);
-            if (m_Tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048)) {
-                m_S.m_BaudIndex = index;
-                m_Hooks.rateFound(index);
-                return true;
-            }
-        }
-        if (!running()) return false;
-        // B4: nothing answered; start over on the port as last opened.
     }
+}
+
+// A first try at the held rate, written raw.
+MonitorThread::Found MonitorThread::tryHeldRate() {
+    const int held = m_Shared.m_BaudIndex.load();
+    if (const auto text = connectingAtText(held); !text.empty()) m_Display.statusLine(text);
+    if (!pauseCheckpoint()) return Found::Stopping;
+    m_Shared.m_Serial.WriteCommand(p::kDevice);
+    if (!m_Shared.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) return Found::No;
+    // After a scan that found nothing the port is still open at the rate tried last; a modem
+    // that answers there now is found at that rate (never at "no rate", which would send the
+    // worker round this try for as long as the modem answers).
+    if (held < 0) m_Shared.m_BaudIndex = m_OpenIndex;
+    m_Hooks.rateFound(m_Shared.m_BaudIndex.load());
+    return Found::Yes;
+}
+
+// Every rate in turn, 9600 first.
+MonitorThread::Found MonitorThread::scanRates() {
+    m_Shared.m_BaudIndex = -1;
+    for (int index = 0; index <= 4; ++index) {
+        m_Display.statusLine(connectingAtText(index));
+        if (!pauseCheckpoint()) return Found::Stopping;
+        m_Shared.m_Serial.Close();
+        m_Shared.clock.sleepMs(kScanPauseMs);
+        if (!m_Shared.m_Serial.Open(index)) continue;
+        m_OpenIndex = index;
+        m_Shared.clock.sleepMs(kScanPauseMs);
+        if (m_Tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048)) {
+            m_Shared.m_BaudIndex = index;
+            m_Hooks.rateFound(index);
+            return Found::Yes;
+        }
+    }
+    return Found::No;
 }
 
 bool MonitorThread::configure() {
     m_Display.statusLine("Starting Communication...");
-    if (!between()) return false;
+    if (!pauseCheckpoint()) return false;
     std::string reply;
     if (!capture(p::kGetCfg, p::kReplyGetCfg, reply, kReplyCapacity, 5, 500)) return false;
     // The parser writes nothing unless the reply has all its fields.
     int mode = -1;
     bool parsed = false;
-    m_S.m_Device.update(
+    m_Shared.m_Device.update(
         [&](DeviceConfig::Values& d) { parsed = replies::parseConfiguration(reply, d, mode); });
     if (!parsed) return false;
-    m_S.m_Mode = mode;
+    m_Shared.m_Mode = mode;
     m_Hooks.configurationParsed();
     return true;
 }
@@ -99,54 +109,58 @@ bool MonitorThread::configure() {
 void MonitorThread::serverBranch() {
     m_Display.serverModelLines(m_Hooks.panelInputs());
     std::string reply;
-    if (between() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
-        m_S.m_Device.update([&](auto& d) { replies::parsePositionSource(reply, d); });
+    if (pauseCheckpoint() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
+        m_Shared.m_Device.update([&](auto& d) { replies::parsePositionSource(reply, d); });
     }
-    if (between() && capture(p::kGetBrd, p::kReplyGetBrd, reply, kReplyCapacity, 5, 500)) {
-        m_S.m_Device.update([&](auto& d) { replies::parseBroadcast(reply, d); });
+    if (pauseCheckpoint() && capture(p::kGetBrd, p::kReplyGetBrd, reply, kReplyCapacity, 5, 500)) {
+        m_Shared.m_Device.update([&](auto& d) { replies::parseBroadcast(reply, d); });
     }
-    if (between() && capture(p::kIp, p::kReplyIp, reply, kServerIpCapacity, 5, 500)) {
-        m_S.m_Device.update([&](auto& d) { d.ServerIp = reply; });
+    if (pauseCheckpoint() && capture(p::kIp, p::kReplyIp, reply, kServerIpCapacity, 5, 500)) {
+        m_Shared.m_Device.update([&](auto& d) { d.ServerIp = reply; });
         m_Display.serverAddressLines(m_Hooks.panelInputs());
     }
     if (!running()) return;
-    m_S.m_DeviceReady = 1;
+    m_Shared.m_DeviceReady = 1;
     m_Display.serverReadyFace(m_Hooks.panelInputs());
 }
 
 void MonitorThread::clientBranch() {
     m_Display.clientStart();
     std::string reply;
-    if (between() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
-        m_S.m_Device.update([&](auto& d) {
+    if (pauseCheckpoint() && capture(p::kGetGga, p::kReplyGetGga, reply, kReplyCapacity, 5, 500)) {
+        m_Shared.m_Device.update([&](auto& d) {
             if (replies::parsePositionSource(reply, d) && d.GgaMode == "MANUAL")
                 d.GpsType = "UNKNOWN";
         });
     }
-    if (panel::casterGpsType(m_S.m_Device.read().GpsType)) {
-        if (between()) {
-            m_S.m_AutoConnect = m_Tx.SendWaitEither(p::kAutoQuery, p::kTokOn, p::kTokOff, 5, 2048);
+    if (panel::casterGpsType(m_Shared.m_Device.read().GpsType)) {
+        if (pauseCheckpoint()) {
+            m_Shared.m_AutoConnect =
+                m_Tx.SendWaitEither(p::kAutoQuery, p::kTokOn, p::kTokOff, 5, 2048);
         }
-        if (between()) {
-            m_S.m_StConnect = m_Tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 5, 2048);
+        if (pauseCheckpoint()) {
+            m_Shared.m_StConnect =
+                m_Tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 5, 2048);
         }
-        if (between() &&
+        if (pauseCheckpoint() &&
             capture(p::kAddrServer, p::kReplyAddrServer, reply, kReplyCapacity, 5, 500)) {
             bool parsed = false;
-            m_S.m_Device.update([&](auto& d) { parsed = replies::parseStoredCaster(reply, d); });
+            m_Shared.m_Device.update(
+                [&](auto& d) { parsed = replies::parseStoredCaster(reply, d); });
             if (parsed) m_Hooks.storedCasterParsed();
         }
     }
     if (!running()) return;
-    m_S.m_DeviceReady = 1;
-    m_S.m_StConnect = m_Display.clientReadyFace(m_Hooks.panelInputs(), m_S.m_AutoConnect.load());
+    m_Shared.m_DeviceReady = 1;
+    m_Shared.m_StConnect =
+        m_Display.clientReadyFace(m_Hooks.panelInputs(), m_Shared.m_AutoConnect.load());
 }
 
-void MonitorThread::apnLineRule(int apnReady, int simState, int signal) {
+void MonitorThread::drawApnState(int apnReady, int simState, int signal) {
     m_Display.apnLine(apnReady, simState);
-    if (m_S.m_Mode.load() == 1 && (simState == 0 || apnReady == 0 || signal == 0)) {
+    if (m_Shared.m_Mode.load() == kModeServer && (simState == 0 || apnReady == 0 || signal == 0)) {
         m_Display.serverReset();
-        m_S.m_Device.update([](auto& d) { d.ServerIp = "null\r\n"; });
+        m_Shared.m_Device.update([](auto& d) { d.ServerIp = "null\r\n"; });
     }
 }
 
@@ -156,9 +170,9 @@ void MonitorThread::poll() {
     std::string apnReply, signalReply, ip;
     while (running()) {
         bool failed = false;
-        // 1. APN and SIM state, while anything is still missing.
+        // APN and SIM state, while anything is still missing.
         if (simState == 0 || apnReady == 0 || signal == 0) {
-            if (!between()) return;
+            if (!pauseCheckpoint()) return;
             if (!capture(p::kApnQuery, p::kReplyApn, apnReply, kApnReplyCapacity, 0, 2048)) {
                 lastFailed = true;
             } else {
@@ -166,14 +180,14 @@ void MonitorThread::poll() {
                 failures = 0;
                 replies::parseApnState(apnReply, apnReady, simState);
                 if (simState == 0) signal = -1;
-                apnLineRule(apnReady, simState, signal);
+                drawApnState(apnReady, simState, signal);
             }
         }
-        // 2. Signal level, and what each mode watches besides.
-        if (simState == 5) {
+        // Signal level, and what each mode watches besides.
+        if (simState == kSimReady) {
             if (lastFailed) {
                 failed = true;
-            } else if (!between()) {
+            } else if (!pauseCheckpoint()) {
                 return;
             } else if (!capture(p::kSignalOnce, p::kReplySignal, signalReply, kSignalReplyCapacity,
                                 0, 2048)) {
@@ -182,23 +196,24 @@ void MonitorThread::poll() {
                 lastFailed = false;
                 failures = 0;
                 signal = replies::readDecimal(signalReply);
-                const auto device = m_S.m_Device.read();
-                if (m_S.m_Mode.load() == 1) {
+                const auto device = m_Shared.m_Device.read();
+                if (m_Shared.m_Mode.load() == kModeServer) {
                     if (apnReady != 0 && signal != 0 && device.ServerIp == "null\r\n" &&
-                        between() && capture(p::kIp, p::kReplyIp, ip, kServerIpCapacity, 0, 2048)) {
-                        m_S.m_Device.update([&](auto& d) { d.ServerIp = ip; });
+                        pauseCheckpoint() &&
+                        capture(p::kIp, p::kReplyIp, ip, kServerIpCapacity, 0, 2048)) {
+                        m_Shared.m_Device.update([&](auto& d) { d.ServerIp = ip; });
                         m_Display.serverAddressLines(m_Hooks.panelInputs());
                     }
                 } else if (device.GpsType == "TRIMBLE" || device.GpsType == "UNKNOWN") {
-                    if (!between()) return;
+                    if (!pauseCheckpoint()) return;
                     const int state =
                         m_Tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048);
-                    if (state == 1 && m_S.m_StConnect.load() != 1) {
-                        m_S.m_StConnect = 1;
+                    if (state == 1 && m_Shared.m_StConnect.load() != 1) {
+                        m_Shared.m_StConnect = 1;
                         m_Display.connectPictures(true);
-                    } else if (state == 2 && m_S.m_StConnect.load() != 2) {
+                    } else if (state == 2 && m_Shared.m_StConnect.load() != 2) {
                         m_Display.connectPictures(false);
-                        m_S.m_StConnect = 2;
+                        m_Shared.m_StConnect = 2;
                     } else if (state == 0) {
                         failed = true;
                     }
@@ -208,28 +223,28 @@ void MonitorThread::poll() {
             failed = true;
         }
         if (!failed) {
-            // 3. Redraw, 4. wait for the next poll.
-            apnLineRule(apnReady, simState, signal);
+            // Redraw, then wait for the next poll.
+            drawApnState(apnReady, simState, signal);
             if (signal != shownSignal) {
                 m_Display.signalPicture(signal);
                 shownSignal = signal;
             }
-            m_S.clock.sleepMs(kPollMs);
+            m_Shared.clock.sleepMs(kPollMs);
         } else {
-            // 5. A failed poll; three in a row and the modem is lost.
+            // A failed poll; three in a row and the modem is lost.
             lastFailed = false;
             if (++failures >= kFailedPollLimit) return;
         }
-        // 6. Another part of the program may have sent the modem away (a role change).
-        if (m_S.m_DeviceReady.load() != 1) return;
+        // Another part of the program may have sent the modem away (a role change).
+        if (m_Shared.m_DeviceReady.load() != 1) return;
     }
 }
 
 void MonitorThread::linkLost() {
-    m_S.m_DeviceReady = 0;
+    m_Shared.m_DeviceReady = 0;
     m_Display.linkLost();
-    m_S.m_Mode = -1;
-    m_S.m_Device.update([](DeviceConfig::Values& d) {
+    m_Shared.m_Mode = -1;
+    m_Shared.m_Device.update([](DeviceConfig::Values& d) {
         for (auto* s :
              {&d.ServerIp, &d.FirmwareVersion, &d.SerialNumber, &d.Imei, &d.ApnName, &d.ApnUser,
               &d.ApnPassword, &d.GgaLatitude, &d.GgaLongitude, &d.GgaMode, &d.GpsType, &d.GpsPort})

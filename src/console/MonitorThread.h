@@ -49,19 +49,24 @@ class MonitorThread {
     void run();
 
   private:
-    bool running() const { return !m_S.gate.stopping(); }
-    bool between() { return m_S.gate.checkpoint(); }
+    bool running() const { return !m_Shared.gate.stopping(); }
+    // Where the worker may be paused, between two exchanges; false once it must stop.
+    bool pauseCheckpoint() { return m_Shared.gate.checkpoint(); }
+    // Finds the modem's rate: a try at the held rate, then the scan; false once stopping.
     bool identify();
+    enum class Found { Yes, No, Stopping };
+    Found tryHeldRate();
+    Found scanRates();
     bool configure();
     void serverBranch();
     void clientBranch();
     void poll();
     void linkLost();
-    void apnLineRule(int apnReady, int simState, int signal);
+    void drawApnState(int apnReady, int simState, int signal);
     int capture(std::string_view cmd, std::string_view start, std::string& out,
                 std::size_t capacity, int resends, int readLimit);
 
-    Shared m_S;
+    Shared m_Shared;
     int m_OpenIndex = -1; // the baud index the port was last opened at
     Transactions m_Tx;
     StatusDisplay& m_Display;

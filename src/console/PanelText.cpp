@@ -1,4 +1,5 @@
 #include "console/PanelText.h"
+#include "console/PanelControls.h"
 
 #include "console/ReplyParsers.h"
 #include "platform/SerialPort.h"
@@ -39,28 +40,28 @@ std::vector<PanelLine> serverAddressLines(const PanelInputs& in) {
     } else {
         state = "Server: NOT ACTIVE";
     }
-    return {
-        {1125, state},
-        {1035, d.ServerIp == kNullLine ? "Server IP: Not available" : "Server IP: " + d.ServerIp}};
+    return {{ids::ServerState, state},
+            {ids::Line2,
+             d.ServerIp == kNullLine ? "Server IP: Not available" : "Server IP: " + d.ServerIp}};
 }
 
 std::vector<PanelLine> serverLines(const PanelInputs& in) {
-    std::vector<PanelLine> lines = {{1086, "Model: TESSADORN SERVER"},
-                                    {1034, serialLine(in.device)}};
+    std::vector<PanelLine> lines = {{ids::Line0, "Model: TESSADORN SERVER"},
+                                    {ids::Line1, serialLine(in.device)}};
     for (auto& l : serverAddressLines(in))
         lines.push_back(std::move(l));
-    lines.push_back({1093, "Server Port: 2101"});
+    lines.push_back({ids::Line3, "Server Port: 2101"});
     return lines;
 }
 
 std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
     const auto& d = in.device;
-    std::vector<PanelLine> lines = {{1125, ""}, {1086, serialLine(d)}};
+    std::vector<PanelLine> lines = {{ids::ServerState, ""}, {ids::Line0, serialLine(d)}};
     auto add = [&](std::optional<std::string> l1, std::optional<std::string> l2,
                    std::optional<std::string> l3) {
-        lines.push_back({1034, std::move(l1)});
-        lines.push_back({1035, std::move(l2)});
-        lines.push_back({1093, std::move(l3)});
+        lines.push_back({ids::Line1, std::move(l1)});
+        lines.push_back({ids::Line2, std::move(l2)});
+        lines.push_back({ids::Line3, std::move(l3)});
     };
     // "Authorization: yes (<user>)" for a caster that needs it, else "Authorization: <auth>".
     const auto authLine = [&](const std::string& user) {

@@ -79,7 +79,7 @@ int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
     for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
         show(id);
     show(Caster);
-    const int stConnect = ruleCFill(in.device.GpsType, autoConnect, in.stConnect);
+    const int stConnect = showConnectControls(in.device.GpsType, autoConnect, in.stConnect);
     show(Apn);
     show(Gps);
     show(ToServer);
@@ -88,7 +88,7 @@ int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
     return stConnect;
 }
 
-int StatusDisplay::ruleCFill(const std::string& gpsType, int autoConnect, int stConnect) {
+int StatusDisplay::showConnectControls(const std::string& gpsType, int autoConnect, int stConnect) {
     if (gpsType == "KV-318" || gpsType == "WAVECOM") {
         hide(AutoConnect);
         hide(Connect);
@@ -131,7 +131,7 @@ void StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& i
         m_Controls.setText(id, "");
     if (!deviceReady) return;
     text(Firmware, "Fw v" + in.device.FirmwareVersion);
-    if (mode == 1) {
+    if (mode == kModeServer) {
         lines(panel::serverLines(in));
         return;
     }

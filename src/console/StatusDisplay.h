@@ -56,7 +56,7 @@ class StatusDisplay {
     void text(int id, const std::string& device);
     void show(int id) { m_Controls.setVisible(id, true); }
     void hide(int id) { m_Controls.setVisible(id, false); }
-    int ruleCFill(const std::string& gpsType, int autoConnect, int stConnect);
+    int showConnectControls(const std::string& gpsType, int autoConnect, int stConnect);
 
     PanelControls& m_Controls;
 };

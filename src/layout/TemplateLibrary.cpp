@@ -34,21 +34,21 @@ int templateFor(int landscapeId, int screenW, int screenH) {
 }
 
 TemplateLibrary::TemplateLibrary(std::string_view text) {
-    templates_ = parseTemplates(text, &error_);
+    m_Templates = parseTemplates(text, &m_Error);
 }
 
 const TemplateLibrary& TemplateLibrary::program() {
     static const TemplateLibrary library = [] {
         const std::string text = resourceBytes(":/dialogs.rc");
         TemplateLibrary parsed(text);
-        if (text.empty()) parsed.error_ = "the dialog templates are missing from the program";
+        if (text.empty()) parsed.m_Error = "the dialog templates are missing from the program";
         return parsed;
     }();
     return library;
 }
 
 const DialogTemplate* TemplateLibrary::find(int id) const {
-    for (const auto& dialog : templates_)
+    for (const auto& dialog : m_Templates)
         if (dialog.id == id) return &dialog;
     return nullptr;
 }

@@ -35,12 +35,12 @@ class TemplateLibrary {
     // The template with this number, or nullptr.
     const DialogTemplate* find(int id) const;
 
-    const std::vector<DialogTemplate>& templates() const { return templates_; }
-    const std::string& error() const { return error_; }
+    const std::vector<DialogTemplate>& templates() const { return m_Templates; }
+    const std::string& error() const { return m_Error; }
 
   private:
-    std::vector<DialogTemplate> templates_;
-    std::string error_;
+    std::vector<DialogTemplate> m_Templates;
+    std::string m_Error;
 };
 
 } // namespace tessadorn

@@ -390,19 +390,19 @@ class Parser {
   public:
     std::optional<Failure> statement(const std::vector<Token>& tokens) {
         const Token& head = tokens[0];
-        switch (state_) {
+        switch (m_State) {
         case State::Outside:
             return header(tokens);
         case State::Header:
             if (head.type == TokenType::Word && head.text == "CAPTION") return caption(tokens);
             if (head.type == TokenType::Word && head.text == "BEGIN" && tokens.size() == 1) {
-                state_ = State::Body;
+                m_State = State::Body;
                 return std::nullopt;
             }
             return Failure{"CAPTION or BEGIN expected"};
         case State::Body:
             if (head.type == TokenType::Word && head.text == "END" && tokens.size() == 1) {
-                state_ = State::Outside;
+                m_State = State::Outside;
                 return std::nullopt;
             }
             return control(tokens);
@@ -411,9 +411,9 @@ class Parser {
     }
 
     std::optional<Failure> finish() const {
-        if (state_ == State::Header)
+        if (m_State == State::Header)
             return Failure{"dialog " + std::to_string(dialogs_.back().id) + " has no BEGIN"};
-        if (state_ == State::Body)
+        if (m_State == State::Body)
             return Failure{"dialog " + std::to_string(dialogs_.back().id) + " has no END"};
         return std::nullopt;
     }
@@ -437,7 +437,7 @@ class Parser {
             if (other.id == dialog.id)
                 return Failure{"dialog " + std::to_string(dialog.id) + " defined twice"};
         dialogs_.push_back(std::move(dialog));
-        state_ = State::Header;
+        m_State = State::Header;
         return std::nullopt;
     }
 
@@ -479,7 +479,7 @@ class Parser {
         return std::nullopt;
     }
 
-    State state_ = State::Outside;
+    State m_State = State::Outside;
     std::vector<DialogTemplate> dialogs_;
 };
 
