@@ -48,10 +48,10 @@ void MonitorThread::run() {
 bool MonitorThread::identify() {
     // When nothing answers, start over on the port as last opened.
     for (;;) {
-        for (const Found found : {tryHeldRate(), scanRates()}) {
-            if (found == Found::Yes) return true;
-            if (found == Found::Stopping || !running()) return false;
-        }
+        Found found = tryHeldRate();
+        if (found == Found::No) found = scanRates();
+        if (found == Found::Yes) return true;
+        if (found == Found::Stopping || !running()) return false;
     }
 }
 
