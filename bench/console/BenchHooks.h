@@ -1,7 +1,7 @@
 #pragma once
 
-#include "console/DeviceConfig.h"
 #include "console/MonitorHooks.h"
+#include "link/DeviceConfig.h"
 
 #include <atomic>
 #include <functional>

@@ -5,8 +5,8 @@
 #include "RecordingPanel.h"
 #include "app/SimulatorProcess.h"
 
-#include "console/DeviceConfig.h"
 #include "console/StatusDisplay.h"
+#include "link/DeviceConfig.h"
 #include "link/SerialChannel.h"
 #include "platform/PauseGate.h"
 #include "platform/TermiosSerialPort.h"

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "console/DeviceConfig.h"
-#include "console/DeviceProfile.h"
 #include "console/MonitorHooks.h"
 #include "console/PanelControls.h"
 #include "console/StatusDisplay.h"
+#include "link/DeviceConfig.h"
 #include "link/SerialChannel.h"
 #include "platform/Clock.h"
 #include "platform/PauseGate.h"
 #include "platform/SerialPort.h"
 #include "store/CasterStore.h"
+#include "store/DeviceProfile.h"
 #include "ui/Dialog.h"
 
 #include <atomic>

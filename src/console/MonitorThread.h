@@ -1,8 +1,8 @@
 #pragma once
 
-#include "console/DeviceConfig.h"
 #include "console/MonitorHooks.h"
 #include "console/StatusDisplay.h"
+#include "link/DeviceConfig.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 #include "platform/Clock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/DeviceConfig.h"
+#include "link/DeviceConfig.h"
 #include "store/CasterEntry.h"
 
 #include <optional>

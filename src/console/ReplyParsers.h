@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/DeviceConfig.h"
+#include "link/DeviceConfig.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 
-#include "console/DeviceProfile.h"
 #include "platform/AtomicFile.h"
+#include "store/DeviceProfile.h"
 
 #include <gtest/gtest.h>
 

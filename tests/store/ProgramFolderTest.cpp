@@ -1,8 +1,8 @@
 #include "TempDir.h"
 
-#include "console/DeviceProfile.h"
 #include "platform/ProgramFolder.h"
 #include "store/CasterStore.h"
+#include "store/DeviceProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
     setProgramFolderForTesting("");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(programFolder()) / "console_tests"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(programFolder()) / "store_tests"));
 }
 
 TEST(ProgramFolder, BothFilesLiveInTheProgramFolder) {

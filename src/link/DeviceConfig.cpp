@@ -1,4 +1,4 @@
-#include "console/DeviceConfig.h"
+#include "link/DeviceConfig.h"
 
 namespace tessadorn {
 namespace {

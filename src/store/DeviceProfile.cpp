@@ -1,4 +1,4 @@
-#include "console/DeviceProfile.h"
+#include "store/DeviceProfile.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
