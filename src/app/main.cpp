@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
 
     QApplication::setApplicationName(kProgramName);
     QApplication::setApplicationVersion(kProgramVersion);
-    QApplication::setDesktopFileName(kProgramName);
+    QApplication::setDesktopFileName(kDesktopId);
     QApplication app(argc, argv);
     const TemplateSet templates = programTemplates();
     if (!options.renderDir.empty())
