@@ -1,6 +1,7 @@
 // The desktop window: the handheld's screen scales with the window and always shows whole.
 #include "ui/qt/DeviceWindow.h"
 #include "ui/qt/DeviceScreen.h"
+#include "ui/qt/MessageBoxView.h"
 
 #include <QApplication>
 #include <QTest>
@@ -54,6 +55,25 @@ INSTANTIATE_TEST_SUITE_P(
                       ResizeCase{"TooFlatIsHeldAtThePortraitMinimum", {330, 200}, true, 1},
                       ResizeCase{"SmallLandscape", {400, 350}, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeviceWindow, AnOpenMessageBoxScalesWithTheScreen) {
+    DeviceWindow window(3);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto answer = std::make_shared<PendingAnswer>();
+    auto result = answer->future();
+    window.screen().showMessageBox({"Com Port Error", "ERROR", MessageButtons::Ok}, answer);
+    answer.reset();
+    window.resize(300, 400);
+    QApplication::processEvents();
+    ASSERT_EQ(window.screen().scale(), 1);
+    const auto boxes = window.screen().messageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes.front()->font().pixelSize(), 11);
+    EXPECT_TRUE(window.screen().rect().contains(boxes.front()->geometry()));
+    boxes.front()->press(kIdOk);
+    EXPECT_EQ(result.get(), kIdOk);
+}
 
 TEST(DeviceWindow, ScaleToFitLeavesTheMarginFree) {
     const QSize portrait(DeviceScreen::kShortSide, DeviceScreen::kLongSide);
