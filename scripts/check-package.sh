@@ -33,6 +33,10 @@ for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6; do
     fail "Depends lacks $lib: $depends"
 done
 
+# apt can install it from the archive's packages alone (a dry run: nothing is changed).
+apt-get install --simulate -q --no-install-recommends "$deb" >"$tmp/apt.log" 2>&1 &&
+  grep -q "^Inst tessadorn " "$tmp/apt.log" || { cat "$tmp/apt.log" >&2; fail "apt install"; }
+
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/org.tessadorn.Tessadorn.desktop" ||
