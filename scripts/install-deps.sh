@@ -10,6 +10,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format
   rtklib
   xvfb xauth
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 missing=()

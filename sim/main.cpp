@@ -7,6 +7,7 @@
 #include "SimModem.h"
 #include "SimSettings.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ProgramInfo.h"
 
 #include <atomic>
 #include <csignal>
@@ -33,6 +34,7 @@ void usage(FILE* out) {
                  "  --no-pacing          send at once instead of at the line rate\n"
                  "  --quiet              do not log the received commands\n"
                  "  --exit-with-parent   end when the process that started it ends\n"
+                 "  --help, --version    show this help or the version and exit\n"
                  "  --KEY VALUE, --KEY=VALUE   any setting, for example:\n"
                  "      --role base|rover  --baud 0..4  --serial SN  --firmware VERSION\n"
                  "      --gps KV-318|TRIMBLE|WAVECOM|UNKNOWN|TOPCON  --table HOST[:PORT]=FILE\n"
@@ -63,13 +65,15 @@ std::string printable(const std::string& bytes) {
     return s;
 }
 
-// The demo table: beside the executable, else in the source tree it was built from.
+// The demo table: beside the executable (the build folder), in the installed data folder
+// (<prefix>/share/tessadorn beside <prefix>/bin), else in the source tree it was built from.
 std::string demoTable(const char* argv0) {
     std::filesystem::path exe = tessadorn::executablePath();
     if (exe.empty()) exe = argv0;
     std::error_code ec;
     for (const auto& candidate :
          {exe.parent_path() / "demo-sourcetable.txt",
+          exe.parent_path().parent_path() / "share" / "tessadorn" / "demo-sourcetable.txt",
           std::filesystem::path(TESSADORN_SIM_DATA_DIR) / "demo-sourcetable.txt"}) {
         if (std::filesystem::exists(candidate, ec)) return candidate.string();
     }
@@ -90,6 +94,10 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("%s %s\n", tessadorn::kSimulatorName, tessadorn::kProgramVersion);
             return 0;
         }
         if (arg.rfind("--", 0) != 0) {

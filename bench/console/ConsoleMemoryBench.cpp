@@ -99,8 +99,16 @@ int main(int argc, char** argv) {
                            .string();
     std::filesystem::remove(o.screenshot);
 
-    std::vector<std::string> args{o.program,    "--simulate",        "--screenshot",
-                                  o.screenshot, "--screenshot-wait", std::to_string(o.waitSeconds)};
+    // The program keeps its files in a folder of the run's own, and its debug lines go to the
+    // log given (--debug puts them on stderr).
+    const std::filesystem::path files =
+        std::filesystem::temp_directory_path() /
+        ("console_memory_bench-" + std::to_string(getpid()) + "-files");
+    std::filesystem::create_directories(files);
+    std::vector<std::string> args{
+        o.program,      "--debug",           "--config-dir",
+        files.string(), "--simulate",        "--screenshot",
+        o.screenshot,   "--screenshot-wait", std::to_string(o.waitSeconds)};
     std::vector<char*> argv2;
     for (auto& a : args)
         argv2.push_back(a.data());
@@ -149,6 +157,7 @@ int main(int argc, char** argv) {
     const bool exitedCleanly = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     const bool shot = std::filesystem::exists(o.screenshot);
     if (ownScreenshot) std::filesystem::remove(o.screenshot);
+    std::filesystem::remove_all(files);
 
     const long maxrss = usage.ru_maxrss; // KiB
     std::printf("whole program: tessadorn --simulate --screenshot ... --screenshot-wait %d "

@@ -1,17 +1,18 @@
 // tessadorn: configures and controls the Tessadorn NTRIP modem over a serial line.
 //
-// Options of this build (the handheld had none):
-//   --port PATH              the device that is "COM1:" (default /dev/ttyS0)
-//   --simulate [OPTIONS...]  run tessadorn-sim on a pseudo-terminal and use that as "COM1:";
-//                            the options up to the next option of ours go to the simulator
-//   --screenshot FILE        without a display: write the device screen as PNG once the main
-//                            dialog is up, again once the modem is ready or the time is up
-//                            (--screenshot-wait SECONDS, default 20), then end
-//   --render-dialogs DIR     without a display: write every dialog template as DIR/NNN.png
+// The options (tessadorn --help, man 1 tessadorn) are parsed in app/ProgramOptions. At start the
+// program chooses the folder of its two files, opens its log file and finds the port; the
+// handheld had none of this and kept its files beside the executable.
+#include "app/ProgramOptions.h"
+#include "app/ReportingSerialPort.h"
 #include "app/SimulatorProcess.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
-#include "platform/TermiosSerialPort.h"
+#include "platform/DebugLogFile.h"
+#include "platform/DebugOutput.h"
+#include "platform/ProgramFolder.h"
+#include "platform/ProgramInfo.h"
+#include "platform/SerialPortFinder.h"
 #include "ui/TemplateSource.h"
 #include "ui/qt/DeviceScreen.h"
 #include "ui/qt/DeviceWindow.h"
@@ -24,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,63 +36,37 @@ using namespace tessadorn;
 
 namespace {
 
-struct Options {
-    std::string port = "/dev/ttyS0";
-    bool portGiven = false;
-    bool simulate = false;
-    std::vector<std::string> simulatorArgs;
-    std::string screenshot;
-    int screenshotWaitSeconds = 20;
-    std::string renderDir;
-};
-
-bool isOurOption(const std::string& a) {
-    return a == "--port" || a == "--simulate" || a == "--screenshot" || a == "--screenshot-wait" ||
-           a == "--render-dialogs";
+void printError(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
 }
 
-std::optional<Options> parseOptions(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "tessadorn: %s needs a value\n", a.c_str());
-                return std::nullopt;
-            }
-            return std::string(argv[++i]);
-        };
-        if (a == "--port") {
-            const auto v = value();
-            if (!v) return std::nullopt;
-            o.port = *v;
-            o.portGiven = true;
-        } else if (a == "--simulate") {
-            o.simulate = true;
-            while (i + 1 < argc && !isOurOption(argv[i + 1]))
-                o.simulatorArgs.push_back(argv[++i]);
-        } else if (a == "--screenshot") {
-            const auto v = value();
-            if (!v) return std::nullopt;
-            o.screenshot = *v;
-        } else if (a == "--screenshot-wait") {
-            const auto v = value();
-            if (!v) return std::nullopt;
-            o.screenshotWaitSeconds = std::max(1, std::atoi(v->c_str()));
-        } else if (a == "--render-dialogs") {
-            const auto v = value();
-            if (!v) return std::nullopt;
-            o.renderDir = *v;
-        } else {
-            std::fprintf(stderr,
-                         "tessadorn: unknown option %s\nusage: tessadorn [--port PATH] "
-                         "[--simulate [simulator options...]] [--screenshot FILE "
-                         "[--screenshot-wait SECONDS]] [--render-dialogs DIR]\n",
-                         a.c_str());
-            return std::nullopt;
-        }
+int listPorts() {
+    const auto devices = SerialPortFinder().devices();
+    if (devices.empty()) std::fprintf(stderr, "%s: no serial devices found\n", kProgramName);
+    for (const auto& device : devices) {
+        std::string line = device.path;
+        for (const auto& name : device.byId)
+            line += "  " + name;
+        std::printf("%s\n", line.c_str());
     }
-    return o;
+    return 0;
+}
+
+// The debug output goes to the log file in the user's state folder, and to stderr with --debug.
+void startDebugOutput(DebugLogFile& log, bool toStderr) {
+    const std::string folder = userStateFolder();
+    std::string error;
+    if (!makePrivateFolder(folder, error) ||
+        !log.open((std::filesystem::path(folder) / "tessadorn.log").string(),
+                  DebugLogFile::kDefaultLimitBytes, error))
+        printError("no log file: " + error);
+    setDebugSink([&log, toStderr](std::string_view line) {
+        log.write(line);
+        if (!toStderr) return;
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
+        std::fflush(stderr);
+    });
 }
 
 TemplateSet programTemplates() {
@@ -140,31 +116,72 @@ int renderDialogs(const TemplateSet& templates, const QString& dir) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const auto options = parseOptions(argc, argv);
-    if (!options) return 2;
-    const bool headless = !options->screenshot.empty() || !options->renderDir.empty();
+    const ProgramOptions options =
+        ProgramOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
+    switch (options.action) {
+    case ProgramOptions::Action::Help:
+        std::printf("%s", ProgramOptions::usage().c_str());
+        return 0;
+    case ProgramOptions::Action::Version:
+        std::printf("%s %s\n", kProgramName, kProgramVersion);
+        return 0;
+    case ProgramOptions::Action::ListPorts:
+        return listPorts();
+    case ProgramOptions::Action::Error:
+        printError(options.error);
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgramName);
+        return 2;
+    case ProgramOptions::Action::Run:
+        break;
+    }
+    const bool headless = !options.screenshot.empty() || !options.renderDir.empty();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    QApplication::setApplicationName(kProgramName);
+    QApplication::setApplicationVersion(kProgramVersion);
+    QApplication::setDesktopFileName(kDesktopId);
     QApplication app(argc, argv);
     const TemplateSet templates = programTemplates();
-    if (!options->renderDir.empty())
-        return renderDialogs(templates, QString::fromStdString(options->renderDir));
+    if (!options.renderDir.empty())
+        return renderDialogs(templates, QString::fromStdString(options.renderDir));
 
-    // "COM1:": the simulated modem's pseudo-terminal, or the device given.
+    DebugLogFile log;
+    startDebugOutput(log, options.debug);
+    struct SinkReset {
+        ~SinkReset() { setDebugSink({}); }
+    } sinkReset; // the log file goes before the sink that writes to it
+    debugLine(std::string(kApplicationTitle) + "\r\n");
+
+    // The two files: beside the executable for portable use, else in the user's folder.
+    const ProgramFolderChoice folder =
+        chooseProgramFolder(options.configDir, executableFolder(), userConfigFolder());
+    std::string folderError;
+    if (!makePrivateFolder(folder.folder, folderError)) {
+        debugLine(folderError + "\r\n");
+        if (!options.debug) printError(folderError);
+        return 1;
+    }
+    debugLine(folder.describe() + "\r\n");
+
+    // "COM1:": the simulated modem's pseudo-terminal, the device given, or the one found.
     SimulatorProcess simulator;
-    std::string portPath = options->port;
-    if (options->simulate && !options->portGiven) {
+    std::string portPath = options.port.empty() ? SerialPortFinder().defaultPort() : options.port;
+    if (options.simulate && options.port.empty()) {
         const std::string executable = SimulatorProcess::findExecutable();
-        if (executable.empty() || !simulator.start(executable, options->simulatorArgs)) {
-            std::fprintf(stderr, "tessadorn: the simulated modem did not start: %s\n",
-                         executable.empty() ? "tessadorn-sim not found"
-                                            : simulator.error().c_str());
+        if (executable.empty() || !simulator.start(executable, options.simulatorArgs, 5000,
+                                                   options.debug ? "" : "/dev/null")) {
+            printError(std::string("the simulated modem did not start: ") +
+                       (executable.empty() ? "tessadorn-sim not found" : simulator.error()));
             return 1;
         }
         portPath = simulator.ptyPath();
     }
-    TermiosSerialPort port(portPath);
+    debugLine("Port: " + portPath + "\r\n");
+    ReportingSerialPort port(portPath, [&options](const std::string& why) {
+        debugLine(why + "\r\n");
+        if (!options.debug) printError(why);
+    });
 
     DeviceWindow window(DeviceWindow::desktopScale());
     QtDialogHost host(templates, window.screen());
@@ -180,7 +197,7 @@ int main(int argc, char** argv) {
     window.setOnClose([&host] { host.shutdown(0); });
     host.start(
         [&](QtDialogHost& h) {
-            MainDialog dialog(h, port);
+            MainDialog dialog(h, port, RealClock::instance(), MainDialog::filesIn(folder.folder));
             {
                 std::lock_guard lock(mainMutex);
                 mainDialog = &dialog;
@@ -202,9 +219,9 @@ int main(int argc, char** argv) {
     bool firstShot = false;
     qint64 readyAt = -1;
     constexpr qint64 kSettleMs = 3000;
-    if (!options->screenshot.empty()) {
-        const QString file = QString::fromStdString(options->screenshot);
-        const qint64 limitMs = options->screenshotWaitSeconds * 1000LL;
+    if (!options.screenshot.empty()) {
+        const QString file = QString::fromStdString(options.screenshot);
+        const qint64 limitMs = options.screenshotWaitSeconds * 1000LL;
         clock.start();
         QObject::connect(&shots, &QTimer::timeout, [&, file, limitMs] {
             DeviceScreen& screen = window.screen();
@@ -229,5 +246,7 @@ int main(int argc, char** argv) {
     }
 
     window.show();
-    return app.exec();
+    const int exitCode = app.exec();
+    // The program could not work without its port: a script or the desktop sees the failure.
+    return port.openFailed() ? 1 : exitCode;
 }

@@ -4,7 +4,10 @@
 #include "console/CasterSync.h"
 #include "console/MonitorThread.h"
 #include "platform/AtomicFile.h"
+#include "platform/ProgramFolder.h"
 #include "ui/MessageBoxRequest.h"
+
+#include <filesystem>
 
 namespace tessadorn {
 
@@ -14,8 +17,13 @@ FileWriter& writerOf(const MainDialog::Files& files) {
 }
 } // namespace
 
-MainDialog::MainDialog(DialogHost& host, SerialPort& port, Clock& clock)
-    : MainDialog(host, port, clock, Files{}) {}
+MainDialog::Files MainDialog::filesIn(const std::string& folder) {
+    const std::filesystem::path dir(folder);
+    Files files;
+    files.casterList = (dir / kCasterListFileName).string();
+    files.profile = (dir / kProfileFileName).string();
+    return files;
+}
 
 MainDialog::MainDialog(DialogHost& host, SerialPort& port, Clock& clock, Files files)
     : Dialog(host, kTemplate), m_Serial(port, clock), m_Store(files.casterList, writerOf(files)),

@@ -31,14 +31,15 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     static constexpr int kTemplate = 103;
     static constexpr int kIcon = 128;
 
-    // Where the program keeps its files; the defaults are beside the executable.
+    // Where the program keeps its files (the folder is chosen once at start).
     struct Files {
-        std::string casterList = CasterStore::defaultPath();
-        std::string profile = DeviceProfile::defaultPath();
+        std::string casterList;
+        std::string profile;
         FileWriter* writer = nullptr; // nullptr: atomic replacement on disk
     };
+    // "ntripcfg.txt" and "tessadorn.cfg" in `folder`.
+    static Files filesIn(const std::string& folder);
 
-    MainDialog(DialogHost& host, SerialPort& port, Clock& clock = RealClock::instance());
     MainDialog(DialogHost& host, SerialPort& port, Clock& clock, Files files);
     ~MainDialog() override;
 

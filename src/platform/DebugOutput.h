@@ -9,7 +9,8 @@
 namespace tessadorn {
 
 // The platform's debug output: one line per event, exactly the text given (the program's lines
-// carry their own CR LF). By default lines go to stderr as UTF-8.
+// carry their own CR LF). By default lines go to stderr as UTF-8; the program sets a sink that
+// writes them to its log file (platform/DebugLogFile.h), and to stderr only with --debug.
 //
 // debugLine takes UTF-8 text; debugLineDevice takes text in the device's code page
 // (a command as it was sent) and converts it.

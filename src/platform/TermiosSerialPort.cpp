@@ -47,11 +47,16 @@ TermiosSerialPort::~TermiosSerialPort() {
 bool TermiosSerialPort::open(int baudIndex) {
     if (isOpen()) return true; // an open port is left as it is; callers close to change the rate
     const int fd = ::open(m_Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    if (!isatty(fd)) {
-        ::close(fd);
+    if (fd < 0) {
+        m_OpenError = errno;
         return false;
     }
+    if (!isatty(fd)) {
+        ::close(fd);
+        m_OpenError = ENOTTY;
+        return false;
+    }
+    m_OpenError = 0;
     if (ioctl(fd, TIOCEXCL) != 0) {
         // Exclusive use cannot be had on every device; the open still counts.
     }

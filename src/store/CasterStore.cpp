@@ -1,7 +1,5 @@
 #include "store/CasterStore.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/ProgramFolder.h"
 #include "store/CasterFileReader.h"
 #include "store/CasterFileWriter.h"
 
@@ -30,14 +28,8 @@ bool isNonEmptyFile(const std::string& path) {
 
 } // namespace
 
-CasterStore::CasterStore() : CasterStore(defaultPath(), AtomicFile::standard()) {}
-
 CasterStore::CasterStore(std::string path, FileWriter& writer)
     : m_Path(std::move(path)), m_Writer(writer) {}
-
-std::string CasterStore::defaultPath() {
-    return programFilePath("ntripcfg.txt");
-}
 
 bool CasterStore::Load() {
     std::lock_guard lock(m_Mutex);

@@ -8,7 +8,8 @@
 
 namespace tessadorn {
 
-// The caster list of the program and its file "ntripcfg.txt" (next to the executable).
+// The caster list of the program and its file "ntripcfg.txt" (in the folder the program chose
+// at start, see platform/ProgramFolder.h).
 //
 // The fields (inherited from CasterDocument) are public, as every dialog reads and edits them.
 //
@@ -25,8 +26,6 @@ class CasterStore : public CasterDocument {
   public:
     static constexpr int kFileMode = 0600;
 
-    // The file in the program's folder, written by AtomicFile::standard().
-    CasterStore();
     // The file at `path`, written through `writer` (which must outlive the store).
     CasterStore(std::string path, FileWriter& writer);
 
@@ -51,9 +50,6 @@ class CasterStore : public CasterDocument {
     std::recursive_mutex& mutex() const { return m_Mutex; }
     const std::string& path() const { return m_Path; }
     std::string backupPath() const { return m_Path + ".bak"; }
-
-    // "ntripcfg.txt" in the program's folder.
-    static std::string defaultPath();
 
   private:
     bool keepBackup();

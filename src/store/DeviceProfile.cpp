@@ -1,8 +1,5 @@
 #include "store/DeviceProfile.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/ProgramFolder.h"
-
 #include <fstream>
 
 namespace tessadorn {
@@ -17,17 +14,10 @@ bool isBaudDigit(char c) {
 
 } // namespace
 
-DeviceProfile::DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex)
-    : DeviceProfile(baudIndex, savedBaudIndex, defaultPath(), AtomicFile::standard()) {}
-
 DeviceProfile::DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex,
                              std::string path, FileWriter& writer)
     : m_BaudIndex(baudIndex), m_SavedBaudIndex(savedBaudIndex), m_Path(std::move(path)),
       m_Writer(writer) {}
-
-std::string DeviceProfile::defaultPath() {
-    return programFilePath("tessadorn.cfg");
-}
 
 void DeviceProfile::applyDefaults() {
     m_BaudIndex = kDefaultBaudIndex;

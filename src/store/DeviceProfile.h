@@ -8,7 +8,7 @@
 
 namespace tessadorn {
 
-// The device profile "tessadorn.cfg" (next to the executable): the baud index at which the
+// The device profile "tessadorn.cfg" (beside the caster list): the baud index at which the
 // modem last answered, as one digit '0' to '4'. The main dialog owns one; it works on the
 // dialog's m_BaudIndex and m_SavedBaudIndex.
 //
@@ -23,8 +23,6 @@ class DeviceProfile {
     static constexpr int kDefaultBaudIndex = 2;
     static constexpr int kNoSavedIndex = -1;
 
-    // The file in the program's folder, written by AtomicFile::standard().
-    DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex);
     // The file at `path`, written through `writer` (which must outlive the profile).
     DeviceProfile(std::atomic<int>& baudIndex, std::atomic<int>& savedBaudIndex, std::string path,
                   FileWriter& writer);
@@ -39,9 +37,6 @@ class DeviceProfile {
     int SaveProfile(int index);
 
     const std::string& path() const { return m_Path; }
-
-    // "tessadorn.cfg" in the program's folder.
-    static std::string defaultPath();
 
   private:
     void applyDefaults();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProgramInfo.h"
+
 #include <string>
 
 namespace tessadorn {
@@ -9,9 +11,6 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
-
-// The caption of a box that has none of its own, and the title of the main dialog.
-inline constexpr const char* kApplicationTitle = "TESSADORN v3.0.3.3";
 
 enum class MessageButtons { Ok, YesNo };
 

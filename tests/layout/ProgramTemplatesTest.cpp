@@ -2,6 +2,7 @@
 // styles, the two orientations of each dialog agreeing, and a layout that fits the handheld's
 // screen without controls covering each other.
 #include "layout/TemplateLibrary.h"
+#include "platform/ProgramInfo.h"
 #include "platform/Resources.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +144,7 @@ std::vector<ExpectedDialog> expectedDialogs() {
         {"MainDialog",
          103,
          102,
-         "TESSADORN v3.0.3.3",
+         kApplicationTitle, // from the project version; the templates must agree
          mainControls(),
          {{1094, 1130},
           {1095, 1101},

@@ -20,7 +20,9 @@ work=$(mktemp -d)
 trap 'rm -f "$log"; rm -rf "$work"' EXIT
 cp "$app" "$work/"
 cp "$(dirname "$app")/tessadorn-sim" "$work/"
-"$work/$(basename "$app")" --simulate "${sim[@]}" --screenshot "$file" --screenshot-wait "$wait" \
+# Its files and its log stay in that folder too; --debug puts the commands on stderr.
+XDG_STATE_HOME="$work/state" "$work/$(basename "$app")" --config-dir "$work" --debug \
+  --simulate "${sim[@]}" --screenshot "$file" --screenshot-wait "$wait" \
   2>"$log" || { tail -20 "$log" >&2; exit 1; }
 [ -s "$file" ] || { echo "no picture written" >&2; exit 1; }
 case $face in

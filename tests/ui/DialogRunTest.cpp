@@ -141,7 +141,7 @@ TEST_F(DialogRunTest, MessageBoxesAreAnsweredInOrderAndRecorded) {
     EXPECT_EQ(boxes[0].request.buttons, MessageButtons::YesNo);
     EXPECT_EQ(boxes[2].request.text, "Com Port Error");
     EXPECT_EQ(boxes[2].request.caption, "ERROR");
-    EXPECT_EQ(boxes[3].request.caption, "TESSADORN v3.0.3.3");
+    EXPECT_EQ(boxes[3].request.caption, kApplicationTitle);
     EXPECT_EQ(boxes[3].request.buttons, MessageButtons::Ok);
 }
 

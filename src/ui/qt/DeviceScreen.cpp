@@ -34,6 +34,8 @@ void DeviceScreen::setScale(int scale) {
     setFixedSize(screenWidth() * m_Scale, screenHeight() * m_Scale);
     for (DialogView* v : m_Views)
         v->setScale(m_Scale);
+    for (MessageBoxView* b : messageBoxes())
+        b->setScale(m_Scale);
     placeChildren();
 }
 

@@ -40,16 +40,27 @@ int DeviceWindow::desktopScale() {
     return std::max(2, fit);
 }
 
+int DeviceWindow::scaleToFit(QSize window, QSize screen) {
+    if (screen.width() <= 0 || screen.height() <= 0) return 1;
+    const int fit = std::min((window.width() - 2 * kMargin) / screen.width(),
+                             (window.height() - 2 * kMargin) / screen.height());
+    return std::max(1, fit);
+}
+
 void DeviceWindow::turn() {
     m_Screen->turn();
     fitToScreen();
 }
 
+// The screen of the current orientation at scale 1, with the margin.
+void DeviceWindow::keepMinimumSize() {
+    setMinimumSize(m_Screen->screenWidth() + 2 * kMargin, m_Screen->screenHeight() + 2 * kMargin);
+}
+
 void DeviceWindow::fitToScreen() {
     m_Fitting = true;
-    const QSize s = m_Screen->size() + QSize(2 * kMargin, 2 * kMargin);
-    setMinimumSize(std::min(s.width(), s.height()), std::min(s.width(), s.height()));
-    resize(s);
+    keepMinimumSize();
+    resize(m_Screen->size() + QSize(2 * kMargin, 2 * kMargin));
     m_Fitting = false;
 }
 
@@ -57,7 +68,12 @@ void DeviceWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_Fitting) return;
     const bool tall = height() > width();
-    if (tall != m_Screen->portrait()) m_Screen->setPortrait(tall);
+    if (tall != m_Screen->portrait()) {
+        m_Screen->setPortrait(tall);
+        keepMinimumSize();
+    }
+    const int scale = scaleToFit(size(), QSize(m_Screen->screenWidth(), m_Screen->screenHeight()));
+    if (scale != m_Screen->scale()) m_Screen->setScale(scale);
 }
 
 void DeviceWindow::closeEvent(QCloseEvent* event) {

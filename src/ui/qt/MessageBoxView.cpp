@@ -12,9 +12,6 @@ MessageBoxView::MessageBoxView(const MessageBoxRequest& request,
                                std::shared_ptr<PendingAnswer> answer, int scale, QWidget* parent)
     : QWidget(parent), m_Request(request), m_Answer(std::move(answer)) {
     setObjectName(QStringLiteral("messageBox"));
-    QFont f = font();
-    f.setPixelSize(11 * scale);
-    setFont(f);
 
     auto* frame = new QWidget(this);
     frame->setObjectName(QStringLiteral("messageFrame"));
@@ -24,9 +21,7 @@ MessageBoxView::MessageBoxView(const MessageBoxRequest& request,
     frame->setPalette(p);
 
     auto* caption = new QLabel(QString::fromStdString(request.caption), frame);
-    QFont bold = caption->font();
-    bold.setBold(true);
-    caption->setFont(bold);
+    m_Caption = caption;
     auto* text = new QLabel(QString::fromStdString(request.text), frame);
     text->setWordWrap(true);
     text->setTextFormat(Qt::PlainText);
@@ -48,16 +43,28 @@ MessageBoxView::MessageBoxView(const MessageBoxRequest& request,
     buttons->addStretch();
 
     auto* box = new QVBoxLayout(frame);
-    box->setContentsMargins(8 * scale, 6 * scale, 8 * scale, 6 * scale);
+    m_FrameLayout = box;
     box->addWidget(caption);
     box->addWidget(text);
     box->addLayout(buttons);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(10 * scale, 10 * scale, 10 * scale, 10 * scale);
+    m_OuterLayout = outer;
     outer->addStretch();
     outer->addWidget(frame);
     outer->addStretch();
+    setScale(scale);
+}
+
+void MessageBoxView::setScale(int scale) {
+    QFont f = font();
+    f.setPixelSize(11 * scale);
+    setFont(f);
+    QFont bold = f;
+    bold.setBold(true);
+    m_Caption->setFont(bold);
+    m_FrameLayout->setContentsMargins(8 * scale, 6 * scale, 8 * scale, 6 * scale);
+    m_OuterLayout->setContentsMargins(10 * scale, 10 * scale, 10 * scale, 10 * scale);
 }
 
 void MessageBoxView::press(int button) {

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+class QLabel;
+class QVBoxLayout;
+
 namespace tessadorn {
 
 // A message box drawn on the device screen, above every dialog. Pressing a button answers the
@@ -19,6 +22,8 @@ class MessageBoxView final : public QWidget {
     // Presses a button as the user would (also used by tests).
     void press(int button);
     const MessageBoxRequest& request() const { return m_Request; }
+    // Draws the box at another scale of the device screen.
+    void setScale(int scale);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,6 +31,9 @@ class MessageBoxView final : public QWidget {
   private:
     MessageBoxRequest m_Request;
     std::shared_ptr<PendingAnswer> m_Answer;
+    QLabel* m_Caption = nullptr;
+    QVBoxLayout* m_FrameLayout = nullptr;
+    QVBoxLayout* m_OuterLayout = nullptr;
 };
 
 } // namespace tessadorn

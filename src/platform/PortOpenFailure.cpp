@@ -1,0 +1,53 @@
+#include "platform/PortOpenFailure.h"
+
+#include <cerrno>
+#include <cstring>
+#include <grp.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace tessadorn {
+
+namespace {
+
+// The name of the group owning `path` (after following links), empty when unknown.
+std::string owningGroup(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    std::vector<char> buffer(16384);
+    group entry{};
+    group* result = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &result) != 0 || !result)
+        return std::to_string(st.st_gid);
+    return result->gr_name;
+}
+
+} // namespace
+
+std::string describePortOpenFailure(const std::string& path, int error) {
+    std::string text = "cannot open the serial port " + path + ": " + std::strerror(error);
+    switch (error) {
+    case EACCES:
+    case EPERM: {
+        const std::string groupName = owningGroup(path);
+        if (groupName.empty()) return text + ". Your user may not open it.";
+        return text + ". Your user must be in the group \"" + groupName +
+               "\" that owns it: sudo usermod -aG " + groupName +
+               " $USER, then log out and in again.";
+    }
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return text + ". Is the modem's cable plugged in? \"tessadorn --list-ports\" shows the "
+                      "serial devices found; choose one with --port PATH.";
+    case EBUSY:
+        return text + ". Another program is using it; close that program first.";
+    case ENOTTY:
+        return text + ". It is not a serial device; choose one with --port PATH "
+                      "(\"tessadorn --list-ports\" shows them).";
+    default:
+        return text + ".";
+    }
+}
+
+} // namespace tessadorn

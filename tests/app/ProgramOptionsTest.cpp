@@ -1,0 +1,130 @@
+#include "TempDir.h"
+
+#include "app/ProgramOptions.h"
+#include "app/ReportingSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <pty.h>
+#include <unistd.h>
+
+namespace tessadorn {
+namespace {
+
+using Action = ProgramOptions::Action;
+using Args = std::vector<std::string>;
+
+struct OptionCase {
+    const char* name;
+    Args args;
+    Action action;
+    std::string port = "";
+    Args simulatorArgs = {};
+
+    void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+
+    std::string error = "";
+};
+
+class ProgramOptionsTest : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(ProgramOptionsTest, Parses) {
+    const OptionCase& c = GetParam();
+    const ProgramOptions o = ProgramOptions::parse(c.args);
+    EXPECT_EQ(o.action, c.action);
+    EXPECT_EQ(o.port, c.port);
+    EXPECT_EQ(o.simulatorArgs, c.simulatorArgs);
+    EXPECT_EQ(o.error, c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgramOptionsTest,
+    ::testing::Values(
+        OptionCase{"Nothing", {}, Action::Run},
+        OptionCase{"Port", {"--port", "/dev/ttyUSB0"}, Action::Run, "/dev/ttyUSB0"},
+        OptionCase{"SimulatorOptionsEndAtOurs",
+                   {"--simulate", "--role", "base", "--port", "/dev/pts/3"},
+                   Action::Run,
+                   "/dev/pts/3",
+                   {"--role", "base"}},
+        // ./run puts --simulate last: --help is the program's, not the simulator's.
+        OptionCase{"HelpBeforeSimulate", {"--help", "--simulate"}, Action::Help},
+        OptionCase{"HelpAfterSimulate", {"--simulate", "--role", "base", "-h"}, Action::Help},
+        OptionCase{"VersionWinsOverAWrongOption", {"--bogus", "--version"}, Action::Version},
+        OptionCase{"ListPorts", {"--debug", "--list-ports"}, Action::ListPorts},
+        OptionCase{"Unknown", {"--bogus"}, Action::Error, "", {}, "unknown option --bogus"},
+        OptionCase{"StrayWord", {"ttyUSB0"}, Action::Error, "", {}, "unknown option ttyUSB0"},
+        OptionCase{"MissingValue", {"--port"}, Action::Error, "", {}, "--port needs a value"},
+        OptionCase{"OptionTakenForAValue",
+                   {"--config-dir", "--debug"},
+                   Action::Error,
+                   "",
+                   {},
+                   "--config-dir needs a value"},
+        OptionCase{"FirstErrorIsTold",
+                   {"--screenshot-wait", "0", "--bogus"},
+                   Action::Error,
+                   "",
+                   {},
+                   "--screenshot-wait needs a number of seconds from 1 to 3600, not 0"},
+        OptionCase{"WaitNotANumber",
+                   {"--screenshot-wait", "5s"},
+                   Action::Error,
+                   "",
+                   {},
+                   "--screenshot-wait needs a number of seconds from 1 to 3600, not 5s"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProgramOptions, ValuesLandInTheirFields) {
+    const auto o =
+        ProgramOptions::parse({"--config-dir", "/tmp/c", "--debug", "--screenshot", "s.png",
+                               "--screenshot-wait", "7", "--render-dialogs", "d"});
+    EXPECT_EQ(o.action, Action::Run);
+    EXPECT_EQ(o.configDir, "/tmp/c");
+    EXPECT_TRUE(o.debug);
+    EXPECT_EQ(o.screenshot, "s.png");
+    EXPECT_EQ(o.screenshotWaitSeconds, 7);
+    EXPECT_EQ(o.renderDir, "d");
+    EXPECT_FALSE(o.simulate);
+}
+
+TEST(ProgramOptions, TheHelpNamesEveryOption) {
+    const std::string help = ProgramOptions::usage();
+    for (const char* option :
+         {"--port", "--list-ports", "--simulate", "--config-dir", "--debug", "--screenshot",
+          "--screenshot-wait", "--render-dialogs", "--help", "--version"}) {
+        EXPECT_TRUE(ProgramOptions::isProgramOption(option)) << option;
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(ReportingSerialPort, SaysOnceWhyThePortCannotBeOpenedAndForgetsItOnceItOpens) {
+    test::TempDir dir;
+    const std::string path = dir.file("ttyUSB0");
+    std::vector<std::string> reports;
+    {
+        ReportingSerialPort port(path, [&](const std::string& why) { reports.push_back(why); });
+        EXPECT_FALSE(port.open(2));
+        EXPECT_FALSE(port.open(2));
+        EXPECT_TRUE(port.openFailed());
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find(path), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("No such file or directory"), std::string::npos) << reports[0];
+
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ReportingSerialPort pty(name, [&](const std::string& why) { reports.push_back(why); });
+    EXPECT_TRUE(pty.open(2));
+    EXPECT_FALSE(pty.openFailed());
+    pty.close();
+    ::close(master);
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+} // namespace
+} // namespace tessadorn
