@@ -4,7 +4,9 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace tessadorn {
 
@@ -41,6 +43,13 @@ bool writeAll(QSaveFile& file, std::string_view bytes) {
 } // namespace
 
 bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mode) {
+    std::string reason;
+    return replaceExplained(path, bytes, mode, reason);
+}
+
+bool AtomicFile::replaceExplained(const std::string& path, std::string_view bytes, int mode,
+                                  std::string& reason) {
+    reason.clear();
     std::optional<std::size_t> faultAt;
     Fault fault;
     {
@@ -50,11 +59,14 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
     }
 
     QSaveFile file(toQPath(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode))) {
+    const auto fail = [&](const QString& why) {
+        reason = why.isEmpty() ? std::string("the file could not be written") : why.toStdString();
         file.cancelWriting();
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode)))
+        return fail(file.errorString());
     if (faultAt && *faultAt <= bytes.size()) {
         const bool written = writeAll(file, bytes.substr(0, *faultAt));
         if (fault == Fault::Crash) {
@@ -62,14 +74,15 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
             std::_Exit(3);
         }
         (void)written;
-        file.cancelWriting();
+        return fail(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    }
+    if (!writeAll(file, bytes)) return fail(file.errorString());
+    if (!file.commit()) {
+        reason = file.errorString().isEmpty() ? std::string("the file could not be written")
+                                              : file.errorString().toStdString();
         return false;
     }
-    if (!writeAll(file, bytes)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return true;
 }
 
 bool AtomicFile::createIfMissing(const std::string& path, int mode) {
