@@ -46,8 +46,8 @@ void MainDialog::casterChosen(int result) {
                               : "Authorization: " + auth;
     } else {
         line1 = "Svr: " + name;
-        line2 = auth == "yes" ? "Authorization: " + auth + " (" + user + ")"
-                              : "Authorization: " + auth;
+        line2 =
+            auth == "yes" ? "Authorization: " + auth + " (" + user + ")" : "Authorization: " + auth;
     }
     controls().setText(ids::Line1, deviceToUtf8(line1));
     controls().setText(ids::Line2, deviceToUtf8(line2));

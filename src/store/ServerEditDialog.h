@@ -20,8 +20,7 @@ class ServerEditDialog : public Dialog {
 
     // Control ids.
     static constexpr int kVersion = 1137;
-    static constexpr int kName = 1011, kServer = 1012, kPort = 1013, kUser = 1014,
-                         kPassword = 1015;
+    static constexpr int kName = 1011, kServer = 1012, kPort = 1013, kUser = 1014, kPassword = 1015;
     static constexpr int kNameCaption = 1017, kServerCaption = 1018, kPortCaption = 1019,
                          kUserCaption = 1055, kPasswordCaption = 1056;
     static constexpr int kCancel = 1000;

@@ -1,7 +1,7 @@
 #include "store/ServerListDialog.h"
 
-#include "store/SaveReport.h"
 #include "platform/TextCodec.h"
+#include "store/SaveReport.h"
 #include "store/ServerEditDialog.h"
 
 #include <mutex>
@@ -64,8 +64,7 @@ void ServerListDialog::edit() {
 void ServerListDialog::remove() {
     const int row = selectedCaster();
     if (row < 0) return;
-    if (messageBox("Do you want to delete this server?", "Delete", MessageButtons::YesNo) !=
-        kIdYes)
+    if (messageBox("Do you want to delete this server?", "Delete", MessageButtons::YesNo) != kIdYes)
         return;
     std::lock_guard lock(m_Store.mutex());
     if (row >= m_Store.count) return;
