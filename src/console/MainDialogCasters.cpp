@@ -1,6 +1,5 @@
 #include "console/MainDialog.h"
 
-#include "console/PanelText.h"
 #include "platform/TextCodec.h"
 #include "store/CasterSelectDialog.h"
 

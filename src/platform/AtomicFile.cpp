@@ -4,9 +4,7 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace tessadorn {
 
@@ -74,15 +72,13 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
             std::_Exit(3);
         }
         (void)written;
-        return fail(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        return fail(QStringLiteral("No space left on device"));
     }
     if (!writeAll(file, bytes)) return fail(file.errorString());
-    if (!file.commit()) {
-        reason = file.errorString().isEmpty() ? std::string("the file could not be written")
-                                              : file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    if (file.commit()) return true;
+    reason = file.errorString().isEmpty() ? std::string("the file could not be written")
+                                          : file.errorString().toStdString();
+    return false;
 }
 
 bool AtomicFile::createIfMissing(const std::string& path, int mode) {
