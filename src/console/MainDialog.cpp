@@ -83,6 +83,17 @@ void MainDialog::onSize(int width, int height) {
     m_StConnect = stConnect;
 }
 
+void MainDialog::onCommand(int id) {
+    switch (id) {
+    case ids::TextCaster:
+    case ids::Caster:
+        chooseCaster();
+        break;
+    default:
+        break;
+    }
+}
+
 std::optional<BackgroundAnswer> MainDialog::onBackgroundColour() {
     return m_BackgroundBrush;
 }

@@ -47,6 +47,7 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     void onOk() override;
     void onCancel() override;
     void onSize(int width, int height) override;
+    void onCommand(int id) override;
     std::optional<BackgroundAnswer> onBackgroundColour() override;
 
     // PanelControls: the status display writes through these (any thread).
@@ -75,6 +76,11 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     PauseGate m_MonitorGate;
 
   private:
+    // The caster buttons (1000, 1094): the current caster selection, then the panel lines of
+    // the caster (MainDialogCasters.cpp).
+    void chooseCaster();
+    void casterChosen(int result);
+
     // MonitorHooks
     void portError() override;
     void rateFound(int baudIndex) override;

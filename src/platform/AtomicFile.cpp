@@ -41,6 +41,13 @@ bool writeAll(QSaveFile& file, std::string_view bytes) {
 } // namespace
 
 bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mode) {
+    std::string reason;
+    return replaceExplained(path, bytes, mode, reason);
+}
+
+bool AtomicFile::replaceExplained(const std::string& path, std::string_view bytes, int mode,
+                                  std::string& reason) {
+    reason.clear();
     std::optional<std::size_t> faultAt;
     Fault fault;
     {
@@ -50,11 +57,14 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
     }
 
     QSaveFile file(toQPath(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode))) {
+    const auto fail = [&](const QString& why) {
+        reason = why.isEmpty() ? std::string("the file could not be written") : why.toStdString();
         file.cancelWriting();
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode)))
+        return fail(file.errorString());
     if (faultAt && *faultAt <= bytes.size()) {
         const bool written = writeAll(file, bytes.substr(0, *faultAt));
         if (fault == Fault::Crash) {
@@ -62,14 +72,13 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
             std::_Exit(3);
         }
         (void)written;
-        file.cancelWriting();
-        return false;
+        return fail(QStringLiteral("No space left on device"));
     }
-    if (!writeAll(file, bytes)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (!writeAll(file, bytes)) return fail(file.errorString());
+    if (file.commit()) return true;
+    reason = file.errorString().isEmpty() ? std::string("the file could not be written")
+                                          : file.errorString().toStdString();
+    return false;
 }
 
 bool AtomicFile::createIfMissing(const std::string& path, int mode) {

@@ -15,11 +15,13 @@ class AtomicFile final : public FileWriter {
   public:
     // What an injected fault does once the given number of bytes reached the temporary file.
     enum class Fault {
-        WriteError, // the next write fails, as on a full disk
+        WriteError, // the next write fails, as on a full disk (reason "No space left on device")
         Crash,      // the process ends at once (std::_Exit(3)), leaving the temporary file
     };
 
     bool replace(const std::string& path, std::string_view bytes, int mode) override;
+    bool replaceExplained(const std::string& path, std::string_view bytes, int mode,
+                          std::string& reason) override;
     bool createIfMissing(const std::string& path, int mode) override;
 
     // For tests: every later replace() stops after `atByte` bytes with `fault`;

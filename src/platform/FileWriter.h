@@ -19,6 +19,17 @@ class FileWriter {
     // previous file is then left complete and unchanged.
     virtual bool replace(const std::string& path, std::string_view bytes, int mode) = 0;
 
+    // As replace(); when it fails, `reason` says why in the system's words (for the user, e.g.
+    // "Permission denied"), otherwise it is emptied. A writer that cannot tell gives a general
+    // reason.
+    virtual bool replaceExplained(const std::string& path, std::string_view bytes, int mode,
+                                  std::string& reason) {
+        reason.clear();
+        if (replace(path, bytes, mode)) return true;
+        reason = "the file could not be written";
+        return false;
+    }
+
     // Creates an empty file at `path` with `mode` when no file exists there. Returns true when
     // a file exists afterwards.
     virtual bool createIfMissing(const std::string& path, int mode) = 0;

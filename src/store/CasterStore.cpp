@@ -47,20 +47,32 @@ bool CasterStore::Load() {
 
 // Copies the file that failed to load to the backup; false when it exists but cannot be
 // copied, in which case it must not be overwritten.
-bool CasterStore::keepBackup() {
+bool CasterStore::keepBackup(std::string& reason) {
     std::string original;
-    if (!readWholeFile(m_Path, original)) return !isNonEmptyFile(m_Path);
+    if (!readWholeFile(m_Path, original)) {
+        if (!isNonEmptyFile(m_Path)) return true;
+        reason = "the damaged list could not be read to keep a copy of it";
+        return false;
+    }
     if (original.empty()) return true;
-    return m_Writer.replace(backupPath(), original, kFileMode);
+    if (m_Writer.replaceExplained(backupPath(), original, kFileMode, reason)) return true;
+    reason = "the damaged list could not be kept in " + backupPath() + ": " + reason;
+    return false;
 }
 
 bool CasterStore::Save() {
+    std::string reason;
+    return Save(reason);
+}
+
+bool CasterStore::Save(std::string& reason) {
     std::lock_guard lock(m_Mutex);
+    reason.clear();
     if (m_BackupPending) {
-        if (!keepBackup()) return false;
+        if (!keepBackup(reason)) return false;
         m_BackupPending = false;
     }
-    return m_Writer.replace(m_Path, CasterFileWriter::write(*this), kFileMode);
+    return m_Writer.replaceExplained(m_Path, CasterFileWriter::write(*this), kFileMode, reason);
 }
 
 int CasterStore::currentIndex() const {

@@ -40,6 +40,8 @@ class CasterStore : public CasterDocument {
     // Rewrites the whole file from the store. Returns false when the file could not be written
     // (the old file then stays as it was); the store is never changed.
     bool Save();
+    // As Save(); when it fails, `reason` says why (e.g. "Permission denied").
+    bool Save(std::string& reason);
 
     // Slot of the current caster: `server` read as a decimal number (0 when it does not start
     // with a digit), kept within 0 .. count - 1 (0 for an empty list).
@@ -52,7 +54,7 @@ class CasterStore : public CasterDocument {
     std::string backupPath() const { return m_Path + ".bak"; }
 
   private:
-    bool keepBackup();
+    bool keepBackup(std::string& reason);
 
     std::string m_Path;
     FileWriter& m_Writer;

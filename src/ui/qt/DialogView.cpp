@@ -92,6 +92,12 @@ QWidget* DialogView::create(const ControlState& s) {
                                       : Qt::AlignLeft;
         label->setAlignment(a);
         label->setTextFormat(Qt::PlainText);
+        if (s.hasStyle(StyleBorder)) {
+            // A bordered label: a thin line around the text, which keeps clear of it.
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setLineWidth(1);
+            label->setMargin(1);
+        }
         return label;
     }
     case ControlKind::PushButton: {

@@ -24,6 +24,7 @@ namespace {
 constexpr int kButton = 1000;
 constexpr int kLabel = 200;
 constexpr int kCheck = 1087;
+constexpr int kBordered = 1055;
 
 TemplateSet smallDialog() {
     DialogTemplate t;
@@ -40,6 +41,8 @@ TemplateSet smallDialog() {
     add(kButton, ControlKind::PushButton, "Press", {4, 4, 60, 14});
     add(kLabel, ControlKind::Label, "Waiting", {4, 24, 120, 10});
     add(kCheck, ControlKind::CheckBox, "Box", {4, 40, 80, 10});
+    add(kBordered, ControlKind::Label, "", {4, 56, 120, 12});
+    t.controls.back().style = StyleBorder;
     TemplateSet set;
     set.add(t);
     return set;
@@ -199,6 +202,22 @@ TEST_F(QtViewTest, AMessageBoxAnswerReachesTheWaitingThread) {
     QTest::mouseClick(yes, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return answer.load() != 0; }));
     EXPECT_EQ(answer.load(), kIdYes);
+    endAndWait();
+}
+
+// A label with a border is drawn with a line around it, an empty one too; other labels are not.
+TEST_F(QtViewTest, ABorderedLabelIsDrawnWithItsBorder) {
+    run({});
+    auto* bordered = static_cast<QLabel*>(widget(kBordered));
+    auto* plain = static_cast<QLabel*>(widget(kLabel));
+    EXPECT_EQ(bordered->frameShape(), QFrame::Box);
+    EXPECT_EQ(plain->frameShape(), QFrame::NoFrame);
+    const QImage image = bordered->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    const int y = image.height() / 2;
+    const QColor edge = image.pixelColor(0, y);
+    const QColor inside = image.pixelColor(image.width() / 2, y);
+    EXPECT_LT(edge.lightness() + 40, inside.lightness()) << "a dark line at the left edge";
     endAndWait();
 }
 

@@ -1,0 +1,96 @@
+#include "store/ServerListDialog.h"
+
+#include "platform/TextCodec.h"
+#include "store/SaveReport.h"
+#include "store/ServerEditDialog.h"
+
+#include <mutex>
+
+namespace tessadorn {
+
+ServerListDialog::ServerListDialog(Dialog& parent, CasterStore& store)
+    : Dialog(parent, kTemplate), m_Store(store) {}
+
+void ServerListDialog::onInit() {
+    std::lock_guard lock(m_Store.mutex());
+    if (m_Store.count == 0) return;
+    fillList();
+}
+
+// Empties the list and fills it with the casters' names in list order; a full list disables
+// Add (nothing here enables it again).
+void ServerListDialog::fillList() {
+    ControlModel& c = controls();
+    std::lock_guard lock(m_Store.mutex());
+    c.clearItems(kList);
+    for (int i = 0; i < m_Store.count; ++i)
+        c.addItem(kList, deviceToUtf8(m_Store.entries[static_cast<std::size_t>(i)].name));
+    if (m_Store.count >= CasterDocument::kMaxEntries) c.setEnabled(kAdd, false);
+}
+
+int ServerListDialog::selectedCaster() const {
+    const int row = controls().selection(kList);
+    std::lock_guard lock(m_Store.mutex());
+    return row >= 0 && row < m_Store.count ? row : -1;
+}
+
+void ServerListDialog::onCommand(int id) {
+    switch (id) {
+    case kAdd:
+        return add();
+    case kEdit:
+        return edit();
+    case kDelete:
+        return remove();
+    default:
+        return;
+    }
+}
+
+void ServerListDialog::add() {
+    ServerEditDialog editor(*this, m_Store, ServerEditDialog::kNewCaster);
+    runModal(editor);
+    fillList();
+}
+
+void ServerListDialog::edit() {
+    const int row = selectedCaster();
+    if (row < 0) return;
+    ServerEditDialog editor(*this, m_Store, row);
+    runModal(editor);
+    fillList();
+}
+
+void ServerListDialog::remove() {
+    const int row = selectedCaster();
+    if (row < 0) return;
+    if (messageBox("Do you want to delete this server?", "Delete", MessageButtons::YesNo) != kIdYes)
+        return;
+    std::lock_guard lock(m_Store.mutex());
+    if (row >= m_Store.count) return;
+    // Every later caster moves up one slot with all its fields.
+    for (int i = row; i + 1 < m_Store.count; ++i)
+        m_Store.entries[static_cast<std::size_t>(i)] =
+            m_Store.entries[static_cast<std::size_t>(i + 1)];
+    --m_Store.count;
+    m_Store.entries[static_cast<std::size_t>(m_Store.count)].clear();
+    fillList();
+    // The current choice starts again from the first caster.
+    if (m_Store.count > 0) {
+        m_Store.server.assign(1, '0');
+        m_Store.user = m_Store.entries[0].user;
+        m_Store.password = m_Store.entries[0].Password;
+    } else {
+        m_Store.server.clear();
+        m_Store.user.clear();
+        m_Store.password.clear();
+        m_Store.hasCurrent = false;
+    }
+}
+
+void ServerListDialog::onOk() {
+    saveCasterList(m_Store, host());
+    endDialog(0);
+}
+
+} // namespace tessadorn

@@ -1,0 +1,236 @@
+#include "DialogRig.h"
+
+#include "store/CasterSelectDialog.h"
+#include "store/ServerListDialog.h"
+
+#include <thread>
+
+namespace tessadorn {
+namespace {
+
+using test::caster;
+using test::currentSection;
+using test::kNoCurrent;
+using test::listFile;
+using Select = CasterSelectDialog;
+
+class CasterSelectTest : public test::DialogRig {
+  protected:
+    int runSelect() {
+        Select dialog(root, store);
+        return dialog.doModal();
+    }
+    // Three casters: an NTRIP caster, a Tessadorn server and an IBSS caster.
+    void fillKinds() {
+        fill(3, "0");
+        store.entries[1] = {"tess", "10.0.0.5", "8080", "", "", "1", "2"};
+        store.entries[2] = {"ibss", "org", "2101", "device-1", "ipw", "0", "3"};
+    }
+    std::vector<CasterEntry> entries() const {
+        return {store.entries.begin(), store.entries.begin() + store.count};
+    }
+};
+
+struct Shown {
+    std::string firstCaption, secondCaption, first, second;
+    bool checkShown;
+};
+
+Shown shown(const Dialog& d) {
+    const ControlModel& c = d.controls();
+    return {c.text(Select::kFirstCaption), c.text(Select::kSecondCaption),
+            c.text(Select::kFirstDetail), c.text(Select::kSecondDetail), c.visible(Select::kAuth)};
+}
+
+void expectShown(const Dialog& d, const Shown& e) {
+    const Shown s = shown(d);
+    EXPECT_EQ(s.firstCaption, e.firstCaption);
+    EXPECT_EQ(s.secondCaption, e.secondCaption);
+    EXPECT_EQ(s.first, e.first);
+    EXPECT_EQ(s.second, e.second);
+    EXPECT_EQ(s.checkShown, e.checkShown);
+}
+
+TEST_F(CasterSelectTest, OpeningShowsTheCurrentChoice) {
+    fillKinds();
+    store.server = "2";
+    store.auth = "no";
+    host.call([](Dialog& d) {
+        const ControlModel& c = d.controls();
+        EXPECT_EQ(c.title(), "Configuration");
+        EXPECT_EQ(c.items(Select::kList), (std::vector<std::string>{"c0", "tess", "ibss"}));
+        EXPECT_EQ(c.selection(Select::kList), 2);
+        EXPECT_FALSE(c.checked(Select::kAuth));
+        // The current credentials, not the caster's; "Device:" for an IBSS caster.
+        expectShown(d, {"Device:", "Password:", "u", "p", true});
+    });
+    host.click(Select::kCancel);
+    EXPECT_EQ(runSelect(), 0);
+    EXPECT_FALSE(savedExists());
+}
+
+// The details follow the kind of the selected caster, also after the screen turned (the
+// re-layout puts the template's texts back first).
+TEST_F(CasterSelectTest, TheDetailsFollowTheSelectedCaster) {
+    fillKinds();
+    store.auth = "yes";
+    host.select(Select::kList, 1);
+    host.call([](Dialog& d) { expectShown(d, {"IP:", "Port:", "10.0.0.5", "8080", false}); });
+    host.turn(240, 320);
+    host.call([](Dialog& d) { expectShown(d, {"IP:", "Port:", "10.0.0.5", "8080", false}); });
+    host.select(Select::kList, 0);
+    host.call([](Dialog& d) {
+        expectShown(d, {"User:", "Password:", "c0-user", "c0-pw", true});
+        EXPECT_TRUE(d.controls().checked(Select::kAuth)) << "the mark it had";
+    });
+    host.select(Select::kList, 2);
+    host.call([](Dialog& d) { expectShown(d, {"Device:", "Password:", "device-1", "ipw", true}); });
+    host.click(Select::kCancel);
+    EXPECT_EQ(runSelect(), 0);
+}
+
+TEST_F(CasterSelectTest, OkCopiesTheChosenCastersCredentials) {
+    fillKinds();
+    host.select(Select::kList, 2);
+    host.click(Select::kAuth); // clear the mark
+    host.ok();
+    EXPECT_EQ(runSelect(), Select::kResultOk);
+    EXPECT_EQ(store.server, "2");
+    EXPECT_EQ(store.user, "device-1");
+    EXPECT_EQ(store.password, "ipw");
+    EXPECT_EQ(store.auth, "no");
+    EXPECT_EQ(saved(), listFile(currentSection("2", "no", "device-1", "ipw"), entries()));
+}
+
+TEST_F(CasterSelectTest, AHiddenCheckBoxCountsByItsMark) {
+    fillKinds();
+    store.auth = "yes";
+    host.select(Select::kList, 1);
+    host.ok();
+    EXPECT_EQ(runSelect(), 1);
+    EXPECT_EQ(saved(), listFile(currentSection("1", "yes", "", ""), entries()));
+}
+
+TEST_F(CasterSelectTest, CancelAfterAnotherSelectionChangesNothing) {
+    fillKinds();
+    host.select(Select::kList, 2);
+    host.click(Select::kAuth);
+    host.click(Select::kCancel);
+    EXPECT_EQ(runSelect(), 0);
+    EXPECT_EQ(store.server, "0");
+    EXPECT_EQ(store.user, "u");
+    EXPECT_EQ(store.password, "p");
+    EXPECT_EQ(store.auth, "yes");
+    EXPECT_FALSE(savedExists());
+}
+
+TEST_F(CasterSelectTest, TheSystemCancelEndsWithTwo) {
+    fillKinds();
+    host.cancel();
+    EXPECT_EQ(runSelect(), kIdCancel);
+    EXPECT_FALSE(savedExists());
+}
+
+// Without a current caster the list stays empty until the server list was opened; OK then
+// stores no choice but writes the file.
+TEST_F(CasterSelectTest, WithoutACurrentCasterOkOnlySaves) {
+    fillKinds();
+    store.hasCurrent = false;
+    store.server = "1";
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().itemCount(Select::kList), 0);
+        expectShown(d, {"User:", "Password:", "", "", true});
+    });
+    host.click(Select::kServers);
+    host.call([](Dialog& d) { EXPECT_EQ(d.templateId(), ServerListDialog::kTemplate); });
+    host.ok(); // the server list saves and closes
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().items(Select::kList),
+                  (std::vector<std::string>{"c0", "tess", "ibss"}));
+        EXPECT_EQ(d.controls().selection(Select::kList), 1);
+        expectShown(d, {"IP:", "Port:", "10.0.0.5", "8080", false});
+    });
+    host.select(Select::kList, 2);
+    host.ok();
+    EXPECT_EQ(runSelect(), 1);
+    EXPECT_EQ(store.server, "1");
+    EXPECT_EQ(store.user, "u");
+    EXPECT_EQ(saved(), listFile(kNoCurrent, entries()));
+}
+
+// Back from the server list, the row of `server` is selected again, or the last row when the
+// list became shorter; a negative number selects none and empties the details.
+TEST_F(CasterSelectTest, BackFromTheServerListWithAStaleServerNumber) {
+    fill(4, "3");
+    host.click(Select::kServers);
+    host.select(ServerListDialog::kList, 3);
+    host.answer(kIdYes);
+    host.click(ServerListDialog::kDelete); // `server` becomes "0"
+    host.call([this](Dialog&) {
+        std::lock_guard lock(store.mutex());
+        store.server = "7"; // as the monitor could have set it meanwhile
+    });
+    host.ok();
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().selection(Select::kList), 2);
+        expectShown(d, {"User:", "Password:", "c2-user", "c2-pw", true});
+    });
+    host.call([this](Dialog&) { store.server = "-1"; });
+    host.click(Select::kServers);
+    host.ok();
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().selection(Select::kList), -1);
+        EXPECT_EQ(d.controls().text(Select::kFirstDetail), "");
+        EXPECT_EQ(d.controls().text(Select::kSecondDetail), "");
+    });
+    host.ok(); // no row: no choice stored
+    EXPECT_EQ(runSelect(), 1);
+    EXPECT_EQ(store.server, "-1");
+    EXPECT_EQ(saved(), listFile(currentSection("-1", "yes", "c0-user", "c0-pw"), entries()));
+}
+
+TEST_F(CasterSelectTest, AnEmptyListAddedToBecomesTheCurrentChoice) {
+    host.click(Select::kServers);
+    host.click(ServerListDialog::kAdd);
+    host.type(1011, "New");
+    host.type(1012, "new.example");
+    host.type(1013, "2102");
+    host.type(1014, "me");
+    host.type(1015, "pw");
+    host.ok();
+    host.ok();
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().selection(Select::kList), 0);
+        expectShown(d, {"User:", "Password:", "me", "pw", true});
+    });
+    host.call([](Dialog& d) { EXPECT_FALSE(d.controls().checked(Select::kAuth)); });
+    host.click(Select::kAuth); // ticked: authentication required
+    host.ok();
+    EXPECT_EQ(runSelect(), 1);
+    EXPECT_EQ(saved(), listFile(currentSection("0", "yes", "me", "pw"),
+                                {{"New", "new.example", "2102", "me", "pw", "0", "1"}}));
+}
+
+// The monitor's synchronisation changes the store while the dialog is open: the APN block it
+// takes from the modem and the user's choice both reach the file.
+TEST_F(CasterSelectTest, ChangesOfTheMonitorWhileOpenAreKept) {
+    fillKinds();
+    host.select(Select::kList, 2);
+    host.call([this](Dialog&) {
+        std::thread monitor([this] {
+            std::lock_guard lock(store.mutex());
+            store.carrier = "yes";
+            store.apn = "web.example";
+            store.Save();
+        });
+        monitor.join();
+    });
+    host.ok();
+    EXPECT_EQ(runSelect(), 1);
+    const std::string file = saved();
+    EXPECT_NE(file.find("<server>2</server>"), std::string::npos) << file;
+    EXPECT_NE(file.find("<apn>web.example</apn>"), std::string::npos) << file;
+}
+
+} // namespace
+} // namespace tessadorn
