@@ -58,6 +58,17 @@ void MainDialog::stopWorkers() {
     if (m_AnimationThread.joinable()) m_AnimationThread.join();
 }
 
+void MainDialog::onCommand(int id) {
+    switch (id) {
+    case ids::TextUpdate:
+    case ids::Update:
+        runFirmwareUpdate();
+        break;
+    default:
+        break;
+    }
+}
+
 void MainDialog::onOk() {
     stopWorkers();
     endDialog(kIdOk);

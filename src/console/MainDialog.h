@@ -43,6 +43,7 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     ~MainDialog() override;
 
     void onInit() override;
+    void onCommand(int id) override;
     void onOk() override;
     void onCancel() override;
     void onSize(int width, int height) override;
@@ -74,6 +75,9 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     PauseGate m_MonitorGate;
 
   private:
+    // The update buttons: the firmware update dialog, with the port closed around it.
+    void runFirmwareUpdate();
+
     // MonitorHooks
     void portError() override;
     void rateFound(int baudIndex) override;
