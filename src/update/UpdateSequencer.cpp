@@ -33,6 +33,9 @@ std::string UpdateSequencer::outcomeMessage(Outcome outcome) {
 void UpdateSequencer::run() {
     debugLine("Iniciem Thread Principal\r\n");
     while (cycle()) {
+        // Cleared as the cycle ends, before "Start Update" shows again, so no click is lost.
+        m_Flags.startRequested.store(false);
+        m_Flags.continueRequested.store(false);
     }
     debugLine("Sortim Thread Principal\r\n");
 }
@@ -63,8 +66,6 @@ bool UpdateSequencer::cycle() {
 }
 
 bool UpdateSequencer::idle() {
-    m_Flags.startRequested.store(false);
-    m_Flags.continueRequested.store(false);
     m_Flags.phase.store(UpdatePhase::Idle);
     m_Dialog.showTitleOk(true);
     for (int id : {update_ids::ApnLabel, update_ids::UserLabel, update_ids::PasswordLabel,
