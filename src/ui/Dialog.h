@@ -59,6 +59,7 @@ class Dialog {
     int messageBox(std::string_view text, std::string_view caption = {},
                    MessageButtons buttons = MessageButtons::Ok);
     WaitCursor& waitCursor() { return m_Host.waitCursor(); }
+    DialogHost::ScreenSize screenSize() const { return m_Host.screenSize(); }
     int screenWidth() const { return m_Host.screenWidth(); }
     int screenHeight() const { return m_Host.screenHeight(); }
     void showTitleOk(bool shown) { m_Model->setTitleOkVisible(shown); }

@@ -23,8 +23,14 @@ class DialogHost {
     // when the box went away unanswered). Any thread.
     virtual int messageBox(const MessageBoxRequest& request) = 0;
     virtual WaitCursor& waitCursor() = 0;
-    virtual int screenWidth() const = 0;
-    virtual int screenHeight() const = 0;
+    // The screen's size in logical pixels, both sides read at once (a turn changes both).
+    struct ScreenSize {
+        int width = 240;
+        int height = 320;
+    };
+    virtual ScreenSize screenSize() const = 0;
+    int screenWidth() const { return screenSize().width; }
+    int screenHeight() const { return screenSize().height; }
     // Asks the application to end: every running dialog unwinds, the program exits with the code.
     virtual void quitApplication(int exitCode) = 0;
 };

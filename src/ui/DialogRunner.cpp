@@ -24,7 +24,8 @@ int DialogRunner::runModal(Dialog& dialog) {
     dialogOpened(running->serial, model);
 
     // The first size change comes before initialisation, as the window is created.
-    dialog.onSize(m_Width.load(), m_Height.load());
+    const ScreenSize size = screenSize();
+    dialog.onSize(size.width, size.height);
     dialog.onInit();
 
     for (;;) {
@@ -161,8 +162,7 @@ void DialogRunner::postCancel(std::uint64_t serial) {
 
 void DialogRunner::postScreenSize(int width, int height) {
     post([this, width, height] {
-        m_Width.store(width);
-        m_Height.store(height);
+        m_ScreenSize.store(pack(width, height));
         std::vector<Dialog*> dialogs;
         {
             std::lock_guard lock(m_Mutex);
@@ -181,8 +181,7 @@ void DialogRunner::postToTop(std::function<void(Dialog&)> call) {
 }
 
 void DialogRunner::setScreenSize(int width, int height) {
-    m_Width.store(width);
-    m_Height.store(height);
+    m_ScreenSize.store(pack(width, height));
 }
 
 } // namespace tessadorn

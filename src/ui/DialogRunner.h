@@ -30,8 +30,7 @@ class DialogRunner : public DialogHost {
     int runModal(Dialog& dialog) override;
     void endDialog(Dialog& dialog, int result) override;
     WaitCursor& waitCursor() override { return m_Cursor; }
-    int screenWidth() const override { return m_Width.load(); }
-    int screenHeight() const override { return m_Height.load(); }
+    ScreenSize screenSize() const override { return unpack(m_ScreenSize.load()); }
     void quitApplication(int exitCode) override;
 
     CursorState& cursor() { return m_Cursor; }
@@ -85,8 +84,16 @@ class DialogRunner : public DialogHost {
 
     const TemplateSource& m_Templates;
     CursorState m_Cursor;
-    std::atomic<int> m_Width{240};
-    std::atomic<int> m_Height{320};
+    // Width and height in one value, so that a reader never sees half of a turn.
+    static std::uint64_t pack(int width, int height) {
+        return (std::uint64_t{static_cast<std::uint32_t>(width)} << 32) |
+               static_cast<std::uint32_t>(height);
+    }
+    static ScreenSize unpack(std::uint64_t packed) {
+        return {static_cast<int>(static_cast<std::uint32_t>(packed >> 32)),
+                static_cast<int>(static_cast<std::uint32_t>(packed))};
+    }
+    std::atomic<std::uint64_t> m_ScreenSize{pack(240, 320)};
     std::atomic<bool> m_Quit{false};
     std::atomic<int> m_ExitCode{0};
 

@@ -162,6 +162,7 @@ TEST_F(MainDialogTest, TurningTheScreenRefreshesThePanel) {
 }
 
 TEST_F(MainDialogTest, StartFaceAndBackground) {
+    modem.silent = true; // the start face stays while the modem is searched for
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog& d) {
         for (int id : {ids::Apn, ids::Gps, ids::PanelGroup, ids::Line0, ids::AutoConnect,

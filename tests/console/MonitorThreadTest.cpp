@@ -221,11 +221,22 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     Rig rig;
     rig.baudIndex = 1;
     rig.modem.baud = 1;
+    rig.modem.gga = "AUTO,TOPCON,COM4"; // a poll is then one query: the signal level
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
-    const auto before = rig.port.writes().size();
-    const std::int64_t silentAt = rig.clock.nowMs();
-    rig.modem.silent = true;
+    // From now on the modem answers nothing; count the queries it leaves unanswered until the
+    // search starts again.
+    std::atomic<int> unanswered{0};
+    std::atomic<bool> searching{false};
+    std::atomic<std::int64_t> silentAt{-1}; // the first query left unanswered
+    {
+        std::lock_guard lock(rig.modem.m);
+        rig.modem.answers = [&](std::string_view cmd, int) {
+            if (cmd == protocol::kDevice) searching = true;
+            if (!searching && unanswered++ == 0) silentAt = rig.clock.nowMs();
+            return false;
+        };
+    }
     ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
     rig.stop();
@@ -234,13 +245,13 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     EXPECT_NE(std::find(h.begin(), h.end(), "Connecting ..."), h.end());
     EXPECT_TRUE(rig.device.read().SerialNumber.empty());
     EXPECT_EQ(rig.device.read().CasterHost, "caster.example") << "the caster fields stay";
-    // The polls after the silence: each failed poll is one unanswered query.
+    // Each failed poll is one unanswered query; the third in a row ends the polling.
+    EXPECT_EQ(unanswered.load(), 3);
     const auto writes = rig.port.writes();
-    int polls = 0;
-    std::size_t i = before;
-    for (; i < writes.size() && writes[i].bytes != protocol::kDevice; ++i)
-        ++polls;
-    EXPECT_LE(polls, 4) << "at most one answered poll, then three failures";
+    std::size_t i = 0;
+    while (i < writes.size() &&
+           !(writes[i].bytes == protocol::kDevice && writes[i].atMs >= silentAt))
+        ++i;
     ASSERT_LT(i, writes.size());
     EXPECT_EQ(writes[i].baudIndex, 1) << "identification starts at the last good rate";
     EXPECT_LE(writes[i].atMs - silentAt, 4 * (300 + 2500 + 500));
