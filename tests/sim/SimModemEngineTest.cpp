@@ -98,3 +98,15 @@ TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
     line.reopen(1);
     EXPECT_TRUE(line.identify()) << "back in the firmware at its own rate";
 }
+
+TEST(SimModemEngine, SetCommandKeepsCommasInsideQuotedFields) {
+    sim::CellularEngine engine("success", 10);
+    std::string command = p::otapSet("apn,one", "user", "pa,ss").text;
+    command.resize(command.size() - 2); // without its CR LF
+    const auto reaction = engine.handle(command);
+    EXPECT_EQ(reaction.reply, "\r\nOK\r\n");
+    ASSERT_TRUE(engine.updateParametersSet());
+    ASSERT_EQ(engine.updateParameters().size(), 11u);
+    EXPECT_EQ(engine.updateParameters()[6], "\"apn,one\"");
+    EXPECT_EQ(engine.updateParameters()[8], "\"pa,ss\"");
+}
