@@ -69,9 +69,14 @@ class ScriptDialog : public Dialog {
         if (m_OnButton) m_OnButton(*this);
     }
 
+    std::string closeQuestion() const override {
+        return guard && guard->load() ? "Quit anyway?" : "";
+    }
+
     std::atomic<int> presses{0};
     std::atomic<bool> checkedInHandler{false};
     std::thread::id handlerThread;
+    const std::atomic<bool>* guard = nullptr; // while set, closing the window asks first
 
   private:
     std::function<void(ScriptDialog&)> m_OnButton;
@@ -86,6 +91,7 @@ class QtViewTest : public ::testing::Test {
         host.start(
             [this, onButton](QtDialogHost& h) {
                 ScriptDialog dialog(h, onButton);
+                dialog.guard = &guarded;
                 {
                     std::lock_guard lock(mutex);
                     current = &dialog;
@@ -117,6 +123,7 @@ class QtViewTest : public ::testing::Test {
     std::mutex mutex;
     ScriptDialog* current = nullptr;
     std::atomic<bool> finished{false};
+    std::atomic<bool> guarded{false};
     int result = 0;
     int presses = 0;
     bool checkedInHandler = false;
@@ -200,6 +207,34 @@ TEST_F(QtViewTest, AMessageBoxAnswerReachesTheWaitingThread) {
     ASSERT_TRUE(waitUntil([&] { return answer.load() != 0; }));
     EXPECT_EQ(answer.load(), kIdYes);
     endAndWait();
+}
+
+TEST_F(QtViewTest, ClosingTheWindowAsksFirstWhileTheDialogOnTopSaysSo) {
+    guarded = true;
+    run({});
+    auto answerQuestion = [this](const char* button) {
+        host.requestClose();
+        ASSERT_TRUE(waitUntil([this] { return !screen.messageBoxes().empty(); }));
+        EXPECT_EQ(screen.messageBoxes().front()->request().text, "Quit anyway?");
+        EXPECT_EQ(screen.messageBoxes().front()->request().caption, "Attention");
+        auto* b = screen.messageBoxes().front()->findChild<QPushButton*>(button);
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton);
+    };
+    answerQuestion("No");
+    ASSERT_TRUE(waitUntil([this] { return screen.messageBoxes().empty(); }));
+    EXPECT_FALSE(finished.load()) << "No keeps the program running";
+    EXPECT_NE(screen.topDialog(), nullptr);
+    answerQuestion("Yes");
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(result, kIdCancel);
+}
+
+TEST_F(QtViewTest, ClosingTheWindowWithoutAQuestionEndsAtOnce) {
+    run({});
+    host.requestClose();
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_TRUE(screen.messageBoxes().empty());
 }
 
 TEST_F(QtViewTest, TurningTheScreenReachesTheDialog) {
