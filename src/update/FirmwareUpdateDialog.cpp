@@ -77,6 +77,12 @@ void FirmwareUpdateDialog::onOk() {
     stopWorkers();
 }
 
+void FirmwareUpdateDialog::onSize(int width, int height) {
+    std::lock_guard lock(m_Flags.statusMutex);
+    relayoutForScreen(width, height);
+    if (!m_Flags.status.empty()) controls().setText(update_ids::Status, m_Flags.status);
+}
+
 std::string FirmwareUpdateDialog::closeQuestion() const {
     if (m_Flags.phase.load() != UpdatePhase::Running) return {};
     return "An update is in progress. Quit anyway?";

@@ -34,6 +34,8 @@ class FirmwareUpdateDialog : public Dialog {
     void onOk() override;
     // The system's cancel never closes this dialog.
     void onCancel() override {}
+    // Re-lays the dialog out for the screen and keeps the status line's text.
+    void onSize(int width, int height) override;
     std::string closeQuestion() const override;
 
     UpdatePhase phase() const { return m_Flags.phase.load(); }

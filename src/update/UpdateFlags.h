@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 namespace tessadorn {
 
@@ -19,6 +21,11 @@ struct UpdateFlags {
     std::atomic<bool> stopAnimation{false};
     std::atomic<bool> stopSequencer{false};
     std::atomic<UpdatePhase> phase{UpdatePhase::Idle};
+
+    // The status line as the sequencer last set it: a re-layout puts back the template's text,
+    // and the dialog restores this one.
+    std::mutex statusMutex;
+    std::string status;
 };
 
 } // namespace tessadorn

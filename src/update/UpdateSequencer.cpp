@@ -224,6 +224,8 @@ bool UpdateSequencer::pollUntil(const std::atomic<bool>& flag) {
 }
 
 void UpdateSequencer::status(std::string_view text) {
+    std::lock_guard lock(m_Flags.statusMutex);
+    m_Flags.status = text;
     m_Controls.setText(update_ids::Status, text);
 }
 

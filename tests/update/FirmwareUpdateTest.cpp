@@ -383,6 +383,12 @@ TEST_F(FirmwareUpdateTest, NothingClosesTheDialogWhileTheUpdateRuns) {
         ASSERT_TRUE(until([&] { return port.count(protocol::kOtapTrace) == 1; }));
         EXPECT_FALSE(dialog->controls().titleOkVisible());
         EXPECT_EQ(dialog->closeQuestion(), "An update is in progress. Quit anyway?");
+        EXPECT_EQ(dialog->controls().text(u::Status), "Starting Update Process...");
+    });
+    host.turn(240, 320); // the status line keeps its text through the re-layout
+    host.call([&](Dialog&) {
+        EXPECT_EQ(dialog->controls().text(u::Status), "Starting Update Process...");
+        EXPECT_EQ(dialog->controls().rect(u::Status).y, 148 * 3 / 2) << "portrait layout";
     });
     host.cancel();
     host.ok(); // the hidden OK
