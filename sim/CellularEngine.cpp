@@ -24,10 +24,13 @@ std::string withoutLineEnd(std::string_view command) {
     return s;
 }
 
+// Fields of an AT command's arguments: a comma inside a quoted field belongs to the field.
 std::vector<std::string> splitCommas(const std::string& s) {
     std::vector<std::string> fields(1);
+    bool quoted = false;
     for (char c : s) {
-        if (c == ',')
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted)
             fields.emplace_back();
         else
             fields.back() += c;

@@ -27,6 +27,7 @@ SimModem::SimModem(SimSettings settings, std::int64_t startMs,
       m_CellularEngine(m_State.otap, m_State.otapStepMs), m_Firmware(m_State, casterService()) {
     const std::int64_t startUs = startMs * 1000;
     m_BootUs = startUs;
+    m_Engine = m_State.inEngine; // the next restart brings the firmware back
     for (const auto& ev : m_State.timeline) {
         at(startUs + ev.atMs * 1000, [this, ev] {
             std::string error;

@@ -53,6 +53,9 @@ const std::vector<Scenario>& scenarios() {
         {"weak-signal",
          "signal fading between 1 and 0 and back",
          {{"signal", "1"}, {"event", "5000:signal=0"}, {"event", "9000:signal=1"}}},
+        {"in-engine",
+         "left in its cellular engine by an update cut short: only an update brings it back",
+         {{"in-engine", "1"}}},
         {"connected",
          "a rover with a running caster connection",
          {{"caster", "caster.example.net:2101/DEMO01 demo:demo"},
@@ -165,6 +168,7 @@ const std::map<std::string, Setter>& setters() {
              return true;
          }},
         {"otap-step-ms", number(&SimSettings::otapStepMs, 0, kDay)},
+        {"in-engine", flag(&SimSettings::inEngine)},
         {"silent", flag(&SimSettings::silent)},
         {"garbage", text(&SimSettings::garbage)},
         {"refuse",

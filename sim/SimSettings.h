@@ -69,6 +69,7 @@ struct SimSettings {
     int engineBaudIndex = 4;      // "engine-baud": rate of the engine's AT interface
     std::string otap = "success"; // "otap": success, fail, error or silent
     int otapStepMs = 800;         // "otap-step-ms": time between progress lines
+    bool inEngine = false;        // "in-engine": powers on in the engine (an update cut short)
 
     // ---- Faults ----
     bool silent = false;              // "silent": never answers

@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
         return mainDialog && mainDialog->m_DeviceReady.load() == 1;
     };
 
-    window.setOnClose([&host] { host.shutdown(0); });
+    window.setOnClose([&host] { host.requestClose(0); });
     host.start(
         [&](QtDialogHost& h) {
             MainDialog dialog(h, port, RealClock::instance(), MainDialog::filesIn(folder.folder));

@@ -89,6 +89,10 @@ void MainDialog::onCommand(int id) {
     case ids::Caster:
         chooseCaster();
         break;
+    case ids::TextUpdate:
+    case ids::Update:
+        runFirmwareUpdate();
+        break;
     default:
         break;
     }

@@ -44,10 +44,10 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     ~MainDialog() override;
 
     void onInit() override;
+    void onCommand(int id) override;
     void onOk() override;
     void onCancel() override;
     void onSize(int width, int height) override;
-    void onCommand(int id) override;
     std::optional<BackgroundAnswer> onBackgroundColour() override;
 
     // PanelControls: the status display writes through these (any thread).
@@ -80,6 +80,8 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     // the caster (MainDialogCasters.cpp).
     void chooseCaster();
     void casterChosen(int result);
+    // The update buttons: the firmware update dialog, with the port closed around it.
+    void runFirmwareUpdate();
 
     // MonitorHooks
     void portError() override;

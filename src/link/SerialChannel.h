@@ -69,6 +69,7 @@ class SerialChannel {
     // way out of an unanswered exchange when the program closes.
     void SetAbortFlag(const std::atomic<bool>* abort) { m_Abort = abort; }
     bool Aborted() const { return m_Abort != nullptr && m_Abort->load(); }
+    const std::atomic<bool>* AbortFlag() const { return m_Abort; }
 
     Clock& clock() { return m_Clock; }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tessadorn {
@@ -46,6 +47,9 @@ class Dialog {
     virtual void onCancel() { endDialog(kIdCancel); }
     virtual void onSize(int width, int height) { relayoutForScreen(width, height); }
     virtual std::optional<BackgroundAnswer> onBackgroundColour() { return std::nullopt; }
+    // The question to ask before the program ends while this dialog is on top (the desktop
+    // window is being closed), or empty to end without asking. Any thread: reads only atomics.
+    virtual std::string closeQuestion() const { return {}; }
 
     // Requests.
     int doModal() { return m_Host.runModal(*this); }

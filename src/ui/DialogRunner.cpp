@@ -88,6 +88,13 @@ std::uint64_t DialogRunner::topSerial() const {
     return m_Stack.empty() ? 0 : m_Stack.back()->serial;
 }
 
+std::string DialogRunner::closeQuestion() const {
+    // Under the lock the dialog on top cannot go away.
+    std::lock_guard lock(m_Mutex);
+    if (m_Stack.empty() || m_Stack.back()->ended) return {};
+    return m_Stack.back()->dialog->closeQuestion();
+}
+
 Dialog* DialogRunner::top() const {
     std::lock_guard lock(m_Mutex);
     return m_Stack.empty() || m_Stack.back()->ended ? nullptr : m_Stack.back()->dialog;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace tessadorn {
@@ -36,6 +37,8 @@ class DialogRunner : public DialogHost {
     bool waitCursorShown() const { return m_Cursor.waiting(); }
     bool quitRequested() const { return m_Quit.load(); }
     int exitCode() const { return m_ExitCode.load(); }
+    // The close question of the dialog on top (see Dialog::closeQuestion); empty when none runs.
+    std::string closeQuestion() const;
     // Serial number of the dialog on top, 0 when none runs.
     std::uint64_t topSerial() const;
 

@@ -98,3 +98,30 @@ TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
     line.reopen(1);
     EXPECT_TRUE(line.identify()) << "back in the firmware at its own rate";
 }
+
+TEST(SimModemEngine, SetCommandKeepsCommasInsideQuotedFields) {
+    sim::CellularEngine engine("success", 10);
+    std::string command = p::otapSet("apn,one", "user", "pa,ss").text;
+    command.resize(command.size() - 2); // without its CR LF
+    const auto reaction = engine.handle(command);
+    EXPECT_EQ(reaction.reply, "\r\nOK\r\n");
+    ASSERT_TRUE(engine.updateParametersSet());
+    ASSERT_EQ(engine.updateParameters().size(), 11u);
+    EXPECT_EQ(engine.updateParameters()[6], "\"apn,one\"");
+    EXPECT_EQ(engine.updateParameters()[8], "\"pa,ss\"");
+}
+
+TEST(SimModemEngine, AModemLeftInItsEngineIsFoundOnlyByTheEngineSearchAndUpdatedBack) {
+    auto settings = quickSettings();
+    std::string error;
+    ASSERT_TRUE(sim::applySetting(settings, "scenario", "in-engine", error)) << error;
+    settings.engineBaudIndex = 0;
+    settings.restartMs = 1000;
+    SimLine line(settings);
+    EXPECT_FALSE(line.identify()) << "the correction firmware does not answer";
+    EXPECT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 0);
+    ASSERT_EQ(update(line, 0).last, 2);
+    line.wait(1000);
+    line.reopen(2);
+    EXPECT_TRUE(line.identify()) << "the update's reboot brings the firmware back";
+}

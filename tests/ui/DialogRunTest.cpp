@@ -96,6 +96,30 @@ TEST_F(DialogRunTest, ClicksTheUserCouldNotMakeAreNotDelivered) {
     EXPECT_EQ(dialog.events, (std::vector<std::string>{"size 320x240", "init", "command 1094"}));
 }
 
+// A dialog that asks before the program ends while it is on top.
+class GuardedDialog : public Dialog {
+  public:
+    using Dialog::Dialog;
+    std::string closeQuestion() const override { return "Quit anyway?"; }
+};
+
+TEST_F(DialogRunTest, TheCloseQuestionIsTheTopDialogs) {
+    EXPECT_EQ(host.closeQuestion(), "") << "no dialog runs";
+    RecordingDialog plain(host, 103);
+    host.call([&](Dialog&) {
+        EXPECT_EQ(host.closeQuestion(), "");
+        GuardedDialog guarded(plain, 103);
+        host.call([&](Dialog& top) {
+            EXPECT_EQ(&top, &guarded);
+            EXPECT_EQ(host.closeQuestion(), "Quit anyway?");
+        });
+        host.ok();
+        guarded.doModal();
+        EXPECT_EQ(host.closeQuestion(), "") << "the guarded dialog has ended";
+    });
+    plain.doModal();
+}
+
 TEST_F(DialogRunTest, SelectionChangeSelectsThenCallsTheHandler) {
     RecordingDialog dialog(host, 103);
     host.call([](Dialog& d) {

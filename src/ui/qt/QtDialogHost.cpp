@@ -55,6 +55,19 @@ void QtDialogHost::shutdown(int exitCode) {
     quitApplication(exitCode);
 }
 
+void QtDialogHost::requestClose(int exitCode) {
+    if (closeQuestion().empty()) return shutdown(exitCode);
+    if (m_AskingToClose.exchange(true)) return; // the question is already up
+    postToTop([this, exitCode](Dialog& dialog) {
+        // Asked again on the dialog thread: the update may have ended meanwhile.
+        const std::string question = dialog.closeQuestion();
+        const bool quit = question.empty() ||
+                          dialog.messageBox(question, "Attention", MessageButtons::YesNo) == kIdYes;
+        m_AskingToClose.store(false);
+        if (quit) GuiJob::post(this, [this, exitCode] { shutdown(exitCode); });
+    });
+}
+
 int QtDialogHost::messageBox(const MessageBoxRequest& request) {
     if (std::this_thread::get_id() == m_GuiThread) return kIdCancel;
     MessageBoxRequest shown = request;

@@ -34,6 +34,12 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
     // running dialog unwinds; `finished` follows once the dialog thread has ended.
     void shutdown(int exitCode = 0);
     bool running() const { return m_Running.load(); }
+    // GUI thread. The user closes the window: when the dialog on top has a close question (an
+    // update is running), it is asked first on the dialog thread and only Yes shuts down;
+    // otherwise as shutdown().
+    void requestClose(int exitCode = 0);
+    // True from a close request until its question was answered on the dialog thread.
+    bool askingToClose() const { return m_AskingToClose.load(); }
 
     // DialogHost: any thread but the GUI thread.
     int messageBox(const MessageBoxRequest& request) override;
@@ -58,6 +64,7 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
     std::atomic<bool> m_Running{false};
     std::mutex m_PostMutex; // orders message box requests against shutdown
     std::atomic<bool> m_Answering{true};
+    std::atomic<bool> m_AskingToClose{false};
     std::function<void(int)> m_Finished;
 };
 

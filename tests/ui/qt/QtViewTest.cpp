@@ -72,9 +72,14 @@ class ScriptDialog : public Dialog {
         if (m_OnButton) m_OnButton(*this);
     }
 
+    std::string closeQuestion() const override {
+        return guard && guard->load() ? "Quit anyway?" : "";
+    }
+
     std::atomic<int> presses{0};
     std::atomic<bool> checkedInHandler{false};
     std::thread::id handlerThread;
+    const std::atomic<bool>* guard = nullptr; // while set, closing the window asks first
 
   private:
     std::function<void(ScriptDialog&)> m_OnButton;
@@ -89,6 +94,7 @@ class QtViewTest : public ::testing::Test {
         host.start(
             [this, onButton](QtDialogHost& h) {
                 ScriptDialog dialog(h, onButton);
+                dialog.guard = &guarded;
                 {
                     std::lock_guard lock(mutex);
                     current = &dialog;
@@ -120,6 +126,7 @@ class QtViewTest : public ::testing::Test {
     std::mutex mutex;
     ScriptDialog* current = nullptr;
     std::atomic<bool> finished{false};
+    std::atomic<bool> guarded{false};
     int result = 0;
     int presses = 0;
     bool checkedInHandler = false;
@@ -219,6 +226,35 @@ TEST_F(QtViewTest, ABorderedLabelIsDrawnWithItsBorder) {
     const QColor inside = image.pixelColor(image.width() / 2, y);
     EXPECT_LT(edge.lightness() + 40, inside.lightness()) << "a dark line at the left edge";
     endAndWait();
+}
+
+TEST_F(QtViewTest, ClosingTheWindowAsksFirstWhileTheDialogOnTopSaysSo) {
+    guarded = true;
+    run({});
+    auto answerQuestion = [this](const char* button) {
+        host.requestClose();
+        ASSERT_TRUE(waitUntil([this] { return !screen.messageBoxes().empty(); }));
+        EXPECT_EQ(screen.messageBoxes().front()->request().text, "Quit anyway?");
+        EXPECT_EQ(screen.messageBoxes().front()->request().caption, "Attention");
+        auto* b = screen.messageBoxes().front()->findChild<QPushButton*>(button);
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton);
+    };
+    answerQuestion("No");
+    ASSERT_TRUE(waitUntil([this] { return screen.messageBoxes().empty(); }));
+    ASSERT_TRUE(waitUntil([this] { return !host.askingToClose(); }));
+    EXPECT_FALSE(finished.load()) << "No keeps the program running";
+    EXPECT_NE(screen.topDialog(), nullptr);
+    answerQuestion("Yes");
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(result, kIdCancel);
+}
+
+TEST_F(QtViewTest, ClosingTheWindowWithoutAQuestionEndsAtOnce) {
+    run({});
+    host.requestClose();
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_TRUE(screen.messageBoxes().empty());
 }
 
 TEST_F(QtViewTest, TurningTheScreenReachesTheDialog) {

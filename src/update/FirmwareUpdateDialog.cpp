@@ -1,0 +1,98 @@
+#include "update/FirmwareUpdateDialog.h"
+
+#include "update/CableAnimation.h"
+#include "update/UpdateControls.h"
+#include "update/UpdateSequencer.h"
+#include "update/UpdateValues.h"
+
+#include <mutex>
+
+namespace tessadorn {
+
+FirmwareUpdateDialog::FirmwareUpdateDialog(Dialog& parent, const UpdateAccess& access)
+    : Dialog(parent, kTemplate), m_Access(access), m_PreviousAbort(access.serial.AbortFlag()) {
+    // A serial wait of the sequencer ends at its next read once the dialog closes.
+    m_Access.serial.SetAbortFlag(&m_Flags.stopSequencer);
+}
+
+FirmwareUpdateDialog::~FirmwareUpdateDialog() {
+    stopWorkers();
+    m_Access.serial.SetAbortFlag(m_PreviousAbort);
+}
+
+void FirmwareUpdateDialog::onInit() {
+    m_Flags.startRequested.store(false);
+    m_Flags.continueRequested.store(false);
+    ControlModel& c = controls();
+    c.setVisible(update_ids::Accept, false);
+    c.setVisible(update_ids::Cancel, false);
+    {
+        std::lock_guard lock(m_Access.store.mutex());
+        c.setDeviceText(update_ids::Apn, m_Access.store.apn);
+        c.setDeviceText(update_ids::User, m_Access.store.carrierUser);
+        c.setDeviceText(update_ids::Password, m_Access.store.carrierPassword);
+    }
+    c.setVisible(update_ids::Continue, false);
+    c.setVisible(update_ids::Status, false);
+    c.setVisible(update_ids::Progress, false);
+    c.setText(update_ids::Start, "Start Update");
+
+    m_Animation = std::thread([this] {
+        CableAnimation animation(controls(), m_Flags, m_Access.clock);
+        animation.run();
+    });
+    m_Sequencer = std::thread([this] {
+        UpdateSequencer sequencer(*this, m_Flags, m_Access);
+        sequencer.run();
+    });
+}
+
+void FirmwareUpdateDialog::onCommand(int id) {
+    if (id == update_ids::Start) {
+        if (m_Flags.phase.load() != UpdatePhase::Idle) return;
+        // Values that cannot reach the engine intact are refused before anything starts.
+        const std::string why = UpdateValues::read(controls()).refusal();
+        if (!why.empty()) {
+            messageBox(why);
+            return;
+        }
+        m_Flags.startRequested.store(true);
+    } else if (id == update_ids::Continue) {
+        m_Flags.continueRequested.store(true);
+    }
+}
+
+void FirmwareUpdateDialog::onOk() {
+    // While the modem is being updated the OK is hidden and nothing closes the dialog.
+    if (m_Flags.phase.load() == UpdatePhase::Running || !controls().titleOkVisible()) return;
+    if (m_Flags.startRequested.load() && messageBox("Do you want to cancel the Update process?",
+                                                    "Attention", MessageButtons::YesNo) != kIdYes)
+        return;
+    // The update may have started while the question was up.
+    if (m_Flags.phase.load() == UpdatePhase::Running) return;
+    m_Flags.stopAnimation.store(true);
+    m_Flags.stopSequencer.store(true);
+    m_Access.clock.sleepMs(kCloseSettleMs);
+    endDialog(kIdOk);
+    stopWorkers();
+}
+
+void FirmwareUpdateDialog::onSize(int width, int height) {
+    std::lock_guard lock(m_Flags.statusMutex);
+    relayoutForScreen(width, height);
+    if (!m_Flags.status.empty()) controls().setText(update_ids::Status, m_Flags.status);
+}
+
+std::string FirmwareUpdateDialog::closeQuestion() const {
+    if (m_Flags.phase.load() != UpdatePhase::Running) return {};
+    return "An update is in progress. Quit anyway?";
+}
+
+void FirmwareUpdateDialog::stopWorkers() {
+    m_Flags.stopAnimation.store(true);
+    m_Flags.stopSequencer.store(true);
+    if (m_Animation.joinable()) m_Animation.join();
+    if (m_Sequencer.joinable()) m_Sequencer.join();
+}
+
+} // namespace tessadorn
