@@ -58,6 +58,21 @@ void MainDialog::stopWorkers() {
     if (m_AnimationThread.joinable()) m_AnimationThread.join();
 }
 
+void MainDialog::onCommand(int id) {
+    switch (id) {
+    case ids::TextApn:
+    case ids::Apn:
+        return openApnSettings();
+    case ids::TextGps:
+    case ids::Gps:
+        return openGpsSource();
+    case ids::Relay:
+        return openRelayService();
+    default:
+        break;
+    }
+}
+
 void MainDialog::onOk() {
     stopWorkers();
     endDialog(kIdOk);

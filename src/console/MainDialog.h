@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/PauseGate.h"
 #include "platform/SerialPort.h"
+#include "settings/DeviceAccess.h"
 #include "store/CasterStore.h"
 #include "store/DeviceProfile.h"
 #include "ui/Dialog.h"
@@ -43,6 +44,7 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     ~MainDialog() override;
 
     void onInit() override;
+    void onCommand(int id) override;
     void onOk() override;
     void onCancel() override;
     void onSize(int width, int height) override;
@@ -74,6 +76,12 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     PauseGate m_MonitorGate;
 
   private:
+    // Device settings (MainDialogSettings.cpp).
+    DeviceAccess deviceAccess();
+    void openApnSettings();
+    void openGpsSource();
+    void openRelayService();
+
     // MonitorHooks
     void portError() override;
     void rateFound(int baudIndex) override;
