@@ -10,6 +10,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev
   rtklib
   xvfb xauth
+  locales
 )
 
 missing=()

@@ -12,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <locale>
 #include <sstream>
 
 namespace tessadorn {
@@ -134,6 +138,57 @@ TEST_F(GpsRatePtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
     ASSERT_FALSE(restart.empty());
     EXPECT_EQ(restart.front(), "DEVICE?\\r\\n") << "the first try is heard";
     EXPECT_EQ(std::count(restart.begin(), restart.end(), "DEVICE?\\r\\n"), 1);
+}
+
+// The process runs under a German locale, as the Qt front end sets it from the environment: the
+// manual position still goes out with decimal points.
+class GermanLocale {
+  public:
+    explicit GermanLocale(const std::string& folder) {
+        // Built into a folder of the test's own when the system has not generated it.
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0 && !std::setlocale(LC_ALL, "de_DE.UTF-8")) return;
+        setenv("LOCPATH", folder.c_str(), 1);
+        setenv("LC_ALL", "de_DE.UTF-8", 1);
+        m_Active = std::setlocale(LC_ALL, "") != nullptr;
+        if (m_Active) std::locale::global(std::locale(""));
+    }
+    ~GermanLocale() {
+        std::setlocale(LC_ALL, "C");
+        std::locale::global(std::locale::classic());
+        unsetenv("LC_ALL");
+        unsetenv("LOCPATH");
+    }
+    bool active() const { return m_Active; }
+
+  private:
+    bool m_Active = false;
+};
+
+TEST_F(GpsRatePtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
+    GermanLocale german(dir.path());
+    if (!german.active()) GTEST_SKIP() << "no de_DE.UTF-8 locale (Debian package locales)";
+    char formatted[32];
+    std::snprintf(formatted, sizeof formatted, "%.6f", 41.5);
+    ASSERT_STREQ(formatted, "41,500000") << "the locale writes decimal commas";
+
+    TermiosSerialPort port(link);
+    MainDialog dialog(host, port, RealClock::instance(), files);
+    waitUntilReady(dialog);
+    host.click(ids::Gps);
+    host.select(G::kGpsList, G::Unknown);
+    host.click(G::kManual);
+    host.type(G::kLatitude, "41.5");
+    host.type(G::kLongitude, "2.25");
+    host.ok();
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_EQ(host.shownTexts(), std::vector<std::string>{"Tessadorn configured successfully!"});
+    const auto lines = heard(log);
+    EXPECT_LT(indexOf(lines, "#SETGGA,MANUAL,41.500000,2.250000\\r\\n"), lines.size());
+    EXPECT_EQ(dialog.m_Device.read().GgaLatitude, "41.500000");
+    EXPECT_EQ(dialog.m_Device.read().GgaLongitude, "2.250000");
 }
 
 } // namespace
