@@ -4,9 +4,12 @@
 #include "app/SimulatorProcess.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
+#include "link/Protocol.h"
 #include "platform/DebugOutput.h"
 #include "platform/TermiosSerialPort.h"
+#include "settings/ApnDialog.h"
 #include "settings/GpsSourceDialog.h"
+#include "settings/RelayServiceDialog.h"
 #include "ui/TemplateSource.h"
 
 #include <gtest/gtest.h>
@@ -42,34 +45,38 @@ std::vector<std::string> heard(const std::string& log) {
     return lines;
 }
 
-std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line) {
-    for (std::size_t i = 0; i < lines.size(); ++i)
+// Where `line` first comes at or after `from`; lines.size() when it does not.
+std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line,
+                    std::size_t from = 0) {
+    for (std::size_t i = from; i < lines.size(); ++i)
         if (lines[i] == line) return i;
     return lines.size();
 }
 
-// The program and the simulated modem on a pseudo-terminal, in real time: the GPS dialog moves
-// the modem to 115200 bit/s and the program follows it there.
-class GpsRatePtyTest : public ::testing::Test {
+// The program and the simulated modem on a pseudo-terminal, in real time.
+class SettingsPtyTest : public ::testing::Test {
   protected:
     void SetUp() override {
         files.casterList = dir.file("ntripcfg.txt");
         files.profile = dir.file("tessadorn.cfg");
         host.setScreenSize(240, 320);
-        const std::vector<std::string> args = {"--role", "rover",   "--baud", "2",
-                                               "--gps",  "TRIMBLE", "--link", link};
-        ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log))
-            << simulator.error();
+    }
+    // The simulator at 38400 bit/s with these settings besides, logging what it hears.
+    bool startSimulator(std::vector<std::string> args) {
+        args.insert(args.end(), {"--baud", "2", "--link", link});
+        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log)) return true;
+        ADD_FAILURE() << simulator.error();
+        return false;
     }
     void TearDown() override { simulator.stop(); }
 
-    // Waits on the dialog thread until the modem is ready and the GPS picture shows.
-    void waitUntilReady(MainDialog& dialog) {
-        host.call([&dialog](Dialog&) {
+    // Waits on the dialog thread until the modem is ready and `button` shows.
+    void waitUntilReady(MainDialog& dialog, int button = ids::Gps) {
+        host.call([&dialog, button](Dialog&) {
             ASSERT_GE(test::waitUntil(
                           [&] {
                               return dialog.m_DeviceReady.load() == 1 &&
-                                     dialog.controls().visible(ids::Gps);
+                                     dialog.controls().visible(button);
                           },
                           30),
                       0);
@@ -86,7 +93,8 @@ class GpsRatePtyTest : public ::testing::Test {
     DebugCapture debug;
 };
 
-TEST_F(GpsRatePtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
+TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
+    ASSERT_TRUE(startSimulator({"--role", "rover", "--gps", "TRIMBLE"}));
     {
         TermiosSerialPort port(link);
         MainDialog dialog(host, port, RealClock::instance(), files);
@@ -166,7 +174,8 @@ class GermanLocale {
     bool m_Active = false;
 };
 
-TEST_F(GpsRatePtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
+TEST_F(SettingsPtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
+    ASSERT_TRUE(startSimulator({"--role", "rover", "--gps", "UNKNOWN"}));
     GermanLocale german(dir.path());
     if (!german.active()) GTEST_SKIP() << "no de_DE.UTF-8 locale (Debian package locales)";
     char formatted[32];
@@ -189,6 +198,61 @@ TEST_F(GpsRatePtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
     EXPECT_LT(indexOf(lines, "#SETGGA,MANUAL,41.500000,2.250000\\r\\n"), lines.size());
     EXPECT_EQ(dialog.m_Device.read().GgaLatitude, "41.500000");
     EXPECT_EQ(dialog.m_Device.read().GgaLongitude, "2.250000");
+}
+
+// A new APN restarts the modem; the program loses it for the restart and finds it again.
+TEST_F(SettingsPtyTest, ApnChangeRestartsTheModemWhichIsFoundAgain) {
+    // Long enough for three polls in a row to go unanswered.
+    ASSERT_TRUE(startSimulator({"--role", "rover", "--restart-ms", "8000"}));
+    TermiosSerialPort port(link);
+    MainDialog dialog(host, port, RealClock::instance(), files);
+    waitUntilReady(dialog, ids::Apn);
+    host.answer(kIdYes);
+    host.click(ids::Apn);
+    host.type(ApnDialog::kApn, "new.apn.example");
+    host.type(ApnDialog::kUser, "me");
+    host.type(ApnDialog::kPassword, "pw");
+    host.ok();
+    host.call([&](Dialog&) {
+        EXPECT_GE(test::waitUntil([&] { return dialog.m_DeviceReady.load() == 0; }, 30), 0)
+            << "lost while it restarts";
+        EXPECT_GE(test::waitUntil([&] { return dialog.m_DeviceReady.load() == 1; }, 40), 0)
+            << "found again";
+        EXPECT_EQ(dialog.m_Device.read().ApnName, "new.apn.example");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_EQ(host.shownTexts(),
+              (std::vector<std::string>{"Do you want to update the APN configuration?",
+                                        "APN configured. Tessadorn is rebooting..."}));
+    const auto lines = heard(log);
+    const auto reset = indexOf(lines, "RESET\\r\\n");
+    ASSERT_LT(reset, lines.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(reset) - 4,
+                                       lines.begin() + static_cast<long>(reset)),
+              (std::vector<std::string>{"APN new.apn.example\\r\\n", "USER me\\r\\n",
+                                        "PASSWORD pw\\r\\n", "SAVE\\r\\n"}));
+    EXPECT_LT(indexOf(lines, "#GETCFG?\\r\\n", reset), lines.size())
+        << "identified again after the restart";
+}
+
+// A base switches its upload to the relay caster on.
+TEST_F(SettingsPtyTest, RelayBroadcastSwitchedOnInBaseRole) {
+    ASSERT_TRUE(startSimulator({"--role", "base", "--broadcast", "0"}));
+    TermiosSerialPort port(link);
+    MainDialog dialog(host, port, RealClock::instance(), files);
+    waitUntilReady(dialog, ids::Relay);
+    host.click(ids::Relay);
+    host.click(RelayServiceDialog::kEnable);
+    host.ok();
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_EQ(host.shownTexts(), std::vector<std::string>{"Tessadorn configured successfully!"});
+    EXPECT_EQ(dialog.m_Device.read().BroadcastOn, "1");
+    const auto lines = heard(log);
+    EXPECT_LT(indexOf(lines, "#SETBRD,1," + std::string(protocol::relayHost()) + ",2102," +
+                                 std::string(protocol::broadcastTag()) + "\\r\\n"),
+              lines.size());
 }
 
 } // namespace
