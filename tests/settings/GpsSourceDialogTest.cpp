@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
 namespace tessadorn {
 namespace {
@@ -65,69 +64,26 @@ TEST(GpsSourceDialog, OpensOnTheModemsCurrentSource) {
         bool portLabel, manualTicked, manualEnabled, positionEnabled;
         std::string latitude, longitude;
     };
+    // clang-format off
     const Case cases[] = {
         {"manual", manual("41.500000", "2.250000", 3), G::Unknown, kSpeeds, 3, false, true, true,
          true, "41.500000", "2.250000"},
-        {"kv-318",
-         automatic("KV-318", "COM0"),
-         G::Kv318,
-         {"9600"},
-         0,
-         false,
-         false,
-         true,
-         false,
-         "0.000000",
-         "0.000000"},
-        {"trimble",
-         automatic("TRIMBLE", "COM2"),
-         G::Trimble,
-         {"COM1", "COM2", "COM3"},
-         1,
-         true,
-         false,
-         false,
-         false,
-         "0.000000",
-         "0.000000"},
-        {"trimble, odd port",
-         automatic("TRIMBLE", "COM4"),
-         G::Trimble,
-         {"COM1", "COM2", "COM3"},
-         0,
-         true,
-         false,
-         false,
-         false,
-         "0.000000",
-         "0.000000"},
+        {"kv-318", automatic("KV-318", "COM0"), G::Kv318, {"9600"}, 0, false, false, true, false,
+         "0.000000", "0.000000"},
+        {"trimble", automatic("TRIMBLE", "COM2"), G::Trimble, {"COM1", "COM2", "COM3"}, 1, true,
+         false, false, false, "0.000000", "0.000000"},
+        {"trimble, odd port", automatic("TRIMBLE", "COM4"), G::Trimble, {"COM1", "COM2", "COM3"}, 0,
+         true, false, false, false, "0.000000", "0.000000"},
         {"wavecom, no rate found", automatic("WAVECOM", "COM0", -1), G::Wavecom, kSpeeds, -1, false,
          false, false, false, "0.000000", "0.000000"},
         {"unknown", automatic("UNKNOWN", "COM0", 4), G::Unknown, kSpeeds, 4, false, false, true,
          false, "0.000000", "0.000000"},
-        {"topcon",
-         automatic("TOPCON", "COM4"),
-         G::Topcon,
-         {"PORT D"},
-         0,
-         true,
-         false,
-         false,
-         false,
-         "0.000000",
-         "0.000000"},
-        {"other",
-         automatic("GARMIN", "COM1"),
-         G::Kv318,
-         {},
-         -1,
-         true,
-         false,
-         true,
-         false,
-         "0.000000",
-         "0.000000"},
+        {"topcon", automatic("TOPCON", "COM4"), G::Topcon, {"PORT D"}, 0, true, false, false, false,
+         "0.000000", "0.000000"},
+        {"other", automatic("GARMIN", "COM1"), G::Kv318, {}, -1, true, false, true, false,
+         "0.000000", "0.000000"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         test::SettingsRig rig;
         prepare(rig, c.start);
@@ -214,160 +170,54 @@ TEST(GpsSourceDialog, ChangingTheMakeRefillsTheSecondListAndTheManualControls) {
 // OK by make: what is sent (only what is needed), what the dialog records, the rate the link
 // ends at and what the device profile then holds.
 TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
+    constexpr int kAsOpened = -1;
     struct Case {
         const char* name;
         Start start;
-        std::function<void(ScriptedHost&)> choose;
+        int make, choice;      // kAsOpened: left as the dialog opened
+        bool clickManual;      // "Manual Input" clicked
+        const char *lat, *lon; // typed when not null
         std::vector<std::string> want;
         int result;
         int baudIndex;       // afterwards, also the rate the link is open at
         std::string profile; // "" when the file is not written
-        std::string ggaMode, gpsType, gpsPort;
+        std::string source;  // GgaMode, GpsType and GpsPort afterwards
         int autoConnect;
     };
-    auto none = [](ScriptedHost&) {};
+    const int keep = kAsOpened;
+    // clang-format off
     const Case cases[] = {
-        {"kv-318 unchanged", automatic("KV-318"), none, {}, 1, 2, "", "AUTO", "KV-318", "COM0", 1},
-        {"trimble same port",
-         automatic("TRIMBLE", "COM2"),
-         none,
-         {},
-         2,
-         2,
-         "",
-         "AUTO",
-         "TRIMBLE",
-         "COM2",
+        {"kv-318 unchanged", automatic("KV-318"), keep, keep, false, nullptr, nullptr, {}, 1, 2, "",
+         "AUTO,KV-318,COM0", 1},
+        {"trimble same port", automatic("TRIMBLE", "COM2"), keep, keep, false, nullptr, nullptr, {},
+         2, 2, "", "AUTO,TRIMBLE,COM2", 1},
+        {"trimble other port", automatic("TRIMBLE", "COM2", 3), keep, 2, false, nullptr, nullptr,
+         {"#SETGGA,AUTO,TRIMBLE,COM3\r\n"}, 2, 2, "2", "AUTO,TRIMBLE,COM3", 1},
+        {"wavecom unchanged", automatic("WAVECOM"), keep, keep, false, nullptr, nullptr, {}, 3, 2,
+         "", "AUTO,WAVECOM,COM0", 1},
+        {"wavecom new rate", automatic("WAVECOM"), keep, 4, false, nullptr, nullptr,
+         {"#COM 115200\r\n"}, 3, 4, "4", "AUTO,WAVECOM,COM0", 1},
+        // The port is no part of a WAVECOM setting.
+        {"to wavecom at 115200", automatic("TRIMBLE", "COM1"), G::Wavecom, 4, false, nullptr,
+         nullptr, {"#SETGGA,AUTO,WAVECOM,COM0\r\n", "#COM 115200\r\n"}, 3, 4, "4",
+         "AUTO,WAVECOM,COM1", 0},
+        {"no rate found, none chosen", automatic("WAVECOM", "COM0", -1), keep, keep, false, nullptr,
+         nullptr, {}, 3, -1, "", "AUTO,WAVECOM,COM0", 1},
+        {"no rate found, one chosen", automatic("UNKNOWN", "COM0", -1), keep, 2, false, nullptr,
+         nullptr, {"#COM 38400\r\n"}, 4, 2, "2", "AUTO,UNKNOWN,COM0", 1},
+        {"manual position", automatic("UNKNOWN"), keep, keep, true, "41.5", " +2.25 ",
+         {"#SETGGA,MANUAL,41.500000,2.250000\r\n"}, 4, 2, "", "MANUAL,UNKNOWN,COM0", 1},
+        {"manual unchanged is sent again", manual("-33.918861", "18.423300"), keep, keep, false,
+         nullptr, nullptr, {"#SETGGA,MANUAL,-33.918861,18.423300\r\n"}, 4, 2, "", "MANUAL,UNKNOWN,",
          1},
-        {"trimble other port",
-         automatic("TRIMBLE", "COM2", 3),
-         [](ScriptedHost& h) { h.select(G::kSecondList, 2); },
-         {"#SETGGA,AUTO,TRIMBLE,COM3\r\n"},
-         2,
-         2,
-         "2",
-         "AUTO",
-         "TRIMBLE",
-         "COM3",
-         1},
-        {"wavecom unchanged",
-         automatic("WAVECOM"),
-         none,
-         {},
-         3,
-         2,
-         "",
-         "AUTO",
-         "WAVECOM",
-         "COM0",
-         1},
-        {"wavecom new rate",
-         automatic("WAVECOM"),
-         [](ScriptedHost& h) { h.select(G::kSecondList, 4); },
-         {"#COM 115200\r\n"},
-         3,
-         4,
-         "4",
-         "AUTO",
-         "WAVECOM",
-         "COM0",
-         1},
-        {"to wavecom at 115200",
-         automatic("TRIMBLE", "COM1"),
-         [](ScriptedHost& h) {
-             h.select(G::kGpsList, G::Wavecom);
-             h.select(G::kSecondList, 4);
-         },
-         {"#SETGGA,AUTO,WAVECOM,COM0\r\n", "#COM 115200\r\n"},
-         3,
-         4,
-         "4",
-         "AUTO",
-         "WAVECOM",
-         "COM1", // the port is not part of a WAVECOM setting
-         0},
-        {"no rate found, none chosen",
-         automatic("WAVECOM", "COM0", -1),
-         none,
-         {},
-         3,
-         -1,
-         "",
-         "AUTO",
-         "WAVECOM",
-         "COM0",
-         1},
-        {"no rate found, one chosen",
-         automatic("UNKNOWN", "COM0", -1),
-         [](ScriptedHost& h) { h.select(G::kSecondList, 2); },
-         {"#COM 38400\r\n"},
-         4,
-         2,
-         "2",
-         "AUTO",
-         "UNKNOWN",
-         "COM0",
-         1},
-        {"manual position",
-         automatic("UNKNOWN"),
-         [](ScriptedHost& h) {
-             h.click(G::kManual);
-             h.type(G::kLatitude, "41.5");
-             h.type(G::kLongitude, " +2.25 ");
-         },
-         {"#SETGGA,MANUAL,41.500000,2.250000\r\n"},
-         4,
-         2,
-         "",
-         "MANUAL",
-         "UNKNOWN",
-         "COM0",
-         1},
-        {"manual unchanged is sent again",
-         manual("-33.918861", "18.423300"),
-         none,
-         {"#SETGGA,MANUAL,-33.918861,18.423300\r\n"},
-         4,
-         2,
-         "",
-         "MANUAL",
-         "UNKNOWN",
-         "",
-         1},
-        {"manual to automatic",
-         manual("1.000000", "1.000000"),
-         [](ScriptedHost& h) { h.click(G::kManual); },
-         {"#SETGGA,AUTO,UNKNOWN,COM0\r\n"},
-         4,
-         2,
-         "",
-         "AUTO",
-         "UNKNOWN",
-         "",
-         1},
-        {"topcon",
-         automatic("KV-318"),
-         [](ScriptedHost& h) { h.select(G::kGpsList, G::Topcon); },
-         {"#SETGGA,AUTO,TOPCON,COM4\r\n"},
-         2,
-         4,
-         "4",
-         "AUTO",
-         "TOPCON",
-         "COM4",
-         1},
-        {"kv-318",
-         automatic("WAVECOM"),
-         [](ScriptedHost& h) { h.select(G::kGpsList, G::Kv318); },
-         {"#SETGGA,AUTO,KV-318,COM0\r\n"},
-         1,
-         0,
-         "0",
-         "AUTO",
-         "KV-318",
-         "COM0",
-         0},
+        {"manual to automatic", manual("1.000000", "1.000000"), keep, keep, true, nullptr, nullptr,
+         {"#SETGGA,AUTO,UNKNOWN,COM0\r\n"}, 4, 2, "", "AUTO,UNKNOWN,", 1},
+        {"topcon", automatic("KV-318"), G::Topcon, keep, false, nullptr, nullptr,
+         {"#SETGGA,AUTO,TOPCON,COM4\r\n"}, 2, 4, "4", "AUTO,TOPCON,COM4", 1},
+        {"kv-318", automatic("WAVECOM"), G::Kv318, keep, false, nullptr, nullptr,
+         {"#SETGGA,AUTO,KV-318,COM0\r\n"}, 1, 0, "0", "AUTO,KV-318,COM0", 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         test::SettingsRig rig;
         prepare(rig, c.start);
@@ -375,7 +225,11 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
         for (const auto& cmd : c.want)
             rig.accept(cmd, 2);
         G dialog(rig.parent, rig.access());
-        c.choose(rig.host);
+        if (c.make != kAsOpened) rig.host.select(G::kGpsList, c.make);
+        if (c.choice != kAsOpened) rig.host.select(G::kSecondList, c.choice);
+        if (c.clickManual) rig.host.click(G::kManual);
+        if (c.lat) rig.host.type(G::kLatitude, c.lat);
+        if (c.lon) rig.host.type(G::kLongitude, c.lon);
         rig.host.ok();
         EXPECT_EQ(dialog.doModal(), c.result) << c.name;
         EXPECT_EQ(rig.sent(), c.want) << c.name;
@@ -398,9 +252,7 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
                   c.profile)
             << c.name;
         const auto d = rig.device.read();
-        EXPECT_EQ(d.GgaMode + "," + d.GpsType + "," + d.GpsPort,
-                  c.ggaMode + "," + c.gpsType + "," + c.gpsPort)
-            << c.name;
+        EXPECT_EQ(d.GgaMode + "," + d.GpsType + "," + d.GpsPort, c.source) << c.name;
         EXPECT_EQ(rig.autoConnect.load(), c.autoConnect) << c.name;
         EXPECT_EQ(rig.debug.count("GPS: Esperant ...\r\n"), 1) << c.name;
         EXPECT_EQ(rig.debug.count("GPS: Thread Reiniciat ...\r\n"), 1) << c.name;
