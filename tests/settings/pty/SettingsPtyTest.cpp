@@ -21,6 +21,8 @@
 #include <fstream>
 #include <locale>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tessadorn {
 namespace {
@@ -148,56 +150,53 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
     EXPECT_EQ(std::count(restart.begin(), restart.end(), "DEVICE?\\r\\n"), 1);
 }
 
-// The process runs under a German locale, as the Qt front end sets it from the environment: the
-// manual position still goes out with decimal points.
-class GermanLocale {
-  public:
-    explicit GermanLocale(const std::string& folder) {
-        // Built into a folder of the test's own when the system has not generated it.
-        const std::string command =
-            "localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0 && !std::setlocale(LC_ALL, "de_DE.UTF-8")) return;
-        setenv("LOCPATH", folder.c_str(), 1);
-        setenv("LC_ALL", "de_DE.UTF-8", 1);
-        m_Active = std::setlocale(LC_ALL, "") != nullptr;
-        if (m_Active) std::locale::global(std::locale(""));
-    }
-    ~GermanLocale() {
-        std::setlocale(LC_ALL, "C");
-        std::locale::global(std::locale::classic());
-        unsetenv("LC_ALL");
-        unsetenv("LOCPATH");
-    }
-    bool active() const { return m_Active; }
-
-  private:
-    bool m_Active = false;
-};
-
+// A process that runs under a German locale, as the Qt front end sets the locale from the
+// environment, still sends the manual position with decimal points. The session runs in a child
+// process of its own, so that the locale (and what the C library keeps of it) ends with it.
 TEST_F(SettingsPtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
     ASSERT_TRUE(startSimulator({"--role", "rover", "--gps", "UNKNOWN"}));
-    GermanLocale german(dir.path());
-    if (!german.active()) GTEST_SKIP() << "no de_DE.UTF-8 locale (Debian package locales)";
-    char formatted[32];
-    std::snprintf(formatted, sizeof formatted, "%.6f", 41.5);
-    ASSERT_STREQ(formatted, "41,500000") << "the locale writes decimal commas";
+    // Built into a folder of the test's own when the system has not generated it.
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 " + dir.path() + "/de_DE.UTF-8 >/dev/null 2>&1";
+    const bool built = std::system(command.c_str()) == 0;
+    constexpr int kNoLocale = 77, kNoCommas = 78, kNotRecorded = 79;
 
-    TermiosSerialPort port(link);
-    MainDialog dialog(host, port, RealClock::instance(), files);
-    waitUntilReady(dialog);
-    host.click(ids::Gps);
-    host.select(G::kGpsList, G::Unknown);
-    host.click(G::kManual);
-    host.type(G::kLatitude, "41.5");
-    host.type(G::kLongitude, "2.25");
-    host.ok();
-    host.ok();
-    EXPECT_EQ(dialog.doModal(), kIdOk);
-    EXPECT_EQ(host.shownTexts(), std::vector<std::string>{"Tessadorn configured successfully!"});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (built) setenv("LOCPATH", dir.path().c_str(), 1);
+        setenv("LC_ALL", "de_DE.UTF-8", 1);
+        if (!std::setlocale(LC_ALL, "")) std::_Exit(kNoLocale);
+        std::locale::global(std::locale(""));
+        char formatted[32];
+        std::snprintf(formatted, sizeof formatted, "%.6f", 41.5);
+        if (std::string(formatted) != "41,500000") std::_Exit(kNoCommas);
+
+        TermiosSerialPort port(link);
+        MainDialog dialog(host, port, RealClock::instance(), files);
+        waitUntilReady(dialog);
+        host.click(ids::Gps);
+        host.select(G::kGpsList, G::Unknown);
+        host.click(G::kManual);
+        host.type(G::kLatitude, "41.5");
+        host.type(G::kLongitude, "2.25");
+        host.ok();
+        host.ok();
+        dialog.doModal();
+        const auto device = dialog.m_Device.read();
+        std::_Exit(device.GgaLatitude == "41.500000" && device.GgaLongitude == "2.250000"
+                       ? 0
+                       : kNotRecorded);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kNoLocale)
+        GTEST_SKIP() << "no de_DE.UTF-8 locale (Debian package locales)";
+    ASSERT_NE(WEXITSTATUS(status), kNoCommas) << "the locale writes decimal commas";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the position is recorded as the modem has it";
     const auto lines = heard(log);
     EXPECT_LT(indexOf(lines, "#SETGGA,MANUAL,41.500000,2.250000\\r\\n"), lines.size());
-    EXPECT_EQ(dialog.m_Device.read().GgaLatitude, "41.500000");
-    EXPECT_EQ(dialog.m_Device.read().GgaLongitude, "2.250000");
 }
 
 // A new APN restarts the modem; the program loses it for the restart and finds it again.
