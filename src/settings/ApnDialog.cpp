@@ -37,7 +37,7 @@ bool ApnDialog::acceptable(const Typed& typed) {
     } fields[] = {{"APN", typed.apn}, {"User", typed.user}, {"Password", typed.password}};
     for (const auto& f : fields) {
         if (const auto why = text_input::refusal(f.value, kForbidden)) {
-            messageBox(std::string("The ") + f.field + " cannot contain " + *why + ".");
+            messageBox(std::string("The field \"") + f.field + "\" may not contain " + *why + ".");
             return false;
         }
     }

@@ -6,8 +6,9 @@
 
 namespace tessadorn::text_input {
 
-// Why a typed value cannot be kept, or nothing when it can. `forbidden` lists the characters the
-// value's destination cannot carry back; control characters (CR, LF, NUL, ...) never can.
+// What in a typed value cannot be kept ("\"<\"", "a line break (CR)", ...), or nothing when it
+// can. `forbidden` lists the characters the value's destination cannot carry back; control
+// characters (CR, LF, TAB, NUL, ...) never can.
 std::optional<std::string> refusal(std::string_view text, std::string_view forbidden);
 
 // A decimal number as the user typed it, read in the C locale whatever the environment says:

@@ -146,10 +146,10 @@ TEST_F(ApnDialogTest, ValuesThatCannotComeBackIntactAreRefused) {
         std::string apn, user, password, message;
     };
     const Case cases[] = {
-        {"a<b", "u", "p", "The APN cannot contain \"<\"."},
-        {"a", "u\x01", "p", "The User cannot contain a control character."},
-        {"a", "u", "p,q", "The Password cannot contain \",\"."},
-        {"a", "u\"", "p", "The User cannot contain \"\"\"."},
+        {"a<b", "u", "p", "The field \"APN\" may not contain \"<\"."},
+        {"a", "u\x01", "p", "The field \"User\" may not contain a control character (0x01)."},
+        {"a", "u", "p,q", "The field \"Password\" may not contain \",\"."},
+        {"a", "u\"", "p", "The field \"User\" may not contain a double quote (\")."},
     };
     for (const auto& c : cases) {
         test::SettingsRig rig;

@@ -31,8 +31,13 @@ TEST(TextInput, RefusalNamesWhatCannotBeKept) {
     EXPECT_EQ(text_input::refusal("", "<"), std::nullopt);
     EXPECT_EQ(text_input::refusal("a<b", "<,"), "\"<\"");
     EXPECT_EQ(text_input::refusal("a,b", "<,"), "\",\"");
-    for (const char c : {'\r', '\n', '\0', '\t', '\x7f'})
-        EXPECT_EQ(text_input::refusal(std::string("a") + c, ""), "a control character") << int(c);
+    const std::pair<char, const char*> controls[] = {{'\r', "a line break (CR)"},
+                                                     {'\n', "a line break (LF)"},
+                                                     {'\t', "a tab (TAB)"},
+                                                     {'\0', "a NUL character"},
+                                                     {'\x7f', "a control character (0x7F)"}};
+    for (const auto& [c, what] : controls)
+        EXPECT_EQ(text_input::refusal(std::string("a") + c, ""), what) << int(c);
 }
 
 TEST(ManualPositionCommand, RefusesWhatTheModemWouldMisread) {
