@@ -11,6 +11,7 @@ PACKAGES=(
   rtklib
   xvfb xauth
   dpkg-dev file desktop-file-utils appstream man-db
+  locales
 )
 
 missing=()

@@ -4,13 +4,24 @@
 
 namespace tessadorn::caster_sync {
 
+namespace {
+
+// A value as the caster list file gives it back: at most 49 bytes.
+std::string asFileValue(const std::string& value) {
+    return value.substr(0, CasterDocument::kMaxValue);
+}
+
+} // namespace
+
 bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc) {
-    if (device.ApnName == doc.apn && device.ApnUser == doc.carrierUser &&
-        device.ApnPassword == doc.carrierPassword)
-        return false;
-    doc.apn = device.ApnName;
-    doc.carrierUser = device.ApnUser;
-    doc.carrierPassword = device.ApnPassword;
+    // Compared as the file will hold them, or a longer value would differ at every start.
+    const std::string apn = asFileValue(device.ApnName);
+    const std::string user = asFileValue(device.ApnUser);
+    const std::string password = asFileValue(device.ApnPassword);
+    if (apn == doc.apn && user == doc.carrierUser && password == doc.carrierPassword) return false;
+    doc.apn = apn;
+    doc.carrierUser = user;
+    doc.carrierPassword = password;
     doc.carrier = "yes";
     return true;
 }

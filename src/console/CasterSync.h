@@ -9,8 +9,8 @@ namespace tessadorn {
 // the document, which the caller then saves.
 namespace caster_sync {
 
-// The modem's APN block replaces the list's when any of the three differs; `carrier` becomes
-// "yes" so that the block is written to the file.
+// The modem's APN block, each value cut to the 49 bytes the file keeps, replaces the list's when
+// any of the three differs; `carrier` becomes "yes" so that the block is written to the file.
 bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc);
 
 // The caster stored in the modem becomes the current caster when an entry of the list matches

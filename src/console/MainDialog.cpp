@@ -66,6 +66,27 @@ void MainDialog::stopWorkers() {
     if (m_AnimationThread.joinable()) m_AnimationThread.join();
 }
 
+void MainDialog::onCommand(int id) {
+    switch (id) {
+    case ids::TextApn:
+    case ids::Apn:
+        return openApnSettings();
+    case ids::TextGps:
+    case ids::Gps:
+        return openGpsSource();
+    case ids::Relay:
+        return openRelayService();
+    case ids::TextCaster:
+    case ids::Caster:
+        return chooseCaster();
+    case ids::TextUpdate:
+    case ids::Update:
+        return runFirmwareUpdate();
+    default:
+        break;
+    }
+}
+
 void MainDialog::onOk() {
     stopWorkers();
     endDialog(kIdOk);
@@ -81,21 +102,6 @@ void MainDialog::onSize(int width, int height) {
     int stConnect = m_StConnect.load();
     m_Display.sizeRefresh(m_DeviceReady.load() == 1, m_Mode.load(), panelInputs(), stConnect);
     m_StConnect = stConnect;
-}
-
-void MainDialog::onCommand(int id) {
-    switch (id) {
-    case ids::TextCaster:
-    case ids::Caster:
-        chooseCaster();
-        break;
-    case ids::TextUpdate:
-    case ids::Update:
-        runFirmwareUpdate();
-        break;
-    default:
-        break;
-    }
 }
 
 std::optional<BackgroundAnswer> MainDialog::onBackgroundColour() {

@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/PauseGate.h"
 #include "platform/SerialPort.h"
+#include "settings/DeviceAccess.h"
 #include "store/CasterStore.h"
 #include "store/DeviceProfile.h"
 #include "ui/Dialog.h"
@@ -82,6 +83,11 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     void casterChosen(int result);
     // The update buttons: the firmware update dialog, with the port closed around it.
     void runFirmwareUpdate();
+    // Device settings (MainDialogSettings.cpp).
+    DeviceAccess deviceAccess();
+    void openApnSettings();
+    void openGpsSource();
+    void openRelayService();
 
     // MonitorHooks
     void portError() override;

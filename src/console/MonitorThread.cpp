@@ -23,8 +23,7 @@ int MonitorThread::capture(std::string_view cmd, std::string_view start, std::st
 
 void MonitorThread::run() {
     m_Shared.gate.attach();
-    m_OpenIndex = m_Shared.m_BaudIndex.load();
-    if (!m_Shared.m_Serial.Open(m_OpenIndex)) {
+    if (!m_Shared.m_Serial.Open(m_Shared.m_BaudIndex.load())) {
         m_Shared.gate.detach();
         m_Hooks.portError();
         return;
@@ -62,10 +61,11 @@ MonitorThread::Found MonitorThread::tryHeldRate() {
     if (!pauseCheckpoint()) return Found::Stopping;
     m_Shared.m_Serial.WriteCommand(p::kDevice);
     if (!m_Shared.m_Serial.WaitTokenLimited(p::kTokDevice, 2048)) return Found::No;
-    // After a scan that found nothing the port is still open at the rate tried last; a modem
-    // that answers there now is found at that rate (never at "no rate", which would send the
-    // worker round this try for as long as the modem answers).
-    if (held < 0) m_Shared.m_BaudIndex = m_OpenIndex;
+    // After a scan that found nothing the port is open at the rate it was last opened at, by
+    // the scan or by a dialog that reopened it since; a modem that answers there now is found
+    // at that rate (never at "no rate", which would send the worker round this try for as long
+    // as the modem answers).
+    if (held < 0) m_Shared.m_BaudIndex = m_Shared.m_Serial.OpenIndex();
     m_Hooks.rateFound(m_Shared.m_BaudIndex.load());
     return Found::Yes;
 }
@@ -79,7 +79,6 @@ MonitorThread::Found MonitorThread::scanRates() {
         m_Shared.m_Serial.Close();
         m_Shared.clock.sleepMs(kScanPauseMs);
         if (!m_Shared.m_Serial.Open(index)) continue;
-        m_OpenIndex = index;
         m_Shared.clock.sleepMs(kScanPauseMs);
         if (m_Tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048)) {
             m_Shared.m_BaudIndex = index;

@@ -67,7 +67,6 @@ class MonitorThread {
                 std::size_t capacity, int resends, int readLimit);
 
     Shared m_Shared;
-    int m_OpenIndex = -1; // the baud index the port was last opened at
     Transactions m_Tx;
     StatusDisplay& m_Display;
     MonitorHooks& m_Hooks;

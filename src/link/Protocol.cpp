@@ -1,6 +1,7 @@
 #include "link/Protocol.h"
 
-#include <cstdio>
+#include <charconv>
+#include <cmath>
 
 namespace tessadorn::protocol {
 
@@ -101,10 +102,20 @@ Command setGgaTrimble(int comPort) {
     return fixed("#SETGGA,AUTO,TRIMBLE,COM" + std::to_string(comPort) + "\r\n");
 }
 
+std::string decimal6(double value) {
+    // to_chars never looks at the locale; 330 characters hold any double in fixed notation.
+    char buf[400];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    if (result.ec != std::errc()) return {};
+    return std::string(buf, result.ptr);
+}
+
 Command setGgaManual(double latitude, double longitude) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "#SETGGA,MANUAL,%1.6f,%1.6f\r\n", latitude, longitude);
-    return fixed(buf);
+    if (!(std::fabs(latitude) <= kMaxLatitude))
+        return Command{{}, "latitude " + decimal6(latitude) + " is not within -90 to 90"};
+    if (!(std::fabs(longitude) <= kMaxLongitude))
+        return Command{{}, "longitude " + decimal6(longitude) + " is not within -180 to 180"};
+    return format("#SETGGA,MANUAL,%s,%s\r\n", {decimal6(latitude), decimal6(longitude)});
 }
 
 Command comRate(int baudIndex) {

@@ -68,7 +68,9 @@ Command apnUser(std::string_view user);                         // "USER %s\r\n"
 Command apnPassword(std::string_view pass);                     // "PASSWORD %s\r\n"
 Command connect2(std::string_view host, std::string_view port); // "#CONNECT2 %s:%s\r\n"
 Command setGgaTrimble(int comPort);                             // "#SETGGA,AUTO,TRIMBLE,COM%d\r\n"
-Command setGgaManual(double latitude, double longitude);        // "#SETGGA,MANUAL,%1.6f,%1.6f\r\n"
+// "#SETGGA,MANUAL,%1.6f,%1.6f\r\n"; refused unless the latitude is within +-90 and the longitude
+// within +-180 (so never a value that is not finite).
+Command setGgaManual(double latitude, double longitude);
 Command comRate(int baudIndex); // "#COM 9600\r\n" ... "#COM 115200\r\n"
 Command setBroadcast(bool on);  // "#SETBRD,1,<relay>,2102,<tag>\r\n"
 Command otapSet(std::string_view apn, std::string_view user, std::string_view password);
@@ -81,6 +83,12 @@ Command list(int version, std::string_view ip, std::string_view port, std::strin
 // (an IBSS caster always sends them).
 Command connect(int version, bool authorize, std::string_view ip, std::string_view port,
                 std::string_view mountpoint, std::string_view user, std::string_view password);
+
+// A number as "%.6f" writes it in the C locale ("41.500000"), whatever locale the process runs
+// in: a decimal comma would split the command's fields.
+std::string decimal6(double value);
+constexpr double kMaxLatitude = 90.0;
+constexpr double kMaxLongitude = 180.0;
 
 // ---- Answer tokens ----
 constexpr std::string_view kTokDevice = "TESSADORN";

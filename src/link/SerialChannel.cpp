@@ -11,7 +11,9 @@ namespace tessadorn {
 SerialChannel::SerialChannel(SerialPort& port, Clock& clock) : m_Port(port), m_Clock(clock) {}
 
 int SerialChannel::Open(int baudIndex) {
-    return m_Port.open(baudIndex) ? 1 : 0;
+    if (!m_Port.open(baudIndex)) return 0;
+    m_OpenIndex = baudIndexForRate(baudRateForIndex(baudIndex));
+    return 1;
 }
 
 void SerialChannel::Close() {

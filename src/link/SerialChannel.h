@@ -33,9 +33,14 @@ class SerialChannel {
 
     SerialChannel(SerialPort& port, Clock& clock);
 
+    // Opens at the rate of the baud index (any index but 0 to 4 gives 38400) and remembers that
+    // rate's index, whoever opened the port: the monitor's scan, the GPS dialog, the update.
     int Open(int baudIndex);
     void Close();
     bool IsOpen() const { return m_Port.isOpen(); }
+    // Baud index (0 to 4) of the rate the port was last opened at; -1 before the first open.
+    // Any thread may ask.
+    int OpenIndex() const { return m_OpenIndex.load(); }
 
     // Writes the command as it is (it carries its own CR LF), logs "OK CMD: <command>" and
     // waits 300 ms. The receive buffer is left alone.
@@ -83,6 +88,7 @@ class SerialChannel {
     SerialPort& m_Port;
     Clock& m_Clock;
     const std::atomic<bool>* m_Abort = nullptr;
+    std::atomic<int> m_OpenIndex{-1};
 };
 
 } // namespace tessadorn

@@ -263,5 +263,22 @@ TEST(SerialChannel, AbortEndsAReaderAtOnce) {
     EXPECT_EQ(rig.clock.nowMs(), 0);
 }
 
+// The channel, not whoever opened it, knows the rate the port is open at.
+TEST(SerialChannel, RemembersTheRateItWasLastOpenedAt) {
+    Rig rig; // opened at 38400
+    EXPECT_EQ(rig.channel.OpenIndex(), 2);
+    const std::pair<int, int> opens[] = {{4, 4}, {0, 0}, {7, 2}, {-1, 2}, {3, 3}};
+    for (const auto& [index, want] : opens) {
+        rig.channel.Close();
+        ASSERT_EQ(rig.channel.Open(index), 1);
+        EXPECT_EQ(rig.channel.OpenIndex(), want) << index;
+        EXPECT_EQ(rig.port.baudIndex(), index) << index;
+    }
+    rig.port.failOpenAt(1);
+    rig.channel.Close();
+    EXPECT_EQ(rig.channel.Open(1), 0);
+    EXPECT_EQ(rig.channel.OpenIndex(), 3) << "a failed open changes nothing";
+}
+
 } // namespace
 } // namespace tessadorn

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "settings/DeviceAccess.h"
+#include "store/CasterStore.h"
+#include "ui/Dialog.h"
+
+namespace tessadorn {
+
+// "APN Options": the access point name, user and password with which the modem opens its
+// cellular data connection, and the modem's IMEI (read only). OK writes a change to the caster
+// list first, then sends it to the modem followed by "SAVE" and "RESET", after which the modem
+// restarts and the monitor finds it again. Closes with 1 after OK, 0 on Cancel.
+class ApnDialog final : public Dialog {
+  public:
+    static constexpr int kTemplate = 111;
+    static constexpr int kApn = 1011, kUser = 1012, kPassword = 1013, kImei = 1014;
+    static constexpr int kCancel = 1000;
+    static constexpr int kResends = 5;
+
+    ApnDialog(Dialog& parent, DeviceAccess access, CasterStore& store);
+
+    void onInit() override;
+    void onCommand(int id) override;
+    void onOk() override;
+    void onCancel() override { endDialog(0); }
+
+  private:
+    struct Typed {
+        std::string apn, user, password;
+    };
+    // False (after telling the user which field) when a value cannot be kept.
+    bool acceptable(const Typed& typed);
+    // Sends the three values, then "SAVE" and "RESET"; false when the modem refused one.
+    bool configureModem(const Typed& typed);
+
+    DeviceAccess m_Access;
+    CasterStore& m_Store;
+};
+
+} // namespace tessadorn

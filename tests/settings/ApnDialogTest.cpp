@@ -1,0 +1,189 @@
+#include "settings/ApnDialog.h"
+#include "SettingsRig.h"
+
+#include <gtest/gtest.h>
+
+namespace tessadorn {
+namespace {
+
+using test::ScriptedHost;
+
+constexpr int kEndedIdle = ScriptedHost::kEndedIdle; // the dialog was still open
+
+class ApnDialogTest : public ::testing::Test, protected test::SettingsRig {
+  protected:
+    void SetUp() override {
+        std::lock_guard lock(store.mutex());
+        store.hasCurrent = true;
+        store.carrier = "yes";
+        store.apn = "old.apn";
+        store.carrierUser = "olduser";
+        store.carrierPassword = "oldpw";
+        device.update([](DeviceConfig::Values& d) { d.Imei = "350000111122223"; });
+    }
+    int run(const std::function<void()>& script) {
+        ApnDialog dialog(parent, access(), store);
+        script();
+        return dialog.doModal();
+    }
+    void typeAll(const std::string& apn, const std::string& user, const std::string& pw) {
+        host.type(ApnDialog::kApn, apn);
+        host.type(ApnDialog::kUser, user);
+        host.type(ApnDialog::kPassword, pw);
+    }
+    std::string storedApn() {
+        std::lock_guard lock(store.mutex());
+        return store.apn + "|" + store.carrierUser + "|" + store.carrierPassword;
+    }
+};
+
+TEST_F(ApnDialogTest, OpensWithTheListsValuesAndClosesUnchangedWithoutAsking) {
+    const int result = run([&] {
+        host.call([](Dialog& d) {
+            EXPECT_EQ(d.controls().text(ApnDialog::kApn), "old.apn");
+            EXPECT_EQ(d.controls().text(ApnDialog::kUser), "olduser");
+            EXPECT_EQ(d.controls().text(ApnDialog::kPassword), "oldpw");
+            EXPECT_EQ(d.controls().text(ApnDialog::kImei), "350000111122223");
+            EXPECT_EQ(d.controls().title(), "APN Options");
+        });
+        host.ok();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(host.shownBoxes().empty());
+}
+
+TEST_F(ApnDialogTest, AcceptedChangeIsStoredFirstThenSentSavedAndReset) {
+    for (const char* c :
+         {"APN new.apn\r\n", "USER \r\n", "PASSWORD s3cret\r\n", "SAVE\r\n", "RESET\r\n"})
+        accept(c);
+    host.answer(kIdYes);
+    const int result = run([&] {
+        typeAll("new.apn", "", "s3cret");
+        host.ok();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"APN new.apn\r\n", "USER \r\n",
+                                                "PASSWORD s3cret\r\n", "SAVE\r\n", "RESET\r\n"}));
+    EXPECT_EQ(storedApn(), "new.apn||s3cret");
+    const std::string file = test::readBytes(store.path());
+    EXPECT_NE(file.find("<apn>new.apn</apn>\r\n<user></user>\r\n<password>s3cret</password>"),
+              std::string::npos)
+        << file;
+    const auto boxes = host.shownBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].request.text, "Do you want to update the APN configuration?");
+    EXPECT_EQ(boxes[0].request.caption, "Attention");
+    EXPECT_EQ(boxes[0].request.buttons, MessageButtons::YesNo);
+    EXPECT_EQ(boxes[1].request.text, "APN configured. Tessadorn is rebooting...");
+    EXPECT_EQ(boxes[1].request.caption, kApplicationTitle);
+    EXPECT_EQ(debug.count("APN: Esperant ...\r\n"), 1);
+    EXPECT_EQ(debug.count("APN: Thread Pausat ...\r\n"), 1);
+    EXPECT_FALSE(host.waitCursorShown());
+}
+
+// Each of the three values goes out even after a refusal; "SAVE" only when all three were
+// accepted, "RESET" only after "SAVE". The list keeps the new values all the same.
+TEST_F(ApnDialogTest, RefusedCommandShowsTheErrorAndKeepsTheDialogOpen) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> accepted;
+        int userSends, saveSends;
+    };
+    const Case cases[] = {
+        {"user refused", {"APN a\r\n", "PASSWORD c\r\n", "SAVE\r\n"}, 6, 0},
+        {"save refused", {"APN a\r\n", "USER b\r\n", "PASSWORD c\r\n"}, 1, 6},
+    };
+    for (const auto& c : cases) {
+        test::SettingsRig rig;
+        for (const auto& cmd : c.accepted)
+            rig.accept(cmd);
+        rig.host.answer(kIdYes);
+        ApnDialog dialog(rig.parent, rig.access(), rig.store);
+        rig.host.type(ApnDialog::kApn, "a");
+        rig.host.type(ApnDialog::kUser, "b");
+        rig.host.type(ApnDialog::kPassword, "c");
+        rig.host.ok();
+        EXPECT_EQ(dialog.doModal(), kEndedIdle) << c.name;
+        EXPECT_EQ(rig.port.count("APN a\r\n"), 1) << c.name;
+        EXPECT_EQ(rig.port.count("USER b\r\n"), c.userSends) << c.name;
+        EXPECT_EQ(rig.port.count("PASSWORD c\r\n"), 1) << c.name;
+        EXPECT_EQ(rig.port.count("SAVE\r\n"), c.saveSends) << c.name;
+        EXPECT_EQ(rig.port.count("RESET\r\n"), 0) << c.name;
+        ASSERT_EQ(rig.host.shownTexts().size(), 2u) << c.name;
+        EXPECT_EQ(rig.host.shownTexts()[1], "APN configuration Error") << c.name;
+        std::lock_guard lock(rig.store.mutex());
+        EXPECT_EQ(rig.store.apn, "a") << c.name;
+        EXPECT_EQ(rig.reading.load(), 0) << c.name;
+    }
+}
+
+TEST_F(ApnDialogTest, NoAndCancelSendAndStoreNothing) {
+    host.answer(kIdNo);
+    EXPECT_EQ(run([&] {
+                  typeAll("x", "y", "z");
+                  host.ok();
+                  host.call([](Dialog& d) {
+                      EXPECT_EQ(d.controls().text(ApnDialog::kApn), "x") << "typed values stay";
+                  });
+              }),
+              kEndedIdle);
+    EXPECT_EQ(run([&] {
+                  typeAll("x", "y", "z");
+                  host.click(ApnDialog::kCancel);
+              }),
+              0);
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(storedApn(), "old.apn|olduser|oldpw");
+    EXPECT_EQ(host.shownTexts(),
+              std::vector<std::string>{"Do you want to update the APN configuration?"});
+}
+
+// A value the caster list file or the modem's replies could not give back intact is refused
+// where it was typed, naming the field; nothing is asked, stored or sent.
+TEST_F(ApnDialogTest, ValuesThatCannotComeBackIntactAreRefused) {
+    struct Case {
+        std::string apn, user, password, message;
+    };
+    const Case cases[] = {
+        {"a<b", "u", "p", "The field \"APN\" may not contain \"<\"."},
+        {"a", "u\x01", "p", "The field \"User\" may not contain a control character (0x01)."},
+        {"a", "u", "p,q", "The field \"Password\" may not contain \",\"."},
+        {"a", "u\"", "p", "The field \"User\" may not contain a double quote (\")."},
+    };
+    for (const auto& c : cases) {
+        test::SettingsRig rig;
+        ApnDialog dialog(rig.parent, rig.access(), rig.store);
+        rig.host.type(ApnDialog::kApn, c.apn);
+        rig.host.type(ApnDialog::kUser, c.user);
+        rig.host.type(ApnDialog::kPassword, c.password);
+        rig.host.ok();
+        EXPECT_EQ(dialog.doModal(), kEndedIdle) << c.message;
+        EXPECT_EQ(rig.host.shownTexts(), std::vector<std::string>{c.message});
+        EXPECT_TRUE(rig.sent().empty()) << c.message;
+        std::lock_guard lock(rig.store.mutex());
+        EXPECT_EQ(rig.store.apn, "") << c.message;
+    }
+}
+
+TEST_F(ApnDialogTest, AFailedSaveIsReportedAndTheModemStillConfigured) {
+    for (const char* c : {"APN n\r\n", "USER u\r\n", "PASSWORD p\r\n", "SAVE\r\n", "RESET\r\n"})
+        accept(c);
+    writer.failing = true;
+    host.answer(kIdYes);
+    EXPECT_EQ(run([&] {
+                  typeAll("n", "u", "p");
+                  host.ok();
+              }),
+              1);
+    const auto boxes = host.shownBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[1].request.text.rfind("The caster list could not be saved: ", 0), 0u);
+    EXPECT_EQ(boxes[1].request.caption, "ERROR");
+    EXPECT_EQ(boxes[2].request.text, "APN configured. Tessadorn is rebooting...");
+    EXPECT_EQ(port.count("RESET\r\n"), 1);
+    EXPECT_EQ(storedApn(), "n|u|p") << "kept in memory for the next save";
+}
+
+} // namespace
+} // namespace tessadorn

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "FakeSerialPort.h"
+#include "ScriptedHost.h"
+#include "TempDir.h"
+#include "layout/TemplateLibrary.h"
+#include "link/Protocol.h"
+#include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+#include "settings/DeviceAccess.h"
+#include "store/CasterStore.h"
+#include "ui/TemplateSource.h"
+
+#include <atomic>
+#include <string>
+
+namespace tessadorn::test {
+
+inline TemplateSet programTemplates() {
+    TemplateSet set;
+    for (const auto& t : TemplateLibrary::program().templates())
+        set.add(t);
+    return set;
+}
+
+// A writer whose saves can be made to fail, as on a full disk.
+class SwitchableWriter final : public FileWriter {
+  public:
+    bool replace(const std::string& path, std::string_view bytes, int mode) override {
+        if (failing) return false;
+        return AtomicFile::standard().replace(path, bytes, mode);
+    }
+    bool createIfMissing(const std::string& path, int mode) override {
+        return AtomicFile::standard().createIfMissing(path, mode);
+    }
+    std::atomic<bool> failing{false};
+};
+
+// What a settings dialog needs of the main dialog, over a scripted modem in virtual time, with
+// the caster list and the device profile in a temporary folder. The settings dialogs run on a
+// plain parent dialog of the scripted host.
+struct SettingsRig {
+    TempDir dir;
+    SwitchableWriter writer;
+    TemplateSet templates = programTemplates();
+    ScriptedHost host{templates};
+    Dialog parent{host, 0};
+    VirtualClock clock;
+    ScriptedModem modem;
+    FakeSerialPort port{clock, modem};
+    SerialChannel serial{port, clock};
+    std::atomic<int> reading{0}, mode{kModeClient}, baudIndex{2}, savedBaudIndex{2}, autoConnect{1};
+    DeviceConfig device;
+    PauseGate gate;
+    DeviceProfile profile{baudIndex, savedBaudIndex, dir.file("tessadorn.cfg"), writer};
+    CasterStore store{dir.file("ntripcfg.txt"), writer};
+    DebugCapture debug;
+
+    SettingsRig() {
+        host.setScreenSize(240, 320);
+        serial.Open(2);
+    }
+    DeviceAccess access() {
+        return {serial, reading, gate, clock, device, mode, baudIndex, autoConnect, profile};
+    }
+    // Every command written, whole, in order.
+    std::vector<std::string> sent() const {
+        std::vector<std::string> out;
+        for (const auto& w : port.writes())
+            out.push_back(w.bytes);
+        return out;
+    }
+    // Answers `command` with "<OK\r\n" (at one rate only when `atBaud` is given).
+    void accept(const std::string& command, int atBaud = -1) {
+        modem.on(command, std::string(protocol::kTokOkLine)).onlyAtBaud = atBaud;
+    }
+};
+
+} // namespace tessadorn::test
