@@ -3,7 +3,7 @@
 #include "link/PauseSection.h"
 #include "link/Protocol.h"
 #include "link/Transactions.h"
-#include "settings/CasterSaveFailure.h"
+#include "store/SaveReport.h"
 #include "settings/TextInput.h"
 
 namespace tessadorn {
@@ -75,15 +75,13 @@ void ApnDialog::onOk() {
         return;
 
     // The list is written before the modem is asked.
-    bool saved = false;
     {
         std::lock_guard lock(m_Store.mutex());
         m_Store.apn = typed.apn;
         m_Store.carrierUser = typed.user;
         m_Store.carrierPassword = typed.password;
-        saved = m_Store.Save();
     }
-    if (!saved) showCasterSaveFailure(*this, m_Store);
+    saveCasterList(m_Store, host());
 
     PauseSection section("APN", m_Access.m_Reading, m_Access.monitorGate, waitCursor(),
                          m_Access.clock);
