@@ -58,6 +58,29 @@ void MainDialog::stopWorkers() {
     if (m_AnimationThread.joinable()) m_AnimationThread.join();
 }
 
+void MainDialog::onCommand(int id) {
+    switch (id) {
+    case ids::TextConnect:
+    case ids::Connect:
+    case ids::Disconnect:
+        connectCommand();
+        break;
+    case ids::TextServer:
+    case ids::ToServer:
+        changeRole(true);
+        break;
+    case ids::TextClient:
+    case ids::ToClient:
+        changeRole(false);
+        break;
+    case ids::AutoConnect:
+        autoConnection();
+        break;
+    default:
+        break;
+    }
+}
+
 void MainDialog::onOk() {
     stopWorkers();
     endDialog(kIdOk);
