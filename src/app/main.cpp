@@ -177,7 +177,15 @@ int main(int argc, char** argv) {
         return mainDialog && mainDialog->m_DeviceReady.load() == 1;
     };
 
-    window.setOnClose([&host] { host.shutdown(0); });
+    window.setOnClose([&] {
+        // A handler or the monitor may be waiting on the line (a write nobody drains, a reply
+        // that does not come): end those waits first, so that the program ends at once.
+        {
+            std::lock_guard lock(mainMutex);
+            if (mainDialog) mainDialog->abortLink();
+        }
+        host.shutdown(0);
+    });
     host.start(
         [&](QtDialogHost& h) {
             MainDialog dialog(h, port);

@@ -80,7 +80,10 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
 
     // Ends every exchange with the modem at its next read or write wait, from any thread: the
     // way out when the window closes while a handler or the monitor waits on the line.
-    void abortLink() { m_Closing = true; }
+    void abortLink() {
+        m_Closing = true;
+        m_MonitorGate.stop();
+    }
 
   private:
     // The Connect control and its three branches, the role buttons, automatic connection
