@@ -20,47 +20,21 @@ constexpr std::string_view kNoTable = "Error 2";
 SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, CasterAccess access)
     : m_Parent(parent), m_Access(access) {}
 
-std::string_view SourceTableRetrieval::failureText(Scan scan) {
-    switch (scan) {
-    case Scan::ServerNotResponding:
+std::string_view SourceTableRetrieval::failureText(SourceTableScanner::End end) {
+    using End = SourceTableScanner::End;
+    switch (end) {
+    case End::ServerNotResponding:
         return "Server is not responding.\r\nPlease check your Server settings";
-    case Scan::NotAuthorized:
+    case End::NotAuthorized:
         return "Connection not authorized.\r\nPlease check your User and Password";
-    case Scan::ConnectionError:
+    case End::ConnectionError:
         return "Connection Error.\r\nPlease try again.";
-    case Scan::Table:
-    case Scan::ReadFailures:
+    case End::Table:
+    case End::ReadFailures:
+    case End::None:
         break;
     }
     return kNoTable;
-}
-
-SourceTableRetrieval::Scan SourceTableRetrieval::scan(SerialChannel& serial, SourceTable& table) {
-    SourceTableScanner scanner(table);
-    int failures = 0;
-    for (;;) {
-        std::uint8_t byte = 0;
-        if (!serial.ReadBlock(&byte, 1)) {
-            // A closing program aborts the channel: every read fails at once from then on.
-            if (++failures >= kFailedReadLimit || serial.Aborted()) {
-                table.m_SourceCount = 0;
-                return Scan::ReadFailures;
-            }
-            continue;
-        }
-        switch (scanner.feed(byte)) {
-        case SourceTableScanner::End::None:
-            break;
-        case SourceTableScanner::End::Table:
-            return Scan::Table;
-        case SourceTableScanner::End::ServerNotResponding:
-            return Scan::ServerNotResponding;
-        case SourceTableScanner::End::NotAuthorized:
-            return Scan::NotAuthorized;
-        case SourceTableScanner::End::ConnectionError:
-            return Scan::ConnectionError;
-        }
-    }
 }
 
 void SourceTableRetrieval::closeExchange() {
@@ -99,10 +73,11 @@ void SourceTableRetrieval::run() {
         p::list(casterVersion(caster.vntrip), caster.ip, caster.port, caster.user, caster.Password);
     const int accepted =
         tx.SendWaitEither(list, p::kTokCmdOk, p::kTokCmdError, kListResends, kListReadLimit);
-    const Scan result = accepted == 1 ? scan(m_Access.m_Serial, table) : Scan::ReadFailures;
+    const auto result = accepted == 1 ? SourceTableScanner::read(m_Access.m_Serial, table)
+                                      : SourceTableScanner::End::ReadFailures;
     cursor.restore();
 
-    if (result != Scan::Table) {
+    if (result != SourceTableScanner::End::Table) {
         m_Parent.messageBox(failureText(result), kCaption);
         return;
     }

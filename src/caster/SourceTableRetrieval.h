@@ -17,24 +17,16 @@ class SourceTableRetrieval {
     static constexpr int kSignalOffResends = 5;
     static constexpr int kListResends = 1;
     static constexpr int kListReadLimit = 512;
-    static constexpr int kFailedReadLimit = 5;
     static constexpr int kCloseReadLimit = 128;
     static constexpr int kClosePauseMs = 1000;
-
-    // How the byte scan of the table ended.
-    enum class Scan { Table, ServerNotResponding, NotAuthorized, ConnectionError, ReadFailures };
 
     SourceTableRetrieval(Dialog& parent, CasterAccess access);
 
     // The whole retrieval, from "#SIGNAL OFF" to the closed mountpoint dialog or the message.
     void run();
 
-    // The byte scan alone, after "CMD_OK": fills the table until the end marker, an error token
-    // or the fifth failed read (which empties the table).
-    static Scan scan(SerialChannel& serial, SourceTable& table);
-
     // The message box text for a retrieval that ended without a table.
-    static std::string_view failureText(Scan scan);
+    static std::string_view failureText(SourceTableScanner::End end);
 
   private:
     void closeExchange();

@@ -78,4 +78,21 @@ SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
     return End::None;
 }
 
+SourceTableScanner::End SourceTableScanner::read(SerialChannel& serial, SourceTable& table) {
+    SourceTableScanner scanner(table);
+    int failures = 0;
+    for (;;) {
+        std::uint8_t byte = 0;
+        if (!serial.ReadBlock(&byte, 1)) {
+            // A closing program aborts the channel: every read fails at once from then on.
+            if (++failures >= kFailedReadLimit || serial.Aborted()) {
+                table.m_SourceCount = 0;
+                return End::ReadFailures;
+            }
+            continue;
+        }
+        if (const End end = scanner.feed(byte); end != End::None) return end;
+    }
+}
+
 } // namespace tessadorn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "caster/SourceTable.h"
+#include "link/SerialChannel.h"
 #include "link/TokenMatcher.h"
 
 #include <cstdint>
@@ -19,7 +20,15 @@ namespace tessadorn {
 // tokens; the scan is over as soon as one of them is complete.
 class SourceTableScanner {
   public:
-    enum class End { None, Table, ServerNotResponding, NotAuthorized, ConnectionError };
+    enum class End {
+        None,
+        Table,
+        ServerNotResponding,
+        NotAuthorized,
+        ConnectionError,
+        ReadFailures
+    };
+    static constexpr int kFailedReadLimit = 5;
 
     // Starts with an empty table (its count set to 0).
     explicit SourceTableScanner(SourceTable& table);
@@ -27,6 +36,10 @@ class SourceTableScanner {
     // Feeds one byte; returns how the scan ended with it, or End::None to go on. After an end
     // the scanner must not be fed again.
     End feed(std::uint8_t byte);
+
+    // Reads the table from the modem one byte at a time until the end marker, an error token or
+    // the fifth failed read, which empties the table (so does an aborted channel).
+    static End read(SerialChannel& serial, SourceTable& table);
 
     bool inRow() const { return m_InRow; }
     // Rows whose format was not accepted, and accepted rows that found the table full.
