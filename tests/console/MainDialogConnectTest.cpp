@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <future>
 
 namespace tessadorn {
 namespace {
@@ -43,6 +45,8 @@ std::string casterList(const std::string& server, const std::string& secondTessa
            secondTessadorn +
            "</Tessadorn>\r\n<vntrip>2</vntrip>\r\n</sv>\r\n</servers>\r\n</config>\r\n";
 }
+
+constexpr std::string_view kList2 = "#LIST 2,caster.example:2101\r\n";
 
 const std::string kTable = "CMD_OK\r\nSOURCETABLE 200 OK\r\n"
                            "STR;MP0;Zero;RTCM 3.1;x;2;GPS;N;DEU;0;0;0;0;G;none;N;N;0;\r\n"
@@ -340,6 +344,87 @@ INSTANTIATE_TEST_SUITE_P(
                       AutoCase{"DisableYes", "ON", kIdYes, true, p::kAutoOff, false, 0},
                       AutoCase{"DisableNo", "ON", kIdNo, true, p::kAutoOff, true, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A port whose writes of one command never drain (a stalled adapter) until the link is aborted.
+class StallingPort final : public SerialPort {
+  public:
+    StallingPort(SerialPort& port, std::string stalls)
+        : m_Port(port), m_Stalls(std::move(stalls)) {}
+    bool open(int baudIndex) override { return m_Port.open(baudIndex); }
+    void close() override { m_Port.close(); }
+    bool isOpen() const override { return m_Port.isOpen(); }
+    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
+        return m_Port.read(buffer, capacity);
+    }
+    void purgeReceive() override { m_Port.purgeReceive(); }
+    void setAbortFlag(const std::atomic<bool>* abort) override { m_Abort = abort; }
+    void write(const std::uint8_t* data, std::size_t length) override {
+        if (std::string_view(reinterpret_cast<const char*>(data), length) != m_Stalls)
+            return m_Port.write(data, length);
+        std::unique_lock lock(m_Mutex);
+        m_Stalled = true;
+        m_Changed.notify_all();
+        // Polls the flag as a real port does between its waits for the line.
+        const auto aborted = [this] {
+            const std::atomic<bool>* abort = m_Abort.load();
+            return abort != nullptr && abort->load();
+        };
+        while (!m_Released && !aborted())
+            m_Changed.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    bool waitStalled() {
+        std::unique_lock lock(m_Mutex);
+        return m_Changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_Stalled; });
+    }
+    void release() {
+        std::lock_guard lock(m_Mutex);
+        m_Released = true;
+        m_Changed.notify_all();
+    }
+
+  private:
+    SerialPort& m_Port;
+    std::string m_Stalls;
+    std::atomic<const std::atomic<bool>*> m_Abort{nullptr};
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    bool m_Stalled = false;
+    bool m_Released = false;
+};
+
+// Closing the window while Connect's first command hangs in a write ends the program.
+TEST_F(MainDialogConnect, ClosingWhileAWriteHangsEndsTheProgram) {
+    StallingPort stalling(port, std::string(p::kSignalOff));
+    std::ofstream(files.casterList, std::ios::binary) << casterList("1");
+    MainDialog main(host, stalling, clock, files);
+    host.call([&](Dialog& d) {
+        ASSERT_GE(test::waitUntil([&] {
+                      return main.m_DeviceReady.load() == 1 && d.controls().visible(ids::Connect);
+                  }),
+                  0);
+    });
+    host.click(ids::Connect);
+    // What the window's close does, from another thread while the handler hangs.
+    auto closer = std::async(std::launch::async, [&] {
+        if (!stalling.waitStalled()) return false;
+        main.abortLink();
+        host.quitApplication(0);
+        return true;
+    });
+    // Should the write never end, the watchdog lets it go so that the test can fail.
+    std::promise<void> done;
+    auto watchdog = std::async(std::launch::async, [&, ended = done.get_future()]() mutable {
+        const bool inTime = ended.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        if (!inTime) stalling.release();
+        return inTime;
+    });
+    main.doModal();
+    main.stopWorkers();
+    done.set_value();
+    EXPECT_TRUE(closer.get());
+    EXPECT_TRUE(watchdog.get()) << "the hanging write held the program";
+    EXPECT_EQ(writes(std::string(kList2)), 0) << "nothing more is sent after the abort";
+}
 
 } // namespace
 } // namespace tessadorn
