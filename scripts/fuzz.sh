@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the caster list reader for a bounded time: scripts/fuzz.sh [seconds] (default 20).
+# Fuzzes the caster list reader for a bounded time: scripts/fuzz.sh [seconds] (default 20),
+# then the source-table scan for 8 seconds.
 # Builds it with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer; exits non-zero
 # on a crash, a sanitizer report or a hang.
 set -euo pipefail
@@ -42,3 +43,38 @@ if ! UBSAN_OPTIONS=print_stacktrace=1 "$TARGET" "$OUT/corpus" \
   exit 1
 fi
 grep -E '^(stat::number_of_executed_units|Done)' "$LOG" || true
+
+# The source-table scan: any bytes after "CMD_OK", then silence.
+SCAN_SECONDS=8
+SCAN_TARGET="$OUT/source_table_scan_fuzz"
+SCAN_SOURCES=(
+  src/caster/SourceTableScanner.cpp
+  src/link/SerialChannel.cpp
+  src/link/TokenMatcher.cpp
+  src/platform/Clock.cpp
+  src/platform/DebugOutput.cpp
+  src/platform/TextCodec.cpp
+  fuzz/SourceTableScanFuzz.cpp
+)
+rebuild=0
+[ -x "$SCAN_TARGET" ] || rebuild=1
+for f in "${SCAN_SOURCES[@]}" src/caster/*.h src/link/*.h "$0"; do
+  [ "$f" -nt "$SCAN_TARGET" ] && rebuild=1
+done
+if [ "$rebuild" -eq 1 ]; then
+  "$CXX" -std=c++20 -O1 -g -Wall -Wextra -Isrc \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -fno-omit-frame-pointer "${SCAN_SOURCES[@]}" -o "$SCAN_TARGET"
+fi
+mkdir -p "$OUT/corpus-sourcetable"
+cp -f tests/data/sourcetables/gpsd-sapos.txt tests/data/sourcetables/trignet.txt \
+  fuzz/corpus-sourcetable/* "$OUT/corpus-sourcetable/"
+SCAN_LOG="$OUT/fuzz-sourcetable.log"
+if ! UBSAN_OPTIONS=print_stacktrace=1 "$SCAN_TARGET" "$OUT/corpus-sourcetable" \
+    -max_total_time="$SCAN_SECONDS" -timeout=10 -max_len=16384 -rss_limit_mb=1024 \
+    -artifact_prefix="$OUT/" -print_final_stats=1 >"$SCAN_LOG" 2>&1; then
+  tail -n 60 "$SCAN_LOG" >&2
+  echo "fuzz: source-table scan failed (input kept in $OUT/)" >&2
+  exit 1
+fi
+grep -E '^(stat::number_of_executed_units|Done)' "$SCAN_LOG" || true

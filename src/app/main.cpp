@@ -194,7 +194,14 @@ int main(int argc, char** argv) {
         return mainDialog && mainDialog->m_DeviceReady.load() == 1;
     };
 
-    window.setOnClose([&host] { host.requestClose(0); });
+    window.setOnClose([&] {
+        // A handler or the monitor may be waiting on the line (a write nobody drains, a reply
+        // that does not come): once the program really ends, those waits end first.
+        host.requestClose(0, [&] {
+            std::lock_guard lock(mainMutex);
+            if (mainDialog) mainDialog->abortLink();
+        });
+    });
     host.start(
         [&](QtDialogHost& h) {
             MainDialog dialog(h, port, RealClock::instance(), MainDialog::filesIn(folder.folder));

@@ -82,6 +82,18 @@ void MainDialog::onCommand(int id) {
     case ids::TextUpdate:
     case ids::Update:
         return runFirmwareUpdate();
+    case ids::TextConnect:
+    case ids::Connect:
+    case ids::Disconnect:
+        return connectCommand();
+    case ids::TextServer:
+    case ids::ToServer:
+        return changeRole(true);
+    case ids::TextClient:
+    case ids::ToClient:
+        return changeRole(false);
+    case ids::AutoConnect:
+        return autoConnection();
     default:
         break;
     }

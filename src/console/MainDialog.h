@@ -1,5 +1,7 @@
 #pragma once
 
+#include "caster/CasterAccess.h"
+#include "caster/SourceTable.h"
 #include "console/MonitorHooks.h"
 #include "console/PanelControls.h"
 #include "console/StatusDisplay.h"
@@ -75,6 +77,15 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     DeviceProfile m_Profile;
     // How dialogs borrow the serial line from the monitor.
     PauseGate m_MonitorGate;
+    // The last source table read from a caster (m_SourceTable, m_SourceCount).
+    SourceTable m_Sources;
+
+    // Ends every exchange with the modem at its next read or write wait, from any thread: the
+    // way out when the window closes while a handler or the monitor waits on the line.
+    void abortLink() {
+        m_Closing = true;
+        m_MonitorGate.stop();
+    }
 
   private:
     // The caster buttons (1000, 1094): the current caster selection, then the panel lines of
@@ -88,6 +99,14 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     void openApnSettings();
     void openGpsSource();
     void openRelayService();
+    // The Connect control and its three branches, the role buttons, automatic connection
+    // (MainDialogConnect.cpp).
+    void connectCommand();
+    void stopConnection();
+    void connectTessadorn();
+    void changeRole(bool toServer);
+    void autoConnection();
+    CasterAccess casterAccess();
 
     // MonitorHooks
     void portError() override;

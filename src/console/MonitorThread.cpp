@@ -169,9 +169,11 @@ void MonitorThread::poll() {
     std::string apnReply, signalReply, ip;
     while (running()) {
         bool failed = false;
+        // Every turn may be paused, also one that only redraws (a SIM state the modem reports
+        // as neither missing nor ready).
+        if (!pauseCheckpoint()) return;
         // APN and SIM state, while anything is still missing.
         if (simState == 0 || apnReady == 0 || signal == 0) {
-            if (!pauseCheckpoint()) return;
             if (!capture(p::kApnQuery, p::kReplyApn, apnReply, kApnReplyCapacity, 0, 2048)) {
                 lastFailed = true;
             } else {

@@ -72,7 +72,11 @@ class SerialChannel {
 
     // When the flag is set every reader returns 0 at its next read and resend loops end: the
     // way out of an unanswered exchange when the program closes.
-    void SetAbortFlag(const std::atomic<bool>* abort) { m_Abort = abort; }
+    // A write the other side does not drain ends at the flag too.
+    void SetAbortFlag(const std::atomic<bool>* abort) {
+        m_Abort = abort;
+        m_Port.setAbortFlag(abort);
+    }
     bool Aborted() const { return m_Abort != nullptr && m_Abort->load(); }
     const std::atomic<bool>* AbortFlag() const { return m_Abort; }
 

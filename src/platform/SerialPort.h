@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,6 +30,10 @@ class SerialPort {
     virtual void write(const std::uint8_t* data, std::size_t length) = 0;
     // Throws away whatever the port has received and not yet read.
     virtual void purgeReceive() = 0;
+    // Once the flag is set, a write that the other side does not drain ends without the rest of
+    // its bytes (a stalled adapter, a terminal nobody reads): the way out when the program
+    // closes. The flag must outlive the port's use; nullptr takes it away.
+    virtual void setAbortFlag(const std::atomic<bool>* /*abort*/) {}
 };
 
 // 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.

@@ -116,7 +116,11 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
 void TermiosSerialPort::write(const std::uint8_t* data, std::size_t length) {
     const int fd = m_Fd.load();
     std::size_t done = 0;
-    while (fd >= 0 && !m_Gone && done < length) {
+    const auto aborted = [this] {
+        const std::atomic<bool>* abort = m_Abort.load();
+        return abort != nullptr && abort->load();
+    };
+    while (fd >= 0 && !m_Gone && done < length && !aborted()) {
         const ssize_t n = ::write(fd, data + done, length - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
@@ -125,7 +129,7 @@ void TermiosSerialPort::write(const std::uint8_t* data, std::size_t length) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
             pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, -1) < 0 && errno != EINTR) m_Gone = true;
+            if (::poll(&p, 1, kWriteWaitStepMs) < 0 && errno != EINTR) m_Gone = true;
             if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) m_Gone = true;
             continue;
         }

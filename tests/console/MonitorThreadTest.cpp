@@ -265,7 +265,11 @@ TEST(MonitorThread, AnUnusualSimStateRedrawsWithoutSending) {
         rig.until([&] { return rig.ready == 1 && rig.writesOf(protocol::kApnQuery) == 1; }));
     const std::int64_t t0 = rig.clock.nowMs();
     ASSERT_TRUE(rig.until([&] { return rig.clock.nowMs() > t0 + 60'000; }));
-    rig.stop();
+    // A dialog that asks for the line in this state gets it.
+    std::thread dialog([&] { rig.gate.pause(); });
+    EXPECT_TRUE(rig.until([&] { return rig.gate.parked(); }));
+    rig.stop(); // also releases a pause that never came
+    dialog.join();
     EXPECT_EQ(rig.writesOf(protocol::kApnQuery), 1);
     EXPECT_EQ(rig.writesOf(protocol::kSignalOnce), 0);
     EXPECT_EQ(rig.ready.load(), 1);

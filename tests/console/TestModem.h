@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,12 +22,19 @@ struct Modem {
     std::string apn = "1,5";
     std::string signal = "3";
     std::string stconnect = "OFF";
+    std::string autoState = "ON";
+    // Replies to the dialogs' own commands, by command; a command without one goes unanswered.
+    std::map<std::string, std::string, std::less<>> replies;
     std::vector<std::string> cfgReplies; // used first, one per query
     std::mutex m; // the test thread changes the replies while the monitor runs
 
     void set(std::string Modem::*field, std::string value) {
         std::lock_guard l(m);
         this->*field = std::move(value);
+    }
+    void reply(const std::string& command, std::string value) {
+        std::lock_guard l(m);
+        replies[command] = std::move(value);
     }
 
     // When set, the modem answers only what it lets through.
@@ -36,6 +44,11 @@ struct Modem {
         std::lock_guard l(m);
         if (silent || atBaud != baud) return "";
         if (answers && !answers(cmd, atBaud)) return "";
+        if (const auto it = replies.find(cmd); it != replies.end()) {
+            // A modem that accepts the stop reports its connection off from then on.
+            if (cmd == protocol::kStopConnection) stconnect = "OFF";
+            return it->second;
+        }
         if (cmd == protocol::kDevice) return "\r\nTESSADORN NTRIP MODEM\r\n";
         if (cmd == protocol::kGetCfg) {
             std::string fields = role + ",T-0042,2.3.1,350000111122223,web.example,wu,wp";
@@ -48,7 +61,7 @@ struct Modem {
         if (cmd == protocol::kGetGga) return "#GETGGA," + gga + "\r\n<OK\r\n";
         if (cmd == protocol::kGetBrd) return "#GETBRD,1,relay.example.com,2102\r\n<OK\r\n";
         if (cmd == protocol::kIp) return "IP,10.20.30.40\r\n<OK\r\n";
-        if (cmd == protocol::kAutoQuery) return "ON\r\n";
+        if (cmd == protocol::kAutoQuery) return autoState + "\r\n";
         if (cmd == protocol::kStConnect) return stconnect + "\r\n";
         if (cmd == protocol::kAddrServer) return "ADDRSERVER," + addr + "\r\n<OK\r\n";
         if (cmd == protocol::kApnQuery) return "+APN:" + apn + "\r\n<OK\r\n";

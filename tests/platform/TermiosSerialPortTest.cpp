@@ -1,6 +1,11 @@
 #include "platform/TermiosSerialPort.h"
 
+#include "WaitUntil.h"
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
 
 #include <chrono>
 #include <fcntl.h>
@@ -161,6 +166,31 @@ TEST(TermiosSerialPort, CloseAndReopenAtAnotherRate) {
     termios tio{};
     ASSERT_EQ(tcgetattr(pty.master, &tio), 0);
     EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B115200));
+}
+
+TEST(TermiosSerialPort, AWriteNobodyDrainsEndsAtTheAbortFlag) {
+    Pty pty;
+    ASSERT_GE(pty.master, 0);
+    TermiosSerialPort port(pty.slavePath);
+    ASSERT_TRUE(port.open(4));
+    std::atomic<bool> abort{false};
+    port.setAbortFlag(&abort);
+    // Far more than the terminal buffers hold: the write blocks until somebody reads.
+    const std::vector<std::uint8_t> bytes(4 << 20, 'x');
+    std::atomic<bool> returned{false};
+    std::thread writer([&] {
+        port.write(bytes.data(), bytes.size());
+        returned = true;
+    });
+    // Give it time to fill the terminal and block (it cannot finish: nobody reads).
+    std::this_thread::sleep_for(Ms(300));
+    EXPECT_FALSE(returned.load());
+    abort = true;
+    const bool ended = test::waitUntil([&] { return returned.load(); }) >= 0;
+    if (!ended) pty.closeMaster(); // lets a write without a way out end, so the test can
+    writer.join();
+    EXPECT_TRUE(ended) << "the write held on after the abort";
+    EXPECT_FALSE(port.deviceGone());
 }
 
 } // namespace

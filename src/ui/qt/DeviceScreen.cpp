@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -75,7 +76,7 @@ DialogView* DeviceScreen::openDialog(std::uint64_t serial, std::shared_ptr<Contr
     view->raise();
     for (MessageBoxView* b : messageBoxes())
         b->raise();
-    view->setFocus();
+    focusTop();
     update();
     return view;
 }
@@ -86,7 +87,7 @@ void DeviceScreen::closeDialog(std::uint64_t serial) {
     if (it == m_Views.end()) return;
     delete *it;
     m_Views.erase(it);
-    if (DialogView* top = topDialog()) top->setFocus();
+    focusTop();
     update();
 }
 
@@ -98,8 +99,26 @@ void DeviceScreen::showMessageBox(const MessageBoxRequest& request,
                                   std::shared_ptr<PendingAnswer> answer) {
     auto* box = new MessageBoxView(request, std::move(answer), m_Scale, this);
     box->setGeometry(rect());
+    box->setOnClosed([this] { focusTop(); });
     box->show();
     box->raise();
+    focusTop();
+}
+
+void DeviceScreen::focusTop() {
+    const auto boxes = messageBoxes();
+    if (!boxes.empty())
+        boxes.back()->setFocus();
+    else if (DialogView* top = topDialog())
+        top->setFocus();
+}
+
+void DeviceScreen::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        pressTitleOk();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void DeviceScreen::dropMessageBoxes() {

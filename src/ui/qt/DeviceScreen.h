@@ -61,6 +61,8 @@ class DeviceScreen final : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Return that no control of the top dialog took: the title-bar OK.
+    void keyPressEvent(QKeyEvent* event) override;
     void customEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -69,6 +71,8 @@ class DeviceScreen final : public QWidget {
     QRect okRect() const;
     void placeChildren();
     bool blocksInputTo(QObject* receiver) const;
+    // The keyboard goes to the newest message box, else to the top dialog.
+    void focusTop();
 
     int m_Scale;
     bool m_Portrait = true;

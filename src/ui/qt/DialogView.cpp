@@ -314,6 +314,10 @@ void DialogView::keyPressEvent(QKeyEvent* event) {
         if (!m_Input->inputBlocked()) m_Input->cancel(m_Serial);
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->ignore(); // the screen presses the title-bar OK
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 

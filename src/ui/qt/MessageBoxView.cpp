@@ -1,6 +1,7 @@
 #include "ui/qt/MessageBoxView.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -12,6 +13,7 @@ MessageBoxView::MessageBoxView(const MessageBoxRequest& request,
                                std::shared_ptr<PendingAnswer> answer, int scale, QWidget* parent)
     : QWidget(parent), m_Request(request), m_Answer(std::move(answer)) {
     setObjectName(QStringLiteral("messageBox"));
+    setFocusPolicy(Qt::StrongFocus);
 
     auto* frame = new QWidget(this);
     frame->setObjectName(QStringLiteral("messageFrame"));
@@ -72,6 +74,22 @@ void MessageBoxView::press(int button) {
     m_Answer.reset();
     hide();
     deleteLater();
+    if (m_OnClosed) std::exchange(m_OnClosed, nullptr)();
+}
+
+void MessageBoxView::keyPressEvent(QKeyEvent* event) {
+    const bool yesNo = m_Request.buttons == MessageButtons::YesNo;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        press(yesNo ? kIdYes : kIdOk);
+        return;
+    case Qt::Key_Escape:
+        press(yesNo ? kIdNo : kIdOk);
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void MessageBoxView::paintEvent(QPaintEvent*) {

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -13,7 +14,8 @@ class QVBoxLayout;
 namespace tessadorn {
 
 // A message box drawn on the device screen, above every dialog. Pressing a button answers the
-// waiting thread and closes the box; a box destroyed unanswered answers kIdCancel.
+// waiting thread and closes the box; a box destroyed unanswered answers kIdCancel. From the
+// keyboard, Return presses its first button (OK or Yes) and Escape its last (OK or No).
 class MessageBoxView final : public QWidget {
   public:
     MessageBoxView(const MessageBoxRequest& request, std::shared_ptr<PendingAnswer> answer,
@@ -24,9 +26,12 @@ class MessageBoxView final : public QWidget {
     const MessageBoxRequest& request() const { return m_Request; }
     // Draws the box at another scale of the device screen.
     void setScale(int scale);
+    // Called once the box has been answered and hidden.
+    void setOnClosed(std::function<void()> onClosed) { m_OnClosed = std::move(onClosed); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     MessageBoxRequest m_Request;
@@ -34,6 +39,7 @@ class MessageBoxView final : public QWidget {
     QLabel* m_Caption = nullptr;
     QVBoxLayout* m_FrameLayout = nullptr;
     QVBoxLayout* m_OuterLayout = nullptr;
+    std::function<void()> m_OnClosed;
 };
 
 } // namespace tessadorn

@@ -55,16 +55,23 @@ void QtDialogHost::shutdown(int exitCode) {
     quitApplication(exitCode);
 }
 
-void QtDialogHost::requestClose(int exitCode) {
-    if (closeQuestion().empty()) return shutdown(exitCode);
+void QtDialogHost::requestClose(int exitCode, std::function<void()> beforeShutdown) {
+    if (closeQuestion().empty()) {
+        if (beforeShutdown) beforeShutdown();
+        return shutdown(exitCode);
+    }
     if (m_AskingToClose.exchange(true)) return; // the question is already up
-    postToTop([this, exitCode](Dialog& dialog) {
+    postToTop([this, exitCode, beforeShutdown = std::move(beforeShutdown)](Dialog& dialog) {
         // Asked again on the dialog thread: the update may have ended meanwhile.
         const std::string question = dialog.closeQuestion();
         const bool quit = question.empty() ||
                           dialog.messageBox(question, "Attention", MessageButtons::YesNo) == kIdYes;
         m_AskingToClose.store(false);
-        if (quit) GuiJob::post(this, [this, exitCode] { shutdown(exitCode); });
+        if (!quit) return;
+        GuiJob::post(this, [this, exitCode, beforeShutdown] {
+            if (beforeShutdown) beforeShutdown();
+            shutdown(exitCode);
+        });
     });
 }
 

@@ -37,7 +37,8 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
     // GUI thread. The user closes the window: when the dialog on top has a close question (an
     // update is running), it is asked first on the dialog thread and only Yes shuts down;
     // otherwise as shutdown().
-    void requestClose(int exitCode = 0);
+    // `beforeShutdown` runs (GUI thread) once the program really ends, before the dialogs unwind.
+    void requestClose(int exitCode = 0, std::function<void()> beforeShutdown = {});
     // True from a close request until its question was answered on the dialog thread.
     bool askingToClose() const { return m_AskingToClose.load(); }
 

@@ -257,6 +257,47 @@ TEST_F(QtViewTest, ClosingTheWindowWithoutAQuestionEndsAtOnce) {
     EXPECT_TRUE(screen.messageBoxes().empty());
 }
 
+// Keys go where the focus is, as a user's would.
+void key(Qt::Key k) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, k);
+}
+
+TEST_F(QtViewTest, TheKeyboardAnswersBoxesAndMovesAndEndsTheDialog) {
+    QApplication::setActiveWindow(&screen);
+    std::vector<int> answers;
+    std::atomic<int> asked{0};
+    run([&](ScriptDialog& d) {
+        for (auto buttons : {MessageButtons::YesNo, MessageButtons::YesNo, MessageButtons::Ok,
+                             MessageButtons::Ok}) {
+            ++asked;
+            answers.push_back(d.messageBox("Question?", "Attention", buttons));
+        }
+    });
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter, Qt::Key_Escape};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(
+            waitUntil([&] { return asked.load() == i + 1 && !screen.messageBoxes().empty(); }));
+        key(keys[i]);
+    }
+    ASSERT_TRUE(
+        waitUntil([&] { return !host.cursor().waiting() && screen.messageBoxes().empty(); }));
+    // Tab moves between the dialog's controls.
+    ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() != nullptr; }));
+    QWidget* before = QApplication::focusWidget();
+    key(Qt::Key_Tab);
+    QWidget* after = QApplication::focusWidget();
+    EXPECT_NE(after, before);
+    EXPECT_TRUE(after == widget(kButton) || after == widget(kCheck));
+    // Return is the title-bar OK.
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(result, kIdOk);
+    EXPECT_EQ(answers, (std::vector<int>{kIdYes, kIdNo, kIdOk, kIdOk}));
+}
+
 TEST_F(QtViewTest, TurningTheScreenReachesTheDialog) {
     run({});
     std::shared_ptr<ControlModel> model = screen.topDialog()->model();

@@ -1,0 +1,189 @@
+// caster_sourcetable_bench [TABLE]: the source-table retrieval of the Connect control against
+// tessadorn-sim on a pseudo-terminal at 115200 bit/s, with the real Qt view (offscreen).
+//
+// - Elapsed time from the LIST command to the mountpoint dialog on the screen, as a ratio to its
+//   floor: 300 ms after the command is written, the bytes read at the line rate
+//   (bytes x 10 / 115200 s) and the 1000 ms pause after the table (goal <= 1.05).
+// - CPU time of the dialog thread over the same span, as a share of one core (goal < 5 %), and
+//   of the whole process (which includes the probe below).
+// - The longest stall of the Qt event loop meanwhile, measured by a 1 ms timer probe (goal
+//   under 16 ms, one frame).
+#include "app/SimulatorProcess.h"
+#include "caster/SourceTableRetrieval.h"
+#include "layout/TemplateLibrary.h"
+#include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+#include "platform/TermiosSerialPort.h"
+#include "ui/TemplateSource.h"
+#include "ui/qt/DeviceScreen.h"
+#include "ui/qt/DialogView.h"
+#include "ui/qt/QtDialogHost.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+using namespace tessadorn;
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+double cpuSeconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+double seconds(Steady::time_point from, Steady::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// The port of the program, counting from the LIST command on: bytes read, and the dialog
+// thread's CPU time at the command and at its last read.
+class CountingPort final : public SerialPort {
+  public:
+    explicit CountingPort(SerialPort& port) : m_Port(port) {}
+    bool open(int baudIndex) override { return m_Port.open(baudIndex); }
+    void close() override { m_Port.close(); }
+    bool isOpen() const override { return m_Port.isOpen(); }
+    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
+        const std::size_t n = m_Port.read(buffer, capacity);
+        if (m_Counting) {
+            bytes += n;
+            lastReadCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        }
+        return n;
+    }
+    void write(const std::uint8_t* data, std::size_t length) override {
+        const std::string_view text(reinterpret_cast<const char*>(data), length);
+        if (text.rfind("#LIST", 0) == 0 && !m_Counting) {
+            listCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+            listAt = Steady::now().time_since_epoch().count();
+            m_Counting = true;
+        }
+        m_Port.write(data, length);
+    }
+    void purgeReceive() override { m_Port.purgeReceive(); }
+
+    std::atomic<long long> listAt{0}; // steady clock ticks, 0 until the command
+    std::size_t bytes = 0;            // the dialog thread's, read after it ended
+    double listCpu = 0, lastReadCpu = 0;
+
+  private:
+    SerialPort& m_Port;
+    bool m_Counting = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const std::string table = argc > 1 ? argv[1] : std::string(TESSADORN_TEST_DATA) + "/igs-ip.txt";
+    constexpr int kTableDelayMs = 300; // the modem's caster starts answering as the write settles
+
+    SimulatorProcess simulator;
+    if (!simulator.start(TESSADORN_SIM_EXECUTABLE,
+                         {"--quiet", "--baud", "4", "--table-delay-ms",
+                          std::to_string(kTableDelayMs), "--table", "bench.example.net=" + table},
+                         5000, "/dev/null")) {
+        std::fprintf(stderr, "cannot start the simulator: %s\n", simulator.error().c_str());
+        return 1;
+    }
+    TermiosSerialPort termios(simulator.ptyPath());
+    CountingPort port(termios);
+    SerialChannel serial(port, RealClock::instance());
+    if (serial.Open(4) != 1) {
+        std::fprintf(stderr, "cannot open %s\n", simulator.ptyPath().c_str());
+        return 1;
+    }
+
+    DebugCapture quiet;
+    TemplateSet templates;
+    for (const auto& t : TemplateLibrary::program().templates())
+        templates.add(t);
+    std::atomic<int> reading{0};
+    PauseGate gate;
+    CasterStore store("/nonexistent/ntripcfg.txt", AtomicFile::standard());
+    CasterEntry& caster = store.entries[0];
+    caster.name = "Bench";
+    caster.ip = "bench.example.net";
+    caster.port = "2101";
+    caster.Tessadorn = "0";
+    caster.vntrip = "1";
+    store.count = 1;
+    store.server = "0";
+    SourceTable sources;
+
+    DeviceScreen screen(1);
+    screen.show();
+    QtDialogHost host(templates, screen);
+    bool finished = false;
+    host.start(
+        [&](QtDialogHost& h) {
+            Dialog parent(h, 103);
+            SourceTableRetrieval(parent,
+                                 {serial, reading, gate, RealClock::instance(), store, sources})
+                .run();
+            return 0;
+        },
+        [&](int) { finished = true; });
+
+    // The probe: the longest gap between two turns of the event loop while the table is read.
+    Steady::time_point lastTick = Steady::now(), shownAt{};
+    double longestStallMs = 0, openingMs = 0, processCpuAtList = -1, processCpuAtShown = 0;
+    int framesLost = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const auto now = Steady::now();
+        const bool listed = port.listAt.load() != 0;
+        if (listed && processCpuAtList < 0) processCpuAtList = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        const double gapMs = seconds(lastTick, now) * 1000.0;
+        lastTick = now;
+        DialogView* top = screen.topDialog();
+        const bool shown = top && top->model()->title() == "Servers";
+        if (listed && !shown) {
+            longestStallMs = std::max(longestStallMs, gapMs);
+            if (gapMs > 16) ++framesLost;
+        }
+        if (listed && shown && shownAt == Steady::time_point{}) {
+            shownAt = now;
+            openingMs = gapMs;
+            processCpuAtShown = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            host.shutdown(0);
+        }
+        if (finished) app.quit();
+    });
+    probe.start(1);
+    app.exec();
+
+    if (shownAt == Steady::time_point{}) {
+        std::fprintf(stderr, "the mountpoint dialog never showed\n");
+        return 1;
+    }
+    const Steady::time_point listAt{Steady::duration(port.listAt.load())};
+    const double elapsed = seconds(listAt, shownAt);
+    const double floor = 0.300 + static_cast<double>(port.bytes) * 10.0 / 115200.0 + 1.000;
+    const double threadCpu = port.lastReadCpu - port.listCpu;
+    std::printf("source table %s: %d records kept, %zu bytes read after the LIST command\n",
+                table.c_str(), sources.m_SourceCount, port.bytes);
+    std::printf("LIST to dialog shown: %.3f s; floor %.3f s (0.300 + bytes x 10 / 115200 + "
+                "1.000); ratio %.3f (goal <= 1.05)\n",
+                elapsed, floor, elapsed / floor);
+    std::printf("dialog thread CPU: %.3f s = %.2f %% of one core (goal < 5 %%); whole process "
+                "with the 1 ms probe: %.2f %%\n",
+                threadCpu, 100.0 * threadCpu / elapsed,
+                100.0 * (processCpuAtShown - processCpuAtList) / elapsed);
+    std::printf("longest Qt event loop stall while the table is read: %.1f ms (goal < 16 ms), "
+                "%d gaps over 16 ms; the turn that built the dialog's window: %.1f ms\n",
+                longestStallMs, framesLost, openingMs);
+    return 0;
+}

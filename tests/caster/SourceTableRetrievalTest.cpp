@@ -1,0 +1,210 @@
+#include "caster/SourceTableRetrieval.h"
+#include "CasterRig.h"
+#include "WaitUntil.h"
+#include "caster/SourceTableDialog.h"
+
+#include <gtest/gtest.h>
+
+namespace tessadorn {
+namespace {
+
+namespace p = protocol;
+using test::CasterRig;
+
+const std::string kSignalOff(p::kSignalOff);
+const std::string kList = "#LIST 2,caster.example:2101\r\n";
+
+std::string row(const std::string& mp, const std::string& id, const std::string& format,
+                const std::string& solution = "0", const std::string& auth = "N") {
+    return "STR;" + mp + ";" + id + ";" + format + ";1004(1);2;GPS;NET;DEU;50.0;8.0;0;" + solution +
+           ";Gen;none;" + auth + ";N;9600;\r\n";
+}
+
+std::string tableReply(const std::string& rows) {
+    return "CMD_OK\r\nSOURCETABLE 200 OK\r\n" + rows + "ENDSOURCETABLE\r\nSHUTDOWN\r\n<OK\r\n";
+}
+
+class Retrieval : public ::testing::Test {
+  protected:
+    // Runs the retrieval from the parent dialog, then `steps` against the dialog on top.
+    void run() {
+        rig.host.call([this](Dialog& parent) {
+            const auto t0 = rig.clock.nowMs();
+            SourceTableRetrieval(parent, rig.access()).run();
+            elapsedMs = rig.clock.nowMs() - t0;
+            cursorAfter = rig.host.waitCursorShown();
+        });
+    }
+    void finish() {
+        rig.parent.doModal();
+        EXPECT_FALSE(cursorAfter) << "the cursor comes back";
+        // The monitor runs again once the retrieval is over.
+        EXPECT_GE(test::waitUntil([&] { return !rig.gate.parked(); }), 0);
+    }
+
+    CasterRig rig;
+    std::int64_t elapsedMs = 0;
+    bool cursorAfter = true;
+};
+
+TEST_F(Retrieval, TableOpensTheMountpointDialogWhileTheMonitorStaysPaused) {
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n<OK\r\n");
+    rig.modem.on(kList, tableReply(row("A", "Alpha", "RTCM 3.1") + row("N", "n", "NMEA") +
+                                   row("B", "Bravo", "CMR+", "1", "B")));
+    run();
+    rig.host.call([&](Dialog& d) {
+        EXPECT_EQ(d.templateId(), SourceTableDialog::kTemplate);
+        EXPECT_EQ(d.controls().items(SourceTableDialog::kList),
+                  (std::vector<std::string>{"A", "B"}));
+        EXPECT_EQ(d.controls().selection(SourceTableDialog::kList), -1);
+        EXPECT_EQ(d.controls().text(SourceTableDialog::kName), "Name :");
+        EXPECT_TRUE(rig.gate.parked()) << "the monitor waits while the user chooses";
+        EXPECT_FALSE(rig.host.waitCursorShown());
+    });
+    rig.host.click(SourceTableDialog::kCancel);
+    finish();
+    EXPECT_EQ(rig.commands(), (std::vector<std::string>{kSignalOff, kList}))
+        << "Cancel sends nothing";
+    EXPECT_TRUE(rig.host.shownTexts().empty());
+    EXPECT_EQ(rig.table.m_SourceCount, 2);
+    for (const char* line : {"LIST: Esperant ...\r\n", "LIST: Thread Pausat ...\r\n",
+                             "LIST: Waiting for SHUTDOWN...\r\n", "LIST: SHUTDOWN Found!!\r\n",
+                             "LIST: Waiting for <OK...\r\n", "LIST: OK Found!!\r\n"})
+        EXPECT_EQ(rig.debug.count(line), 1) << line;
+}
+
+TEST_F(Retrieval, MissingCloseTokensOnlyChangeTheLog) {
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+    rig.modem.on(kList, "CMD_OK\r\nENDSOURCETABLE\r\n");
+    run();
+    rig.host.call([&](Dialog& d) {
+        EXPECT_EQ(d.templateId(), SourceTableDialog::kTemplate) << "an empty list still opens";
+        EXPECT_EQ(d.controls().itemCount(SourceTableDialog::kList), 0);
+    });
+    finish();
+    EXPECT_EQ(rig.debug.count("LIST: SHUTDOWN Not Found!!\r\n"), 1);
+    EXPECT_EQ(rig.debug.count("LIST: OK Not Found!!\r\n"), 1);
+}
+
+struct ListForm {
+    const char* name;
+    CasterEntry caster;
+    std::string command;
+};
+
+void PrintTo(const ListForm& f, std::ostream* os) {
+    *os << f.name;
+}
+
+class ListForms : public Retrieval, public ::testing::WithParamInterface<ListForm> {};
+
+// Each form of the request, refused by the modem: "Error 2" and nothing more is sent.
+TEST_P(ListForms, SentForTheCurrentCaster) {
+    const auto& f = GetParam();
+    rig.setCaster(f.caster, "no", "storeUser", "storePass");
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+    rig.modem.on(f.command, "CMD_ERROR\r\n");
+    run();
+    finish();
+    EXPECT_EQ(rig.commands(), (std::vector<std::string>{kSignalOff, f.command}));
+    EXPECT_EQ(rig.host.shownTexts(), (std::vector<std::string>{"Error 2"}));
+    ASSERT_EQ(rig.host.shownBoxes().size(), 1u);
+    EXPECT_EQ(rig.host.shownBoxes()[0].request.caption, "ERROR");
+}
+
+const std::string kIbss(p::ibssSuffix());
+
+INSTANTIATE_TEST_SUITE_P(
+    Caster, ListForms,
+    ::testing::Values(ListForm{"Ntrip1",
+                               {"n", "h.example", "2101", "u1", "p1", "0", "1"},
+                               "#LIST 1,h.example:2101\r\n"},
+                      ListForm{"Ntrip2",
+                               {"n", "h.example", "80", "u1", "p1", "0", "2"},
+                               "#LIST 2,h.example:80\r\n"},
+                      ListForm{"Ibss",
+                               {"n", "org", "2101", "dev", "pw", "0", "3"},
+                               "#LIST 2,org." + kIbss + ":2101 dev.org:pw\r\n"},
+                      ListForm{"NoneChosen",
+                               {"n", "h.example", "2101", "u1", "p1", "0", "0"},
+                               "#LIST h.example:2101\r\n"},
+                      ListForm{"UnknownVersion",
+                               {"n", "h.example", "2101", "u1", "p1", "0", "7"},
+                               "#LIST h.example:2101\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct Failure {
+    const char* name;
+    std::string signalOffReply; // empty: silent
+    std::string listReply;      // empty: silent
+    std::string message;
+    int kept; // records left in the table
+    std::vector<std::string> commands;
+};
+
+void PrintTo(const Failure& f, std::ostream* os) {
+    *os << f.name;
+}
+
+class Failures : public Retrieval, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(Failures, EndWithTheirMessage) {
+    const auto& f = GetParam();
+    if (!f.signalOffReply.empty()) rig.modem.on(kSignalOff, f.signalOffReply);
+    if (!f.listReply.empty()) rig.modem.on(kList, f.listReply);
+    run();
+    finish();
+    EXPECT_EQ(rig.host.shownTexts(), (std::vector<std::string>{f.message}));
+    ASSERT_FALSE(rig.host.shownBoxes().empty());
+    EXPECT_EQ(rig.host.shownBoxes()[0].request.caption, "ERROR");
+    EXPECT_EQ(rig.table.m_SourceCount, f.kept);
+    EXPECT_EQ(rig.commands(), f.commands);
+}
+
+const std::string kRows = row("A", "a", "RTCM 3") + row("B", "b", "RTCM 3");
+
+INSTANTIATE_TEST_SUITE_P(
+    Retrieval, Failures,
+    ::testing::Values(
+        Failure{"NoSignalOff", "", "", "Error 1", 0, std::vector<std::string>(6, kSignalOff)},
+        Failure{
+            "ListRefused", "SIGNAL OFF\r\n", "CMD_ERROR\r\n", "Error 2", 0, {kSignalOff, kList}},
+        Failure{"ListUnanswered", "SIGNAL OFF\r\n", "", "Error 2", 0, {kSignalOff, kList, kList}},
+        Failure{"ServerNotRespondingMidTable",
+                "SIGNAL OFF\r\n",
+                "CMD_OK\r\n" + kRows + "ERROR 4_1\r\n",
+                "Server is not responding.\r\nPlease check your Server settings",
+                2,
+                {kSignalOff, kList}},
+        Failure{"NotAuthorized",
+                "SIGNAL OFF\r\n",
+                "CMD_OK\r\nERROR 4_2\r\n",
+                "Connection not authorized.\r\nPlease check your User and Password",
+                0,
+                {kSignalOff, kList}},
+        Failure{"ConnectionError",
+                "SIGNAL OFF\r\n",
+                "CMD_OK\r\n" + kRows + "ERROR 5",
+                "Connection Error.\r\nPlease try again.",
+                2,
+                {kSignalOff, kList}},
+        Failure{"TableCutShort",
+                "SIGNAL OFF\r\n",
+                "CMD_OK\r\n" + kRows + "ENDSOURCE",
+                "Error 2",
+                0,
+                {kSignalOff, kList}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Retrieval, GivesUpAfterFiveFailedReads) {
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+    rig.modem.on(kList, "CMD_OK\r\n" + kRows);
+    run();
+    finish();
+    // Each failed read: five tries of 500 ms, each followed by a pause of 1000 ms.
+    EXPECT_GE(elapsedMs, 5 * 5 * (500 + 1000));
+    EXPECT_LT(elapsedMs, 5 * 5 * (500 + 1000) + 10000);
+}
+
+} // namespace
+} // namespace tessadorn
