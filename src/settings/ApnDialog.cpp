@@ -3,8 +3,8 @@
 #include "link/PauseSection.h"
 #include "link/Protocol.h"
 #include "link/Transactions.h"
-#include "store/SaveReport.h"
 #include "settings/TextInput.h"
+#include "store/SaveReport.h"
 
 namespace tessadorn {
 
