@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "caster/CasterAccess.h"
@@ -14,13 +15,6 @@
 #include <thread>
 
 namespace tessadorn::test {
-
-inline TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
 
 // Everything the caster dialogs borrow from the main dialog, over a scripted modem in virtual
 // time, with a stand-in for the monitor that parks at its checkpoint whenever asked, and a

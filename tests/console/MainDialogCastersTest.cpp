@@ -1,4 +1,5 @@
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -23,12 +24,7 @@ using test::ScriptedHost;
 using test::ScriptedModem;
 using Select = CasterSelectDialog;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 bool until(const std::function<bool()>& cond) {
     return test::waitUntil(cond) >= 0;

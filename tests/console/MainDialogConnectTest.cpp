@@ -1,6 +1,7 @@
 // The main dialog's own commands against a scripted modem: Connect and its three branches, the
 // role buttons and the automatic connection box.
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -23,12 +24,7 @@ namespace {
 namespace p = protocol;
 using test::Modem;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 // Two casters; the current one is chosen by `server`, the second is a Tessadorn when asked.
 std::string casterList(const std::string& server, const std::string& secondTessadorn = "0") {

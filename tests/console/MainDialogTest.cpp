@@ -1,5 +1,6 @@
 #include "console/MainDialog.h"
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -26,12 +27,7 @@ using test::Modem;
 using test::ScriptedHost;
 using test::ScriptedModem;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 bool until(const std::function<bool()>& cond) {
     return test::waitUntil(cond) >= 0;

@@ -1,4 +1,5 @@
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -18,12 +19,7 @@ using test::Modem;
 using test::ScriptedHost;
 using test::ScriptedModem;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 bool until(const std::function<bool()>& cond) {
     return test::waitUntil(cond) >= 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "layout/TemplateLibrary.h"
@@ -15,13 +16,6 @@
 #include <string>
 
 namespace tessadorn::test {
-
-inline TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
 
 // A writer whose saves can be made to fail, as on a full disk.
 class SwitchableWriter final : public FileWriter {

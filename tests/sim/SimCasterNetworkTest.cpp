@@ -1,6 +1,7 @@
 // The simulator as a real NTRIP client (--network) against rtklib's str2str serving as an
 // NTRIP 1.0 caster on loopback. All traffic stays on 127.0.0.1.
 
+#include "Str2StrCaster.h"
 #include "app/SimulatorProcess.h"
 #include "link/Protocol.h"
 #include "link/SerialChannel.h"
@@ -9,93 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace tessadorn;
 namespace p = tessadorn::protocol;
 
 namespace {
 
-const char* kStr2Str = "/usr/bin/str2str";
 const char* kStrRow =
     "STR;MOUNT;Identifier;RTCM 3.2;1004(1);2;GPS;NET;DEU;50.0;8.0;0;0;gen;none;B;N;9600;";
-
-// A loopback port nobody listens on right now.
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(fd);
-    return port;
-}
-
-bool accepts(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return ok;
-}
-
-// str2str with one mountpoint "MOUNT" for user:pass; stopped with SIGINT when done.
-class Caster {
-  public:
-    Caster() : m_InPort(freePort()), m_Port(freePort()) {
-        std::vector<std::string> args = {
-            kStr2Str, "-in", "tcpsvr://:" + std::to_string(m_InPort), "-out",
-            "ntripc://user:pass@:" + std::to_string(m_Port) + "/MOUNT:" + (kStrRow + 10)};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&m_Pid, kStr2Str, &actions, nullptr, argv.data(), environ) != 0) m_Pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        for (int i = 0; i < 50 && m_Pid > 0 && !accepts(m_Port); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ~Caster() {
-        if (m_Pid <= 0) return;
-        kill(m_Pid, SIGINT);
-        int status = 0;
-        for (int i = 0; i < 100 && waitpid(m_Pid, &status, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (waitpid(m_Pid, &status, WNOHANG) == 0) {
-            kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, &status, 0);
-        }
-    }
-    bool up() const { return m_Pid > 0 && accepts(m_Port); }
-    std::string port() const { return std::to_string(m_Port); }
-
-  private:
-    int m_InPort;
-    int m_Port;
-    pid_t m_Pid = -1;
-};
 
 const std::array<std::string_view, 5> kOutcomes = {p::kTokOkPrompt, p::kTokError41, p::kTokError42,
                                                    p::kTokError43, p::kTokError5};
@@ -103,8 +28,9 @@ const std::array<std::string_view, 5> kOutcomes = {p::kTokOkPrompt, p::kTokError
 } // namespace
 
 TEST(SimCasterNetwork, ListAndConnectThroughARealCaster) {
-    if (access(kStr2Str, X_OK) != 0) GTEST_SKIP() << "rtklib's str2str is not installed";
-    Caster caster;
+    if (!test::Str2StrCaster::installed()) GTEST_SKIP() << "rtklib's str2str is not installed";
+    // One mountpoint "MOUNT" for user:pass.
+    test::Str2StrCaster caster("user", "pass", kStrRow + 4);
     ASSERT_TRUE(caster.up()) << "str2str did not start";
     SimulatorProcess sim;
     ASSERT_TRUE(sim.start(
@@ -134,7 +60,7 @@ TEST(SimCasterNetwork, ListAndConnectThroughARealCaster) {
         << table;
     EXPECT_NE(table.find("ENDSOURCETABLE\r\n\r\nSHUTDOWN\r\n<OK"), std::string::npos) << table;
 
-    const int closedPort = freePort();
+    const int closedPort = test::Str2StrCaster::freePort();
     struct Case {
         const char* name;
         p::Command command;

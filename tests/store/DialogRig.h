@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 
@@ -16,13 +17,6 @@
 #include <vector>
 
 namespace tessadorn::test {
-
-inline TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
 
 inline CasterEntry caster(const std::string& name, const std::string& tessadorn = "0",
                           const std::string& vntrip = "1") {

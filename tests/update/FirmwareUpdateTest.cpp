@@ -1,4 +1,5 @@
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
@@ -38,12 +39,7 @@ std::string updateError(int n) {
     return "Tessadorn Update Error (" + std::to_string(n) + ").\r\nProcess canceled";
 }
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 bool until(const std::function<bool()>& cond) {
     return test::waitUntil(cond) >= 0;

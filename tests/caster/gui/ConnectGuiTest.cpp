@@ -1,6 +1,7 @@
 // Through the real Qt view, without a display: the main dialog on the simulated modem, a click
 // on the Connect picture, a mountpoint picked in the list, its details read from the screen, the
 // title-bar OK, and the program's last message answered from the keyboard.
+#include "ProgramTemplates.h"
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
 #include "caster/SourceTableDialog.h"
@@ -39,12 +40,7 @@ bool waitUntil(const std::function<bool()>& condition, int limitMs = 30000) {
     return true;
 }
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 const char* kCasterList =
     "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"yes\">\r\n"

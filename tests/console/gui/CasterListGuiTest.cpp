@@ -1,6 +1,7 @@
 // A newcomer with an empty caster list adds a caster from the main dialog and chooses it, all
 // through the Qt view: the caster picture, "...", Add, the fields typed, OK, OK, OK.
 #include "FakeSerialPort.h"
+#include "ProgramTemplates.h"
 #include "TempDir.h"
 #include "TestModem.h"
 #include "console/MainDialog.h"
@@ -32,12 +33,7 @@ using test::FakeSerialPort;
 using test::Modem;
 using test::ScriptedModem;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 // Processes events until the condition holds; false when it never did.
 bool waitUntil(const std::function<bool()>& condition) {

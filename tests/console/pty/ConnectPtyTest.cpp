@@ -1,6 +1,7 @@
 // End to end: the main dialog on the simulated modem's pseudo-terminal, the simulator a real
 // NTRIP client (--network) of rtklib's str2str on loopback. Connect reads the caster's table,
 // a mountpoint is chosen, and the modem's answer ends the program or shows the caster's refusal.
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "Str2StrCaster.h"
 #include "TempDir.h"
@@ -26,12 +27,7 @@ using D = SourceTableDialog;
 const char* kStrFields =
     "MOUNT;Loopback;RTCM 3.2;1004(1);2;GPS;NET;DEU;50.0;8.0;0;0;gen;none;B;N;9600;";
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 std::string casterList(const std::string& port, const std::string& password) {
     return "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"yes\">\r\n"

@@ -1,3 +1,4 @@
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
@@ -29,12 +30,7 @@ namespace {
 
 using G = GpsSourceDialog;
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 // The commands the simulator heard (at the rate it listened at), one per line of its log.
 std::vector<std::string> heard(const std::string& log) {

@@ -1,5 +1,6 @@
 // The firmware update against the simulated modem on a real pseudo-terminal, in real time: a
 // whole update from the main dialog, and the link cut at each step of the sequence.
+#include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
@@ -33,12 +34,7 @@ std::string updateError(int n) {
     return "Tessadorn Update Error (" + std::to_string(n) + ").\r\nProcess canceled";
 }
 
-TemplateSet programTemplates() {
-    TemplateSet set;
-    for (const auto& t : TemplateLibrary::program().templates())
-        set.add(t);
-    return set;
-}
+using test::programTemplates;
 
 bool until(const std::function<bool()>& cond, int limitSeconds) {
     return test::waitUntil(cond, limitSeconds) >= 0;
