@@ -5,21 +5,35 @@
 #include "store/CasterFileReader.h"
 #include "store/CasterFileWriter.h"
 
+#include "platform/DebugOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace tessadorn {
 
 namespace {
 
-// The whole file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// The whole file; false when it cannot be opened or read, with the reason in `why`. Never
+// throws: a folder or an unreadable file in place of the list is a failed load.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& why) {
+    bytes.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        why = std::strerror(errno);
+        return false;
+    }
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, n);
+    const bool failed = std::ferror(file) != 0;
+    if (failed) why = std::strerror(errno);
+    std::fclose(file);
+    return !failed;
 }
 
 bool isNonEmptyFile(const std::string& path) {
@@ -43,21 +57,26 @@ bool CasterStore::Load() {
     std::lock_guard lock(m_Mutex);
     reset();
     m_Writer.createIfMissing(m_Path, kFileMode);
-    std::string bytes;
-    if (!readWholeFile(m_Path, bytes)) {
+    std::string bytes, why;
+    if (!readWholeFile(m_Path, bytes, why)) {
+        debugLine(m_Path + ": cannot be read (" + why + "), the caster list starts empty\r\n");
         m_BackupPending = isNonEmptyFile(m_Path);
         return false;
     }
-    const bool complete = CasterFileReader(bytes).read(*this);
-    m_BackupPending = !complete && !bytes.empty();
+    CasterFileReader reader(bytes);
+    const bool complete = reader.read(*this);
+    if (reader.droppedAny())
+        debugLine(m_Path + ": more casters or longer values than the list holds; the file is " +
+                  "kept as " + backupPath() + " at the next save\r\n");
+    m_BackupPending = (!complete || reader.droppedAny()) && !bytes.empty();
     return complete;
 }
 
 // Copies the file that failed to load to the backup; false when it exists but cannot be
 // copied, in which case it must not be overwritten.
 bool CasterStore::keepBackup() {
-    std::string original;
-    if (!readWholeFile(m_Path, original)) return !isNonEmptyFile(m_Path);
+    std::string original, why;
+    if (!readWholeFile(m_Path, original, why)) return !isNonEmptyFile(m_Path);
     if (original.empty()) return true;
     return m_Writer.replace(backupPath(), original, kFileMode);
 }

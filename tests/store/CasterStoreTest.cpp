@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
@@ -235,6 +236,66 @@ TEST(CasterStoreBackup, BrokenFileIsKeptBeforeTheFirstSave) {
     CasterStore reloaded(store.path(), AtomicFile::standard());
     ASSERT_TRUE(reloaded.Load());
     EXPECT_EQ(reloaded.entries[0].name, "changed");
+}
+
+// A load that dropped part of the file (casters past the 25th, values cut short) counts like a
+// failed one: the first save keeps the whole file as the backup, and the debug output says why.
+TEST(CasterStoreBackup, ALossyLoadKeepsTheFileBeforeTheFirstSave) {
+    std::string thirty;
+    for (int i = 0; i < 30; ++i)
+        thirty += "<sv num=" + std::to_string(i) + ">\r\n<name>Caster " + std::to_string(i) +
+                  "</name>\r\n<ip>h</ip>\r\n<port>2101</port>\r\n<user>u" + std::to_string(i) +
+                  "</user>\r\n<Password>p</Password>\r\n"
+                  "<Tessadorn>0</Tessadorn>\r\n<vntrip>1</vntrip>\r\n</sv>\r\n";
+    const std::string full = dataFile("full.txt");
+    std::string longName = full, longServer = full, longApn = full;
+    longName.replace(longName.find("Home caster"), 11, std::string(60, 'n'));
+    longServer.replace(longServer.find("<server>1<"), 10, "<server>0000000001<");
+    longApn.replace(longApn.find("internet.example"), 16, std::string(50, 'a'));
+    const struct {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"30 casters", "<config>\r\n<current></current>\r\n<servers>\r\n" + thirty +
+                           "</servers>\r\n</config>\r\n"},
+        {"a 60-byte caster name", longName},
+        {"a 10-character server", longServer},
+        {"a 50-byte APN", longApn},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeBytes(dir.file("ntripcfg.txt"), c.file);
+        DebugCapture debug;
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        EXPECT_TRUE(store.Load()) << c.name;
+        EXPECT_LE(store.count, CasterDocument::kMaxEntries) << c.name;
+        bool said = false;
+        for (const auto& line : debug.lines())
+            said = said || line.find("ntripcfg.txt") != std::string::npos;
+        EXPECT_TRUE(said) << c.name << ": the debug output names the file";
+        ASSERT_TRUE(store.Save()) << c.name;
+        EXPECT_EQ(readBytes(store.backupPath()), c.file) << c.name;
+    }
+}
+
+// A file that cannot be read (here a folder in its place) is a failed load, never a crash.
+TEST(CasterStoreFile, AFileThatCannotBeReadIsAFailedLoad) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("ntripcfg.txt"));
+    DebugCapture debug;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    store.entries[0].name = "before";
+    store.count = 1;
+    EXPECT_FALSE(store.Load());
+    EXPECT_EQ(store.count, 0);
+    EXPECT_FALSE(store.hasCurrent);
+    bool said = false;
+    for (const auto& line : debug.lines())
+        said = said || (line.find("ntripcfg.txt") != std::string::npos &&
+                        line.find("directory") != std::string::npos);
+    EXPECT_TRUE(said) << "the debug output says why";
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(store.path()));
 }
 
 // Fails every write whose path ends in `suffix`.
