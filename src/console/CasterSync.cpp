@@ -1,5 +1,7 @@
 #include "console/CasterSync.h"
 
+#include "platform/DebugOutput.h"
+
 #include <string>
 
 namespace tessadorn::caster_sync {
@@ -8,6 +10,14 @@ bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc) {
     if (device.ApnName == doc.apn && device.ApnUser == doc.carrierUser &&
         device.ApnPassword == doc.carrierPassword)
         return false;
+    // The file keeps its block when the modem's would not read back the same from it.
+    for (const std::string* value : {&device.ApnName, &device.ApnUser, &device.ApnPassword}) {
+        if (!CasterDocument::fileCanCarry(*value)) {
+            debugLine("APN of the modem not taken into the caster list: a value holds a \"<\" "
+                      "or is longer than the file carries\r\n");
+            return false;
+        }
+    }
     doc.apn = device.ApnName;
     doc.carrierUser = device.ApnUser;
     doc.carrierPassword = device.ApnPassword;

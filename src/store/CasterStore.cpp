@@ -83,11 +83,23 @@ bool CasterStore::keepBackup() {
 
 bool CasterStore::Save() {
     std::lock_guard lock(m_Mutex);
+    // Never a file that would not load back the same.
+    if (const std::string field = fieldTheFileCannotCarry(); !field.empty()) {
+        debugLine(m_Path + ": not saved, the " + field +
+                  " holds a \"<\" or is longer than the file carries\r\n");
+        return false;
+    }
     if (m_BackupPending) {
-        if (!keepBackup()) return false;
+        if (!keepBackup()) {
+            debugLine(m_Path + ": not saved, its backup " + backupPath() +
+                      " could not be written\r\n");
+            return false;
+        }
         m_BackupPending = false;
     }
-    return m_Writer.replace(m_Path, CasterFileWriter::write(*this), kFileMode);
+    if (m_Writer.replace(m_Path, CasterFileWriter::write(*this), kFileMode)) return true;
+    debugLine(m_Path + ": could not be written\r\n");
+    return false;
 }
 
 int CasterStore::currentIndex() const {

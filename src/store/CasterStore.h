@@ -39,7 +39,8 @@ class CasterStore : public CasterDocument {
     bool Load();
 
     // Rewrites the whole file from the store. Returns false when the file could not be written
-    // (the old file then stays as it was); the store is never changed.
+    // (the old file then stays as it was); the store is never changed. A store holding a value
+    // that the file cannot carry back (see fieldTheFileCannotCarry) is not written at all.
     bool Save();
 
     // Slot of the current caster: `server` read as a decimal number (0 when it does not start

@@ -5,6 +5,7 @@
 #include "TestModem.h"
 #include "WaitUntil.h"
 #include "layout/TemplateLibrary.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "ui/TemplateSource.h"
 
@@ -177,6 +178,34 @@ TEST_F(MainDialogTest, StartFaceAndBackground) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     EXPECT_TRUE(fs::exists(files.casterList)) << "a missing caster list is created empty";
+}
+
+// The modem's APN block reaches the file even when its stored caster matches no entry; a block
+// the file could not carry back is not taken, and the file still loads at the next start.
+TEST_F(MainDialogTest, TheModemsApnReachesTheFileOnlyWhenTheFileCanCarryIt) {
+    const struct {
+        const char* apn;
+        bool taken;
+    } cases[] = {{"web2.example", true}, {"web<x", false}};
+    for (const auto& c : cases) {
+        writeCasterList(kCasterList);
+        modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
+        modem.cfgReplies = {std::string("CLIENT,T-0042,2.3.1,350000111122223,") + c.apn + ",wu,wp"};
+        {
+            MainDialog dialog(host, port, clock, files);
+            host.call([&](Dialog&) {
+                ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+            });
+            host.ok();
+            EXPECT_EQ(dialog.doModal(), kIdOk);
+        }
+        const std::string saved = test::readBytes(files.casterList);
+        EXPECT_EQ(saved.find("<apn>web2.example</apn>") != std::string::npos, c.taken) << saved;
+        EXPECT_NE(saved.find("<server>0</server>"), std::string::npos) << saved;
+        CasterStore again(files.casterList, AtomicFile::standard());
+        EXPECT_TRUE(again.Load()) << c.apn;
+        EXPECT_EQ(again.count, 2) << c.apn;
+    }
 }
 
 TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {

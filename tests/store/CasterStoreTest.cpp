@@ -278,6 +278,46 @@ TEST(CasterStoreBackup, ALossyLoadKeepsTheFileBeforeTheFirstSave) {
     }
 }
 
+// The file never gets a value that would not read back the same: such a save writes nothing and
+// the debug output names the field.
+TEST(CasterStoreFile, SaveRefusesAValueTheFileCannotCarry) {
+    const struct {
+        const char* name;
+        std::function<void(CasterDocument&)> change;
+        const char* field;
+    } cases[] = {
+        {"< in an APN", [](auto& s) { s.apn = "web<x"; }, "apn"},
+        {"< in a caster name", [](auto& s) { s.entries[2].name = "a</name>"; }, "name"},
+        {"50-byte password", [](auto& s) { s.password = std::string(50, 'p'); }, "password"},
+        {"10-character server", [](auto& s) { s.server = "0000000001"; }, "server"},
+        {"< in AutoConnection", [](auto& s) { s.AutoConnection = "<"; }, "AutoConnection"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        fillFull(store);
+        ASSERT_TRUE(store.Save());
+        const std::string before = readBytes(store.path());
+        c.change(store);
+        DebugCapture debug;
+        EXPECT_FALSE(store.Save()) << c.name;
+        EXPECT_EQ(readBytes(store.path()), before) << c.name;
+        bool said = false;
+        for (const auto& line : debug.lines())
+            said = said || line.find(c.field) != std::string::npos;
+        EXPECT_TRUE(said) << c.name;
+    }
+    // Values that the file does not write need not fit: the APN block of carrier "no", an
+    // entry past the count.
+    TempDir dir;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    fillFull(store);
+    store.carrier = "no";
+    store.apn = "web<x";
+    store.entries[5].name = "<";
+    EXPECT_TRUE(store.Save());
+}
+
 // A file that cannot be read (here a folder in its place) is a failed load, never a crash.
 TEST(CasterStoreFile, AFileThatCannotBeReadIsAFailedLoad) {
     TempDir dir;
