@@ -110,6 +110,7 @@ PanelInputs MainDialog::panelInputs() {
     in.count = m_Store.count;
     in.auth = m_Store.auth;
     in.user = m_Store.user;
+    in.hasCurrentEntry = m_Store.serverInList();
     in.current = m_Store.current();
     return in;
 }

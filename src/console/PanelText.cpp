@@ -79,7 +79,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         add("TESSADORN IP: " + d.CasterHost, "TESSADORN Port: " + d.CasterPort, "");
     } else if (in.stConnect == 1) {
         add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint, authLine(d.CasterUser), gpsLine(d));
-    } else if (in.count == 0) {
+    } else if (in.count == 0 || !in.hasCurrentEntry) {
         add("Svr:", "Authorization:",
             sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d)));
     } else if (in.current.Tessadorn != "0") {

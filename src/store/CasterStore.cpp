@@ -102,16 +102,28 @@ bool CasterStore::Save() {
     return false;
 }
 
-int CasterStore::currentIndex() const {
-    std::lock_guard lock(m_Mutex);
+namespace {
+// `server` as a decimal number (0 when it does not start with a digit), at most kMaxEntries.
+long long serverNumber(const std::string& server) {
     long long index = 0;
     for (char c : server) {
         if (c < '0' || c > '9') break;
         index = index * 10 + (c - '0');
-        if (index >= kMaxEntries) break;
+        if (index >= CasterDocument::kMaxEntries) break;
     }
+    return index;
+}
+} // namespace
+
+int CasterStore::currentIndex() const {
+    std::lock_guard lock(m_Mutex);
     if (count <= 0) return 0;
-    return static_cast<int>(std::min<long long>(index, count - 1));
+    return static_cast<int>(std::min<long long>(serverNumber(server), count - 1));
+}
+
+bool CasterStore::serverInList() const {
+    std::lock_guard lock(m_Mutex);
+    return serverNumber(server) < count;
 }
 
 CasterEntry CasterStore::current() const {

@@ -46,6 +46,9 @@ class CasterStore : public CasterDocument {
     // Slot of the current caster: `server` read as a decimal number (0 when it does not start
     // with a digit), kept within 0 .. count - 1 (0 for an empty list).
     int currentIndex() const;
+    // True when `server`, read as above but not kept within the list, names a caster of the
+    // list; false for an empty list or a number at or past its end.
+    bool serverInList() const;
     // A copy of the current caster; an empty entry when the list is empty.
     CasterEntry current() const;
 

@@ -208,6 +208,30 @@ TEST_F(MainDialogTest, TheModemsApnReachesTheFileOnlyWhenTheFileCanCarryIt) {
     }
 }
 
+// A current caster number past the end of the list names no caster: the panel shows none,
+// never one caster's name beside another's user.
+TEST_F(MainDialogTest, ACurrentCasterPastTheListIsShownAsNone) {
+    std::string list = kCasterList;
+    list.replace(list.find("<server>0</server>"), 18, "<server>7</server>");
+    list.replace(list.find("<user>x</user>"), 14, "<user>u7</user>");
+    writeCasterList(list);
+    modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line3) != ""; }));
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
+        EXPECT_EQ(dialog.controls().text(ids::Line2), "Authorization:");
+    });
+    host.turn(320, 240);
+    host.call([&](Dialog&) {
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
+        EXPECT_EQ(dialog.controls().text(ids::Line2), "Authorization:");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
 TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
     std::string list = kCasterList;
     const auto from = list.find("<current>"), to = list.find("</current>\r\n") + 12;

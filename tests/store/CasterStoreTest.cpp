@@ -385,6 +385,12 @@ TEST_P(CasterStoreCurrent, ServerTextNamesTheSlot) {
     store.server = GetParam().server;
     store.count = GetParam().count;
     EXPECT_EQ(store.currentIndex(), GetParam().expected);
+    // Only a number below the count names a caster of the list.
+    const std::string digits =
+        std::string(GetParam().server)
+            .substr(0, std::string(GetParam().server).find_first_not_of("0123456789"));
+    EXPECT_EQ(store.serverInList(),
+              GetParam().count > 0 && (digits.empty() || std::stoll(digits) < GetParam().count));
     EXPECT_EQ(store.current().name,
               GetParam().count == 0 ? "" : "c" + std::to_string(GetParam().expected));
 }
