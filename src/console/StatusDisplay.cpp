@@ -58,11 +58,11 @@ void StatusDisplay::serverReadyFace(const PanelInputs& in) {
     hide(RoleClient);
     for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
         show(id);
-    if (!in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2') {
-        show(Caster);
-    } else {
-        show(Relay);
-    }
+    // The caster and the relay picture share one place: the firmware's first character
+    // chooses exactly one of them.
+    const bool caster = !in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2';
+    m_Controls.setVisible(Caster, caster);
+    m_Controls.setVisible(Relay, !caster);
     show(Apn);
     show(Gps);
     show(ToClient);
@@ -79,6 +79,7 @@ int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
     for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
         show(id);
     show(Caster);
+    hide(Relay);
     const int stConnect = showConnectControls(in.device.GpsType, autoConnect, in.stConnect);
     show(Apn);
     show(Gps);

@@ -131,12 +131,17 @@ TEST(StatusDisplay, ServerFaceShowsCasterOrRelayByFirmware) {
         PanelInputs in;
         in.device.FirmwareVersion = fw;
         display.serverReadyFace(in);
-        EXPECT_EQ(panel.visible(Caster), true) << fw; // hide-all leaves the caster picture
+        // Exactly one of the two pictures at that place.
+        EXPECT_EQ(panel.visible(Caster), caster) << fw;
         EXPECT_EQ(panel.visible(Relay), !caster) << fw;
         EXPECT_TRUE(panel.visible(RoleServer));
         EXPECT_FALSE(panel.visible(RoleClient));
         EXPECT_FALSE(panel.visible(Connect));
         EXPECT_FALSE(panel.visible(AutoConnect));
+        // A client face drawn over it shows the caster picture alone.
+        display.clientReadyFace(client("TRIMBLE"), 0);
+        EXPECT_TRUE(panel.visible(Caster)) << fw;
+        EXPECT_FALSE(panel.visible(Relay)) << fw;
     }
 }
 
