@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -157,6 +158,70 @@ TEST_F(MainDialogTest, TurningTheScreenRefreshesThePanel) {
         EXPECT_EQ(dialog.controls().text(ids::Line0), "Model: TESSADORN SERVER");
         EXPECT_EQ(dialog.controls().text(ids::Line3), "Server Port: 2101");
         EXPECT_EQ(dialog.controls().text(ids::ApnInfo), "");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
+// After a turn, and after turning back, every panel line shows what it showed before: no
+// template caption comes back in place of a value.
+TEST_F(MainDialogTest, TurningTheScreenKeepsEveryPanelLine) {
+    const int lineIds[] = {ids::Line0, ids::Line1, ids::Line2, ids::Line3, ids::ServerState};
+    MainDialog dialog(host, port, clock, files); // an empty caster list
+    std::vector<std::string> before;
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line3) != ""; }));
+        for (int id : lineIds)
+            before.push_back(dialog.controls().text(id));
+        EXPECT_EQ(before[3], "GPS Position: AUTO (TRIMBLE)");
+    });
+    for (auto [w, h] : {std::pair{320, 240}, std::pair{240, 320}}) {
+        host.turn(w, h);
+        host.call([&](Dialog&) {
+            for (std::size_t i = 0; i < std::size(lineIds); ++i)
+                EXPECT_EQ(dialog.controls().text(lineIds[i]), before[i]) << lineIds[i] << " " << w;
+        });
+    }
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
+// A base turned while the monitor is still reading it keeps the lines written so far.
+TEST_F(MainDialogTest, ABaseTurnedDuringConfigurationKeepsItsLines) {
+    modem.set(&Modem::role, "SERVER");
+    std::promise<void> turned;
+    const std::shared_future<void> release = turned.get_future().share();
+    std::atomic<bool> addressAsked{false};
+    modem.answers = [&](std::string_view cmd, int) {
+        if (cmd == protocol::kIp) {
+            addressAsked = true;
+            release.wait(); // the monitor stops here until the screen has turned
+        }
+        return true;
+    };
+    struct Release {
+        std::promise<void>& p;
+        bool done = false;
+        void operator()() {
+            if (!done) p.set_value();
+            done = true;
+        }
+        ~Release() { (*this)(); }
+    } releaseOnce{turned};
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return addressAsked.load(); }));
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "SN: T-0042");
+    });
+    host.turn(320, 240);
+    host.call([&](Dialog&) {
+        releaseOnce();
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) == "FW v2.3.1"; }));
+        EXPECT_EQ(dialog.controls().text(ids::Line0), "Model: TESSADORN SERVER");
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "SN: T-0042");
+        EXPECT_EQ(dialog.controls().text(ids::Line3), "Server Port: 2101");
+        EXPECT_EQ(dialog.controls().text(ids::ServerState), "Server: ACTIVE + QRV CONNECT");
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
