@@ -35,8 +35,9 @@ std::vector<PanelLine> serverAddressLines(const PanelInputs& in) {
     const auto& d = in.device;
     std::string state;
     if (d.ServerIp != kNullLine) {
-        state = replies::readDecimal(d.BroadcastOn) != 0 ? "Server: ACTIVE + QRV CONNECT"
-                                                         : "Server: ACTIVE";
+        state = replies::readDecimal(d.BroadcastOn).value_or(0) != 0
+                    ? "Server: ACTIVE + QRV CONNECT"
+                    : "Server: ACTIVE";
     } else {
         state = "Server: NOT ACTIVE";
     }

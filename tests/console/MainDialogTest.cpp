@@ -171,10 +171,11 @@ TEST_F(MainDialogTest, TurningTheScreenKeepsEveryPanelLine) {
     std::vector<std::string> before;
     host.call([&](Dialog&) {
         ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
-        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line3) != ""; }));
+        ASSERT_TRUE(until(
+            [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         for (int id : lineIds)
             before.push_back(dialog.controls().text(id));
-        EXPECT_EQ(before[3], "GPS Position: AUTO (TRIMBLE)");
+        EXPECT_EQ(before[1], "Svr:");
     });
     for (auto [w, h] : {std::pair{320, 240}, std::pair{240, 320}}) {
         host.turn(w, h);
@@ -284,7 +285,8 @@ TEST_F(MainDialogTest, ACurrentCasterPastTheListIsShownAsNone) {
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
         ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
-        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line3) != ""; }));
+        ASSERT_TRUE(until(
+            [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
         EXPECT_EQ(dialog.controls().text(ids::Line2), "Authorization:");
     });

@@ -275,6 +275,18 @@ TEST(MonitorThread, NoSimShowsItAndHidesTheSignal) {
     rig.stop();
 }
 
+// A signal level past the range of int is a reply that failed, not a level that wrapped round
+// ("4294967297" is not level 1); three of them and the modem counts as lost.
+TEST(MonitorThread, ASignalLevelOutOfRangeIsAFailedPoll) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
+    rig.modem.set(&Modem::signal, "4294967297");
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
+    rig.stop();
+    EXPECT_FALSE(rig.panel.visible(SignalFirst + 2)) << "level 1 was never shown";
+}
+
 TEST(MonitorThread, PausedBetweenExchangesSendsNothing) {
     Rig rig;
     rig.start();
