@@ -3,6 +3,7 @@
 #include "CasterRequest.h"
 #include "CasterService.h"
 #include "CellularEngine.h"
+#include "CorrectionFirmware.h"
 #include "OutputQueue.h"
 #include "SimSettings.h"
 
@@ -67,13 +68,10 @@ class SimModem {
 
   private:
     void handleLine(const std::string& line, std::int64_t nowUs);
-    void handleFirmware(const std::string& line, std::int64_t nowUs);
     void handleEngine(const std::string& line, std::int64_t nowUs);
-    bool handleQuery(const std::string& line, std::int64_t nowUs);
-    bool handleSetting(const std::string& line, std::int64_t nowUs);
-    void handleList(const std::string& argument, std::int64_t nowUs);
-    void handleConnect(const std::string& argument, std::int64_t nowUs);
-    void handleConnect2(const std::string& argument, std::int64_t nowUs);
+    // Sends the firmware's reaction on the modem's clock and applies what follows it.
+    void play(const CorrectionFirmware::Reaction& reaction, std::int64_t nowUs);
+    CasterService& casterService();
 
     // Queues an answer `delayMs` after the reply delay; returns when its last byte has arrived.
     std::int64_t reply(std::string_view text, std::int64_t nowUs, int delayMs = 0);
@@ -87,11 +85,11 @@ class SimModem {
     int simState(std::int64_t nowUs) const;
     bool apnUp(std::int64_t nowUs) const;
     int signal(std::int64_t nowUs) const;
-    std::string storedCasterReply() const;
 
     SimSettings m_State;
     std::unique_ptr<CasterService> m_Casters;
     CellularEngine m_CellularEngine;
+    CorrectionFirmware m_Firmware;
     OutputQueue m_Out;
     std::multimap<std::int64_t, std::function<void()>> m_Events;
     CommandListener m_Listener;
@@ -102,9 +100,6 @@ class SimModem {
     std::int64_t m_SilentUntilUs = 0; // restarting until then
     int m_Commands = 0;
     int m_Restarts = 0;
-    // Values given by "APN", "USER", "PASSWORD"; "SAVE" keeps them, "RESET" applies them.
-    std::string m_ApnEdit, m_UserEdit, m_PasswordEdit;
-    std::string m_ApnSaved, m_UserSaved, m_PasswordSaved;
 };
 
 } // namespace tessadorn::sim
