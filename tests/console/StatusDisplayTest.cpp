@@ -91,6 +91,23 @@ TEST(PanelText, ClientLinesByGpsTypeConnectionAndCaster) {
     }
 }
 
+// A receiver of the modem's own emulation shows the line rate of every baud index.
+TEST(PanelText, BaudrateLineForEveryRateIndex) {
+    const char* rates[] = {"9600", "19200", "38400", "57600", "115200"};
+    for (int index = 0; index <= 4; ++index) {
+        auto in = client("WAVECOM");
+        in.baudIndex = index;
+        FakePanel panel;
+        StatusDisplay display(panel);
+        display.clientReadyFace(in, 0);
+        EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
+        int st = 0;
+        panel.setText(Line2, "");
+        display.sizeRefresh(true, 2, in, st);
+        EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
+    }
+}
+
 TEST(PanelText, ServerLines) {
     struct Case {
         const char* name;

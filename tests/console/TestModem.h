@@ -21,6 +21,7 @@ struct Modem {
     std::string apn = "1,5";
     std::string signal = "3";
     std::string stconnect = "OFF";
+    std::string ip = "10.20.30.40";
     std::vector<std::string> cfgReplies; // used first, one per query
     std::mutex m; // the test thread changes the replies while the monitor runs
 
@@ -47,7 +48,7 @@ struct Modem {
         }
         if (cmd == protocol::kGetGga) return "#GETGGA," + gga + "\r\n<OK\r\n";
         if (cmd == protocol::kGetBrd) return "#GETBRD,1,relay.example.com,2102\r\n<OK\r\n";
-        if (cmd == protocol::kIp) return "IP,10.20.30.40\r\n<OK\r\n";
+        if (cmd == protocol::kIp) return "IP," + ip + "\r\n<OK\r\n";
         if (cmd == protocol::kAutoQuery) return "ON\r\n";
         if (cmd == protocol::kStConnect) return stconnect + "\r\n";
         if (cmd == protocol::kAddrServer) return "ADDRSERVER," + addr + "\r\n<OK\r\n";
