@@ -55,6 +55,12 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
         file.cancelWriting();
         return false;
     }
+    if (faultAt && fault == Fault::CommitError) {
+        // The bytes are all there, but the commit does not go through.
+        writeAll(file, bytes);
+        file.cancelWriting();
+        return file.commit();
+    }
     if (faultAt && *faultAt <= bytes.size()) {
         const bool written = writeAll(file, bytes.substr(0, *faultAt));
         if (fault == Fault::Crash) {
