@@ -111,6 +111,23 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     EXPECT_TRUE(dialog.controls().visible(ids::RoleClient));
 }
 
+// Files that cannot be read (folders in their place) are failed loads: the program starts with
+// an empty list and the default rate, finds the modem and saves nothing over them.
+TEST_F(MainDialogTest, FilesThatCannotBeReadDoNotStopTheStart) {
+    fs::create_directory(files.casterList);
+    fs::create_directory(files.profile);
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) == "Svr:"; }));
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_EQ(dialog.m_BaudIndex.load(), DeviceProfile::kDefaultBaudIndex);
+    EXPECT_TRUE(fs::is_directory(files.casterList));
+    EXPECT_TRUE(fs::is_directory(files.profile));
+}
+
 TEST_F(MainDialogTest, ClosingStopsTheWorkersWhileTheModemIsSilent) {
     modem.silent = true;
     MainDialog dialog(host, port, clock, files);

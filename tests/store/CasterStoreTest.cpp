@@ -2,14 +2,19 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
+#include "store/CasterFileReader.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace tessadorn {
 namespace {
@@ -363,6 +368,69 @@ TEST(CasterStoreBackup, WithoutABackupTheBrokenFileIsNotOverwritten) {
     EXPECT_FALSE(store.Load());
     EXPECT_FALSE(store.Save());
     EXPECT_EQ(readBytes(store.path()), broken);
+}
+
+// Keeps the last text written, in memory.
+class MemoryWriter final : public FileWriter {
+  public:
+    bool replace(const std::string&, std::string_view bytes, int) override {
+        std::lock_guard lock(m_Mutex);
+        m_Last = std::string(bytes);
+        return true;
+    }
+    bool createIfMissing(const std::string&, int) override { return true; }
+    std::string last() const {
+        std::lock_guard lock(m_Mutex);
+        return m_Last;
+    }
+
+  private:
+    mutable std::mutex m_Mutex;
+    std::string m_Last;
+};
+
+// The monitor saves while a dialog edits under the store's lock: a save never writes an edit
+// that is half done.
+TEST(CasterStoreConcurrency, ASaveNeverWritesAHalfDoneEdit) {
+    MemoryWriter writer;
+    CasterStore store("ntripcfg.txt", writer);
+    fillFull(store);
+    std::atomic<bool> saving{true};
+    std::atomic<int> edits{0};
+    std::thread editor([&] {
+        for (int i = 0; saving.load(); ++i) {
+            {
+                std::lock_guard lock(store.mutex());
+                edits = i;
+                const bool a = i % 2 == 0;
+                store.entries[0].name = a ? "edit A" : "edit B";
+                // A slow edit: a save that does not wait for the lock lands in the middle.
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                store.entries[0].port = a ? "1111" : "2222";
+            }
+            std::this_thread::yield(); // lets a waiting save have the lock
+        }
+    });
+    for (int saves = 1, seen = -1; saves <= 300; ++saves) {
+        // Each save comes while the editor is at work on a new edit.
+        while (edits.load() == seen)
+            std::this_thread::yield();
+        seen = edits.load();
+        EXPECT_TRUE(store.Save());
+        CasterDocument saved;
+        saved.reset();
+        EXPECT_TRUE(CasterFileReader(writer.last()).read(saved));
+        const auto& e = saved.entries[0];
+        const bool whole = (e.name == "Home caster" && e.port == "2101") ||
+                           (e.name == "edit A" && e.port == "1111") ||
+                           (e.name == "edit B" && e.port == "2222");
+        if (!whole) {
+            ADD_FAILURE() << e.name << " with port " << e.port << " after " << saves << " saves";
+            break;
+        }
+    }
+    saving = false;
+    editor.join();
 }
 
 struct IndexCase {
