@@ -55,13 +55,8 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
         file.cancelWriting();
         return false;
     }
-    if (faultAt && fault == Fault::CommitError) {
-        // The bytes are all there, but the commit does not go through.
-        writeAll(file, bytes);
-        file.cancelWriting();
-        return file.commit();
-    }
-    if (faultAt && *faultAt <= bytes.size()) {
+    const bool commitFails = faultAt && fault == Fault::CommitError;
+    if (faultAt && !commitFails && *faultAt <= bytes.size()) {
         const bool written = writeAll(file, bytes.substr(0, *faultAt));
         if (fault == Fault::Crash) {
             file.flush();
@@ -75,6 +70,8 @@ bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mo
         file.cancelWriting();
         return false;
     }
+    // An injected commit failure: the bytes are all there, but the commit does not go through.
+    if (commitFails) file.cancelWriting();
     return file.commit();
 }
 
