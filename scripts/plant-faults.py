@@ -33,6 +33,8 @@ LAYERS = {
     "link": (["link_tests", "console_tests"], r"^(link|console)\.", r"^console\.pty\."),
     "platform": (["platform_tests", "store_tests"], r"^(platform|store)\.", None),
     "sim": (["sim_tests", "console_sim_tests"], r"^(sim|console\.sim)\.", r"^sim\.pty\."),
+    "ui": (["ui_tests"], r"^ui\.", r"^ui\.qt\."),
+    "layout": (["layout_tests"], r"^layout\.", None),
 }
 
 # (layer, file, original text, planted text, what the fault is)
@@ -126,6 +128,39 @@ MUTATIONS = [
      "port 65535 refused"),
     ("sim", "sim/OutputQueue.cpp", "return (10'000'000 + rate - 1) / rate;",
      "return 10'000'000 / rate;", "byte time rounded down"),
+    # A second batch, planted blind in code whose tests this measurement did not write.
+    ("link", "src/link/SerialChannel.cpp", "captured <= kCaptureCut", "captured < kCaptureCut",
+     "a capture of only its line end accepted"),
+    ("link", "src/link/SerialChannel.cpp", "            captured = 0;\n            text.clear();",
+     "            captured = 0;", "a restarted capture keeps the bytes before it"),
+    ("link", "src/link/Protocol.cpp", "if (baudIndex < 0 || baudIndex > 4) {",
+     "if (baudIndex < 0 || baudIndex > 5) {", "a rate command for an index without a rate"),
+    ("link", "src/link/DeviceConfig.cpp", "clamp(CasterKind, 2);", "clamp(CasterKind, 3);",
+     "a text kept past its capacity"),
+    ("platform", "src/platform/PauseGate.cpp", "    return !m_Stop;\n}", "    return true;\n}",
+     "a stopped gate lets the worker go on"),
+    ("platform", "src/platform/TextCodec.cpp", "out.size() < maxChars", "out.size() <= maxChars",
+     "an edit read as 49 characters"),
+    ("console", "src/console/AnimationThread.cpp", "m_Tick = 6;", "m_Tick = 5;",
+     "the animation restarts at the wrong tick"),
+    ("console", "src/console/AnimationThread.cpp", "case 15:\n            m_Display.animationFrame(ids::Frame3);",
+     "case 15:\n            m_Display.animationFrame(ids::Frame4);", "a frame out of order"),
+    ("console", "src/console/StatusDisplay.cpp", "Line1,   Line2,       Line3,       AutoConnect})",
+     "Line1,   Line2,       Line3})", "hide-all leaves the automatic-connection box"),
+    ("console", "src/console/StatusDisplay.cpp", "    hide(RoleClient);\n    hide(RoleServer);\n}",
+     "    hide(RoleServer);\n}", "the rover picture stays after the modem is lost"),
+    ("console", "src/console/MonitorThread.cpp", "for (int index = 0; index <= 4; ++index) {",
+     "for (int index = 0; index < 4; ++index) {", "the scan never tries 115200"),
+    ("console", "src/console/MonitorThread.cpp", "    if (held < 0) m_Shared.m_BaudIndex = m_OpenIndex;\n",
+     "", "a modem found after the scan at no rate"),
+    ("console", "src/console/MonitorThread.cpp", "&d.ServerIp, &d.FirmwareVersion, &d.SerialNumber,",
+     "&d.ServerIp, &d.FirmwareVersion,", "the serial number survives a link loss"),
+    ("ui", "src/ui/Relayout.cpp", "return twice >= 0 ? (twice + 1) / 2", "return twice >= 0 ? twice / 2",
+     "dialog units rounded down"),
+    ("ui", "src/ui/Relayout.cpp", "allFound && withoutId <= 1", "allFound && withoutId < 1",
+     "one control without an id fails the re-layout"),
+    ("layout", "src/layout/TemplateParser.cpp", "value > INT_MAX)", "value > INT_MAX + 1LL)",
+     "a number past INT_MAX accepted in a template"),
 ]
 
 
