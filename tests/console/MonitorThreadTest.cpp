@@ -230,6 +230,8 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
     rig.stop();
     EXPECT_EQ(rig.mode.load(), -1);
+    EXPECT_FALSE(rig.panel.visible(RoleClient)) << "no role while searching";
+    EXPECT_FALSE(rig.panel.visible(RoleServer));
     const auto h = rig.panel.history(Status);
     EXPECT_NE(std::find(h.begin(), h.end(), "Connecting ..."), h.end());
     EXPECT_TRUE(rig.device.read().SerialNumber.empty());
