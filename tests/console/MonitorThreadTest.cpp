@@ -248,6 +248,36 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     EXPECT_LE(writes[i].atMs - silentAt, 4 * (300 + 2500 + 500));
 }
 
+// The modem falls silent right after answering its third signal query: exactly three more
+// queries go unanswered before the monitor identifies it again.
+TEST(MonitorThread, ExactlyThreeFailedPollsLoseTheModem) {
+    Rig rig;
+    int signalQueries = 0;
+    bool silent = false;
+    rig.modem.answers = [&](std::string_view cmd, int) {
+        if (silent) return false;
+        if (cmd == protocol::kSignalOnce && ++signalQueries == 3) silent = true;
+        return true;
+    };
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
+    rig.stop();
+    const auto writes = rig.port.writes();
+    int third = -1, seen = 0;
+    for (std::size_t i = 0; i < writes.size() && third < 0; ++i)
+        if (writes[i].bytes == protocol::kSignalOnce && ++seen == 3) third = static_cast<int>(i);
+    ASSERT_GE(third, 0);
+    std::vector<std::string> unanswered;
+    for (std::size_t i = third + 1; i < writes.size() && writes[i].bytes != protocol::kDevice; ++i)
+        unanswered.push_back(writes[i].bytes);
+    // The third query's own poll goes on with the connection state (sent twice, unanswered): the
+    // first failed poll; then two signal queries fail.
+    const std::vector<std::string> want = {
+        std::string(protocol::kStConnect), std::string(protocol::kStConnect),
+        std::string(protocol::kSignalOnce), std::string(protocol::kSignalOnce)};
+    EXPECT_EQ(unanswered, want);
+}
+
 TEST(MonitorThread, AnUnusualSimStateRedrawsWithoutSending) {
     Rig rig;
     rig.modem.apn = "1,3";
