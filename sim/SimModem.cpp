@@ -69,8 +69,10 @@ std::int64_t SimModem::nextEventUs() const {
 }
 
 std::int64_t SimModem::nextOutputUs() {
-    // A restart or rate change due before the next byte may take that byte away.
-    while (!m_Events.empty() && m_Events.begin()->first <= m_Out.nextAtUs())
+    // A restart or rate change due before the next byte may take that byte away. With nothing
+    // queued, events wait for the clock: looking at an idle line must not bring them forward.
+    while (!m_Events.empty() && m_Out.nextAtUs() != OutputQueue::kNever &&
+           m_Events.begin()->first <= m_Out.nextAtUs())
         advanceUs(m_Events.begin()->first);
     return m_Out.nextAtUs();
 }

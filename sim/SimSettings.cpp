@@ -63,7 +63,9 @@ const std::vector<Scenario>& scenarios() {
           {"auto", "1"}}},
         {"silent", "a modem that never answers", {{"silent", "1"}}},
         {"noisy", "garbage on the line before every answer", {{"garbage", "\xfe#~\xff"}}},
-        {"flaky", "the modem restarts on its own after 20 s", {{"restart-at-ms", "20000"}}},
+        {"flaky",
+         "the modem restarts on its own after 20 s and is away for 10 s",
+         {{"restart-at-ms", "20000"}, {"restart-ms", "10000"}}},
     };
     return list;
 }

@@ -241,8 +241,13 @@ int main(int argc, char** argv) {
             const bool done = (readyAt >= 0 && clock.elapsed() - readyAt >= kSettleMs) ||
                               clock.elapsed() >= limitMs;
             if (firstShot && !done) return;
-            if (!screen.grab().save(file))
+            if (!screen.grab().save(file)) {
+                // Said once; the program ends with a failure instead of trying again.
                 std::fprintf(stderr, "tessadorn: cannot write %s\n", qPrintable(file));
+                shots.stop();
+                host.shutdown(1);
+                return;
+            }
             firstShot = true;
             if (done) {
                 shots.stop();

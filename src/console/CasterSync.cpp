@@ -1,5 +1,7 @@
 #include "console/CasterSync.h"
 
+#include "platform/DebugOutput.h"
+
 #include <string>
 
 namespace tessadorn::caster_sync {
@@ -19,6 +21,13 @@ bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc) {
     const std::string user = asFileValue(device.ApnUser);
     const std::string password = asFileValue(device.ApnPassword);
     if (apn == doc.apn && user == doc.carrierUser && password == doc.carrierPassword) return false;
+    // The file keeps its block when the modem's would not read back the same from it.
+    for (const std::string* value : {&apn, &user, &password}) {
+        if (!CasterDocument::fileCanCarry(*value)) {
+            debugLine("APN of the modem not taken into the caster list: a value holds a \"<\"\r\n");
+            return false;
+        }
+    }
     doc.apn = apn;
     doc.carrierUser = user;
     doc.carrierPassword = password;

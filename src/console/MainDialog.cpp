@@ -1,4 +1,5 @@
 #include "console/MainDialog.h"
+#include "store/SaveReport.h"
 
 #include "console/AnimationThread.h"
 #include "console/CasterSync.h"
@@ -130,16 +131,26 @@ void MainDialog::rateFound(int baudIndex) {
     m_Profile.SaveProfile(baudIndex);
 }
 
+// The synchronisation changes the list under its lock and saves it after; a save that fails is
+// reported to the user like any other (the list in memory keeps the change).
 void MainDialog::configurationParsed() {
     const auto device = m_Device.read();
-    std::lock_guard lock(m_Store.mutex());
-    if (caster_sync::syncApn(device, m_Store)) m_Store.Save();
+    bool changed = false;
+    {
+        std::lock_guard lock(m_Store.mutex());
+        changed = caster_sync::syncApn(device, m_Store);
+    }
+    if (changed) saveCasterList(m_Store, host());
 }
 
 void MainDialog::storedCasterParsed() {
     const auto device = m_Device.read();
-    std::lock_guard lock(m_Store.mutex());
-    if (caster_sync::matchStoredCaster(device, m_Store)) m_Store.Save();
+    bool changed = false;
+    {
+        std::lock_guard lock(m_Store.mutex());
+        changed = caster_sync::matchStoredCaster(device, m_Store);
+    }
+    if (changed) saveCasterList(m_Store, host());
 }
 
 PanelInputs MainDialog::panelInputs() {
@@ -151,6 +162,7 @@ PanelInputs MainDialog::panelInputs() {
     in.count = m_Store.count;
     in.auth = m_Store.auth;
     in.user = m_Store.user;
+    in.hasCurrentEntry = m_Store.serverInList();
     in.current = m_Store.current();
     return in;
 }

@@ -174,12 +174,12 @@ void MonitorThread::poll() {
         if (!pauseCheckpoint()) return;
         // APN and SIM state, while anything is still missing.
         if (simState == 0 || apnReady == 0 || signal == 0) {
-            if (!capture(p::kApnQuery, p::kReplyApn, apnReply, kApnReplyCapacity, 0, 2048)) {
+            if (!capture(p::kApnQuery, p::kReplyApn, apnReply, kApnReplyCapacity, 0, 2048) ||
+                !replies::parseApnState(apnReply, apnReady, simState)) {
                 lastFailed = true;
             } else {
                 lastFailed = false;
                 failures = 0;
-                replies::parseApnState(apnReply, apnReady, simState);
                 if (simState == 0) signal = -1;
                 drawApnState(apnReady, simState, signal);
             }
@@ -191,12 +191,13 @@ void MonitorThread::poll() {
             } else if (!pauseCheckpoint()) {
                 return;
             } else if (!capture(p::kSignalOnce, p::kReplySignal, signalReply, kSignalReplyCapacity,
-                                0, 2048)) {
-                failed = true;
+                                0, 2048) ||
+                       !replies::readDecimal(signalReply)) {
+                failed = true; // no reply, or a level that is no number
             } else {
                 lastFailed = false;
                 failures = 0;
-                signal = replies::readDecimal(signalReply);
+                signal = *replies::readDecimal(signalReply);
                 const auto device = m_Shared.m_Device.read();
                 if (m_Shared.m_Mode.load() == kModeServer) {
                     if (apnReady != 0 && signal != 0 && device.ServerIp == "null\r\n" &&

@@ -35,8 +35,9 @@ std::vector<PanelLine> serverAddressLines(const PanelInputs& in) {
     const auto& d = in.device;
     std::string state;
     if (d.ServerIp != kNullLine) {
-        state = replies::readDecimal(d.BroadcastOn) != 0 ? "Server: ACTIVE + QRV CONNECT"
-                                                         : "Server: ACTIVE";
+        state = replies::readDecimal(d.BroadcastOn).value_or(0) != 0
+                    ? "Server: ACTIVE + QRV CONNECT"
+                    : "Server: ACTIVE";
     } else {
         state = "Server: NOT ACTIVE";
     }
@@ -79,7 +80,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         add("TESSADORN IP: " + d.CasterHost, "TESSADORN Port: " + d.CasterPort, "");
     } else if (in.stConnect == 1) {
         add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint, authLine(d.CasterUser), gpsLine(d));
-    } else if (in.count == 0) {
+    } else if (in.count == 0 || !in.hasCurrentEntry) {
         add("Svr:", "Authorization:",
             sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d)));
     } else if (in.current.Tessadorn != "0") {

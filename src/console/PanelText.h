@@ -19,7 +19,10 @@ struct PanelInputs {
     int count = 0;
     std::string auth = "yes";
     std::string user;
-    CasterEntry current; // the entry at `server`
+    // The entry that `server` names; false when it names none (an empty list, or a number
+    // at or past the list's end), and the panel then shows no current caster.
+    bool hasCurrentEntry = true;
+    CasterEntry current;
 };
 
 // One line of the panel: a control id and its new text (device code page), or no text when the

@@ -1,5 +1,7 @@
 #include "console/ReplyParsers.h"
 
+#include <limits>
+
 namespace tessadorn::replies {
 namespace {
 
@@ -12,18 +14,22 @@ std::string cutAtLineEnd(std::string_view s) {
 
 } // namespace
 
-int readDecimal(std::string_view text) {
+std::optional<int> readDecimal(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // The magnitude is kept below 2^32, so it never overflows; past INT_MAX + 1 it cannot fit.
+    constexpr long long kLimit = static_cast<long long>(std::numeric_limits<int>::max()) + 1;
     long long value = 0;
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
         value = value * 10 + (text[i++] - '0');
-        if (value > 1'000'000'000) break; // far beyond anything the modem reports
+        if (value > kLimit) return std::nullopt;
     }
-    return static_cast<int>(negative ? -value : value);
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(value);
 }
 
 std::vector<std::string> splitFirstLine(std::string_view text, std::string_view separators) {
@@ -70,7 +76,7 @@ bool parsePositionSource(std::string_view text, DeviceConfig::Values& v) {
 bool parseBroadcast(std::string_view text, DeviceConfig::Values& v) {
     if (text.size() <= kShortest) return false;
     const auto f = splitFirstLine(text, ",");
-    if (f.size() < 3) return false;
+    if (f.size() < 3 || !readDecimal(f[0])) return false;
     v.BroadcastOn = f[0];
     v.BroadcastHost = f[1];
     v.BroadcastPort = f[2];
@@ -98,9 +104,13 @@ bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v) {
     return true;
 }
 
-void parseApnState(std::string_view text, int& apnReady, int& simState) {
-    apnReady = readDecimal(text);
-    simState = text.size() > 2 ? readDecimal(text.substr(2)) : 0;
+bool parseApnState(std::string_view text, int& apnReady, int& simState) {
+    const auto ready = readDecimal(text);
+    const auto sim = text.size() > 2 ? readDecimal(text.substr(2)) : std::optional<int>(0);
+    if (!ready || !sim) return false;
+    apnReady = *ready;
+    simState = *sim;
+    return true;
 }
 
 } // namespace tessadorn::replies

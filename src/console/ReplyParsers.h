@@ -2,6 +2,7 @@
 
 #include "link/DeviceConfig.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,9 @@ namespace tessadorn {
 namespace replies {
 
 // Reads a decimal number: optional leading blanks, an optional sign, then digits up to the first
-// non-digit. No digits give 0.
-int readDecimal(std::string_view text);
+// non-digit. No digits give 0; a number outside the range of int gives no number (the reply
+// then fails to parse).
+std::optional<int> readDecimal(std::string_view text);
 
 // Splits the first line of `text` at any of `separators`.
 std::vector<std::string> splitFirstLine(std::string_view text, std::string_view separators);
@@ -30,8 +32,9 @@ bool parseBroadcast(std::string_view text, DeviceConfig::Values& v);
 // "ADDRSERVER," reply, commas and colons alike: host, port, mountpoint[, user, password].
 // Exactly four fields mark a Tessadorn server.
 bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v);
-// "+APN:" reply: APN ready from the first character, SIM state from the third.
-void parseApnState(std::string_view text, int& apnReady, int& simState);
+// "+APN:" reply: APN ready from the first character, SIM state from the third. False, and
+// nothing written, when a number is out of range.
+bool parseApnState(std::string_view text, int& apnReady, int& simState);
 
 } // namespace replies
 } // namespace tessadorn

@@ -7,7 +7,13 @@ namespace tessadorn {
 using namespace ids;
 
 void StatusDisplay::text(int id, const std::string& device) {
-    m_Controls.setText(id, deviceToUtf8(device));
+    write(id, deviceToUtf8(device));
+}
+
+void StatusDisplay::write(int id, std::string_view utf8) {
+    std::lock_guard lock(m_WrittenMutex);
+    m_Written[id] = std::string(utf8);
+    m_Controls.setText(id, utf8);
 }
 
 void StatusDisplay::lines(const std::vector<PanelLine>& ls) {
@@ -29,18 +35,18 @@ void StatusDisplay::linkLost() {
     show(Update);
     show(Logo);
     show(Status);
-    m_Controls.setText(Status, "Connecting ...");
+    write(Status, "Connecting ...");
     for (int id = SignalFirst; id <= SignalLast; ++id)
         hide(id);
     for (int id : {Firmware, Model, Mode, Ip, Line0, ServerState, ApnInfo})
-        m_Controls.setText(id, "");
+        write(id, "");
     hideAll();
     hide(RoleClient);
     hide(RoleServer);
 }
 
 void StatusDisplay::statusLine(const std::string& utf8) {
-    m_Controls.setText(Status, utf8);
+    write(Status, utf8);
 }
 
 void StatusDisplay::serverModelLines(const PanelInputs& in) {
@@ -58,18 +64,18 @@ void StatusDisplay::serverReadyFace(const PanelInputs& in) {
     hide(RoleClient);
     for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
         show(id);
-    if (!in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2') {
-        show(Caster);
-    } else {
-        show(Relay);
-    }
+    // The caster and the relay picture share one place: the firmware's first character
+    // chooses exactly one of them.
+    const bool caster = !in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2';
+    m_Controls.setVisible(Caster, caster);
+    m_Controls.setVisible(Relay, !caster);
     show(Apn);
     show(Gps);
     show(ToClient);
 }
 
 void StatusDisplay::clientStart() {
-    m_Controls.setText(ServerState, "");
+    write(ServerState, "");
 }
 
 int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
@@ -79,6 +85,7 @@ int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
     for (int id : {PanelGroup, Line0, ServerState, Line1, Line2, Line3})
         show(id);
     show(Caster);
+    hide(Relay);
     const int stConnect = showConnectControls(in.device.GpsType, autoConnect, in.stConnect);
     show(Apn);
     show(Gps);
@@ -118,17 +125,24 @@ void StatusDisplay::signalPicture(int level) {
 }
 
 void StatusDisplay::apnLine(int apnReady, int simState) {
-    m_Controls.setText(ApnInfo, panel::apnLine(apnReady, simState));
+    write(ApnInfo, panel::apnLine(apnReady, simState));
 }
 
 void StatusDisplay::serverReset() {
-    m_Controls.setText(Line2, "Server IP: Not available");
-    m_Controls.setText(ServerState, "Server: NOT ACTIVE");
+    write(Line2, "Server IP: Not available");
+    write(ServerState, "Server: NOT ACTIVE");
 }
 
 void StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& in, int& stConnect) {
-    for (int id : {ApnInfo, Firmware, ServerState})
-        m_Controls.setText(id, "");
+    {
+        // The three lines that the display has not written yet lose their template captions;
+        // every other line shows again what it showed before the re-layout.
+        std::lock_guard lock(m_WrittenMutex);
+        for (int id : {ApnInfo, Firmware, ServerState})
+            m_Controls.setText(id, "");
+        for (const auto& [id, utf8] : m_Written)
+            m_Controls.setText(id, utf8);
+    }
     if (!deviceReady) return;
     text(Firmware, "Fw v" + in.device.FirmwareVersion);
     if (mode == kModeServer) {

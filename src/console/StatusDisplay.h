@@ -3,6 +3,10 @@
 #include "console/PanelControls.h"
 #include "console/PanelText.h"
 
+#include <map>
+#include <mutex>
+#include <string>
+
 namespace tessadorn {
 
 // The faces of the main dialog: the searching face with its animation, and the ready face of
@@ -38,7 +42,9 @@ class StatusDisplay {
     // Server mode lost its address ("No SIM", "APN not ready" or signal 0).
     void serverReset();
 
-    // After a size change (the re-layout has already run). `stConnect` may be reset to 0.
+    // After a size change (the re-layout has already run and put the templates' captions back):
+    // every text this display wrote is written again, so that no line falls back to a caption;
+    // then the ready face's lines are formed anew. `stConnect` may be reset to 0.
     void sizeRefresh(bool deviceReady, int mode, const PanelInputs& in, int& stConnect);
 
     // Animation: the ready face's placeholders, or the searching face's frames.
@@ -54,11 +60,15 @@ class StatusDisplay {
   private:
     void lines(const std::vector<PanelLine>& lines);
     void text(int id, const std::string& device);
+    // Every text goes out through here and is remembered for the next size change.
+    void write(int id, std::string_view utf8);
     void show(int id) { m_Controls.setVisible(id, true); }
     void hide(int id) { m_Controls.setVisible(id, false); }
     int showConnectControls(const std::string& gpsType, int autoConnect, int stConnect);
 
     PanelControls& m_Controls;
+    std::mutex m_WrittenMutex;
+    std::map<int, std::string> m_Written; // the last text written to each control (UTF-8)
 };
 
 } // namespace tessadorn

@@ -65,7 +65,8 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
     if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
     if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode)))
         return fail(file.errorString());
-    if (faultAt && *faultAt <= bytes.size()) {
+    const bool commitFails = faultAt && fault == Fault::CommitError;
+    if (faultAt && !commitFails && *faultAt <= bytes.size()) {
         const bool written = writeAll(file, bytes.substr(0, *faultAt));
         if (fault == Fault::Crash) {
             file.flush();
@@ -75,6 +76,8 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
         return fail(QStringLiteral("No space left on device"));
     }
     if (!writeAll(file, bytes)) return fail(file.errorString());
+    // An injected commit failure: the bytes are all there, but the commit does not go through.
+    if (commitFails) file.cancelWriting();
     if (file.commit()) return true;
     reason = file.errorString().isEmpty() ? std::string("the file could not be written")
                                           : file.errorString().toStdString();

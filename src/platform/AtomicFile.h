@@ -15,8 +15,9 @@ class AtomicFile final : public FileWriter {
   public:
     // What an injected fault does once the given number of bytes reached the temporary file.
     enum class Fault {
-        WriteError, // the next write fails, as on a full disk (reason "No space left on device")
-        Crash,      // the process ends at once (std::_Exit(3)), leaving the temporary file
+        WriteError,  // the next write fails, as on a full disk (reason "No space left on device")
+        Crash,       // the process ends at once (std::_Exit(3)), leaving the temporary file
+        CommitError, // every byte is written, then the final commit fails
     };
 
     bool replace(const std::string& path, std::string_view bytes, int mode) override;
@@ -24,8 +25,8 @@ class AtomicFile final : public FileWriter {
                           std::string& reason) override;
     bool createIfMissing(const std::string& path, int mode) override;
 
-    // For tests: every later replace() stops after `atByte` bytes with `fault`;
-    // std::nullopt writes normally again.
+    // For tests: every later replace() stops after `atByte` bytes with `fault` (CommitError
+    // ignores `atByte`); std::nullopt writes normally again.
     void injectFault(std::optional<std::size_t> atByte, Fault fault = Fault::WriteError);
 
     // The writer the program uses.

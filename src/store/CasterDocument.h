@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tessadorn {
 
@@ -37,6 +38,14 @@ class CasterDocument {
     // The state at the start of a load: no casters, no current caster, "yes" for auth, every
     // other text empty. The entry slots keep their contents.
     void reset();
+
+    // True when the file carries `value` and reads it back the same: no "<" (which would end
+    // the value) and at most `limit` bytes.
+    static bool fileCanCarry(std::string_view value, std::size_t limit = kMaxValue);
+
+    // The first value that the file would write but could not read back the same, named as
+    // "apn" or "caster 3 name"; empty when every value fits.
+    std::string fieldTheFileCannotCarry() const;
 };
 
 } // namespace tessadorn

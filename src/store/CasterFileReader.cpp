@@ -39,7 +39,10 @@ bool CasterFileReader::readValue(std::string& into, std::size_t limit, std::stri
     char c;
     while (next(c)) {
         if (c == '<') return expect(closing);
-        if (into.size() < limit) into.push_back(c);
+        if (into.size() < limit)
+            into.push_back(c);
+        else
+            m_Dropped = true;
     }
     return false;
 }
@@ -213,6 +216,7 @@ bool CasterFileReader::readServers(CasterDocument& doc) {
 bool CasterFileReader::readSv(CasterDocument& doc) {
     CasterEntry dropped;
     const bool hasRoom = doc.count < CasterDocument::kMaxEntries;
+    if (!hasRoom) m_Dropped = true;
     CasterEntry& entry = hasRoom ? doc.entries[static_cast<std::size_t>(doc.count)] : dropped;
     entry.clear();
     bool sawVersion = false;

@@ -27,6 +27,10 @@ class CasterFileReader {
     // document up to "</config>" was read; bytes after it are never looked at.
     bool read(CasterDocument& doc);
 
+    // True when the document held more than the store keeps: casters past the 25th, or a value
+    // cut short. Such a file must not be overwritten without a copy.
+    bool droppedAny() const { return m_Dropped; }
+
   private:
     bool next(char& c);
     bool skipToElement();
@@ -44,6 +48,7 @@ class CasterFileReader {
 
     std::string_view m_Bytes;
     std::size_t m_Pos = 0;
+    bool m_Dropped = false;
 };
 
 } // namespace tessadorn

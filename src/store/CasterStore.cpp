@@ -3,21 +3,35 @@
 #include "store/CasterFileReader.h"
 #include "store/CasterFileWriter.h"
 
+#include "platform/DebugOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace tessadorn {
 
 namespace {
 
-// The whole file; false when it cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// The whole file; false when it cannot be opened or read, with the reason in `why`. Never
+// throws: a folder or an unreadable file in place of the list is a failed load.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& why) {
+    bytes.clear();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        why = std::strerror(errno);
+        return false;
+    }
+    char chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, n);
+    const bool failed = std::ferror(file) != 0;
+    if (failed) why = std::strerror(errno);
+    std::fclose(file);
+    return !failed;
 }
 
 bool isNonEmptyFile(const std::string& path) {
@@ -35,23 +49,28 @@ bool CasterStore::Load() {
     std::lock_guard lock(m_Mutex);
     reset();
     m_Writer.createIfMissing(m_Path, kFileMode);
-    std::string bytes;
-    if (!readWholeFile(m_Path, bytes)) {
+    std::string bytes, why;
+    if (!readWholeFile(m_Path, bytes, why)) {
+        debugLine(m_Path + ": cannot be read (" + why + "), the caster list starts empty\r\n");
         m_BackupPending = isNonEmptyFile(m_Path);
         return false;
     }
-    const bool complete = CasterFileReader(bytes).read(*this);
-    m_BackupPending = !complete && !bytes.empty();
+    CasterFileReader reader(bytes);
+    const bool complete = reader.read(*this);
+    if (reader.droppedAny())
+        debugLine(m_Path + ": more casters or longer values than the list holds; the file is " +
+                  "kept as " + backupPath() + " at the next save\r\n");
+    m_BackupPending = (!complete || reader.droppedAny()) && !bytes.empty();
     return complete;
 }
 
 // Copies the file that failed to load to the backup; false when it exists but cannot be
 // copied, in which case it must not be overwritten.
 bool CasterStore::keepBackup(std::string& reason) {
-    std::string original;
-    if (!readWholeFile(m_Path, original)) {
+    std::string original, why;
+    if (!readWholeFile(m_Path, original, why)) {
         if (!isNonEmptyFile(m_Path)) return true;
-        reason = "the damaged list could not be read to keep a copy of it";
+        reason = "the damaged list could not be read to keep a copy of it (" + why + ")";
         return false;
     }
     if (original.empty()) return true;
@@ -68,28 +87,54 @@ bool CasterStore::Save() {
 bool CasterStore::Save(std::string& reason) {
     std::lock_guard lock(m_Mutex);
     reason.clear();
+    // Never a file that would not load back the same.
+    if (const std::string field = fieldTheFileCannotCarry(); !field.empty()) {
+        reason = "the " + field + " holds a \"<\" or is longer than the file carries";
+        debugLine(m_Path + ": not saved, " + reason + "\r\n");
+        return false;
+    }
     if (m_BackupPending) {
-        if (!keepBackup(reason)) return false;
+        if (!keepBackup(reason)) {
+            debugLine(m_Path + ": not saved, its backup " + backupPath() +
+                      " could not be written: " + reason + "\r\n");
+            return false;
+        }
         m_BackupPending = false;
     }
-    return m_Writer.replaceExplained(m_Path, CasterFileWriter::write(*this), kFileMode, reason);
+    if (m_Writer.replaceExplained(m_Path, CasterFileWriter::write(*this), kFileMode, reason))
+        return true;
+    debugLine(m_Path + ": could not be written: " + reason + "\r\n");
+    return false;
 }
 
-int CasterStore::currentIndex() const {
-    std::lock_guard lock(m_Mutex);
+namespace {
+// `server` as a decimal number (0 when it does not start with a digit), at most kMaxEntries.
+long long serverNumber(const std::string& server) {
     long long index = 0;
     for (char c : server) {
         if (c < '0' || c > '9') break;
         index = index * 10 + (c - '0');
-        if (index >= kMaxEntries) break;
+        if (index >= CasterDocument::kMaxEntries) break;
     }
+    return index;
+}
+} // namespace
+
+int CasterStore::currentIndex() const {
+    std::lock_guard lock(m_Mutex);
     if (count <= 0) return 0;
-    return static_cast<int>(std::min<long long>(index, count - 1));
+    return static_cast<int>(std::min<long long>(serverNumber(server), count - 1));
+}
+
+bool CasterStore::serverInList() const {
+    std::lock_guard lock(m_Mutex);
+    return serverNumber(server) < count;
 }
 
 CasterEntry CasterStore::current() const {
     std::lock_guard lock(m_Mutex);
-    if (count <= 0) return CasterEntry{};
+    // A number past the list (a hand-edited file) names no caster: the entry reads as empty.
+    if (count <= 0 || !serverInList()) return CasterEntry{};
     return entries[static_cast<std::size_t>(currentIndex())];
 }
 

@@ -38,7 +38,8 @@ class CasterStore : public CasterDocument {
     bool Load();
 
     // Rewrites the whole file from the store. Returns false when the file could not be written
-    // (the old file then stays as it was); the store is never changed.
+    // (the old file then stays as it was); the store is never changed. A store holding a value
+    // that the file cannot carry back (see fieldTheFileCannotCarry) is not written at all.
     bool Save();
     // As Save(); when it fails, `reason` says why (e.g. "Permission denied").
     bool Save(std::string& reason);
@@ -46,7 +47,11 @@ class CasterStore : public CasterDocument {
     // Slot of the current caster: `server` read as a decimal number (0 when it does not start
     // with a digit), kept within 0 .. count - 1 (0 for an empty list).
     int currentIndex() const;
-    // A copy of the current caster; an empty entry when the list is empty.
+    // True when `server`, read as above but not kept within the list, names a caster of the
+    // list; false for an empty list or a number at or past its end.
+    bool serverInList() const;
+    // A copy of the current caster; an empty entry when the list is empty or `server` names no
+    // caster of it.
     CasterEntry current() const;
 
     std::recursive_mutex& mutex() const { return m_Mutex; }

@@ -1,14 +1,13 @@
 // Checks every bitmap of the program as it will be loaded at run time: the file exists, Qt can
 // render it, it has the size its control is laid out for, and it shows what it is meant to show
 // (colour of the signal states, grey placeholders shaped like their icons, a cable animation in
-// which only the plug moves). Also writes a contact sheet for a visual review.
+// which only the plug moves).
 
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QDir>
 #include <QFile>
-#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -252,50 +251,6 @@ INSTANTIATE_TEST_SUITE_P(Bitmaps, CableAnimation,
                          ::testing::Values(CableSequence{"RadioRover", 171, true},
                                            CableSequence{"Base", 179, false}),
                          [](const auto& info) { return std::string(info.param.socket); });
-
-// Contact sheet: every bitmap at 1x and at 3x on white, with its number, for a human review.
-TEST(BitmapReview, WritesContactSheet) {
-    const int pageWidth = 1500;
-    const int gap = 16;
-    const int label = 18;
-    struct Cell {
-        int number;
-        QRect one, three;
-    };
-    std::vector<Cell> cells;
-    int x = gap, y = gap, rowHeight = 0;
-    for (const Bitmap& b : kBitmaps) {
-        const int w = b.width * 4 + 3 * gap;
-        const int h = label + b.height * 3 + gap;
-        if (x + w > pageWidth) {
-            x = gap;
-            y += rowHeight;
-            rowHeight = 0;
-        }
-        cells.push_back({b.number, QRect(x, y + label, b.width, b.height),
-                         QRect(x + b.width + gap, y + label, b.width * 3, b.height * 3)});
-        x += w;
-        rowHeight = std::max(rowHeight, h);
-    }
-    QImage sheet(pageWidth, y + rowHeight + gap, QImage::Format_ARGB32);
-    sheet.fill(Qt::white);
-    QPainter painter(&sheet);
-    painter.setFont(QFont(QStringLiteral("sans-serif"), 9));
-    for (const Cell& c : cells) {
-        painter.setPen(Qt::black);
-        painter.drawText(c.one.topLeft() + QPoint(0, -5), QString::number(c.number));
-        painter.drawImage(c.one.topLeft(), render(c.number, 1));
-        painter.drawImage(c.three.topLeft(), render(c.number, 3));
-        painter.setPen(QColor(220, 220, 220));
-        painter.drawRect(c.one.adjusted(-1, -1, 0, 0));
-        painter.drawRect(c.three.adjusted(-1, -1, 0, 0));
-    }
-    painter.end();
-    ASSERT_TRUE(QDir().mkpath(QStringLiteral(TESSADORN_REVIEW_DIR)));
-    const QString file = QDir(QStringLiteral(TESSADORN_REVIEW_DIR)).filePath("bitmaps.png");
-    ASSERT_TRUE(sheet.save(file));
-    EXPECT_EQ(QImage(file).size(), sheet.size());
-}
 
 } // namespace
 

@@ -124,20 +124,22 @@ TEST_F(MainDialogConnect, ConnectDoesNothingWhileTheModemIsSearchedFor) {
     EXPECT_EQ(writes(p::kSignalOff), 0);
 }
 
-// A `server` beyond the list (hand-edited) names its last caster, as the panel shows it; no
-// slot outside the list is read.
-TEST_F(MainDialogConnect, ACurrentIndexBeyondTheListConnectsToItsLastCaster) {
+// A `server` beyond the list (hand-edited) names no caster: the panel shows none, Connect's
+// entry reads as empty, the modem refuses its LIST and the user sees "Error 2". No slot outside
+// the list is read, and no other caster is used.
+TEST_F(MainDialogConnect, ACurrentIndexBeyondTheListNamesNoCaster) {
     for (const std::string server : {"7", "999999999"}) {
         SCOPED_TRACE(server);
-        const int before = writes("#LIST 2,caster.example:2101\r\n");
-        modem.reply("#LIST 2,caster.example:2101\r\n", "CMD_ERROR\r\n");
+        const int before = writes("#LIST :\r\n");
+        modem.reply("#LIST :\r\n", "CMD_ERROR\r\n");
         start(casterList(server));
-        host.call([](Dialog& d) { EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home"); });
+        host.call([](Dialog& d) { EXPECT_EQ(d.controls().text(ids::Line1), "Svr:"); });
         host.click(ids::Connect);
         host.ok();
         dialog->doModal();
         dialog.reset();
-        EXPECT_EQ(writes("#LIST 2,caster.example:2101\r\n"), before + 1);
+        EXPECT_EQ(writes("#LIST :\r\n"), before + 1);
+        EXPECT_EQ(writes("#LIST 2,caster.example:2101\r\n"), 0);
     }
     EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{"Error 2", "Error 2"}));
 }

@@ -6,6 +6,7 @@
 #include "TestModem.h"
 #include "WaitUntil.h"
 #include "layout/TemplateLibrary.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "ui/TemplateSource.h"
 
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -105,6 +107,23 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     EXPECT_TRUE(dialog.controls().visible(ids::RoleClient));
 }
 
+// Files that cannot be read (folders in their place) are failed loads: the program starts with
+// an empty list and the default rate, finds the modem and saves nothing over them.
+TEST_F(MainDialogTest, FilesThatCannotBeReadDoNotStopTheStart) {
+    fs::create_directory(files.casterList);
+    fs::create_directory(files.profile);
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) == "Svr:"; }));
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+    EXPECT_EQ(dialog.m_BaudIndex.load(), DeviceProfile::kDefaultBaudIndex);
+    EXPECT_TRUE(fs::is_directory(files.casterList));
+    EXPECT_TRUE(fs::is_directory(files.profile));
+}
+
 TEST_F(MainDialogTest, ClosingStopsTheWorkersWhileTheModemIsSilent) {
     modem.silent = true;
     MainDialog dialog(host, port, clock, files);
@@ -157,6 +176,71 @@ TEST_F(MainDialogTest, TurningTheScreenRefreshesThePanel) {
     EXPECT_EQ(dialog.doModal(), kIdOk);
 }
 
+// After a turn, and after turning back, every panel line shows what it showed before: no
+// template caption comes back in place of a value.
+TEST_F(MainDialogTest, TurningTheScreenKeepsEveryPanelLine) {
+    const int lineIds[] = {ids::Line0, ids::Line1, ids::Line2, ids::Line3, ids::ServerState};
+    MainDialog dialog(host, port, clock, files); // an empty caster list
+    std::vector<std::string> before;
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until(
+            [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
+        for (int id : lineIds)
+            before.push_back(dialog.controls().text(id));
+        EXPECT_EQ(before[1], "Svr:");
+    });
+    for (auto [w, h] : {std::pair{320, 240}, std::pair{240, 320}}) {
+        host.turn(w, h);
+        host.call([&](Dialog&) {
+            for (std::size_t i = 0; i < std::size(lineIds); ++i)
+                EXPECT_EQ(dialog.controls().text(lineIds[i]), before[i]) << lineIds[i] << " " << w;
+        });
+    }
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
+// A base turned while the monitor is still reading it keeps the lines written so far.
+TEST_F(MainDialogTest, ABaseTurnedDuringConfigurationKeepsItsLines) {
+    modem.set(&Modem::role, "SERVER");
+    std::promise<void> turned;
+    const std::shared_future<void> release = turned.get_future().share();
+    std::atomic<bool> addressAsked{false};
+    modem.answers = [&](std::string_view cmd, int) {
+        if (cmd == protocol::kIp) {
+            addressAsked = true;
+            release.wait(); // the monitor stops here until the screen has turned
+        }
+        return true;
+    };
+    struct Release {
+        std::promise<void>& p;
+        bool done = false;
+        void operator()() {
+            if (!done) p.set_value();
+            done = true;
+        }
+        ~Release() { (*this)(); }
+    } releaseOnce{turned};
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return addressAsked.load(); }));
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "SN: T-0042");
+    });
+    host.turn(320, 240);
+    host.call([&](Dialog&) {
+        releaseOnce();
+        ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) == "FW v2.3.1"; }));
+        EXPECT_EQ(dialog.controls().text(ids::Line0), "Model: TESSADORN SERVER");
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "SN: T-0042");
+        EXPECT_EQ(dialog.controls().text(ids::Line3), "Server Port: 2101");
+        EXPECT_EQ(dialog.controls().text(ids::ServerState), "Server: ACTIVE + QRV CONNECT");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
+}
+
 TEST_F(MainDialogTest, StartFaceAndBackground) {
     modem.silent = true; // the start face stays while the modem is searched for
     MainDialog dialog(host, port, clock, files);
@@ -174,6 +258,59 @@ TEST_F(MainDialogTest, StartFaceAndBackground) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     EXPECT_TRUE(fs::exists(files.casterList)) << "a missing caster list is created empty";
+}
+
+// The modem's APN block reaches the file even when its stored caster matches no entry; a block
+// the file could not carry back is not taken, and the file still loads at the next start.
+TEST_F(MainDialogTest, TheModemsApnReachesTheFileOnlyWhenTheFileCanCarryIt) {
+    const struct {
+        const char* apn;
+        bool taken;
+    } cases[] = {{"web2.example", true}, {"web<x", false}};
+    for (const auto& c : cases) {
+        writeCasterList(kCasterList);
+        modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
+        modem.cfgReplies = {std::string("CLIENT,T-0042,2.3.1,350000111122223,") + c.apn + ",wu,wp"};
+        {
+            MainDialog dialog(host, port, clock, files);
+            host.call([&](Dialog&) {
+                ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+            });
+            host.ok();
+            EXPECT_EQ(dialog.doModal(), kIdOk);
+        }
+        const std::string saved = test::readBytes(files.casterList);
+        EXPECT_EQ(saved.find("<apn>web2.example</apn>") != std::string::npos, c.taken) << saved;
+        EXPECT_NE(saved.find("<server>0</server>"), std::string::npos) << saved;
+        CasterStore again(files.casterList, AtomicFile::standard());
+        EXPECT_TRUE(again.Load()) << c.apn;
+        EXPECT_EQ(again.count, 2) << c.apn;
+    }
+}
+
+// A current caster number past the end of the list names no caster: the panel shows none,
+// never one caster's name beside another's user.
+TEST_F(MainDialogTest, ACurrentCasterPastTheListIsShownAsNone) {
+    std::string list = kCasterList;
+    list.replace(list.find("<server>0</server>"), 18, "<server>7</server>");
+    list.replace(list.find("<user>x</user>"), 14, "<user>u7</user>");
+    writeCasterList(list);
+    modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until(
+            [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
+        EXPECT_EQ(dialog.controls().text(ids::Line2), "Authorization:");
+    });
+    host.turn(320, 240);
+    host.call([&](Dialog&) {
+        EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
+        EXPECT_EQ(dialog.controls().text(ids::Line2), "Authorization:");
+    });
+    host.ok();
+    EXPECT_EQ(dialog.doModal(), kIdOk);
 }
 
 TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {

@@ -241,6 +241,8 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
     rig.stop();
     EXPECT_EQ(rig.mode.load(), -1);
+    EXPECT_FALSE(rig.panel.visible(RoleClient)) << "no role while searching";
+    EXPECT_FALSE(rig.panel.visible(RoleServer));
     const auto h = rig.panel.history(Status);
     EXPECT_NE(std::find(h.begin(), h.end(), "Connecting ..."), h.end());
     EXPECT_TRUE(rig.device.read().SerialNumber.empty());
@@ -255,6 +257,36 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     ASSERT_LT(i, writes.size());
     EXPECT_EQ(writes[i].baudIndex, 1) << "identification starts at the last good rate";
     EXPECT_LE(writes[i].atMs - silentAt, 4 * (300 + 2500 + 500));
+}
+
+// The modem falls silent right after answering its third signal query: exactly three more
+// queries go unanswered before the monitor identifies it again.
+TEST(MonitorThread, ExactlyThreeFailedPollsLoseTheModem) {
+    Rig rig;
+    int signalQueries = 0;
+    bool silent = false;
+    rig.modem.answers = [&](std::string_view cmd, int) {
+        if (silent) return false;
+        if (cmd == protocol::kSignalOnce && ++signalQueries == 3) silent = true;
+        return true;
+    };
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
+    rig.stop();
+    const auto writes = rig.port.writes();
+    int third = -1, seen = 0;
+    for (std::size_t i = 0; i < writes.size() && third < 0; ++i)
+        if (writes[i].bytes == protocol::kSignalOnce && ++seen == 3) third = static_cast<int>(i);
+    ASSERT_GE(third, 0);
+    std::vector<std::string> unanswered;
+    for (std::size_t i = third + 1; i < writes.size() && writes[i].bytes != protocol::kDevice; ++i)
+        unanswered.push_back(writes[i].bytes);
+    // The third query's own poll goes on with the connection state (sent twice, unanswered): the
+    // first failed poll; then two signal queries fail.
+    const std::vector<std::string> want = {
+        std::string(protocol::kStConnect), std::string(protocol::kStConnect),
+        std::string(protocol::kSignalOnce), std::string(protocol::kSignalOnce)};
+    EXPECT_EQ(unanswered, want);
 }
 
 TEST(MonitorThread, AnUnusualSimStateRedrawsWithoutSending) {
@@ -287,6 +319,101 @@ TEST(MonitorThread, NoSimShowsItAndHidesTheSignal) {
     rig.modem.set(&Modem::apn, "1,5");
     ASSERT_TRUE(rig.until([&] { return rig.panel.text(ApnInfo).empty(); }));
     EXPECT_TRUE(rig.panel.visible(SignalFirst + 4));
+    rig.stop();
+}
+
+// A signal level past the range of int is a reply that failed, not a level that wrapped round
+// ("4294967297" is not level 1); three of them and the modem counts as lost.
+TEST(MonitorThread, ASignalLevelOutOfRangeIsAFailedPoll) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
+    rig.modem.set(&Modem::signal, "4294967297");
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
+    rig.stop();
+    EXPECT_FALSE(rig.panel.visible(SignalFirst + 2)) << "level 1 was never shown";
+}
+
+// The SIM taken out while the signal was 0: the poll asks for the SIM state again and shows the
+// no-SIM picture.
+TEST(MonitorThread, SimRemovedAfterASignalOfZeroShowsTheNoSimPicture) {
+    Rig rig;
+    rig.modem.signal = "0";
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 1); }));
+    rig.modem.set(&Modem::apn, "0,0");
+    ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst); }));
+    EXPECT_FALSE(rig.panel.visible(SignalFirst + 1));
+    EXPECT_EQ(rig.panel.text(ApnInfo), "No SIM");
+    rig.stop();
+}
+
+// Another part of the program sent the modem away (a role change clears the ready flag): the
+// monitor leaves its polling and identifies the modem again.
+TEST(MonitorThread, ReadyFlagClearedFromOutsideStartsTheSearchAgain) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
+    const int identified = rig.writesOf(protocol::kDevice);
+    rig.ready = 0;
+    ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) > identified; }));
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << "found again";
+    EXPECT_EQ(rig.hooks.configs.load(), 2);
+    rig.stop();
+}
+
+// The polled connection state swaps the Connect pictures when it turns, both ways.
+TEST(MonitorThread, ConnectionTurningOnAndOffSwapsTheConnectPictures) {
+    Rig rig;
+    rig.start();
+    ASSERT_TRUE(rig.until([&] {
+        return rig.ready == 1 && rig.panel.visible(Connect) && !rig.panel.visible(Disconnect);
+    }));
+    rig.modem.set(&Modem::stconnect, "ON");
+    ASSERT_TRUE(
+        rig.until([&] { return rig.panel.visible(Disconnect) && !rig.panel.visible(Connect); }));
+    EXPECT_EQ(rig.stConnect.load(), 1);
+    rig.modem.set(&Modem::stconnect, "OFF");
+    ASSERT_TRUE(
+        rig.until([&] { return rig.panel.visible(Connect) && !rig.panel.visible(Disconnect); }));
+    EXPECT_EQ(rig.stConnect.load(), 2);
+    rig.stop();
+}
+
+// A base without an address at first shows it once "IP?" gives one; losing the SIM, the APN or
+// the signal resets the address lines, and the address comes back with them.
+TEST(MonitorThread, ServerAddressComesLaterAndIsResetWhenTheLinkIsLost) {
+    Rig rig;
+    rig.modem.role = "SERVER";
+    rig.modem.ip = "null";
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.text(Firmware) != ""; }));
+    EXPECT_EQ(rig.panel.text(ServerState), "Server: NOT ACTIVE");
+    EXPECT_EQ(rig.panel.text(Line2), "Server IP: Not available");
+    rig.modem.set(&Modem::ip, "10.1.1.1");
+    ASSERT_TRUE(rig.until([&] { return rig.panel.text(Line2) == "Server IP: 10.1.1.1\r\n"; }));
+    EXPECT_EQ(rig.panel.text(ServerState), "Server: ACTIVE + QRV CONNECT");
+
+    // A signal of 0 makes the monitor ask for the SIM and APN state again.
+    for (const char* apn : {"1,5", "0,5", "0,0"}) {
+        rig.modem.set(&Modem::apn, apn);
+        rig.modem.set(&Modem::signal, "0");
+        ASSERT_TRUE(rig.until([&] {
+            return rig.panel.text(Line2) == "Server IP: Not available" &&
+                   rig.panel.text(ServerState) == "Server: NOT ACTIVE";
+        })) << apn;
+        EXPECT_EQ(rig.device.read().ServerIp, "null\r\n") << apn;
+        // With the signal back but no APN (or no SIM) the address stays reset.
+        rig.modem.set(&Modem::signal, "3");
+        if (std::string(apn) != "1,5") {
+            const int asked = rig.writesOf(protocol::kApnQuery);
+            ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kApnQuery) >= asked + 3; }));
+            EXPECT_EQ(rig.panel.text(Line2), "Server IP: Not available") << apn;
+            rig.modem.set(&Modem::apn, "1,5");
+        }
+        ASSERT_TRUE(rig.until([&] { return rig.panel.text(Line2) == "Server IP: 10.1.1.1\r\n"; }))
+            << apn;
+    }
     rig.stop();
 }
 

@@ -2,15 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tessadorn {
 namespace {
 
 using replies::readDecimal;
 
+// A number that does not fit an int never wraps: the text does not read as a number at all.
 TEST(ReplyParsers, DecimalReads) {
-    const std::pair<const char*, int> cases[] = {{"5", 5},   {"  42x", 42}, {"-1\r\n", -1},
-                                                 {"+3", 3},  {"", 0},       {"x1", 0},
-                                                 {"1,5", 1}, {"-", 0},      {"007", 7}};
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"5", 5},
+        {"  42x", 42},
+        {"-1\r\n", -1},
+        {"+3", 3},
+        {"", 0},
+        {"x1", 0},
+        {"1,5", 1},
+        {"-", 0},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"000000000000002147483647", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"4294967296", std::nullopt},
+        {"4294967297\r\n", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+    };
     for (auto [text, want] : cases)
         EXPECT_EQ(readDecimal(text), want) << text;
 }
@@ -67,6 +86,8 @@ TEST(ReplyParsers, PositionSourceAndBroadcast) {
     EXPECT_EQ(v.BroadcastPort, "2102");
     EXPECT_EQ(v.BroadcastStream, "TESSADORN");
     EXPECT_FALSE(replies::parseBroadcast("1,x\r\n", v));
+    EXPECT_FALSE(replies::parseBroadcast("4294967296,relay.example.com,2102\r\n", v));
+    EXPECT_EQ(v.BroadcastOn, "1") << "a refused reply changes nothing";
 }
 
 TEST(ReplyParsers, StoredCaster) {
@@ -97,11 +118,17 @@ TEST(ReplyParsers, StoredCaster) {
 }
 
 TEST(ReplyParsers, ApnState) {
-    const std::tuple<const char*, int, int> cases[] = {
-        {"1,5\r\n", 1, 5}, {"0,5\r\n", 0, 5}, {"1,0\r\n", 1, 0}, {"1", 1, 0}, {"", 0, 0}};
-    for (auto [text, ready, sim] : cases) {
+    const std::tuple<const char*, bool, int, int> cases[] = {{"1,5\r\n", true, 1, 5},
+                                                             {"0,5\r\n", true, 0, 5},
+                                                             {"1,0\r\n", true, 1, 0},
+                                                             {"1", true, 1, 0},
+                                                             {"", true, 0, 0},
+                                                             {"x,y", true, 0, 0},
+                                                             {"4294967297,5", false, -9, -9},
+                                                             {"1,4294967301", false, -9, -9}};
+    for (auto [text, ok, ready, sim] : cases) {
         int a = -9, s = -9;
-        replies::parseApnState(text, a, s);
+        EXPECT_EQ(replies::parseApnState(text, a, s), ok) << text;
         EXPECT_EQ(a, ready) << text;
         EXPECT_EQ(s, sim) << text;
     }

@@ -91,6 +91,23 @@ TEST(PanelText, ClientLinesByGpsTypeConnectionAndCaster) {
     }
 }
 
+// A receiver of the modem's own emulation shows the line rate of every baud index.
+TEST(PanelText, BaudrateLineForEveryRateIndex) {
+    const char* rates[] = {"9600", "19200", "38400", "57600", "115200"};
+    for (int index = 0; index <= 4; ++index) {
+        auto in = client("WAVECOM");
+        in.baudIndex = index;
+        FakePanel panel;
+        StatusDisplay display(panel);
+        display.clientReadyFace(in, 0);
+        EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
+        int st = 0;
+        panel.setText(Line2, "");
+        display.sizeRefresh(true, 2, in, st);
+        EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
+    }
+}
+
 TEST(PanelText, ServerLines) {
     struct Case {
         const char* name;
@@ -131,12 +148,17 @@ TEST(StatusDisplay, ServerFaceShowsCasterOrRelayByFirmware) {
         PanelInputs in;
         in.device.FirmwareVersion = fw;
         display.serverReadyFace(in);
-        EXPECT_EQ(panel.visible(Caster), true) << fw; // hide-all leaves the caster picture
+        // Exactly one of the two pictures at that place.
+        EXPECT_EQ(panel.visible(Caster), caster) << fw;
         EXPECT_EQ(panel.visible(Relay), !caster) << fw;
         EXPECT_TRUE(panel.visible(RoleServer));
         EXPECT_FALSE(panel.visible(RoleClient));
         EXPECT_FALSE(panel.visible(Connect));
         EXPECT_FALSE(panel.visible(AutoConnect));
+        // A client face drawn over it shows the caster picture alone.
+        display.clientReadyFace(client("TRIMBLE"), 0);
+        EXPECT_TRUE(panel.visible(Caster)) << fw;
+        EXPECT_FALSE(panel.visible(Relay)) << fw;
     }
 }
 

@@ -25,6 +25,7 @@ struct Modem {
     std::string autoState = "ON";
     // Replies to the dialogs' own commands, by command; a command without one goes unanswered.
     std::map<std::string, std::string, std::less<>> replies;
+    std::string ip = "10.20.30.40";
     std::vector<std::string> cfgReplies; // used first, one per query
     std::mutex m; // the test thread changes the replies while the monitor runs
 
@@ -60,7 +61,7 @@ struct Modem {
         }
         if (cmd == protocol::kGetGga) return "#GETGGA," + gga + "\r\n<OK\r\n";
         if (cmd == protocol::kGetBrd) return "#GETBRD,1,relay.example.com,2102\r\n<OK\r\n";
-        if (cmd == protocol::kIp) return "IP,10.20.30.40\r\n<OK\r\n";
+        if (cmd == protocol::kIp) return "IP," + ip + "\r\n<OK\r\n";
         if (cmd == protocol::kAutoQuery) return autoState + "\r\n";
         if (cmd == protocol::kStConnect) return stconnect + "\r\n";
         if (cmd == protocol::kAddrServer) return "ADDRSERVER," + addr + "\r\n<OK\r\n";

@@ -195,7 +195,14 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     {1, 1, 9, 9}},
         GoodControl{
-            "LTEXT \"hex\", 0x10, 1, 1, 9, 9", 16, ControlKind::Label, 0, "hex", 0, {1, 1, 9, 9}}));
+            "LTEXT \"hex\", 0x10, 1, 1, 9, 9", 16, ControlKind::Label, 0, "hex", 0, {1, 1, 9, 9}},
+        GoodControl{"LTEXT \"max\", 2147483647, 1, 1, 9, 9",
+                    2147483647,
+                    ControlKind::Label,
+                    0,
+                    "max",
+                    0,
+                    {1, 1, 9, 9}}));
 
 struct TextCase {
     const char* source; // the quoted text as written in the file
@@ -295,6 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadCase{"LetterInNumber", HEAD "LTEXT \"a\", 1, 12a, 0, 9, 9\nEND\n", 3, "bad number"},
         BadCase{"NumberTooLarge", HEAD "LTEXT \"a\", 1, 99999999999, 0, 9, 9\nEND\n", 3,
+                "bad number"},
+        BadCase{"NumberJustPastInt", HEAD "LTEXT \"a\", 1, 2147483648, 0, 9, 9\nEND\n", 3,
                 "bad number"},
         BadCase{"TextForNumber", HEAD "LTEXT \"a\", \"b\", 0, 0, 9, 9\nEND\n", 3, "id"},
         BadCase{"EmptyField", HEAD "LTEXT \"a\", 1, , 0, 9, 9\nEND\n", 3, "x: number expected"},

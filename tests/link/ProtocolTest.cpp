@@ -60,7 +60,71 @@ TEST(Protocol, FormattedCommandsAreExact) {
         EXPECT_TRUE(c.command.ok()) << c.name << ": " << c.command.refused;
         EXPECT_EQ(c.command.text, c.want) << c.name;
     }
-    EXPECT_EQ(tag.size(), 13u);
+}
+
+// Every fixed command, token and reply prefix against literals written out here: the fake modems
+// of the tests match commands by these same constants, so a typo in one would fool both sides.
+TEST(Protocol, FixedTextsAreExact) {
+    const std::pair<std::string_view, std::string_view> texts[] = {
+        {p::kDevice, "\r\nDEVICE?\r\n"},
+        {p::kGetCfg, "#GETCFG?\r\n"},
+        {p::kGetGga, "#GETGGA?\r\n"},
+        {p::kGetBrd, "#GETBRD?\r\n"},
+        {p::kIp, "IP?\r\n"},
+        {p::kAutoQuery, "#AUTO?\r\n"},
+        {p::kStConnect, "#STCONNECT\r\n"},
+        {p::kAddrServer, "ADDRSERVER?\r\n"},
+        {p::kApnQuery, "#APN\r\n"},
+        {p::kSignalOnce, "#SIGNALONCE\r\n"},
+        {p::kModeBase, "MODE=BASE\r\n"},
+        {p::kModeRover, "MODE=ROVER\r\n"},
+        {p::kAutoOn, "#AUTO ON\r\n"},
+        {p::kAutoOff, "#AUTO OFF\r\n"},
+        {p::kStopConnection, "#STOPCONNECTION\r\n"},
+        {p::kSignalOff, "#SIGNAL OFF\r\n"},
+        {p::kSave, "SAVE\r\n"},
+        {p::kReset, "RESET\r\n"},
+        {p::kExit0, "\r\n#EXIT0\r\n"},
+        {p::kExit0Again, "\r\n\r\n#EXIT0\r\n"},
+        {p::kSetGgaKv318, "#SETGGA,AUTO,KV-318,COM0\r\n"},
+        {p::kSetGgaWavecom, "#SETGGA,AUTO,WAVECOM,COM0\r\n"},
+        {p::kSetGgaUnknown, "#SETGGA,AUTO,UNKNOWN,COM0\r\n"},
+        {p::kSetGgaTopcon, "#SETGGA,AUTO,TOPCON,COM4\r\n"},
+        {p::kAt, "AT\r\n"},
+        {p::kOtapStart, "AT^SJOTAP\r\n"},
+        {p::kOtapTrace, "at^scfg=\"Trace/Syslog/OTAP\",\"1\"\r\n"},
+        {p::kRelayPort, "2102"},
+        {p::kTokDevice, "TESSADORN"},
+        {p::kTokOkLine, "<OK\r\n"},
+        {p::kTokOkPrompt, "<OK"},
+        {p::kTokOn, "ON"},
+        {p::kTokOff, "OFF"},
+        {p::kTokCmdOk, "CMD_OK"},
+        {p::kTokCmdError, "CMD_ERROR"},
+        {p::kTokSignalOff, "SIGNAL OFF"},
+        {p::kTokBye, "Bye"},
+        {p::kTokOk, "OK"},
+        {p::kTokEndSourceTable, "ENDSOURCETABLE"},
+        {p::kTokError41, "ERROR 4_1"},
+        {p::kTokError42, "ERROR 4_2"},
+        {p::kTokError43, "ERROR 4_3"},
+        {p::kTokError5, "ERROR 5"},
+        {p::kTokOtap, "OTAP"},
+        {p::kTokRebootNow, "Reboot now"},
+        {p::kTokOperationFailed, "operation failed"},
+        {p::kTokErrorColon, "ERROR:"},
+        {p::kTokTransferFinished, "Transfer finished."},
+        {p::kTokOtapStarted, "OTAP.OUT STARTED"},
+        {p::kReplyGetCfg, "#GETCFG,"},
+        {p::kReplyGetGga, "#GETGGA,"},
+        {p::kReplyGetBrd, "#GETBRD,"},
+        {p::kReplyIp, "IP,"},
+        {p::kReplyAddrServer, "ADDRSERVER,"},
+        {p::kReplyApn, "+APN:"},
+        {p::kReplySignal, "+SIGNAL:"},
+    };
+    for (const auto& [constant, literal] : texts)
+        EXPECT_EQ(constant, literal);
 }
 
 TEST(Protocol, LongArgumentsAreNeverCut) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <tuple>
+#include <vector>
 
 using tessadorn::TokenMatcher;
 using tessadorn::TokenSet;
@@ -45,6 +47,41 @@ INSTANTIATE_TEST_SUITE_P(Tokens, TokenMatcherCases,
                                            MatchCase{"TESSADORN", "TESSADOR", 0},
                                            MatchCase{"TESSADORN", "TESSA DORN", 0},
                                            MatchCase{"<OK\r\n", std::string("<OK\r\0\n", 6), 0}));
+
+// Matching goes on after a completion: overlapping occurrences complete each time.
+TEST(TokenMatcher, OverlappingOccurrencesCompleteEachTime) {
+    const std::tuple<const char*, const char*, std::vector<std::size_t>> cases[] = {
+        {"ABA", "ABABA", {3, 5}},
+        {"AA", "AAAA", {2, 3, 4}},
+        {"<OK\r\n", "<OK\r\n<OK\r\n", {5, 10}},
+        {"ON", "ONON", {2, 4}},
+    };
+    for (const auto& [token, text, want] : cases) {
+        TokenMatcher m(token);
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; text[i]; ++i)
+            if (m.feed(static_cast<std::uint8_t>(text[i]))) at.push_back(i + 1);
+        EXPECT_EQ(at, want) << token << " in " << text;
+    }
+}
+
+// One byte that completes two tokens of a set gives the lower number, whichever is longer, and
+// both go on matching afterwards.
+TEST(TokenSet, OneByteCompletingTwoTokensGivesTheLowerNumber) {
+    const std::tuple<TokenSet, const char*, std::vector<int>> cases[] = {
+        {TokenSet{"<OK", "OK"}, "<OK", {0, 0, 1}},
+        {TokenSet{"OK", "<OK"}, "<OK", {0, 0, 1}},
+        {TokenSet{"X", "OK", "<OK"}, "<OKOK", {0, 0, 2, 0, 2}},
+        {TokenSet{"ERROR 5", "5"}, "ERROR 5", {0, 0, 0, 0, 0, 0, 1}},
+        {TokenSet{"5", "ERROR 5"}, "ERROR 55", {0, 0, 0, 0, 0, 0, 1, 1}},
+    };
+    for (auto [set, text, want] : cases) {
+        std::vector<int> got;
+        for (std::size_t i = 0; text[i]; ++i)
+            got.push_back(set.feed(static_cast<std::uint8_t>(text[i])));
+        EXPECT_EQ(got, want) << text;
+    }
+}
 
 TEST(TokenSet, LowestNumberedTokenWinsWhenOneByteCompletesSeveral) {
     TokenSet set{"OK", "<OK"};

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -109,6 +110,33 @@ TEST(TermiosSerialPort, PurgeDropsWhatWasReceived) {
     std::uint8_t b = 0;
     ASSERT_EQ(port.read(&b, 1), 1u);
     EXPECT_EQ(b, 'X');
+}
+
+// Whatever the modem sent before the program opened the port (a reply to an earlier program, a
+// greeting) is dropped: the first byte read is one sent after the open.
+TEST(TermiosSerialPort, BytesWaitingBeforeTheOpenAreDropped) {
+    Pty pty;
+    // Another holder keeps the line open, so that the bytes wait in its input queue.
+    const int holder = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    termios raw{};
+    ASSERT_EQ(tcgetattr(holder, &raw), 0);
+    cfmakeraw(&raw);
+    ASSERT_EQ(tcsetattr(holder, TCSANOW, &raw), 0);
+    pty.send("stale answer");
+    int waiting = 0;
+    for (int i = 0; i < 500 && waiting < 12; ++i) {
+        ASSERT_EQ(ioctl(holder, FIONREAD, &waiting), 0);
+        if (waiting < 12) std::this_thread::sleep_for(Ms(2));
+    }
+    ASSERT_EQ(waiting, 12) << "the bytes wait on the line";
+    TermiosSerialPort port(pty.slavePath);
+    ASSERT_TRUE(port.open(2));
+    pty.send("X");
+    std::uint8_t b = 0;
+    ASSERT_EQ(port.read(&b, 1), 1u);
+    EXPECT_EQ(b, 'X');
+    ::close(holder);
 }
 
 TEST(TermiosSerialPort, WritesReachTheOtherSide) {

@@ -38,6 +38,20 @@ TEST(TextCodec, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
         EXPECT_EQ(utf8ToDevice(in), want) << in;
 }
 
+// A view into a longer buffer ends where it says: nothing past its end is read, a sequence cut
+// by its end is malformed, and a code-page byte at its very end is converted.
+TEST(TextCodec, ConversionStopsAtTheEndOfAViewThatIsNotTerminated) {
+    const std::string utf8 = "ab\xC3\xB1\xC3\xB1xyz";
+    EXPECT_EQ(utf8ToDevice(std::string_view(utf8).substr(0, 4)), "ab\xF1");
+    EXPECT_EQ(utf8ToDevice(std::string_view(utf8).substr(0, 5)), "ab\xF1?");
+    EXPECT_EQ(utf8ToDevice(std::string_view(utf8).substr(2, 1)), "?");
+    EXPECT_EQ(utf8ToDeviceLimited(std::string_view(utf8).substr(0, 5), 48), "ab\xF1?");
+    const std::string device = "Posici\xF3n\x80GPS";
+    EXPECT_EQ(deviceToUtf8(std::string_view(device).substr(0, 7)), "Posició");
+    EXPECT_EQ(deviceToUtf8(std::string_view(device).substr(8, 1)), "€");
+    EXPECT_EQ(deviceToUtf8(std::string_view(device).substr(0, 0)), "");
+}
+
 TEST(TextCodec, EditReadKeepsAtMostTheGivenNumberOfCharacters) {
     EXPECT_EQ(utf8ToDeviceLimited(std::string(60, 'a'), 48), std::string(48, 'a'));
     EXPECT_EQ(utf8ToDeviceLimited("ñññ", 2), "\xF1\xF1"); // characters, not bytes

@@ -292,6 +292,71 @@ TEST(SimModem, PacesItsOutputAtTheLineRate) {
         modem.takeByte(0);
         ++bytes;
     }
-    EXPECT_EQ(first, 1000 * 1000 + sim::OutputQueue::byteTimeUs(0));
-    EXPECT_EQ(last - first, (bytes - 1) * sim::OutputQueue::byteTimeUs(0));
+    EXPECT_EQ(first, 1000 * 1000 + 1042);
+    EXPECT_EQ(last - first, (bytes - 1) * 1042);
+}
+
+// The runner looks at the modem's output while the line is idle; timed events and an unasked
+// restart still wait for their moment.
+TEST(SimModem, TimedEventsWaitForTheirMomentOnAnIdleLine) {
+    auto s = quickSettings();
+    std::string error;
+    ASSERT_TRUE(sim::applySetting(s, "event", "20000:signal=1", error)) << error;
+    s.restartAtMs = 30000;
+    s.restartMs = 5000;
+    SimLine line(s);
+    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "3\r\n");
+    EXPECT_EQ(line.readAll(), "") << "an idle line";
+    line.wait(2000);
+    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "3\r\n") << "not yet at 2 s";
+    EXPECT_TRUE(line.identify()) << "no restart before its moment";
+    line.readAll(); // the rest of its reply, then an idle line
+    line.wait(20000 - static_cast<int>(line.clock.nowMs()));
+    EXPECT_EQ(line.readAll(), "");
+    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "1\r\n") << "from 20 s on";
+    EXPECT_EQ(line.modem.restarts(), 0);
+    line.wait(30000 - static_cast<int>(line.clock.nowMs()));
+    EXPECT_EQ(line.readAll(), "");
+    EXPECT_FALSE(line.identify()) << "restarting from 30 s";
+    line.wait(5000);
+    EXPECT_TRUE(line.identify());
+    EXPECT_EQ(line.modem.restarts(), 1);
+}
+
+// After a restart a rover with automatic connection connects to its stored caster again; a base,
+// a rover without it or without a stored caster does not.
+TEST(SimModem, AutomaticConnectionAfterARestart) {
+    const struct {
+        const char* name;
+        bool base, autoConnect;
+        const char* caster;
+        int state; // 1 ON, 2 OFF
+    } cases[] = {
+        {"rover with automatic connection", false, true, "caster.example.net:2101/DEMO01 a:b", 1},
+        {"rover without it", false, false, "caster.example.net:2101/DEMO01 a:b", 2},
+        {"rover without a stored caster", false, true, "", 2},
+        {"base with automatic connection", true, true, "caster.example.net:2101/DEMO01 a:b", 2},
+    };
+    for (const auto& c : cases) {
+        auto s = quickSettings();
+        s.base = c.base;
+        s.autoConnect = c.autoConnect;
+        s.storedCaster = c.caster;
+        s.connected = false;
+        s.restartAtMs = 1000;
+        s.restartMs = 2000;
+        SimLine line(s);
+        EXPECT_EQ(line.tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048), 2)
+            << c.name;
+        line.wait(4000);
+        EXPECT_EQ(line.tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048), c.state)
+            << c.name;
+        EXPECT_EQ(line.modem.restarts(), 1) << c.name;
+    }
+}
+
+// A byte at 9600 bit/s takes 10 bit times: 1042 microseconds (rounded up).
+TEST(SimModem, AByteAt9600TakesAboutAMillisecond) {
+    EXPECT_EQ(sim::OutputQueue::byteTimeUs(0), 1042);
+    EXPECT_EQ(sim::OutputQueue::byteTimeUs(4), 87);
 }

@@ -1,14 +1,20 @@
 #include "TempDir.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+#include "store/CasterFileReader.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 namespace tessadorn {
 namespace {
@@ -237,6 +243,106 @@ TEST(CasterStoreBackup, BrokenFileIsKeptBeforeTheFirstSave) {
     EXPECT_EQ(reloaded.entries[0].name, "changed");
 }
 
+// A load that dropped part of the file (casters past the 25th, values cut short) counts like a
+// failed one: the first save keeps the whole file as the backup, and the debug output says why.
+TEST(CasterStoreBackup, ALossyLoadKeepsTheFileBeforeTheFirstSave) {
+    std::string thirty;
+    for (int i = 0; i < 30; ++i)
+        thirty += "<sv num=" + std::to_string(i) + ">\r\n<name>Caster " + std::to_string(i) +
+                  "</name>\r\n<ip>h</ip>\r\n<port>2101</port>\r\n<user>u" + std::to_string(i) +
+                  "</user>\r\n<Password>p</Password>\r\n"
+                  "<Tessadorn>0</Tessadorn>\r\n<vntrip>1</vntrip>\r\n</sv>\r\n";
+    const std::string full = dataFile("full.txt");
+    std::string longName = full, longServer = full, longApn = full;
+    longName.replace(longName.find("Home caster"), 11, std::string(60, 'n'));
+    longServer.replace(longServer.find("<server>1<"), 10, "<server>0000000001<");
+    longApn.replace(longApn.find("internet.example"), 16, std::string(50, 'a'));
+    const struct {
+        const char* name;
+        std::string file;
+    } cases[] = {
+        {"30 casters", "<config>\r\n<current></current>\r\n<servers>\r\n" + thirty +
+                           "</servers>\r\n</config>\r\n"},
+        {"a 60-byte caster name", longName},
+        {"a 10-character server", longServer},
+        {"a 50-byte APN", longApn},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeBytes(dir.file("ntripcfg.txt"), c.file);
+        DebugCapture debug;
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        EXPECT_TRUE(store.Load()) << c.name;
+        EXPECT_LE(store.count, CasterDocument::kMaxEntries) << c.name;
+        bool said = false;
+        for (const auto& line : debug.lines())
+            said = said || line.find("ntripcfg.txt") != std::string::npos;
+        EXPECT_TRUE(said) << c.name << ": the debug output names the file";
+        ASSERT_TRUE(store.Save()) << c.name;
+        EXPECT_EQ(readBytes(store.backupPath()), c.file) << c.name;
+    }
+}
+
+// The file never gets a value that would not read back the same: such a save writes nothing and
+// the debug output names the field.
+TEST(CasterStoreFile, SaveRefusesAValueTheFileCannotCarry) {
+    const struct {
+        const char* name;
+        std::function<void(CasterDocument&)> change;
+        const char* field;
+    } cases[] = {
+        {"< in an APN", [](auto& s) { s.apn = "web<x"; }, "apn"},
+        {"< in a caster name", [](auto& s) { s.entries[2].name = "a</name>"; }, "name"},
+        {"50-byte password", [](auto& s) { s.password = std::string(50, 'p'); }, "password"},
+        {"10-character server", [](auto& s) { s.server = "0000000001"; }, "server"},
+        {"< in AutoConnection", [](auto& s) { s.AutoConnection = "<"; }, "AutoConnection"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+        fillFull(store);
+        ASSERT_TRUE(store.Save());
+        const std::string before = readBytes(store.path());
+        c.change(store);
+        DebugCapture debug;
+        EXPECT_FALSE(store.Save()) << c.name;
+        EXPECT_EQ(readBytes(store.path()), before) << c.name;
+        bool said = false;
+        for (const auto& line : debug.lines())
+            said = said || line.find(c.field) != std::string::npos;
+        EXPECT_TRUE(said) << c.name;
+    }
+    // Values that the file does not write need not fit: the APN block of carrier "no", an
+    // entry past the count.
+    TempDir dir;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    fillFull(store);
+    store.carrier = "no";
+    store.apn = "web<x";
+    store.entries[5].name = "<";
+    EXPECT_TRUE(store.Save());
+}
+
+// A file that cannot be read (here a folder in its place) is a failed load, never a crash.
+TEST(CasterStoreFile, AFileThatCannotBeReadIsAFailedLoad) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("ntripcfg.txt"));
+    DebugCapture debug;
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    store.entries[0].name = "before";
+    store.count = 1;
+    EXPECT_FALSE(store.Load());
+    EXPECT_EQ(store.count, 0);
+    EXPECT_FALSE(store.hasCurrent);
+    bool said = false;
+    for (const auto& line : debug.lines())
+        said = said || (line.find("ntripcfg.txt") != std::string::npos &&
+                        line.find("directory") != std::string::npos);
+    EXPECT_TRUE(said) << "the debug output says why";
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(store.path()));
+}
+
 // Fails every write whose path ends in `suffix`.
 class FailingForSuffix final : public FileWriter {
   public:
@@ -264,6 +370,69 @@ TEST(CasterStoreBackup, WithoutABackupTheBrokenFileIsNotOverwritten) {
     EXPECT_EQ(readBytes(store.path()), broken);
 }
 
+// Keeps the last text written, in memory.
+class MemoryWriter final : public FileWriter {
+  public:
+    bool replace(const std::string&, std::string_view bytes, int) override {
+        std::lock_guard lock(m_Mutex);
+        m_Last = std::string(bytes);
+        return true;
+    }
+    bool createIfMissing(const std::string&, int) override { return true; }
+    std::string last() const {
+        std::lock_guard lock(m_Mutex);
+        return m_Last;
+    }
+
+  private:
+    mutable std::mutex m_Mutex;
+    std::string m_Last;
+};
+
+// The monitor saves while a dialog edits under the store's lock: a save never writes an edit
+// that is half done.
+TEST(CasterStoreConcurrency, ASaveNeverWritesAHalfDoneEdit) {
+    MemoryWriter writer;
+    CasterStore store("ntripcfg.txt", writer);
+    fillFull(store);
+    std::atomic<bool> saving{true};
+    std::atomic<int> edits{0};
+    std::thread editor([&] {
+        for (int i = 0; saving.load(); ++i) {
+            {
+                std::lock_guard lock(store.mutex());
+                edits = i;
+                const bool a = i % 2 == 0;
+                store.entries[0].name = a ? "edit A" : "edit B";
+                // A slow edit: a save that does not wait for the lock lands in the middle.
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+                store.entries[0].port = a ? "1111" : "2222";
+            }
+            std::this_thread::yield(); // lets a waiting save have the lock
+        }
+    });
+    for (int saves = 1, seen = -1; saves <= 300; ++saves) {
+        // Each save comes while the editor is at work on a new edit.
+        while (edits.load() == seen)
+            std::this_thread::yield();
+        seen = edits.load();
+        EXPECT_TRUE(store.Save());
+        CasterDocument saved;
+        saved.reset();
+        EXPECT_TRUE(CasterFileReader(writer.last()).read(saved));
+        const auto& e = saved.entries[0];
+        const bool whole = (e.name == "Home caster" && e.port == "2101") ||
+                           (e.name == "edit A" && e.port == "1111") ||
+                           (e.name == "edit B" && e.port == "2222");
+        if (!whole) {
+            ADD_FAILURE() << e.name << " with port " << e.port << " after " << saves << " saves";
+            break;
+        }
+    }
+    saving = false;
+    editor.join();
+}
+
 struct IndexCase {
     const char* server;
     int count;
@@ -284,6 +453,12 @@ TEST_P(CasterStoreCurrent, ServerTextNamesTheSlot) {
     store.server = GetParam().server;
     store.count = GetParam().count;
     EXPECT_EQ(store.currentIndex(), GetParam().expected);
+    // Only a number below the count names a caster of the list.
+    const std::string digits =
+        std::string(GetParam().server)
+            .substr(0, std::string(GetParam().server).find_first_not_of("0123456789"));
+    EXPECT_EQ(store.serverInList(),
+              GetParam().count > 0 && (digits.empty() || std::stoll(digits) < GetParam().count));
     EXPECT_EQ(store.current().name,
               GetParam().count == 0 ? "" : "c" + std::to_string(GetParam().expected));
 }

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <atomic>
 #include <filesystem>
 #include <optional>
+#include <ostream>
+#include <thread>
 
 namespace tessadorn {
 namespace {
@@ -136,6 +136,29 @@ TEST(DeviceProfileSave, OnlyBaudIndicesAreWritten) {
         EXPECT_EQ(saved.load(), 1);
     }
     EXPECT_EQ(writer.writes, 0);
+}
+
+// The monitor and the GPS dialog may save at the same moment: whatever order they take, the file
+// holds the index the profile remembers as saved.
+TEST(DeviceProfileSave, TwoThreadsSavingAtOnceLeaveFileAndIndexInAgreement) {
+    TempDir dir;
+    for (int round = 0; round < 50; ++round) {
+        std::atomic<int> baud{2}, saved{DeviceProfile::kNoSavedIndex};
+        DeviceProfile profile(baud, saved, dir.file("tessadorn.cfg"), AtomicFile::standard());
+        std::atomic<bool> go{false};
+        auto saver = [&](int index) {
+            while (!go.load()) {
+            }
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(profile.SaveProfile(index + (i % 2)), 1);
+        };
+        std::thread a(saver, 0), b(saver, 3);
+        go = true;
+        a.join();
+        b.join();
+        ASSERT_EQ(readBytes(profile.path()), std::string(1, static_cast<char>('0' + saved.load())))
+            << "round " << round;
+    }
 }
 
 TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {

@@ -1,6 +1,8 @@
 #include "TempDir.h"
 
 #include "platform/AtomicFile.h"
+#include "store/CasterFileReader.h"
+#include "store/CasterFileWriter.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +47,50 @@ TEST(SaveFault, WriteErrorAtEveryPositionKeepsThePreviousFile) {
     ASSERT_TRUE(reloaded.Load());
     EXPECT_EQ(reloaded.count, 4);
     EXPECT_EQ(reloaded.entries[0].name, "a new name that makes the file longer");
+}
+
+// The commit itself fails after every byte was written: the save reports it, the old file and
+// the folder stay as they were, and the next save goes through.
+TEST(SaveFault, AFailedCommitKeepsThePreviousFile) {
+    TempDir dir;
+    const std::string previous = dataFile("full.txt");
+    writeBytes(dir.file("ntripcfg.txt"), previous);
+    AtomicFile writer;
+    CasterStore store(dir.file("ntripcfg.txt"), writer);
+    ASSERT_TRUE(store.Load());
+    ASSERT_TRUE(store.Save());
+    const std::string folderBefore = listFolder(dir.path());
+    store.entries[0].name = "changed";
+    writer.injectFault(0, AtomicFile::Fault::CommitError);
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(readBytes(store.path()), previous);
+    EXPECT_EQ(listFolder(dir.path()), folderBefore);
+    writer.injectFault(std::nullopt);
+    EXPECT_TRUE(store.Save());
+    EXPECT_NE(readBytes(store.path()).find("<name>changed</name>"), std::string::npos);
+}
+
+// The writer never writes more than 25 casters, whatever the count says.
+TEST(SaveFault, TheWriterKeepsToTwentyFiveCasters) {
+    CasterDocument doc;
+    doc.reset();
+    for (int i = 0; i < CasterDocument::kMaxEntries; ++i)
+        doc.entries[static_cast<std::size_t>(i)] = {
+            "c" + std::to_string(i), "h", "1", "", "", "0", "1"};
+    doc.count = 30;
+    const std::string text = CasterFileWriter::write(doc);
+    std::size_t elements = 0;
+    for (auto at = text.find("<sv num="); at != std::string::npos;
+         at = text.find("<sv num=", at + 1))
+        ++elements;
+    EXPECT_EQ(elements, 25u);
+    EXPECT_NE(text.find("<sv num=24>\r\n<name>c24</name>"), std::string::npos);
+    CasterDocument again;
+    again.reset();
+    EXPECT_TRUE(CasterFileReader(text).read(again));
+    EXPECT_EQ(again.count, 25);
+    doc.count = -3;
+    EXPECT_EQ(CasterFileWriter::write(doc).find("<sv"), std::string::npos);
 }
 
 // The process dies in the middle of a save: the old file is still complete.

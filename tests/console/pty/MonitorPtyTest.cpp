@@ -137,5 +137,41 @@ TEST_F(MonitorPtyTest, ModemLostAndFoundAgain) {
         << "found again";
 }
 
+// The simulator looks at its line all the time while it waits; its timed events still come at
+// their moment. "weak-signal": one bar from the start, none from 5 s, one again from 9 s.
+TEST_F(MonitorPtyTest, WeakSignalScenarioFadesAtItsMoments) {
+    using Steady = std::chrono::steady_clock;
+    const auto start = Steady::now();
+    const auto seconds = [&] {
+        return std::chrono::duration<double>(Steady::now() - start).count();
+    };
+    ASSERT_TRUE(startSimulator({"--scenario", "weak-signal"}));
+    Monitor m(link, 2);
+    ASSERT_GE(until([&] { return m.panel.visible(SignalFirst + 2); }, 20), 0) << "one bar";
+    EXPECT_LT(seconds(), 5.0);
+    ASSERT_GE(until([&] { return m.panel.visible(SignalFirst + 1); }, 20), 0) << "no bar";
+    EXPECT_GE(seconds(), 5.0);
+    ASSERT_GE(until([&] { return m.panel.visible(SignalFirst + 2); }, 20), 0) << "one bar again";
+    EXPECT_GE(seconds(), 9.0);
+}
+
+// "flaky", with its restart brought forward to 6 s: found at once, lost while it restarts,
+// found again once it is back (10 s later).
+TEST_F(MonitorPtyTest, FlakyScenarioIsLostAndFoundAgain) {
+    using Steady = std::chrono::steady_clock;
+    const auto start = Steady::now();
+    const auto seconds = [&] {
+        return std::chrono::duration<double>(Steady::now() - start).count();
+    };
+    ASSERT_TRUE(startSimulator({"--scenario", "flaky", "--restart-at-ms", "6000"}));
+    Monitor m(link, 2);
+    ASSERT_GE(until([&] { return m.ready == 1; }, 20), 0);
+    EXPECT_LT(seconds(), 6.0) << "found before the restart";
+    ASSERT_GE(until([&] { return m.ready == 0; }, 30), 0) << "lost";
+    EXPECT_GE(seconds(), 6.0);
+    EXPECT_GE(until([&] { return m.ready == 1; }, 30), 0) << "found again";
+    EXPECT_GE(seconds(), 16.0);
+}
+
 } // namespace
 } // namespace tessadorn
