@@ -4,6 +4,7 @@
 #include "link/Protocol.h"
 #include "link/Transactions.h"
 #include "settings/TextInput.h"
+#include "store/FieldCheck.h"
 #include "store/SaveReport.h"
 
 namespace tessadorn {
@@ -36,8 +37,9 @@ bool ApnDialog::acceptable(const Typed& typed) {
         const std::string& value;
     } fields[] = {{"APN", typed.apn}, {"User", typed.user}, {"Password", typed.password}};
     for (const auto& f : fields) {
-        if (const auto why = text_input::refusal(f.value, kForbidden)) {
-            messageBox(std::string("The field \"") + f.field + "\" may not contain " + *why + ".");
+        if (const std::string why = refusedValueMessage(f.field, f.value, kForbidden);
+            !why.empty()) {
+            messageBox(why);
             return false;
         }
     }

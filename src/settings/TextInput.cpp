@@ -6,33 +6,6 @@
 
 namespace tessadorn::text_input {
 
-std::optional<std::string> refusal(std::string_view text, std::string_view forbidden) {
-    for (const char c : text) {
-        switch (c) {
-        case '\r':
-            return std::string("a line break (CR)");
-        case '\n':
-            return std::string("a line break (LF)");
-        case '\t':
-            return std::string("a tab (TAB)");
-        case '\0':
-            return std::string("a NUL character");
-        default:
-            break;
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof code, "0x%02X", byte);
-            return std::string("a control character (") + code + ")";
-        }
-        if (forbidden.find(c) == std::string_view::npos) continue;
-        if (c == '"') return std::string("a double quote (\")");
-        return "\"" + std::string(1, c) + "\"";
-    }
-    return std::nullopt;
-}
-
 std::optional<double> parseDecimal(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!text.empty() && blank(text.front()))

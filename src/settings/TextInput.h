@@ -6,11 +6,6 @@
 
 namespace tessadorn::text_input {
 
-// What in a typed value cannot be kept ("\"<\"", "a line break (CR)", ...), or nothing when it
-// can. `forbidden` lists the characters the value's destination cannot carry back; control
-// characters (CR, LF, TAB, NUL, ...) never can.
-std::optional<std::string> refusal(std::string_view text, std::string_view forbidden);
-
 // A decimal number as the user typed it, read in the C locale whatever the environment says:
 // optional blanks around it, an optional sign, digits with an optional "." and exponent. The
 // whole text must be the number, and the number finite; nothing else is read as one.

@@ -20,4 +20,9 @@ enum class FieldUse {
 // the value can be stored. `field` is the field's name as the dialog shows it ("Password").
 std::string refusedValueMessage(std::string_view field, std::string_view value, FieldUse use);
 
+// The same check for any typed value: control characters are always refused, and so is every
+// character of `forbidden` (what the value's destination cannot carry back).
+std::string refusedValueMessage(std::string_view field, std::string_view value,
+                                std::string_view forbidden);
+
 } // namespace tessadorn

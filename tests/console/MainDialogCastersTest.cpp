@@ -1,5 +1,5 @@
 #include "FakeSerialPort.h"
-#include "ProgramTemplates.h"
+#include "MainDialogRig.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -26,10 +26,6 @@ using Select = CasterSelectDialog;
 
 using test::programTemplates;
 
-bool until(const std::function<bool()>& cond) {
-    return test::waitUntil(cond) >= 0;
-}
-
 const char* kTwoCasters = "<config>\r\n"
                           "<current>\r\n<server>0</server>\r\n<auth value=\"yes\">\r\n"
                           "<user>x</user>\r\n<password>y</password>\r\n</auth>\r\n"
@@ -45,19 +41,8 @@ const char* kTwoCasters = "<config>\r\n"
                           "</servers>\r\n"
                           "</config>\r\n";
 
-class CasterButtonTest : public ::testing::Test {
+class CasterButtonTest : public ::testing::Test, protected test::MainDialogRig {
   protected:
-    void SetUp() override {
-        files.casterList = dir.file("ntripcfg.txt");
-        files.profile = dir.file("tessadorn.cfg");
-        host.setScreenSize(240, 320);
-        modem.attach(peer);
-    }
-
-    void writeCasterList(const std::string& text) {
-        std::ofstream(files.casterList, std::ios::binary) << text;
-    }
-
     // Waits for the ready face, then blanks the caster lines, so that what the close of the
     // selection dialog writes there can be told from the monitor's fill.
     void whenReady(MainDialog& dialog) {
@@ -68,16 +53,6 @@ class CasterButtonTest : public ::testing::Test {
             dialog.controls().setText(ids::Line2, "");
         });
     }
-
-    test::TempDir dir;
-    MainDialog::Files files;
-    TemplateSet templates = programTemplates();
-    ScriptedHost host{templates};
-    VirtualClock clock;
-    ScriptedModem peer{1};
-    FakeSerialPort port{clock, peer};
-    Modem modem;
-    DebugCapture quiet;
 };
 
 TEST_F(CasterButtonTest, TheCasterPictureOpensTheSelectionWhileTheModemIsSearched) {

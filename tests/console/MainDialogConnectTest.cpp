@@ -1,7 +1,7 @@
 // The main dialog's own commands against a scripted modem: Connect and its three branches, the
 // role buttons and the automatic connection box.
 #include "FakeSerialPort.h"
-#include "ProgramTemplates.h"
+#include "MainDialogRig.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -49,19 +49,15 @@ const std::string kTable = "CMD_OK\r\nSOURCETABLE 200 OK\r\n"
                            "STR;MP1;One;CMR+;x;2;GPS;N;DEU;0;0;0;1;G;none;B;N;0;\r\n"
                            "ENDSOURCETABLE\r\nSHUTDOWN\r\n<OK\r\n";
 
-class MainDialogConnect : public ::testing::Test {
+class MainDialogConnect : public ::testing::Test, protected test::MainDialogRig {
   protected:
     void SetUp() override {
-        files.casterList = dir.file("ntripcfg.txt");
-        files.profile = dir.file("tessadorn.cfg");
-        host.setScreenSize(240, 320);
-        modem.attach(peer);
         // The modem's own caster matches none of the list's: `server` stays as the file says.
         modem.addr = "elsewhere.example:2101,MPX,bob,pw";
         modem.reply(std::string(p::kSignalOff), "SIGNAL OFF\r\n<OK\r\n");
     }
     void start(const std::string& list) {
-        std::ofstream(files.casterList, std::ios::binary) << list;
+        writeCasterList(list);
         dialog = std::make_unique<MainDialog>(host, port, clock, files);
         // Ready, with the Connect picture shown.
         host.call([this](Dialog&) {
@@ -76,15 +72,6 @@ class MainDialogConnect : public ::testing::Test {
     }
     int writes(std::string_view command) { return port.count(command); }
 
-    test::TempDir dir;
-    MainDialog::Files files;
-    TemplateSet templates = programTemplates();
-    test::ScriptedHost host{templates};
-    VirtualClock clock;
-    test::ScriptedModem peer{1};
-    test::FakeSerialPort port{clock, peer};
-    Modem modem;
-    DebugCapture debug;
     std::unique_ptr<MainDialog> dialog;
 };
 

@@ -1,6 +1,6 @@
 #include "console/MainDialog.h"
 #include "FakeSerialPort.h"
-#include "ProgramTemplates.h"
+#include "MainDialogRig.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -31,32 +31,8 @@ using test::ScriptedModem;
 
 using test::programTemplates;
 
-bool until(const std::function<bool()>& cond) {
-    return test::waitUntil(cond) >= 0;
-}
-
-class MainDialogTest : public ::testing::Test {
+class MainDialogTest : public ::testing::Test, protected test::MainDialogRig {
   protected:
-    void SetUp() override {
-        files.casterList = dir.file("ntripcfg.txt");
-        files.profile = dir.file("tessadorn.cfg");
-        host.setScreenSize(240, 320);
-        modem.attach(peer);
-    }
-
-    void writeCasterList(const std::string& text) {
-        std::ofstream(files.casterList, std::ios::binary) << text;
-    }
-
-    test::TempDir dir;
-    MainDialog::Files files;
-    TemplateSet templates = programTemplates();
-    ScriptedHost host{templates};
-    VirtualClock clock;
-    ScriptedModem peer{1};
-    FakeSerialPort port{clock, peer};
-    Modem modem;
-    DebugCapture quiet;
 };
 
 const char* kCasterList =

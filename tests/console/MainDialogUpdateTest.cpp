@@ -1,5 +1,5 @@
 #include "FakeSerialPort.h"
-#include "ProgramTemplates.h"
+#include "MainDialogRig.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -21,30 +21,10 @@ using test::ScriptedModem;
 
 using test::programTemplates;
 
-bool until(const std::function<bool()>& cond) {
-    return test::waitUntil(cond) >= 0;
-}
-
 constexpr int kUpdateTemplate = 178;
 
-class MainDialogUpdateTest : public ::testing::Test {
+class MainDialogUpdateTest : public ::testing::Test, protected test::MainDialogRig {
   protected:
-    void SetUp() override {
-        files.casterList = dir.file("ntripcfg.txt");
-        files.profile = dir.file("tessadorn.cfg");
-        host.setScreenSize(240, 320);
-        modem.attach(peer);
-    }
-
-    test::TempDir dir;
-    MainDialog::Files files;
-    TemplateSet templates = programTemplates();
-    ScriptedHost host{templates};
-    VirtualClock clock;
-    ScriptedModem peer{1};
-    FakeSerialPort port{clock, peer};
-    Modem modem;
-    DebugCapture quiet;
 };
 
 TEST_F(MainDialogUpdateTest, UpdateButtonWhileSearchingOpensTheDialogWithTheMonitorPaused) {

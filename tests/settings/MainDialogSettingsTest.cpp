@@ -1,4 +1,5 @@
 #include "FakeSerialPort.h"
+#include "MainDialogRig.h"
 #include "ScriptedHost.h"
 #include "SettingsRig.h"
 #include "TempDir.h"
@@ -15,23 +16,7 @@ namespace {
 using test::Modem;
 
 // The main dialog over a scripted modem in virtual time, its files in a temporary folder.
-struct MainRig {
-    test::TempDir dir;
-    TemplateSet templates = test::programTemplates();
-    test::ScriptedHost host{templates};
-    VirtualClock clock;
-    test::ScriptedModem peer{1};
-    test::FakeSerialPort port{clock, peer};
-    Modem modem;
-    DebugCapture quiet;
-    MainDialog::Files files;
-
-    MainRig() {
-        files.casterList = dir.file("ntripcfg.txt");
-        files.profile = dir.file("tessadorn.cfg");
-        host.setScreenSize(240, 320);
-        modem.attach(peer);
-    }
+struct MainRig : test::MainDialogRig {
     // Waits on the dialog thread until the ready face shows `button`.
     void waitForButton(MainDialog& dialog, int button) {
         host.call([&dialog, button](Dialog&) {

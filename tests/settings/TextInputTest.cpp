@@ -1,5 +1,6 @@
 #include "settings/TextInput.h"
 #include "link/Protocol.h"
+#include "store/FieldCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +27,24 @@ TEST(TextInput, DecimalNumbersAreReadWholeAndFinite) {
         EXPECT_EQ(text_input::parseDecimal(c.text), c.want) << '"' << c.text << '"';
 }
 
+// The APN edits refuse what the list file and the modem's replies cannot carry back.
 TEST(TextInput, RefusalNamesWhatCannotBeKept) {
-    EXPECT_EQ(text_input::refusal("web.example", "<"), std::nullopt);
-    EXPECT_EQ(text_input::refusal("", "<"), std::nullopt);
-    EXPECT_EQ(text_input::refusal("a<b", "<,"), "\"<\"");
-    EXPECT_EQ(text_input::refusal("a,b", "<,"), "\",\"");
+    const auto why = [](std::string_view value, std::string_view forbidden) {
+        return refusedValueMessage("APN", value, forbidden);
+    };
+    EXPECT_EQ(why("web.example", "<"), "");
+    EXPECT_EQ(why("", "<"), "");
+    EXPECT_EQ(why("a<b", "<,"), "The field \"APN\" may not contain \"<\".");
+    EXPECT_EQ(why("a,b", "<,"), "The field \"APN\" may not contain \",\".");
     const std::pair<char, const char*> controls[] = {{'\r', "a line break (CR)"},
                                                      {'\n', "a line break (LF)"},
                                                      {'\t', "a tab (TAB)"},
                                                      {'\0', "a NUL character"},
                                                      {'\x7f', "a control character (0x7F)"}};
     for (const auto& [c, what] : controls)
-        EXPECT_EQ(text_input::refusal(std::string("a") + c, ""), what) << int(c);
+        EXPECT_EQ(why(std::string("a") + c, ""),
+                  std::string("The field \"APN\" may not contain ") + what + ".")
+            << int(c);
 }
 
 TEST(ManualPositionCommand, RefusesWhatTheModemWouldMisread) {
