@@ -120,11 +120,3 @@ TEST(ConnectGui, PickAMountpointOnTheScreenAndConnect) {
 
 } // namespace
 } // namespace tessadorn
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
