@@ -40,11 +40,13 @@ int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std
         set = TokenSet{tokens[0], tokens[1], tokens[2], tokens[3], tokens[4]};
         break;
     }
+    const bool longWait = emptyLimit > kEmptyReadLimit;
     int empty = 0;
     for (int reads = 0; reads < readLimit && empty < emptyLimit; ++reads) {
         if (Aborted()) return 0;
         std::uint8_t byte = 0;
         if (m_Port.read(&byte, 1) == 0) {
+            if (longWait && m_Port.deviceGone()) return 0;
             ++empty;
             continue;
         }

@@ -17,7 +17,9 @@ namespace tessadorn {
 //
 // Every reader stops at the first of: a token completed, its read limit, or its limit of empty
 // reads (a read that brought no byte within the port's time-out). Empty reads count toward the
-// read limit too. Readers return 0 when nothing was recognised.
+// read limit too. Readers return 0 when nothing was recognised. The long waits for one of five
+// tokens (a minute or two of silence) also stop at an empty read once the port reports its
+// device gone: no answer can come any more.
 //
 // The channel has no lock; only one thread may use it at a time (see PauseSection).
 class SerialChannel {

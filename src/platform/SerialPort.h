@@ -34,6 +34,9 @@ class SerialPort {
     // its bytes (a stalled adapter, a terminal nobody reads): the way out when the program
     // closes. The flag must outlive the port's use; nullptr takes it away.
     virtual void setAbortFlag(const std::atomic<bool>* /*abort*/) {}
+    // True once the device went away while the port was open (a hang-up, an unplugged adapter):
+    // nothing more can be read until the port is opened again.
+    virtual bool deviceGone() const { return false; }
 };
 
 // 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.

@@ -37,7 +37,7 @@ class TermiosSerialPort final : public SerialPort {
 
     const std::string& devicePath() const { return m_Path; }
     // True once the device hung up or failed with an I/O error since it was opened.
-    bool deviceGone() const { return m_Gone.load(); }
+    bool deviceGone() const override { return m_Gone.load(); }
     // The errno of the last failed open (ENOTTY for a file that is no terminal), 0 after a
     // successful one.
     int openError() const { return m_OpenError.load(); }

@@ -8,6 +8,7 @@ bool FakeSerialPort::open(int baudIndex) {
     if (m_Open) return true;
     if (m_FailOpen || baudIndex == m_FailOpenIndex) return false;
     m_Open = true;
+    m_Gone = false;
     m_BaudIndex = baudIndex;
     ++m_Opens;
     return true;
@@ -20,7 +21,7 @@ void FakeSerialPort::close() {
 std::size_t FakeSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
     const std::int64_t deadline = m_Clock.nowMs() + kReadTimeoutMs;
     std::size_t got = 0;
-    while (m_Open && got < capacity) {
+    while (m_Open && !m_Gone && got < capacity) {
         const std::int64_t at = m_Peer->readyAt(m_BaudIndex);
         if (at > deadline) break;
         m_Clock.advanceTo(at);

@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -46,10 +47,13 @@ class FakeSerialPort final : public SerialPort {
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
+    bool deviceGone() const override { return m_Gone.load(); }
 
     // Test knobs.
     void failOpen(bool fail) { m_FailOpen = fail; }
     void failOpenAt(int baudIndex) { m_FailOpenIndex = baudIndex; }
+    // The device goes away while open: reads stay empty until the next open.
+    void goAway() { m_Gone = true; }
     int baudIndex() const { return m_BaudIndex; }
     int opens() const { return m_Opens; }
     int purges() const { return m_Purges; }
@@ -65,6 +69,7 @@ class FakeSerialPort final : public SerialPort {
     SerialPeer* m_Peer;
     bool m_Open = false;
     bool m_FailOpen = false;
+    std::atomic<bool> m_Gone{false};
     int m_FailOpenIndex = -100;
     int m_BaudIndex = -1;
     int m_Opens = 0;

@@ -218,5 +218,23 @@ TEST_F(UpdatePtyTest, LinkCutDuringTheDownloadAndTheWindowClosedPromptly) {
     EXPECT_TRUE(host.shownBoxes().empty());
 }
 
+// The engine may be silent for two minutes while it downloads, but a link that is gone ends the
+// wait at once: error 4, the dialog back at idle, and no two minutes for the user to sit out.
+TEST_F(UpdatePtyTest, LinkCutDuringTheDownloadEndsTheWaitAtOnce) {
+    ASSERT_TRUE(startSimulator({"--baud", "2", "--engine-baud", "0", "--otap-step-ms", "2000"}));
+    UpdateOnPty update(host, link);
+    startAndContinue();
+    host.call([&](Dialog& top) {
+        ASSERT_TRUE(until(
+            [&] { return top.controls().text(u::Status) == "Downloading Update Files..."; }, 30));
+        simulator.stop();
+    });
+    waitForIdle(1, 20);
+    host.call(
+        [&](Dialog&) { EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{updateError(4)})); });
+    host.ok();
+    EXPECT_EQ(update.dialog.doModal(), kIdOk);
+}
+
 } // namespace
 } // namespace tessadorn
