@@ -32,7 +32,8 @@ CasterAccess MainDialog::casterAccess() {
 void MainDialog::connectCommand() {
     if (m_DeviceReady.load() == 0) return;
     if (m_StConnect.load() == 1) return stopConnection();
-    // A `server` beyond the list names its last caster, the one the panel shows.
+    // A `server` past the list names no caster: the panel shows none, and the modem refuses the
+    // empty address the source-table request then carries.
     if (m_Store.current().Tessadorn == "1") return connectTessadorn();
     SourceTableRetrieval(*this, casterAccess()).run();
 }
