@@ -11,6 +11,7 @@ link); the original line is put back before the next one.
     scripts/plant-faults.py                 every mutation
     scripts/plant-faults.py --only store    the mutations of one layer
     scripts/plant-faults.py --list          the mutations, without running them
+    scripts/plant-faults.py --last 30       the newest 30 (a batch planted blind)
 
 The pseudo-terminal tests (console.pty., sim.pty.) take real time and are left out unless
 --pty is given; the fuzz targets are left out. The share reported is therefore a lower bound
@@ -36,6 +37,15 @@ LAYERS = {
     "sim": (["sim_tests", "console_sim_tests"], r"^(sim|console\.sim)\.", r"^sim\.pty\."),
     "ui": (["ui_tests"], r"^ui\.", r"^ui\.qt\."),
     "layout": (["layout_tests"], r"^layout\.", None),
+    "caster": (["caster_tests", "caster_gui_tests", "console_tests"], r"^(caster|console)\.",
+               r"^console\.(pty|gui|sim)\."),
+    "settings": (["settings_tests", "console_tests"], r"^(settings|console)\.",
+                 r"^(settings|console)\.pty\.|^console\.(gui|sim)\."),
+    "update": (["update_tests", "console_tests"], r"^(update|console)\.",
+               r"^(update|console)\.pty\.|^console\.(gui|sim)\."),
+    "storedialogs": (["store_dialog_tests", "settings_tests", "console_tests"],
+                     r"^(store\.dialogs|settings|console)\.",
+                     r"^(settings|console)\.pty\.|^console\.(gui|sim)\."),
 }
 
 # (layer, file, original text, planted text, what the fault is)
@@ -162,6 +172,77 @@ MUTATIONS = [
      "one control without an id fails the re-layout"),
     ("layout", "src/layout/TemplateParser.cpp", "value > INT_MAX)", "value > INT_MAX + 1LL)",
      "a number past INT_MAX accepted in a template"),
+    # A third batch, planted blind in the dialogs, their workers and the simulator.
+    ("caster", "src/caster/SourceTableScanner.cpp", "m_Field.size() < SourceTable::kMaxField",
+     "m_Field.size() <= SourceTable::kMaxField", "a source-table field kept one byte too long"),
+    ("caster", "src/caster/SourceTableScanner.cpp", "number == 3 || number == 12 || number == 15",
+     "number == 3 || number == 15", "the solution field of a source-table row is not kept"),
+    ("caster", "src/caster/SourceTableScanner.cpp", "++failures >= kFailedReadLimit",
+     "++failures > kFailedReadLimit", "the table read gives up one failed read late"),
+    ("caster", "src/caster/SourceTableDialog.cpp", "kConnectResends, kReadLimit) != 1)",
+     "kConnectResends, kReadLimit) == 0)",
+     "a CMD_ERROR to the mountpoint connect taken as accepted"),
+    ("caster", "src/caster/SourceTableRetrieval.cpp", "caster.user, caster.Password);",
+     "caster.Password, caster.user);", "the IBSS source-table request swaps device and password"),
+    ("caster", "src/console/MainDialogConnect.cpp", "    m_StConnect = 0;\n", "",
+     "a stopped connection still counts as running"),
+    ("caster", "src/console/MainDialogConnect.cpp", "setChecked(ids::AutoConnect, !on);",
+     "setChecked(ids::AutoConnect, on);", "a declined automatic-connection change keeps the box"),
+    ("settings", "src/settings/GpsSourceDialog.cpp", "p::setGgaTrimble(port + 1)",
+     "p::setGgaTrimble(port)", "the Trimble port sent one lower (COM0 for COM1)"),
+    ("settings", "src/settings/GpsSourceDialog.cpp",
+     "    m_Access.profile.SaveProfile(baudIndex);\n", "",
+     "a rate change not saved in the device profile"),
+    ("settings", "src/settings/GpsSourceDialog.cpp", "std::fabs(*value) > f.limit",
+     "std::fabs(*value) >= f.limit", "a manual latitude of exactly 90 refused"),
+    ("settings", "src/settings/ApnDialog.cpp", "if (accepted < 3) return false;",
+     "if (accepted == 0) return false;", "the APN saved although the modem refused one value"),
+    ("settings", "src/settings/ApnDialog.cpp", "    saveCasterList(m_Store, host());\n", "",
+     "a new APN not written to the caster list"),
+    ("settings", "src/settings/RelayServiceDialog.cpp", "d.BroadcastOn.assign(1, on ? '1' : '0');",
+     "d.BroadcastOn.assign(1, on ? '0' : '1');", "the relay state recorded inverted after OK"),
+    ("update", "src/update/UpdateSequencer.cpp", "if (++transfers == 2)", "if (++transfers == 1)",
+     "\"Installing Update Files...\" shown after the first transfer"),
+    ("update", "src/update/UpdateSequencer.cpp",
+     "outcome == StartRefused || outcome == TraceNotStarted", "outcome == StartRefused",
+     "a trace that never started reported as a finished process"),
+    ("update", "src/update/UpdateValues.cpp", "if (c == '\\r' || c == '\\n' || c == '\\0')",
+     "if (c == '\\r' || c == '\\0')", "an update value with a LF accepted"),
+    ("update", "src/update/UpdateSequencer.cpp",
+     "for (int rate = 0; rate < kRates && !stopping(); ++rate) {\n        m_Serial.Close();",
+     "for (int rate = 1; rate < kRates && !stopping(); ++rate) {\n        m_Serial.Close();",
+     "the engine search never tries 9600"),
+    ("update", "src/update/FirmwareUpdateDialog.cpp", "MessageButtons::YesNo) != kIdYes)",
+     "MessageButtons::YesNo) == kIdYes)", "the cancel question closes on No and stays on Yes"),
+    ("update", "src/console/MainDialogUpdate.cpp", "kAfterUpdateBaudIndex = 2;",
+     "kAfterUpdateBaudIndex = 4;", "the port reopened at 115200 after an update"),
+    ("storedialogs", "src/store/FieldCheck.cpp", "return \"< ,:/\";", "return \"< ,:\";",
+     "a \"/\" accepted in a caster address"),
+    ("storedialogs", "src/store/ServerEditDialog.cpp", "std::to_string(row + 1) : \"0\"",
+     "std::to_string(row) : \"0\"", "an edited caster saved with its NTRIP version one lower"),
+    ("storedialogs", "src/store/ServerListDialog.cpp", "        m_Store.hasCurrent = false;\n", "",
+     "deleting the last caster leaves a current caster"),
+    ("storedialogs", "src/store/CasterSelectDialog.cpp", "m_Store.password = e.Password;",
+     "m_Store.password = e.user;", "the chosen caster's user stored as the password"),
+    ("storedialogs", "src/store/ServerListDialog.cpp",
+     "    saveCasterList(m_Store, host());\n    endDialog(0);", "    endDialog(0);",
+     "OK in the server list does not save the list"),
+    ("storedialogs", "src/console/CasterSync.cpp",
+     " && password == doc.carrierPassword) return false;", ") return false;",
+     "a changed carrier password of the modem not taken into the list"),
+    ("sim", "sim/CorrectionFirmware.cpp", "    m_PasswordSaved = m_PasswordEdit;\n", "",
+     "SAVE forgets the APN password"),
+    ("sim", "sim/CorrectionFirmware.cpp", "{\"TRIMBLE\", 2}", "{\"TRIMBLE\", 1}",
+     "a Trimble source moves the simulated port to 19200"),
+    ("sim", "sim/CorrectionFirmware.cpp", "    m_State.connected = true;\n    return r;",
+     "    return r;", "an accepted #CONNECT leaves the simulated modem unconnected"),
+    ("sim", "sim/CellularEngine.cpp", "fields.size() == 11", "fields.size() == 10",
+     "the engine refuses every update parameter set"),
+    ("link", "src/link/Protocol.cpp", "baudIndex > 4)", "baudIndex >= 4)", "#COM 115200 refused"),
+    ("link", "src/link/Protocol.cpp", "\"#LIST 2,%s.%s:%s %s.%s:%s", "\"#LIST 3,%s.%s:%s %s.%s:%s",
+     "the IBSS source-table request says version 3"),
+    ("link", "src/link/Transactions.cpp", "unlimited || sent <= resends",
+     "unlimited || sent < resends", "every command resent one time fewer"),
 ]
 
 
@@ -199,9 +280,11 @@ def main():
     parser.add_argument("--list", action="store_true", help="list the mutations and stop")
     parser.add_argument("--pty", action="store_true", help="run the pseudo-terminal tests too")
     parser.add_argument("--reuse", action="store_true", help="keep the scratch tree if present")
+    parser.add_argument("--last", type=int, default=0, help="only the last N mutations (a new batch)")
     args = parser.parse_args()
 
-    chosen = [m for m in MUTATIONS if not args.only or m[0] == args.only]
+    chosen = MUTATIONS[-args.last:] if args.last else MUTATIONS
+    chosen = [m for m in chosen if not args.only or m[0] == args.only]
     if args.list:
         for layer, path, _, _, what in chosen:
             print(f"{layer:9} {path:40} {what}")
