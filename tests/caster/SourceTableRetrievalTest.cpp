@@ -201,7 +201,9 @@ TEST_F(Retrieval, GivesUpAfterFiveFailedReads) {
     rig.modem.on(kList, "CMD_OK\r\n" + kRows);
     run();
     finish();
-    // Each failed read: five tries of 500 ms, each followed by a pause of 1000 ms.
+    // Each failed read: five tries of 500 ms, each followed by a pause of 1000 ms; the fifth
+    // failed read ends the retrieval.
+    EXPECT_EQ(rig.port.emptyReads(), 5 * 5);
     EXPECT_GE(elapsedMs, 5 * 5 * (500 + 1000));
     EXPECT_LT(elapsedMs, 5 * 5 * (500 + 1000) + 10000);
 }

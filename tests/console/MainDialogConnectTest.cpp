@@ -182,6 +182,7 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
     host.answer(kIdYes);
     host.click(ids::Disconnect);
     host.call([&](Dialog& d) {
+        EXPECT_EQ(dialog->m_StConnect.load(), 0) << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
         EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
         EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");

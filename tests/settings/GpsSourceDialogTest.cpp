@@ -207,6 +207,8 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
          nullptr, {"#COM 38400\r\n"}, 4, 2, "2", "AUTO,UNKNOWN,COM0", 1},
         {"manual position", automatic("UNKNOWN"), keep, keep, true, "41.5", " +2.25 ",
          {"#SETGGA,MANUAL,41.500000,2.250000\r\n"}, 4, 2, "", "MANUAL,UNKNOWN,COM0", 1},
+        {"manual at the poles' limits", automatic("UNKNOWN"), keep, keep, true, "90", "-180",
+         {"#SETGGA,MANUAL,90.000000,-180.000000\r\n"}, 4, 2, "", "MANUAL,UNKNOWN,COM0", 1},
         {"manual unchanged is sent again", manual("-33.918861", "18.423300"), keep, keep, false,
          nullptr, nullptr, {"#SETGGA,MANUAL,-33.918861,18.423300\r\n"}, 4, 2, "", "MANUAL,UNKNOWN,",
          1},

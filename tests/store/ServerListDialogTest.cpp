@@ -281,6 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "The field \"Server\" may not contain a line "
                     "break (CR)."},
         RefusedCase{Edit::kServer, "host:80", "The field \"Server\" may not contain \":\"."},
+        RefusedCase{Edit::kServer, "host/x", "The field \"Server\" may not contain \"/\"."},
         RefusedCase{Edit::kUser, "us er", "The field \"User\" may not contain a blank."},
         RefusedCase{Edit::kPassword, std::string("p\0w", 3),
                     "The field \"Password\" may not contain a NUL character."},

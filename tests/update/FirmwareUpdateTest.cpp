@@ -471,7 +471,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{u::Apn, "web\"x", "The APN must not contain the character \"."},
         RefusedCase{u::User, "\"", "The User must not contain the character \"."},
         RefusedCase{u::Password, "pa\"ss\",\"x", "The Password must not contain the character \"."},
-        RefusedCase{u::Password, "pa\r\nAT", "The Password must not contain a line break."}));
+        RefusedCase{u::Password, "pa\r\nAT", "The Password must not contain a line break."},
+        RefusedCase{u::Apn, "web\nAT", "The APN must not contain a line break."},
+        RefusedCase{u::User, std::string("u\0x", 3), "The User must not contain a line break."}));
 
 } // namespace
 } // namespace tessadorn
