@@ -281,12 +281,13 @@ def main():
     parser.add_argument("--pty", action="store_true", help="run the pseudo-terminal tests too")
     parser.add_argument("--reuse", action="store_true", help="keep the scratch tree if present")
     parser.add_argument("--last", type=int, default=0, help="only the last N mutations (a new batch)")
-    parser.add_argument("--match", help="only the mutations whose description holds this text")
+    parser.add_argument("--match", action="append",
+                        help="only the mutations whose description holds this text (repeatable)")
     args = parser.parse_args()
 
     chosen = MUTATIONS[-args.last:] if args.last else MUTATIONS
     chosen = [m for m in chosen if not args.only or m[0] == args.only]
-    chosen = [m for m in chosen if not args.match or args.match in m[4]]
+    chosen = [m for m in chosen if not args.match or any(t in m[4] for t in args.match)]
     if args.list:
         for layer, path, _, _, what in chosen:
             print(f"{layer:9} {path:40} {what}")
