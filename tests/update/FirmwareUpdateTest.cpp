@@ -80,7 +80,9 @@ struct ScriptedEngine {
     }
 };
 
-// Lets a test hold the update at a step: while held, the modem's next byte never comes.
+// Lets a test hold the update at a step: while held, the modem's next byte does not come. The
+// hold gives way after a minute of real time, so that a test whose script went wrong fails
+// instead of hanging in the dialog's destructor.
 class HoldingPeer final : public test::SerialPeer {
   public:
     explicit HoldingPeer(SerialPeer& inner) : m_Inner(inner) {}
@@ -90,7 +92,7 @@ class HoldingPeer final : public test::SerialPeer {
         m_Inner.received(bytes, baud, now);
     }
     std::int64_t readyAt(int baud) override {
-        while (held.load())
+        for (int ms = 0; held.load() && ms < 60000; ++ms)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return m_Inner.readyAt(baud);
     }
@@ -376,7 +378,10 @@ TEST_F(FirmwareUpdateTest, NothingClosesTheDialogWhileTheUpdateRuns) {
     host.click(u::Continue);
     waitForPhase(*dialog, UpdatePhase::Running);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return port.count(protocol::kOtapTrace) == 1; }));
+        // The engine has taken the trace command and holds the download (the port records a
+        // command before the engine gets it).
+        ASSERT_TRUE(until([&] { return holding.held.load(); }));
+        EXPECT_EQ(port.count(protocol::kOtapTrace), 1);
         EXPECT_FALSE(dialog->controls().titleOkVisible());
         EXPECT_EQ(dialog->closeQuestion(), "An update is in progress. Quit anyway?");
         EXPECT_EQ(dialog->controls().text(u::Status), "Starting Update Process...");
