@@ -104,10 +104,15 @@ TEST(ConnectGui, PickAMountpointOnTheScreenAndConnect) {
     EXPECT_EQ(list->item(0)->text(), "DEMO01");
     QListWidgetItem* second = list->item(1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(second).center());
-    ASSERT_TRUE(waitUntil([&] { return labelText(screen, D::kName) == "Name: University Roof"; }));
-    EXPECT_EQ(labelText(screen, D::kAuthorization), "Authorization: Basic");
-    EXPECT_EQ(labelText(screen, D::kFormat), "Format: RTCM 3.2");
-    EXPECT_EQ(labelText(screen, D::kSolution), "Solution: Simple Base");
+    // The dialog writes the four details one after another; the screen shows each when it comes.
+    const auto details = [&] {
+        return QStringList{labelText(screen, D::kName), labelText(screen, D::kAuthorization),
+                           labelText(screen, D::kFormat), labelText(screen, D::kSolution)};
+    };
+    const QStringList want{"Name: University Roof", "Authorization: Basic", "Format: RTCM 3.2",
+                           "Solution: Simple Base"};
+    EXPECT_TRUE(waitUntil([&] { return details() == want; }))
+        << details().join(" | ").toStdString();
 
     screen.pressTitleOk();
     ASSERT_TRUE(waitUntil([&] { return !screen.messageBoxes().empty(); }));
