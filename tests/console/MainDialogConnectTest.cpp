@@ -182,7 +182,8 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
     host.answer(kIdYes);
     host.click(ids::Disconnect);
     host.call([&](Dialog& d) {
-        EXPECT_EQ(dialog->m_StConnect.load(), 0) << "Connect connects again, it does not stop";
+        // Cleared at once (the monitor's next poll may already have read OFF since).
+        EXPECT_NE(dialog->m_StConnect.load(), 1) << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
         EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
         EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");
