@@ -3,7 +3,7 @@
 //
 // Any bytes: the parser ends without a crash, refuses a reply without touching what it would
 // fill, and what it accepts holds only the first line of the reply, split as the reply says.
-#include "console/ReplyParsers.h"
+#include "modem/Replies.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,7 +65,7 @@ bool referenceDecimal(std::string_view text, long long& value) {
 [[maybe_unused]] void configuration(std::string_view text) {
     auto v = before();
     int mode = -7;
-    if (!replies::parseConfiguration(text, v, mode)) {
+    if (!replies::parseGetCfg(text, v, mode)) {
         require(v == before() && mode == -7);
         return;
     }
@@ -78,7 +78,7 @@ bool referenceDecimal(std::string_view text, long long& value) {
 
 [[maybe_unused]] void position(std::string_view text) {
     auto v = before();
-    if (!replies::parsePositionSource(text, v)) {
+    if (!replies::parseGetGga(text, v)) {
         require(v == before());
         return;
     }
@@ -96,7 +96,7 @@ bool referenceDecimal(std::string_view text, long long& value) {
 
 [[maybe_unused]] void broadcast(std::string_view text) {
     auto v = before();
-    if (!replies::parseBroadcast(text, v)) {
+    if (!replies::parseGetBrd(text, v)) {
         require(v == before());
         return;
     }
@@ -108,7 +108,7 @@ bool referenceDecimal(std::string_view text, long long& value) {
 
 [[maybe_unused]] void storedCaster(std::string_view text) {
     auto v = before();
-    if (!replies::parseStoredCaster(text, v)) {
+    if (!replies::parseAddrServer(text, v)) {
         require(v == before());
         return;
     }
@@ -120,7 +120,7 @@ bool referenceDecimal(std::string_view text, long long& value) {
 
 [[maybe_unused]] void apn(std::string_view text) {
     int ready = -7, sim = -7;
-    if (!replies::parseApnState(text, ready, sim)) {
+    if (!replies::parseApn(text, ready, sim)) {
         require(ready == -7 && sim == -7);
         return;
     }

@@ -4,7 +4,7 @@
 // marker, an error token or the fifth failed read), stores at most 250 records of fields of at
 // most 99 bytes, keeps only rows whose format begins with "R" or "C", and leaves nothing after a
 // give-up.
-#include "caster/SourceTableScanner.h"
+#include "modem/SourceTableScanner.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "CellularEngine.h"
 
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 
 #include <algorithm>
 #include <cctype>

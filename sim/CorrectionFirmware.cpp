@@ -1,6 +1,6 @@
 #include "CorrectionFirmware.h"
 
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "platform/SerialPort.h"
 
 #include <cstdio>

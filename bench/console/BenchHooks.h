@@ -1,7 +1,7 @@
 #pragma once
 
 #include "console/MonitorHooks.h"
-#include "link/DeviceConfig.h"
+#include "modem/DeviceConfig.h"
 
 #include <atomic>
 #include <functional>

@@ -9,10 +9,6 @@ namespace tessadorn::bench {
 
 ConsoleRig::ConsoleRig(std::string simulatorExecutable)
     : m_SimulatorExecutable(std::move(simulatorExecutable)) {
-    m_Hooks.setReadyObserver([this] {
-        std::lock_guard lock(m_Mutex);
-        if (!m_Ready.reached) mark(m_Ready);
-    });
     m_Panel.setVisibilityObserver([this](int id, bool visible) {
         if (!visible || id < ids::SignalFirst || id > ids::SignalLast) return;
         std::lock_guard lock(m_Mutex);
@@ -42,20 +38,25 @@ bool ConsoleRig::start(const Options& options) {
     }
     m_Port = std::make_unique<TermiosSerialPort>(m_Simulator.ptyPath());
     m_Counting = std::make_unique<CountingSerialPort>(*m_Port);
-    m_Serial = std::make_unique<SerialChannel>(*m_Counting, RealClock::instance());
-    m_Serial->SetAbortFlag(&m_Closing);
-    m_BaudIndex = options.baudIndex;
+    m_Session = std::make_unique<ModemSession>(*m_Counting, RealClock::instance(), "/dev/null",
+                                               AtomicFile::standard());
+    m_Session->baudIndex() = options.baudIndex;
+    m_Hooks = std::make_unique<BenchHooks>(m_Session->device(), m_Session->deviceReady(),
+                                           m_Session->baudIndex(), m_Session->stConnect());
+    m_Hooks->setReadyObserver([this] {
+        std::lock_guard lock(m_Mutex);
+        if (!m_Ready.reached) mark(m_Ready);
+    });
 
     if (options.animation) {
         m_Animation = std::thread([this] {
-            AnimationThread animation(m_DeviceReady, m_Display, RealClock::instance());
-            animation.run(m_Closing);
+            AnimationThread animation(m_Session->deviceReady(), m_Display,
+                                      RealClock::instance());
+            animation.run(m_Session->closingFlag());
         });
     }
     m_Monitor = std::thread([this] {
-        MonitorThread monitor({*m_Serial, m_Reading, m_DeviceReady, m_Mode, m_BaudIndex,
-                               m_StConnect, m_AutoConnect, m_Device, m_Gate, RealClock::instance()},
-                              m_Display, m_Hooks);
+        MonitorThread monitor(*m_Session, m_Display, *m_Hooks);
         {
             std::lock_guard lock(m_Mutex);
             m_RunStart = std::chrono::steady_clock::now();
@@ -90,8 +91,7 @@ ConsoleRig::Milestone ConsoleRig::firstPoll() const {
 }
 
 void ConsoleRig::stop() {
-    m_Closing = true;
-    m_Gate.stop();
+    if (m_Session) m_Session->abortLink();
     if (m_Monitor.joinable()) m_Monitor.join();
     if (m_Animation.joinable()) m_Animation.join();
     if (m_Port) m_Port->close();

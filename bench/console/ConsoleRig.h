@@ -6,9 +6,8 @@
 #include "app/SimulatorProcess.h"
 
 #include "console/StatusDisplay.h"
-#include "link/DeviceConfig.h"
-#include "link/SerialChannel.h"
-#include "platform/PauseGate.h"
+#include "modem/ModemSession.h"
+#include "platform/AtomicFile.h"
 #include "platform/TermiosSerialPort.h"
 
 #include <atomic>
@@ -28,7 +27,7 @@ namespace tessadorn::bench {
 // recording panel, and optionally the animation thread beside it.
 //
 // Two moments are timed from the start of MonitorThread::run():
-//   ready      the monitor set m_DeviceReady and asks for the ready face's inputs;
+//   ready      the monitor set the ready flag and asks for the ready face's inputs;
 //   first poll the first poll drew the signal picture (before its 500 ms pause).
 // Each comes with the port's counters at that moment.
 class ConsoleRig {
@@ -61,9 +60,9 @@ class ConsoleRig {
 
     CountingSerialPort::Counts counts() const { return m_Counting->counts(); }
     const RecordingPanel& panel() const { return m_Panel; }
-    const BenchHooks& hooks() const { return m_Hooks; }
+    const BenchHooks& hooks() const { return *m_Hooks; }
     const std::string& error() const { return m_Error; }
-    int deviceReady() const { return m_DeviceReady.load(); }
+    int deviceReady() const { return m_Session ? m_Session->deviceReady().load() : 0; }
 
   private:
     void mark(Milestone& milestone);
@@ -74,20 +73,11 @@ class ConsoleRig {
     SimulatorProcess m_Simulator;
     std::unique_ptr<TermiosSerialPort> m_Port;
     std::unique_ptr<CountingSerialPort> m_Counting;
-    std::unique_ptr<SerialChannel> m_Serial;
-
-    std::atomic<int> m_Reading{0};
-    std::atomic<int> m_DeviceReady{0};
-    std::atomic<int> m_Mode{-1};
-    std::atomic<int> m_BaudIndex{2};
-    std::atomic<int> m_StConnect{0};
-    std::atomic<int> m_AutoConnect{0};
-    std::atomic<bool> m_Closing{false};
-    DeviceConfig m_Device;
-    PauseGate m_Gate;
+    // The device profile is written to /dev/null: the benchmark leaves no file behind.
+    std::unique_ptr<ModemSession> m_Session;
     RecordingPanel m_Panel;
     StatusDisplay m_Display{m_Panel};
-    BenchHooks m_Hooks{m_Device, m_DeviceReady, m_BaudIndex, m_StConnect};
+    std::unique_ptr<BenchHooks> m_Hooks;
 
     mutable std::mutex m_Mutex;
     std::condition_variable m_Changed;

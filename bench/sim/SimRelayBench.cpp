@@ -4,7 +4,7 @@
 // time of the reading thread.
 
 #include "app/SimulatorProcess.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 #include "platform/TermiosSerialPort.h"

@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     MainDialog* mainDialog = nullptr;
     auto deviceReady = [&] {
         std::lock_guard lock(mainMutex);
-        return mainDialog && mainDialog->m_DeviceReady.load() == 1;
+        return mainDialog && mainDialog->session().deviceReady().load() == 1;
     };
 
     window.setOnClose([&] {

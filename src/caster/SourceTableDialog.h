@@ -1,6 +1,8 @@
 #pragma once
 
-#include "caster/CasterAccess.h"
+#include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
+#include "store/CasterStore.h"
 #include "ui/Dialog.h"
 
 namespace tessadorn {
@@ -18,21 +20,8 @@ class SourceTableDialog : public Dialog {
     static constexpr int kSolution = 1044;
     static constexpr int kCancel = 1000;
 
-    static constexpr std::size_t kDrainThreshold = 64;
-    static constexpr int kConnectResends = 5;
-    static constexpr int kReadLimit = 512;
-
-    // What became of the connection, by the modem's answer.
-    enum Outcome {
-        kNoAnswer = 0,
-        kConnected = 1,
-        kServerNotResponding = 2,
-        kNotAuthorized = 3,
-        kInvalidMountpoint = 4,
-        kConnectionError = 5,
-    };
-
-    SourceTableDialog(Dialog& parent, CasterAccess access);
+    SourceTableDialog(Dialog& parent, ModemSession& session, CasterStore& store,
+                      const SourceTable& table);
 
     void onInit() override;
     void onCommand(int id) override;
@@ -42,9 +31,9 @@ class SourceTableDialog : public Dialog {
   private:
     // The selected record, or -1.
     int selected() const;
-    int connect(int record);
-
-    CasterAccess m_Access;
+    ModemSession& m_Session;
+    CasterStore& m_Store;
+    const SourceTable& m_Table;
 };
 
 } // namespace tessadorn

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "caster/CasterAccess.h"
-#include "caster/SourceTableScanner.h"
+#include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
+#include "modem/SourceTableScanner.h"
+#include "store/CasterStore.h"
 
 #include <string_view>
 
@@ -14,13 +16,8 @@ class Dialog;
 // mountpoint dialog has closed.
 class SourceTableRetrieval {
   public:
-    static constexpr int kSignalOffResends = 5;
-    static constexpr int kListResends = 1;
-    static constexpr int kListReadLimit = 512;
-    static constexpr int kCloseReadLimit = 128;
-    static constexpr int kClosePauseMs = 1000;
-
-    SourceTableRetrieval(Dialog& parent, CasterAccess access);
+    SourceTableRetrieval(Dialog& parent, ModemSession& session, CasterStore& store,
+                         SourceTable& table);
 
     // The whole retrieval, from "#SIGNAL OFF" to the closed mountpoint dialog or the message.
     void run();
@@ -29,10 +26,10 @@ class SourceTableRetrieval {
     static std::string_view failureText(SourceTableScanner::End end);
 
   private:
-    void closeExchange();
-
     Dialog& m_Parent;
-    CasterAccess m_Access;
+    ModemSession& m_Session;
+    CasterStore& m_Store;
+    SourceTable& m_Table;
 };
 
 } // namespace tessadorn

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeviceConfig.h"
+#include "modem/DeviceConfig.h"
 #include "store/CasterDocument.h"
 
 namespace tessadorn {

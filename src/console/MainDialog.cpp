@@ -27,12 +27,11 @@ MainDialog::Files MainDialog::filesIn(const std::string& folder) {
 }
 
 MainDialog::MainDialog(DialogHost& host, SerialPort& port, Clock& clock, Files files)
-    : Dialog(host, kTemplate), m_Serial(port, clock), m_Store(files.casterList, writerOf(files)),
-      m_Profile(m_BaudIndex, m_SavedBaudIndex, files.profile, writerOf(files)), m_Clock(clock) {
+    : Dialog(host, kTemplate), m_Clock(clock),
+      m_Session(port, clock, files.profile, writerOf(files)),
+      m_Store(files.casterList, writerOf(files)) {
     controls().setTitle(kApplicationTitle);
     controls().setIcon(kIcon);
-    // A read in progress ends at once when the program closes.
-    m_Serial.SetAbortFlag(&m_Closing);
 }
 
 MainDialog::~MainDialog() {
@@ -40,28 +39,25 @@ MainDialog::~MainDialog() {
 }
 
 void MainDialog::onInit() {
-    m_DeviceReady = 0;
+    m_Session.deviceReady() = 0;
     m_Display.hideAll();
 
     // Start-up load: the caster list (a failed load is not shown), then the device profile.
     m_Store.Load();
-    m_Profile.LoadProfile();
+    m_Session.profile().LoadProfile();
 
     m_AnimationThread = std::thread([this] {
-        AnimationThread animation(m_DeviceReady, m_Display, m_Clock);
-        animation.run(m_Closing);
+        AnimationThread animation(m_Session.deviceReady(), m_Display, m_Clock);
+        animation.run(m_Session.closingFlag());
     });
     m_MonitorThread = std::thread([this] {
-        MonitorThread monitor({m_Serial, m_Reading, m_DeviceReady, m_Mode, m_BaudIndex, m_StConnect,
-                               m_AutoConnect, m_Device, m_MonitorGate, m_Clock},
-                              m_Display, *this);
+        MonitorThread monitor(m_Session, m_Display, *this);
         monitor.run();
     });
 }
 
 void MainDialog::stopWorkers() {
-    m_Closing = true;
-    m_MonitorGate.stop();
+    m_Session.abortLink();
     if (m_MonitorThread.joinable() && m_MonitorThread.get_id() != std::this_thread::get_id())
         m_MonitorThread.join();
     if (m_AnimationThread.joinable()) m_AnimationThread.join();
@@ -112,9 +108,10 @@ void MainDialog::onCancel() {
 
 void MainDialog::onSize(int width, int height) {
     relayoutForScreen(width, height);
-    int stConnect = m_StConnect.load();
-    m_Display.sizeRefresh(m_DeviceReady.load() == 1, m_Mode.load(), panelInputs(), stConnect);
-    m_StConnect = stConnect;
+    int stConnect = m_Session.stConnect().load();
+    m_Display.sizeRefresh(m_Session.deviceReady().load() == 1, m_Session.mode().load(),
+                          panelInputs(), stConnect);
+    m_Session.stConnect() = stConnect;
 }
 
 std::optional<BackgroundAnswer> MainDialog::onBackgroundColour() {
@@ -128,13 +125,13 @@ void MainDialog::portError() {
 }
 
 void MainDialog::rateFound(int baudIndex) {
-    m_Profile.SaveProfile(baudIndex);
+    m_Session.rateFound(baudIndex);
 }
 
 // The synchronisation changes the list under its lock and saves it after; a save that fails is
 // reported to the user like any other (the list in memory keeps the change).
 void MainDialog::configurationParsed() {
-    const auto device = m_Device.read();
+    const auto device = m_Session.device().read();
     bool changed = false;
     {
         std::lock_guard lock(m_Store.mutex());
@@ -144,7 +141,7 @@ void MainDialog::configurationParsed() {
 }
 
 void MainDialog::storedCasterParsed() {
-    const auto device = m_Device.read();
+    const auto device = m_Session.device().read();
     bool changed = false;
     {
         std::lock_guard lock(m_Store.mutex());
@@ -155,9 +152,9 @@ void MainDialog::storedCasterParsed() {
 
 PanelInputs MainDialog::panelInputs() {
     PanelInputs in;
-    in.device = m_Device.read();
-    in.baudIndex = m_BaudIndex.load();
-    in.stConnect = m_StConnect.load();
+    in.device = m_Session.device().read();
+    in.baudIndex = m_Session.baudIndex().load();
+    in.stConnect = m_Session.stConnect().load();
     std::lock_guard lock(m_Store.mutex());
     in.count = m_Store.count;
     in.auth = m_Store.auth;

@@ -1,18 +1,13 @@
 #pragma once
 
-#include "caster/CasterAccess.h"
-#include "caster/SourceTable.h"
 #include "console/MonitorHooks.h"
 #include "console/PanelControls.h"
 #include "console/StatusDisplay.h"
-#include "link/DeviceConfig.h"
-#include "link/SerialChannel.h"
+#include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
 #include "platform/Clock.h"
-#include "platform/PauseGate.h"
 #include "platform/SerialPort.h"
-#include "settings/DeviceAccess.h"
 #include "store/CasterStore.h"
-#include "store/DeviceProfile.h"
 #include "ui/Dialog.h"
 
 #include <atomic>
@@ -26,9 +21,9 @@ namespace tessadorn {
 // panel and the picture buttons once it is ready. Created from template 103; the re-layout
 // switches to 102 on a portrait screen.
 //
-// It owns the link to the modem, the caster list, the values read from the modem and the two
-// workers: MonitorThread (finds and watches the modem) and AnimationThread (the searching
-// animation). Closing the dialog stops both at their next wait and joins them.
+// It owns the modem session (the link and everything read from the modem), the caster list and
+// the two workers: MonitorThread (finds and watches the modem) and AnimationThread (the
+// searching animation). Closing the dialog stops both at their next wait and joins them.
 class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
   public:
     static constexpr int kTemplate = 103;
@@ -63,29 +58,14 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     // Stops the workers (at their next wait) and joins them. Safe to call more than once.
     void stopWorkers();
 
-    SerialChannel m_Serial;
-    std::atomic<int> m_Reading{0};
-    // 1 once the modem was identified, configured and the panel filled.
-    std::atomic<int> m_DeviceReady{0};
-    std::atomic<int> m_Mode{-1};
-    std::atomic<int> m_BaudIndex{DeviceProfile::kDefaultBaudIndex};
-    std::atomic<int> m_SavedBaudIndex{DeviceProfile::kNoSavedIndex};
-    std::atomic<int> m_StConnect{0};
-    std::atomic<int> m_AutoConnect{0};
-    DeviceConfig m_Device;
-    CasterStore m_Store;
-    DeviceProfile m_Profile;
-    // How dialogs borrow the serial line from the monitor.
-    PauseGate m_MonitorGate;
-    // The last source table read from a caster (m_SourceTable, m_SourceCount).
-    SourceTable m_Sources;
+    ModemSession& session() { return m_Session; }
+    CasterStore& store() { return m_Store; }
+    // The last source table read from a caster.
+    const SourceTable& sources() const { return m_Sources; }
 
     // Ends every exchange with the modem at its next read or write wait, from any thread: the
     // way out when the window closes while a handler or the monitor waits on the line.
-    void abortLink() {
-        m_Closing = true;
-        m_MonitorGate.stop();
-    }
+    void abortLink() { m_Session.abortLink(); }
 
   private:
     // The caster buttons (1000, 1094): the current caster selection, then the panel lines of
@@ -95,7 +75,6 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     // The update buttons: the firmware update dialog, with the port closed around it.
     void runFirmwareUpdate();
     // Device settings (MainDialogSettings.cpp).
-    DeviceAccess deviceAccess();
     void openApnSettings();
     void openGpsSource();
     void openRelayService();
@@ -106,7 +85,6 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     void connectTessadorn();
     void changeRole(bool toServer);
     void autoConnection();
-    CasterAccess casterAccess();
 
     // MonitorHooks
     void portError() override;
@@ -116,11 +94,13 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     PanelInputs panelInputs() override;
 
     Clock& m_Clock;
+    ModemSession m_Session;
+    CasterStore m_Store;
+    SourceTable m_Sources;
     // The dialog's background: drawn in RGB(250, 250, 250) on a white brush.
     const BackgroundAnswer m_BackgroundBrush{StatusDisplay::kBackgroundRgb,
                                              StatusDisplay::kBrushRgb};
     StatusDisplay m_Display{*this};
-    std::atomic<bool> m_Closing{false};
     std::thread m_MonitorThread;
     std::thread m_AnimationThread;
 };

@@ -5,50 +5,37 @@
 #include "console/MainDialog.h"
 #include "console/PanelText.h"
 #include "link/PauseSection.h"
-#include "link/Transactions.h"
+#include "modem/ConnectionCommands.h"
 
 namespace tessadorn {
 
-namespace p = protocol;
-
 namespace {
 constexpr std::string_view kAttention = "Attention";
-// Attempts of the stop command between two questions whether to go on.
-constexpr int kStopResends = 5;
-constexpr int kStopReadLimit = 2048;
-constexpr int kRoleResends = 5;
-constexpr int kRoleReadLimit = 2048;
-constexpr int kResends = 5;
 
 bool yes(Dialog& dialog, std::string_view question) {
     return dialog.messageBox(question, kAttention, MessageButtons::YesNo) == kIdYes;
 }
 } // namespace
 
-CasterAccess MainDialog::casterAccess() {
-    return {m_Serial, m_Reading, m_MonitorGate, m_Clock, m_Store, m_Sources};
-}
-
 void MainDialog::connectCommand() {
-    if (m_DeviceReady.load() == 0) return;
-    if (m_StConnect.load() == 1) return stopConnection();
+    if (m_Session.deviceReady().load() == 0) return;
+    if (m_Session.stConnect().load() == 1) return stopConnection();
     // A `server` past the list names no caster: the panel shows none, and the modem refuses the
     // empty address the source-table request then carries.
     if (m_Store.current().Tessadorn == "1") return connectTessadorn();
-    SourceTableRetrieval(*this, casterAccess()).run();
+    SourceTableRetrieval(*this, m_Session, m_Store, m_Sources).run();
 }
 
 void MainDialog::stopConnection() {
     if (!yes(*this, "¿Do you want to finish current connection?")) return;
-    PauseSection section("CONNECT", m_Reading, m_MonitorGate, waitCursor(), m_Clock);
-    Transactions tx(m_Serial, m_Reading);
+    PauseSection section = m_Session.pause("CONNECT", waitCursor());
+    ConnectionCommands commands(m_Session);
     // Resent until the modem answers; after every six silent attempts the user may give up.
-    while (
-        !tx.SendWaitTokenLimited(p::kStopConnection, p::kTokOkLine, kStopResends, kStopReadLimit)) {
-        if (m_Serial.Aborted()) return;
+    while (!commands.stopConnection()) {
+        if (m_Session.serial().Aborted()) return;
         if (!yes(*this, "The modem does not answer. Keep trying to stop the connection?")) return;
     }
-    m_StConnect = 0;
+    m_Session.stConnect() = 0;
     setText(ids::TextConnect, "Conn.");
     messageBox("Connection Finished");
 
@@ -68,11 +55,10 @@ void MainDialog::stopConnection() {
 }
 
 void MainDialog::connectTessadorn() {
-    PauseSection section("C2", m_Reading, m_MonitorGate, waitCursor(), m_Clock,
-                         {.debugLines = false, .waitCursor = true});
+    PauseSection section =
+        m_Session.pause("C2", waitCursor(), {.debugLines = false, .waitCursor = true});
     const CasterEntry caster = m_Store.current();
-    Transactions tx(m_Serial, m_Reading);
-    if (tx.SendWaitToken(p::connect2(caster.ip, caster.port), p::kTokOk, kResends)) {
+    if (ConnectionCommands(m_Session).connectDirect(caster.ip, caster.port)) {
         messageBox("Tessadorn configured. When you press OK, application will exit.");
         endDialog(0);
         quitApplication(0);
@@ -82,15 +68,13 @@ void MainDialog::connectTessadorn() {
 }
 
 void MainDialog::changeRole(bool toServer) {
-    if (m_DeviceReady.load() == 0) return;
+    if (m_Session.deviceReady().load() == 0) return;
     if (!yes(*this, toServer ? "Change to SERVER mode?" : "Change to CLIENT mode?")) return;
-    PauseSection section(toServer ? "C2S" : "S2C", m_Reading, m_MonitorGate, waitCursor(), m_Clock);
-    Transactions tx(m_Serial, m_Reading);
-    const bool done = tx.SendWaitTokenLimited(toServer ? p::kModeBase : p::kModeRover,
-                                              p::kTokOkLine, kRoleResends, kRoleReadLimit);
+    PauseSection section = m_Session.pause(toServer ? "C2S" : "S2C", waitCursor());
+    const bool done = ConnectionCommands(m_Session).setRole(toServer);
     messageBox(!done ? "Tessadorn Error" : toServer ? "Tessadorn SERVER" : "Tessadorn CLIENT");
     // The modem restarts in its role (or not at all): the monitor finds it anew either way.
-    m_DeviceReady = 0;
+    m_Session.deviceReady() = 0;
 }
 
 void MainDialog::autoConnection() {
@@ -99,11 +83,10 @@ void MainDialog::autoConnection() {
         setChecked(ids::AutoConnect, !on);
         return;
     }
-    PauseSection section(on ? "AutoConnect YES" : "AutoConnect NO", m_Reading, m_MonitorGate,
-                         waitCursor(), m_Clock);
-    Transactions tx(m_Serial, m_Reading);
-    tx.SendWaitToken(on ? p::kAutoOn : p::kAutoOff, p::kTokOkLine, kResends);
-    m_AutoConnect = on ? 1 : 0;
+    PauseSection section =
+        m_Session.pause(on ? "AutoConnect YES" : "AutoConnect NO", waitCursor());
+    ConnectionCommands(m_Session).setAutoConnect(on);
+    m_Session.autoConnect() = on ? 1 : 0;
 }
 
 } // namespace tessadorn

@@ -6,35 +6,30 @@
 
 namespace tessadorn {
 
-DeviceAccess MainDialog::deviceAccess() {
-    return {m_Serial, m_Reading,   m_MonitorGate, m_Clock,  m_Device,
-            m_Mode,   m_BaudIndex, m_AutoConnect, m_Profile};
-}
-
 void MainDialog::openApnSettings() {
-    ApnDialog dialog(*this, deviceAccess(), m_Store);
+    ApnDialog dialog(*this, m_Session, m_Store);
     dialog.doModal();
 }
 
 void MainDialog::openGpsSource() {
-    GpsSourceDialog dialog(*this, deviceAccess());
+    GpsSourceDialog dialog(*this, m_Session);
     const int result = dialog.doModal();
-    if (result <= 0 || m_Mode.load() == kModeServer) return;
+    if (result <= 0 || m_Session.mode().load() == kModeServer) return;
     if (result == 1 || result == 3) {
         // The receiver takes the corrections straight from the modem: no caster to connect to.
         for (int id : {ids::Connect, ids::Disconnect, ids::TextGps, ids::AutoConnect})
             setVisible(id, false);
         return;
     }
-    const bool connected = m_StConnect.load() == 1;
+    const bool connected = m_Session.stConnect().load() == 1;
     setVisible(ids::Connect, !connected);
     setVisible(ids::Disconnect, connected);
     setVisible(ids::AutoConnect, true);
-    setChecked(ids::AutoConnect, m_AutoConnect.load() == 1);
+    setChecked(ids::AutoConnect, m_Session.autoConnect().load() == 1);
 }
 
 void MainDialog::openRelayService() {
-    RelayServiceDialog dialog(*this, deviceAccess());
+    RelayServiceDialog dialog(*this, m_Session);
     dialog.doModal();
 }
 

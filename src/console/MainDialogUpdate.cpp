@@ -15,18 +15,18 @@ constexpr int kAfterUpdateBaudIndex = 2;
 void MainDialog::runFirmwareUpdate() {
     // The monitor stays paused, without wait cursor or debug lines, for the whole dialog; the
     // port is closed so that the dialog can open it at any rate.
-    PauseSection section("Update", m_Reading, m_MonitorGate, waitCursor(), m_Clock,
-                         {.debugLines = false, .waitCursor = false});
+    PauseSection section =
+        m_Session.pause("Update", waitCursor(), {.debugLines = false, .waitCursor = false});
+    SerialChannel& serial = m_Session.serial();
     m_Clock.sleepMs(kPortSettleMs);
-    m_Serial.Close();
+    serial.Close();
     {
-        FirmwareUpdateDialog dialog(
-            *this, UpdateAccess{m_Serial, m_Reading, m_BaudIndex, m_Store, m_Clock});
+        FirmwareUpdateDialog dialog(*this, m_Session, m_Store);
         dialog.doModal();
     }
-    m_Serial.Close();
+    serial.Close();
     m_Clock.sleepMs(kPortSettleMs);
-    m_Serial.Open(kAfterUpdateBaudIndex); // a failure is not reported: the monitor's scan retries
+    serial.Open(kAfterUpdateBaudIndex); // a failure is not reported: the monitor's scan retries
     section.end();
 }
 

@@ -1,7 +1,7 @@
 #include "console/PanelText.h"
 #include "console/PanelControls.h"
 
-#include "console/ReplyParsers.h"
+#include "modem/Replies.h"
 #include "platform/SerialPort.h"
 
 namespace tessadorn::panel {

@@ -8,7 +8,7 @@ Transactions::Transactions(SerialChannel& serial, std::atomic<int>& reading)
     : m_Serial(serial), m_Reading(reading) {}
 
 template <typename Reader>
-int Transactions::run(const protocol::Command& command, int resends, bool unlimitedWhenZero,
+int Transactions::run(const Command& command, int resends, bool unlimitedWhenZero,
                       Reader&& reader) {
     if (!command.ok()) {
         debugLine("Command refused: " + command.refused + "\r\n");
@@ -29,23 +29,23 @@ int Transactions::run(const protocol::Command& command, int resends, bool unlimi
     return result;
 }
 
-int Transactions::SendWaitToken(const protocol::Command& command, std::string_view token,
+int Transactions::SendWaitToken(const Command& command, std::string_view token,
                                 int resends) {
     return run(command, resends, true, [&] { return m_Serial.WaitToken(token); });
 }
 
-int Transactions::SendWaitTokenLimited(const protocol::Command& command, std::string_view token,
+int Transactions::SendWaitTokenLimited(const Command& command, std::string_view token,
                                        int resends, int readLimit) {
     return run(command, resends, true, [&] { return m_Serial.WaitTokenLimited(token, readLimit); });
 }
 
-int Transactions::SendWaitEither(const protocol::Command& command, std::string_view token1,
+int Transactions::SendWaitEither(const Command& command, std::string_view token1,
                                  std::string_view token2, int resends, int readLimit) {
     return run(command, resends, true,
                [&] { return m_Serial.WaitEither(token1, token2, readLimit); });
 }
 
-int Transactions::SendCapture(const protocol::Command& command, std::string_view start,
+int Transactions::SendCapture(const Command& command, std::string_view start,
                               std::string_view end, std::string& out, std::size_t capacity,
                               int resends, int readLimit) {
     if (resends == 0) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Protocol.h"
+#include "link/Command.h"
 #include "link/SerialChannel.h"
 
 #include <atomic>
@@ -17,42 +17,42 @@ namespace tessadorn {
 // resend until the answer comes (or the channel is aborted); SendCapture makes exactly one
 // attempt with the given read limit.
 //
-// A refused command (see protocol::Command) sends nothing, logs why and returns 0.
+// A refused command (see Command) sends nothing, logs why and returns 0.
 class Transactions {
   public:
     Transactions(SerialChannel& serial, std::atomic<int>& reading);
 
-    int SendWaitToken(const protocol::Command& command, std::string_view token, int resends);
-    int SendWaitTokenLimited(const protocol::Command& command, std::string_view token, int resends,
+    int SendWaitToken(const Command& command, std::string_view token, int resends);
+    int SendWaitTokenLimited(const Command& command, std::string_view token, int resends,
                              int readLimit);
-    int SendWaitEither(const protocol::Command& command, std::string_view token1,
+    int SendWaitEither(const Command& command, std::string_view token1,
                        std::string_view token2, int resends, int readLimit);
     // `capacity` is the size of the caller's reply buffer, terminator included.
-    int SendCapture(const protocol::Command& command, std::string_view start, std::string_view end,
+    int SendCapture(const Command& command, std::string_view start, std::string_view end,
                     std::string& out, std::size_t capacity, int resends, int readLimit);
 
     // Plain-text overloads for the fixed commands.
     int SendWaitToken(std::string_view command, std::string_view token, int resends) {
-        return SendWaitToken(protocol::fixed(command), token, resends);
+        return SendWaitToken(Command::fixed(command), token, resends);
     }
     int SendWaitTokenLimited(std::string_view command, std::string_view token, int resends,
                              int readLimit) {
-        return SendWaitTokenLimited(protocol::fixed(command), token, resends, readLimit);
+        return SendWaitTokenLimited(Command::fixed(command), token, resends, readLimit);
     }
     int SendWaitEither(std::string_view command, std::string_view token1, std::string_view token2,
                        int resends, int readLimit) {
-        return SendWaitEither(protocol::fixed(command), token1, token2, resends, readLimit);
+        return SendWaitEither(Command::fixed(command), token1, token2, resends, readLimit);
     }
     int SendCapture(std::string_view command, std::string_view start, std::string_view end,
                     std::string& out, std::size_t capacity, int resends, int readLimit) {
-        return SendCapture(protocol::fixed(command), start, end, out, capacity, resends, readLimit);
+        return SendCapture(Command::fixed(command), start, end, out, capacity, resends, readLimit);
     }
 
     SerialChannel& serial() { return m_Serial; }
 
   private:
     template <typename Reader>
-    int run(const protocol::Command& command, int resends, bool unlimitedWhenZero, Reader&& reader);
+    int run(const Command& command, int resends, bool unlimitedWhenZero, Reader&& reader);
 
     SerialChannel& m_Serial;
     std::atomic<int>& m_Reading;

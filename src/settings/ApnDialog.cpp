@@ -1,18 +1,14 @@
 #include "settings/ApnDialog.h"
 
-#include "link/PauseSection.h"
-#include "link/Protocol.h"
-#include "link/Transactions.h"
+#include "modem/DeviceSettings.h"
 #include "settings/TextInput.h"
 #include "store/FieldCheck.h"
 #include "store/SaveReport.h"
 
 namespace tessadorn {
 
-namespace p = protocol;
-
-ApnDialog::ApnDialog(Dialog& parent, DeviceAccess access, CasterStore& store)
-    : Dialog(parent, kTemplate), m_Access(access), m_Store(store) {}
+ApnDialog::ApnDialog(Dialog& parent, ModemSession& session, CasterStore& store)
+    : Dialog(parent, kTemplate), m_Session(session), m_Store(store) {}
 
 void ApnDialog::onInit() {
     {
@@ -21,7 +17,7 @@ void ApnDialog::onInit() {
         controls().setDeviceText(kUser, m_Store.carrierUser);
         controls().setDeviceText(kPassword, m_Store.carrierPassword);
     }
-    controls().setDeviceText(kImei, m_Access.m_Device.read().Imei);
+    controls().setDeviceText(kImei, m_Session.device().read().Imei);
 }
 
 void ApnDialog::onCommand(int id) {
@@ -43,20 +39,6 @@ bool ApnDialog::acceptable(const Typed& typed) {
             return false;
         }
     }
-    return true;
-}
-
-bool ApnDialog::configureModem(const Typed& typed) {
-    Transactions tx(m_Access.m_Serial, m_Access.m_Reading);
-    int accepted = 0;
-    // Each value is sent even when the modem refused the one before.
-    accepted += tx.SendWaitToken(p::apn(typed.apn), p::kTokOkLine, kResends);
-    accepted += tx.SendWaitToken(p::apnUser(typed.user), p::kTokOkLine, kResends);
-    accepted += tx.SendWaitToken(p::apnPassword(typed.password), p::kTokOkLine, kResends);
-    if (accepted < 3) return false;
-    if (!tx.SendWaitToken(p::kSave, p::kTokOkLine, kResends)) return false;
-    // The modem restarts; whether it answered does not matter.
-    tx.SendWaitToken(p::kReset, p::kTokOkLine, kResends);
     return true;
 }
 
@@ -85,9 +67,8 @@ void ApnDialog::onOk() {
     }
     saveCasterList(m_Store, host());
 
-    PauseSection section("APN", m_Access.m_Reading, m_Access.monitorGate, waitCursor(),
-                         m_Access.clock);
-    if (!configureModem(typed)) {
+    PauseSection section = m_Session.pause("APN", waitCursor());
+    if (!DeviceSettings(m_Session).setApn(typed.apn, typed.user, typed.password)) {
         messageBox("APN configuration Error");
         section.end();
         return;

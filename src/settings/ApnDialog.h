@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/DeviceAccess.h"
+#include "modem/ModemSession.h"
 #include "store/CasterStore.h"
 #include "ui/Dialog.h"
 
@@ -15,9 +15,8 @@ class ApnDialog final : public Dialog {
     static constexpr int kTemplate = 111;
     static constexpr int kApn = 1011, kUser = 1012, kPassword = 1013, kImei = 1014;
     static constexpr int kCancel = 1000;
-    static constexpr int kResends = 5;
 
-    ApnDialog(Dialog& parent, DeviceAccess access, CasterStore& store);
+    ApnDialog(Dialog& parent, ModemSession& session, CasterStore& store);
 
     void onInit() override;
     void onCommand(int id) override;
@@ -31,9 +30,8 @@ class ApnDialog final : public Dialog {
     // False (after telling the user which field) when a value cannot be kept.
     bool acceptable(const Typed& typed);
     // Sends the three values, then "SAVE" and "RESET"; false when the modem refused one.
-    bool configureModem(const Typed& typed);
 
-    DeviceAccess m_Access;
+    ModemSession& m_Session;
     CasterStore& m_Store;
 };
 

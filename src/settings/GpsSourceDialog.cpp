@@ -1,7 +1,7 @@
 #include "settings/GpsSourceDialog.h"
 
 #include "link/PauseSection.h"
-#include "link/Protocol.h"
+#include "platform/SerialPort.h"
 #include "platform/DebugOutput.h"
 #include "settings/TextInput.h"
 
@@ -10,26 +10,23 @@
 
 namespace tessadorn {
 
-namespace p = protocol;
-
 namespace {
 
 constexpr std::array<const char*, 5> kMakes = {"HALVIK KV-318", "TRIMBLE", "WAVECOM EMU", "UNKNOWN",
                                                "TOPCON"};
-constexpr std::array<const char*, 5> kSpeeds = {"9600", "19200", "38400", "57600", "115200"};
 constexpr std::string_view kZero = "0.000000";
 
 } // namespace
 
-GpsSourceDialog::GpsSourceDialog(Dialog& parent, DeviceAccess access)
-    : Dialog(parent, kTemplate), m_Access(access) {}
+GpsSourceDialog::GpsSourceDialog(Dialog& parent, ModemSession& session)
+    : Dialog(parent, kTemplate), m_Session(session) {}
 
 void GpsSourceDialog::fillSecondList(int make) {
     ControlModel& c = controls();
     c.clearItems(kSecondList);
     switch (make) {
     case Kv318:
-        c.addItem(kSecondList, kSpeeds[0]);
+        c.addItem(kSecondList, std::to_string(baudRateForIndex(0)));
         break;
     case Trimble:
         for (const char* port : {"COM1", "COM2", "COM3"})
@@ -37,8 +34,8 @@ void GpsSourceDialog::fillSecondList(int make) {
         break;
     case Wavecom:
     case Unknown:
-        for (const char* speed : kSpeeds)
-            c.addItem(kSecondList, speed);
+        for (int index = 0; index <= 4; ++index)
+            c.addItem(kSecondList, std::to_string(baudRateForIndex(index)));
         break;
     case Topcon:
         c.addItem(kSecondList, "PORT D");
@@ -65,7 +62,7 @@ void GpsSourceDialog::zeroPosition() {
 
 void GpsSourceDialog::onInit() {
     ControlModel& c = controls();
-    if (m_Access.m_Mode.load() == kModeServer) {
+    if (m_Session.mode().load() == kModeServer) {
         // A base has no manual position.
         for (int id : {kManual, kLatitudeLabel, kLatitude, kLongitudeLabel, kLongitude})
             c.setVisible(id, false);
@@ -74,8 +71,8 @@ void GpsSourceDialog::onInit() {
         c.addItem(kGpsList, make);
     c.setSelection(kGpsList, Kv318);
 
-    const auto device = m_Access.m_Device.read();
-    const int baudIndex = m_Access.m_BaudIndex.load();
+    const auto device = m_Session.device().read();
+    const int baudIndex = m_Session.baudIndex().load();
     if (device.GgaMode == "MANUAL") {
         c.setChecked(kManual, true);
         c.setDeviceText(kLatitude, device.GgaLatitude);
@@ -143,13 +140,13 @@ void GpsSourceDialog::onSelectionChange(int id) {
         c.setEnabled(kManual, false);
         enablePosition(false);
         showPortLabel(false);
-        c.setSelection(kSecondList, m_Access.m_BaudIndex.load());
+        c.setSelection(kSecondList, m_Session.baudIndex().load());
         break;
     case Unknown:
         c.setEnabled(kManual, true);
         enablePosition(c.checked(kManual));
         showPortLabel(false);
-        c.setSelection(kSecondList, m_Access.m_BaudIndex.load());
+        c.setSelection(kSecondList, m_Session.baudIndex().load());
         break;
     default:
         break;
@@ -170,8 +167,8 @@ bool GpsSourceDialog::readPosition(double& latitude, double& longitude) {
         const char* name;
         double limit;
         double& value;
-    } fields[] = {{kLatitude, "latitude", p::kMaxLatitude, latitude},
-                  {kLongitude, "longitude", p::kMaxLongitude, longitude}};
+    } fields[] = {{kLatitude, "latitude", kMaxLatitude, latitude},
+                  {kLongitude, "longitude", kMaxLongitude, longitude}};
     for (const auto& f : fields) {
         const auto value = text_input::parseDecimal(controls().readEdit(f.edit));
         if (!value || std::fabs(*value) > f.limit) {
@@ -185,101 +182,73 @@ bool GpsSourceDialog::readPosition(double& latitude, double& longitude) {
     return true;
 }
 
-bool GpsSourceDialog::send(Transactions& tx, const p::Command& command) {
-    return tx.SendWaitTokenLimited(command, p::kTokOkLine, kResends, kReadLimit) != 0;
-}
-
 void GpsSourceDialog::success() {
     messageBox("Tessadorn configured successfully!", "Attention");
 }
 
-void GpsSourceDialog::reopenAt(int baudIndex) {
-    m_Access.m_BaudIndex = baudIndex;
-    m_Access.profile.SaveProfile(baudIndex);
-    debugLine("Closing COM...\r\n");
-    m_Access.m_Serial.Close();
-    debugLine("Opening COM...\r\n");
-    m_Access.m_Serial.Open(baudIndex);
+void GpsSourceDialog::followReceiverRate(GpsReceiver make) {
+    if (const auto rate = receiverLinkRate(make)) m_Session.moveLinkTo(*rate);
 }
 
-bool GpsSourceDialog::changeRate(Transactions& tx, int choice) {
-    if (choice < 0 || choice > 4 || choice == m_Access.m_BaudIndex.load()) return true;
-    if (!send(tx, p::comRate(choice))) return false;
-    reopenAt(choice);
+bool GpsSourceDialog::changeRate(DeviceSettings& settings, int choice) {
+    if (choice < 0 || choice > 4 || choice == m_Session.baudIndex().load()) return true;
+    if (!settings.setModemRate(choice)) return false;
+    m_Session.moveLinkTo(choice);
     return true;
 }
 
-int GpsSourceDialog::configure(Transactions& tx, int make, int choice, double latitude,
+int GpsSourceDialog::configure(DeviceSettings& settings, int make, int choice, double latitude,
                                double longitude) {
-    const auto device = m_Access.m_Device.read();
+    const auto device = m_Session.device().read();
     const bool autoMode = device.GgaMode == "AUTO";
-    auto record = [&](const char* mode, const char* type) {
-        m_Access.m_Device.update([&](DeviceConfig::Values& d) {
-            d.GgaMode = mode;
-            d.GpsType = type;
-        });
+    const auto current = [&](GpsReceiver receiver) {
+        return autoMode && device.GpsType == receiverType(receiver);
     };
     switch (make) {
     case Kv318:
-        if (autoMode && device.GpsType == "KV-318") {
+        if (current(GpsReceiver::Kv318)) {
             success();
             return 1;
         }
-        if (!send(tx, p::fixed(p::kSetGgaKv318))) return 0;
+        if (!settings.setReceiver(GpsReceiver::Kv318)) return 0;
         success();
-        record("AUTO", "KV-318");
-        m_Access.m_AutoConnect = 0;
-        reopenAt(0);
+        followReceiverRate(GpsReceiver::Kv318);
         return 1;
     case Trimble: {
         const int port = choice < 0 ? 0 : choice;
-        if (autoMode && device.GpsType == "TRIMBLE" && port == m_PortIndex) {
+        if (current(GpsReceiver::Trimble) && port == m_PortIndex) {
             success();
             return 2;
         }
-        if (!send(tx, p::setGgaTrimble(port + 1))) return 0;
+        if (!settings.setReceiver(GpsReceiver::Trimble, port + 1)) return 0;
         success();
-        record("AUTO", "TRIMBLE");
-        m_Access.m_Device.update(
-            [&](DeviceConfig::Values& d) { d.GpsPort = "COM" + std::to_string(port + 1); });
-        reopenAt(2);
+        followReceiverRate(GpsReceiver::Trimble);
         return 2;
     }
     case Wavecom:
-        if (!(autoMode && device.GpsType == "WAVECOM")) {
-            if (!send(tx, p::fixed(p::kSetGgaWavecom))) return 0;
-            record("AUTO", "WAVECOM");
-            m_Access.m_AutoConnect = 0;
-        }
-        if (!changeRate(tx, choice)) return 0;
+        if (!current(GpsReceiver::Wavecom) && !settings.setReceiver(GpsReceiver::Wavecom))
+            return 0;
+        if (!changeRate(settings, choice)) return 0;
         success();
         return 3;
     case Unknown:
         if (controls().checked(kManual)) {
             // Sent even when the position did not change.
-            if (!send(tx, p::setGgaManual(latitude, longitude))) return 0;
-            record("MANUAL", "UNKNOWN");
-            m_Access.m_Device.update([&](DeviceConfig::Values& d) {
-                d.GgaLatitude = p::decimal6(latitude);
-                d.GgaLongitude = p::decimal6(longitude);
-            });
-        } else if (!(autoMode && device.GpsType == "UNKNOWN")) {
-            if (!send(tx, p::fixed(p::kSetGgaUnknown))) return 0;
-            record("AUTO", "UNKNOWN");
+            if (!settings.setManualPosition(latitude, longitude)) return 0;
+        } else if (!current(GpsReceiver::Unknown) && !settings.setReceiver(GpsReceiver::Unknown)) {
+            return 0;
         }
-        if (!changeRate(tx, choice)) return 0;
+        if (!changeRate(settings, choice)) return 0;
         success();
         return 4;
     case Topcon:
-        if (autoMode && device.GpsType == "TOPCON") {
+        if (current(GpsReceiver::Topcon)) {
             success();
             return 2;
         }
-        if (!send(tx, p::fixed(p::kSetGgaTopcon))) return 0;
+        if (!settings.setReceiver(GpsReceiver::Topcon)) return 0;
         success();
-        record("AUTO", "TOPCON");
-        m_Access.m_Device.update([](DeviceConfig::Values& d) { d.GpsPort = "COM4"; });
-        reopenAt(4);
+        followReceiverRate(GpsReceiver::Topcon);
         return 2;
     default:
         return 0;
@@ -294,12 +263,11 @@ void GpsSourceDialog::onOk() {
     if (make == Unknown && controls().checked(kManual) && !readPosition(latitude, longitude))
         return;
 
-    PauseSection section("GPS", m_Access.m_Reading, m_Access.monitorGate, waitCursor(),
-                         m_Access.clock);
+    PauseSection section = m_Session.pause("GPS", waitCursor());
     const int choice = controls().selection(kSecondList);
-    m_Access.m_Serial.Drain(kDrainThreshold);
-    Transactions tx(m_Access.m_Serial, m_Access.m_Reading);
-    const int result = configure(tx, make, choice, latitude, longitude);
+    DeviceSettings settings(m_Session);
+    settings.drain();
+    const int result = configure(settings, make, choice, latitude, longitude);
     if (result == 0) {
         messageBox("Configuration Error", "Attention");
         section.end();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/Transactions.h"
-#include "settings/DeviceAccess.h"
+#include "modem/DeviceSettings.h"
+#include "modem/ModemSession.h"
 #include "ui/Dialog.h"
 
 #include <string_view>
@@ -25,11 +25,8 @@ class GpsSourceDialog final : public Dialog {
     static constexpr int kLongitudeLabel = 1078, kLongitude = 1079;
     static constexpr int kCancel = 1085;
     enum Make { Kv318 = 0, Trimble = 1, Wavecom = 2, Unknown = 3, Topcon = 4 };
-    static constexpr int kResends = 2;
-    static constexpr int kReadLimit = 2048;
-    static constexpr std::size_t kDrainThreshold = 64;
 
-    GpsSourceDialog(Dialog& parent, DeviceAccess access);
+    GpsSourceDialog(Dialog& parent, ModemSession& session);
 
     void onInit() override;
     void onCommand(int id) override;
@@ -45,14 +42,15 @@ class GpsSourceDialog final : public Dialog {
     // Reads the manual position; false (after naming the field to the user) when it is not one.
     bool readPosition(double& latitude, double& longitude);
     // The sequence of OK for the chosen make; 0 when the modem refused a command.
-    int configure(Transactions& tx, int make, int choice, double latitude, double longitude);
+    int configure(DeviceSettings& settings, int make, int choice, double latitude,
+                  double longitude);
     // Moves the modem to the chosen speed when it differs from the link's; false when refused.
-    bool changeRate(Transactions& tx, int choice);
-    void reopenAt(int baudIndex);
-    bool send(Transactions& tx, const protocol::Command& command);
+    bool changeRate(DeviceSettings& settings, int choice);
+    // A make that fixes the modem's rate: the link follows it.
+    void followReceiverRate(GpsReceiver make);
     void success();
 
-    DeviceAccess m_Access;
+    ModemSession& m_Session;
     // The TRIMBLE port chosen at opening (0 for TOPCON, -1 for the others).
     int m_PortIndex = -1;
 };

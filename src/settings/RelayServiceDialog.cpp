@@ -1,12 +1,8 @@
 #include "settings/RelayServiceDialog.h"
 
-#include "link/PauseSection.h"
-#include "link/Protocol.h"
-#include "link/Transactions.h"
+#include "modem/DeviceSettings.h"
 
 namespace tessadorn {
-
-namespace p = protocol;
 
 namespace {
 
@@ -24,8 +20,8 @@ bool broadcastOn(std::string_view flag) {
 
 } // namespace
 
-RelayServiceDialog::RelayServiceDialog(Dialog& parent, DeviceAccess access)
-    : Dialog(parent, kTemplate), m_Access(access) {}
+RelayServiceDialog::RelayServiceDialog(Dialog& parent, ModemSession& session)
+    : Dialog(parent, kTemplate), m_Session(session) {}
 
 void RelayServiceDialog::enableDetails(bool on) {
     for (int id :
@@ -34,13 +30,13 @@ void RelayServiceDialog::enableDetails(bool on) {
 }
 
 void RelayServiceDialog::onInit() {
-    const auto device = m_Access.m_Device.read();
+    const auto device = m_Session.device().read();
     const bool on = broadcastOn(device.BroadcastOn);
     controls().setChecked(kEnable, on);
     controls().setText(kExplanation, on ? kTextOn : kTextOff);
     if (!on) enableDetails(false);
-    controls().setText(kHost, p::relayHost());
-    controls().setText(kPort, p::kRelayPort);
+    controls().setText(kHost, relayCasterHost());
+    controls().setText(kPort, relayCasterPort());
     controls().setDeviceText(kMountpoint, device.SerialNumber);
 }
 
@@ -49,18 +45,14 @@ void RelayServiceDialog::onCommand(int id) {
 }
 
 void RelayServiceDialog::onOk() {
-    PauseSection section("Broadcast", m_Access.m_Reading, m_Access.monitorGate, waitCursor(),
-                         m_Access.clock);
+    PauseSection section = m_Session.pause("Broadcast", waitCursor());
     const bool on = controls().checked(kEnable);
     // Sent even when the state did not change.
-    Transactions tx(m_Access.m_Serial, m_Access.m_Reading);
-    if (!tx.SendWaitTokenLimited(p::setBroadcast(on), p::kTokOkLine, kResends, kReadLimit)) {
+    if (!DeviceSettings(m_Session).setRelay(on)) {
         messageBox("Configuration Error", "Attention");
         section.end();
         return;
     }
-    m_Access.m_Device.update(
-        [on](DeviceConfig::Values& d) { d.BroadcastOn.assign(1, on ? '1' : '0'); });
     messageBox("Tessadorn configured successfully!", "Attention");
     section.end();
     endDialog(kResultConfigured);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/DeviceAccess.h"
+#include "modem/ModemSession.h"
 #include "ui/Dialog.h"
 
 namespace tessadorn {
@@ -16,8 +16,6 @@ class RelayServiceDialog final : public Dialog {
     static constexpr int kHostLabel = 1049, kPortLabel = 1057, kMountpointLabel = 1058;
     static constexpr int kHost = 1134, kPort = 1135, kMountpoint = 1136;
     static constexpr int kResultConfigured = 4;
-    static constexpr int kResends = 2;
-    static constexpr int kReadLimit = 2048;
 
     static constexpr std::string_view kTextOn =
         "It will upload base data to Halvik QRV Connect.\r\nYour Tessadorn rover will get data "
@@ -28,7 +26,7 @@ class RelayServiceDialog final : public Dialog {
         "from your\r\nbase Tessadorn from QRV Connect server.\r\nIn Tessadorn Rover you must "
         "introduce the\r\nfollow IP, Port and select this Mountpoint:";
 
-    RelayServiceDialog(Dialog& parent, DeviceAccess access);
+    RelayServiceDialog(Dialog& parent, ModemSession& session);
 
     void onInit() override;
     void onCommand(int id) override;
@@ -38,7 +36,7 @@ class RelayServiceDialog final : public Dialog {
   private:
     void enableDetails(bool on);
 
-    DeviceAccess m_Access;
+    ModemSession& m_Session;
 };
 
 } // namespace tessadorn

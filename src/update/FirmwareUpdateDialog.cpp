@@ -9,15 +9,17 @@
 
 namespace tessadorn {
 
-FirmwareUpdateDialog::FirmwareUpdateDialog(Dialog& parent, const UpdateAccess& access)
-    : Dialog(parent, kTemplate), m_Access(access), m_PreviousAbort(access.serial.AbortFlag()) {
+FirmwareUpdateDialog::FirmwareUpdateDialog(Dialog& parent, ModemSession& session,
+                                           CasterStore& store)
+    : Dialog(parent, kTemplate), m_Session(session), m_Store(store),
+      m_PreviousAbort(session.serial().AbortFlag()) {
     // A serial wait of the sequencer ends at its next read once the dialog closes.
-    m_Access.serial.SetAbortFlag(&m_Flags.stopSequencer);
+    m_Session.serial().SetAbortFlag(&m_Flags.stopSequencer);
 }
 
 FirmwareUpdateDialog::~FirmwareUpdateDialog() {
     stopWorkers();
-    m_Access.serial.SetAbortFlag(m_PreviousAbort);
+    m_Session.serial().SetAbortFlag(m_PreviousAbort);
 }
 
 void FirmwareUpdateDialog::onInit() {
@@ -27,10 +29,10 @@ void FirmwareUpdateDialog::onInit() {
     c.setVisible(update_ids::Accept, false);
     c.setVisible(update_ids::Cancel, false);
     {
-        std::lock_guard lock(m_Access.store.mutex());
-        c.setDeviceText(update_ids::Apn, m_Access.store.apn);
-        c.setDeviceText(update_ids::User, m_Access.store.carrierUser);
-        c.setDeviceText(update_ids::Password, m_Access.store.carrierPassword);
+        std::lock_guard lock(m_Store.mutex());
+        c.setDeviceText(update_ids::Apn, m_Store.apn);
+        c.setDeviceText(update_ids::User, m_Store.carrierUser);
+        c.setDeviceText(update_ids::Password, m_Store.carrierPassword);
     }
     c.setVisible(update_ids::Continue, false);
     c.setVisible(update_ids::Status, false);
@@ -38,11 +40,11 @@ void FirmwareUpdateDialog::onInit() {
     c.setText(update_ids::Start, "Start Update");
 
     m_Animation = std::thread([this] {
-        CableAnimation animation(controls(), m_Flags, m_Access.clock);
+        CableAnimation animation(controls(), m_Flags, m_Session.clock());
         animation.run();
     });
     m_Sequencer = std::thread([this] {
-        UpdateSequencer sequencer(*this, m_Flags, m_Access);
+        UpdateSequencer sequencer(*this, m_Flags, m_Session);
         sequencer.run();
     });
 }
@@ -72,7 +74,7 @@ void FirmwareUpdateDialog::onOk() {
     if (m_Flags.phase.load() == UpdatePhase::Running) return;
     m_Flags.stopAnimation.store(true);
     m_Flags.stopSequencer.store(true);
-    m_Access.clock.sleepMs(kCloseSettleMs);
+    m_Session.clock().sleepMs(kCloseSettleMs);
     endDialog(kIdOk);
     stopWorkers();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "modem/ModemSession.h"
+#include "store/CasterStore.h"
 #include "ui/Dialog.h"
-#include "update/UpdateAccess.h"
 #include "update/UpdateFlags.h"
 
 #include <atomic>
@@ -26,7 +27,7 @@ class FirmwareUpdateDialog : public Dialog {
     static constexpr int kTemplate = 178;
     static constexpr int kCloseSettleMs = 200;
 
-    FirmwareUpdateDialog(Dialog& parent, const UpdateAccess& access);
+    FirmwareUpdateDialog(Dialog& parent, ModemSession& session, CasterStore& store);
     ~FirmwareUpdateDialog() override;
 
     void onInit() override;
@@ -44,7 +45,8 @@ class FirmwareUpdateDialog : public Dialog {
     void stopWorkers();
 
   private:
-    UpdateAccess m_Access;
+    ModemSession& m_Session;
+    CasterStore& m_Store;
     UpdateFlags m_Flags;
     // The serial channel's abort flag before the dialog made its own stop flag the abort.
     const std::atomic<bool>* m_PreviousAbort;

@@ -1,6 +1,5 @@
 #include "update/UpdateSequencer.h"
 
-#include "link/Protocol.h"
 #include "platform/DebugOutput.h"
 #include "update/UpdateControls.h"
 
@@ -16,13 +15,11 @@ constexpr int kUpdateBarAfterSearch = 5;
 constexpr int kReopenMs = 500;
 constexpr int kSettleMs = 200;
 
-enum Token { None = 0, Otap = 1, RebootNow = 2, Failed = 3, ErrorColon = 4, TransferFinished = 5 };
-
 } // namespace
 
-UpdateSequencer::UpdateSequencer(Dialog& dialog, UpdateFlags& flags, const UpdateAccess& access)
-    : m_Dialog(dialog), m_Controls(dialog.controls()), m_Flags(flags), m_Access(access),
-      m_Serial(access.serial), m_Transactions(access.serial, access.reading) {}
+UpdateSequencer::UpdateSequencer(Dialog& dialog, UpdateFlags& flags, ModemSession& session)
+    : m_Dialog(dialog), m_Controls(dialog.controls()), m_Flags(flags), m_Session(session),
+      m_Engine(session) {}
 
 std::string UpdateSequencer::outcomeMessage(Outcome outcome) {
     if (outcome == Success) return "Modem Updated Successfully!!";
@@ -108,11 +105,9 @@ void UpdateSequencer::prepare() {
 
 void UpdateSequencer::leaveFirmware() {
     bool bye = false;
-    if (reopen(m_Access.baudIndex.load())) {
+    if (m_Engine.reopen(m_Session.baudIndex().load(), kReopenMs)) {
         sleep(kReopenMs);
-        m_Serial.Drain(kDrainThreshold);
-        bye = m_Transactions.SendWaitTokenLimited(protocol::kExit0, protocol::kTokBye, 1,
-                                                  kByeReadLimit) != 0;
+        bye = m_Engine.leaveFirmware();
     }
     if (stopping()) return;
     if (bye) {
@@ -122,12 +117,12 @@ void UpdateSequencer::leaveFirmware() {
     }
     // No answer: the second exit command goes out blindly at every rate.
     for (int rate = 0; rate < kRates && !stopping(); ++rate) {
-        if (!reopen(rate)) {
+        if (!m_Engine.reopen(rate, kReopenMs)) {
             message(kComPortError);
             continue;
         }
         sleep(kSettleMs);
-        m_Serial.WriteCommand(protocol::kExit0Again);
+        m_Engine.leaveFirmwareBlindly();
         sleep(kSettleMs);
         m_Controls.stepIt(update_ids::Progress);
     }
@@ -144,17 +139,15 @@ int UpdateSequencer::findEngine() {
     m_Controls.setEnabled(update_ids::Continue, false);
 
     for (int rate = 0; rate < kRates && !stopping(); ++rate) {
-        m_Serial.Close();
+        m_Engine.close();
         sleep(kReopenMs);
         m_Controls.stepIt(update_ids::Progress);
-        if (!m_Serial.Open(rate)) {
+        if (!m_Engine.open(rate)) {
             message(kComPortError);
             continue;
         }
         sleep(kSettleMs);
-        m_Serial.WriteCommand(protocol::kAt);
-        sleep(kSettleMs);
-        if (m_Serial.WaitToken(protocol::kTokOk)) return rate;
+        if (m_Engine.engineAnswers(kSettleMs)) return rate;
     }
     return -1;
 }
@@ -162,21 +155,19 @@ int UpdateSequencer::findEngine() {
 UpdateSequencer::Outcome UpdateSequencer::startDownload(const UpdateValues& values) {
     m_Controls.setPosition(update_ids::Progress, kUpdateBarAfterSearch);
     status("Starting Update Process...");
-    const protocol::Command set = protocol::otapSet(values.apn, values.user, values.password);
-    if (!set.ok()) {
-        debugLine("Command refused: " + set.refused + "\r\n");
-        return SetRefused;
-    }
-    m_Serial.WriteCommand(set.text);
-    if (!m_Serial.WaitToken(protocol::kTokOk)) return stopping() ? Stopped : SetRefused;
-    m_Controls.stepIt(update_ids::Progress);
-    m_Serial.WriteCommand(protocol::kOtapStart);
-    if (!m_Serial.WaitToken(protocol::kTokOk)) return stopping() ? Stopped : StartRefused;
-    m_Controls.stepIt(update_ids::Progress);
-    m_Serial.WriteCommand(protocol::kOtapTrace);
-    if (!m_Serial.WaitToken(protocol::kTokOtapStarted))
+    const UpdateEngine::Start start =
+        m_Engine.startDownload(values.apn, values.user, values.password,
+                               [this] { m_Controls.stepIt(update_ids::Progress); });
+    switch (start) {
+    case UpdateEngine::Start::Started:
+        break;
+    case UpdateEngine::Start::SetRefused:
+        return stopping() ? Stopped : SetRefused;
+    case UpdateEngine::Start::StartRefused:
+        return stopping() ? Stopped : StartRefused;
+    case UpdateEngine::Start::TraceNotStarted:
         return stopping() ? Stopped : TraceNotStarted;
-    m_Controls.stepIt(update_ids::Progress);
+    }
     status("Downloading Update Files...");
     return Success;
 }
@@ -184,25 +175,23 @@ UpdateSequencer::Outcome UpdateSequencer::startDownload(const UpdateValues& valu
 UpdateSequencer::Outcome UpdateSequencer::followEngine() {
     int transfers = 0;
     for (;;) {
-        const int token = m_Serial.WaitOneOfFive(
-            {protocol::kTokOtap, protocol::kTokRebootNow, protocol::kTokOperationFailed,
-             protocol::kTokErrorColon, protocol::kTokTransferFinished});
+        const UpdateEngine::Event event = m_Engine.nextEvent();
         if (stopping()) return Stopped;
-        switch (token) {
-        case Otap:
+        switch (event) {
+        case UpdateEngine::Event::Progress:
             m_Controls.stepIt(update_ids::Progress);
             break;
-        case TransferFinished:
+        case UpdateEngine::Event::TransferFinished:
             if (++transfers == 2) status("Installing Update Files...");
             break;
-        case RebootNow:
+        case UpdateEngine::Event::RebootNow:
             m_Controls.stepIt(update_ids::Progress);
             return Success;
-        case Failed:
+        case UpdateEngine::Event::OperationFailed:
             return OperationFailed;
-        case ErrorColon:
+        case UpdateEngine::Event::Error:
             return EngineError;
-        default:
+        case UpdateEngine::Event::Silent:
             return EngineSilent;
         }
     }
@@ -236,12 +225,6 @@ void UpdateSequencer::showRunning(bool shown) {
 
 void UpdateSequencer::message(std::string_view text) {
     m_Dialog.messageBox(text);
-}
-
-bool UpdateSequencer::reopen(int baudIndex) {
-    m_Serial.Close();
-    sleep(kReopenMs);
-    return m_Serial.Open(baudIndex) != 0;
 }
 
 } // namespace tessadorn

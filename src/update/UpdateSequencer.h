@@ -1,8 +1,8 @@
 #pragma once
 
-#include "link/Transactions.h"
+#include "modem/ModemSession.h"
+#include "modem/UpdateEngine.h"
 #include "ui/Dialog.h"
-#include "update/UpdateAccess.h"
 #include "update/UpdateFlags.h"
 #include "update/UpdateValues.h"
 
@@ -20,8 +20,6 @@ class UpdateSequencer {
   public:
     static constexpr int kPollMs = 100;
     static constexpr int kRates = 5;
-    static constexpr int kByeReadLimit = 2048;
-    static constexpr std::size_t kDrainThreshold = 64;
 
     // Outcomes of one update, numbered as the user sees them ("Tessadorn Update Error (n).").
     enum Outcome {
@@ -35,7 +33,7 @@ class UpdateSequencer {
         Stopped = -1, // the dialog closed meanwhile: nothing to report
     };
 
-    UpdateSequencer(Dialog& dialog, UpdateFlags& flags, const UpdateAccess& access);
+    UpdateSequencer(Dialog& dialog, UpdateFlags& flags, ModemSession& session);
 
     void run();
 
@@ -57,19 +55,16 @@ class UpdateSequencer {
     // Polls every 100 ms until `flag` is set; false when stop sequencer came first.
     bool pollUntil(const std::atomic<bool>& flag);
     bool stopping() const { return m_Flags.stopSequencer.load(); }
-    void sleep(int ms) { m_Access.clock.sleepMs(ms); }
+    void sleep(int ms) { m_Session.clock().sleepMs(ms); }
     void status(std::string_view text);
     void showRunning(bool shown);
     void message(std::string_view text);
-    // Closes and reopens the port at `baudIndex` after 500 ms; true when it opened.
-    bool reopen(int baudIndex);
 
     Dialog& m_Dialog;
     ControlModel& m_Controls;
     UpdateFlags& m_Flags;
-    UpdateAccess m_Access;
-    SerialChannel& m_Serial;
-    Transactions m_Transactions;
+    ModemSession& m_Session;
+    UpdateEngine m_Engine;
 };
 
 } // namespace tessadorn

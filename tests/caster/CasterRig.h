@@ -4,9 +4,11 @@
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
-#include "caster/CasterAccess.h"
+#include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
+#include "store/CasterStore.h"
 #include "layout/TemplateLibrary.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "ui/TemplateSource.h"
@@ -26,9 +28,10 @@ struct CasterRig {
     VirtualClock clock;
     ScriptedModem modem;
     FakeSerialPort port{clock, modem};
-    SerialChannel serial{port, clock};
-    std::atomic<int> reading{0};
-    PauseGate gate;
+    ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& reading = session.reading();
+    PauseGate& gate = session.monitorGate();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     SourceTable table;
     DebugCapture debug;
@@ -50,7 +53,6 @@ struct CasterRig {
         monitor.join();
     }
 
-    CasterAccess access() { return {serial, reading, gate, clock, store, table}; }
 
     void setCaster(const CasterEntry& entry, std::string auth = "yes", std::string user = "u",
                    std::string password = "p") {

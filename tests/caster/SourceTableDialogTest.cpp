@@ -23,7 +23,7 @@ class MountpointDialog : public ::testing::Test {
     // Opens the dialog from the parent; the steps queued after this drive it.
     void open() {
         rig.host.call([this](Dialog& parent) {
-            D dialog(parent, rig.access());
+            D dialog(parent, rig.session, rig.store, rig.table);
             result = parent.runModal(dialog);
             cursorAfter = rig.host.waitCursorShown();
         });

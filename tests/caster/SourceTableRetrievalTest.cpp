@@ -30,7 +30,7 @@ class Retrieval : public ::testing::Test {
     void run() {
         rig.host.call([this](Dialog& parent) {
             const auto t0 = rig.clock.nowMs();
-            SourceTableRetrieval(parent, rig.access()).run();
+            SourceTableRetrieval(parent, rig.session, rig.store, rig.table).run();
             elapsedMs = rig.clock.nowMs() - t0;
             cursorAfter = rig.host.waitCursorShown();
         });

@@ -68,14 +68,14 @@ TEST_F(CasterButtonTest, TheCasterPictureOpensTheSelectionWhileTheModemIsSearche
     host.ok();
     host.call([&](Dialog& d) {
         EXPECT_EQ(&d, &dialog);
-        EXPECT_EQ(dialog.m_DeviceReady.load(), 0);
+        EXPECT_EQ(dialog.session().deviceReady().load(), 0);
         EXPECT_FALSE(dialog.controls().visible(ids::Line1)) << "the panel stays as it was";
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
-    std::lock_guard lock(dialog.m_Store.mutex());
-    EXPECT_EQ(dialog.m_Store.server, "1");
-    EXPECT_EQ(dialog.m_Store.user, "bob");
+    std::lock_guard lock(dialog.store().mutex());
+    EXPECT_EQ(dialog.store().server, "1");
+    EXPECT_EQ(dialog.store().user, "bob");
 }
 
 enum class Close { Ok, Cancel, Escape };

@@ -62,7 +62,7 @@ class MainDialogConnect : public ::testing::Test, protected test::MainDialogRig 
         // Ready, with the Connect picture shown.
         host.call([this](Dialog&) {
             ASSERT_GE(test::waitUntil([this] {
-                          return dialog->m_DeviceReady.load() == 1 &&
+                          return dialog->session().deviceReady().load() == 1 &&
                                  dialog->controls().text(ids::Firmware) != "" &&
                                  (dialog->controls().visible(ids::Connect) ||
                                   dialog->controls().visible(ids::Disconnect));
@@ -178,12 +178,12 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
     modem.gga = "AUTO,TRIMBLE,COM2";
     modem.reply(std::string(p::kStopConnection), "<OK\r\n");
     start(casterList("1"));
-    host.call([&](Dialog&) { ASSERT_EQ(dialog->m_StConnect.load(), 1); });
+    host.call([&](Dialog&) { ASSERT_EQ(dialog->session().stConnect().load(), 1); });
     host.answer(kIdYes);
     host.click(ids::Disconnect);
     host.call([&](Dialog& d) {
         // Cleared at once (the monitor's next poll may already have read OFF since).
-        EXPECT_NE(dialog->m_StConnect.load(), 1) << "Connect connects again, it does not stop";
+        EXPECT_NE(dialog->session().stConnect().load(), 1) << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
         EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
         EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");
@@ -206,7 +206,7 @@ TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
         host.answer(a);
     host.click(ids::Disconnect);
     host.call([&](Dialog&) {
-        EXPECT_EQ(dialog->m_StConnect.load(), 1);
+        EXPECT_EQ(dialog->session().stConnect().load(), 1);
         EXPECT_FALSE(host.waitCursorShown());
         // The monitor polls again.
         const int polls = writes(p::kStConnect);
@@ -310,7 +310,7 @@ TEST_P(AutoConnection, AsksAndSetsTheModemAndTheMark) {
     host.click(ids::AutoConnect);
     host.call([&](Dialog& d) {
         EXPECT_EQ(d.controls().checked(ids::AutoConnect), c.checkedAfter);
-        EXPECT_EQ(dialog->m_AutoConnect.load(), c.autoConnectAfter);
+        EXPECT_EQ(dialog->session().autoConnect().load(), c.autoConnectAfter);
     });
     host.ok();
     dialog->doModal();
@@ -383,7 +383,7 @@ TEST_F(MainDialogConnect, ClosingWhileAWriteHangsEndsTheProgram) {
     MainDialog main(host, stalling, clock, files);
     host.call([&](Dialog& d) {
         ASSERT_GE(test::waitUntil([&] {
-                      return main.m_DeviceReady.load() == 1 && d.controls().visible(ids::Connect);
+                      return main.session().deviceReady().load() == 1 && d.controls().visible(ids::Connect);
                   }),
                   0);
     });

@@ -56,14 +56,14 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     modem.baud = 4; // not the 38400 tried first
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
         ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) != ""; }));
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
 
     EXPECT_EQ(test::readBytes(files.profile), "4") << "the rate that answered is remembered";
-    EXPECT_EQ(dialog.m_SavedBaudIndex.load(), 4);
+    EXPECT_EQ(dialog.session().savedBaudIndex().load(), 4);
     // The modem's APN block and its stored caster (the second entry) reached the file.
     const std::string saved = test::readBytes(files.casterList);
     EXPECT_NE(saved.find("<carrier value=\"yes\">\r\n<apn>web.example</apn>\r\n<user>wu</user>\r\n"
@@ -75,9 +75,9 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
               std::string::npos)
         << saved;
     {
-        std::lock_guard lock(dialog.m_Store.mutex());
-        EXPECT_EQ(dialog.m_Store.server, "1");
-        EXPECT_EQ(dialog.m_Store.user, "alice");
+        std::lock_guard lock(dialog.store().mutex());
+        EXPECT_EQ(dialog.store().server, "1");
+        EXPECT_EQ(dialog.store().user, "alice");
     }
     EXPECT_EQ(dialog.controls().text(ids::Line0), "SN: T-0042");
     EXPECT_TRUE(dialog.controls().visible(ids::RoleClient));
@@ -90,12 +90,12 @@ TEST_F(MainDialogTest, FilesThatCannotBeReadDoNotStopTheStart) {
     fs::create_directory(files.profile);
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
         ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) == "Svr:"; }));
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
-    EXPECT_EQ(dialog.m_BaudIndex.load(), DeviceProfile::kDefaultBaudIndex);
+    EXPECT_EQ(dialog.session().baudIndex().load(), DeviceProfile::kDefaultBaudIndex);
     EXPECT_TRUE(fs::is_directory(files.casterList));
     EXPECT_TRUE(fs::is_directory(files.profile));
 }
@@ -116,7 +116,7 @@ TEST_F(MainDialogTest, ClosingStopsTheWorkersWhileTheModemIsSilent) {
     const auto n = port.writes().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(port.writes().size(), n);
-    EXPECT_EQ(dialog.m_DeviceReady.load(), 0);
+    EXPECT_EQ(dialog.session().deviceReady().load(), 0);
     EXPECT_EQ(dialog.controls().text(ids::Status).rfind("Connecting at ", 0), 0u);
 }
 
@@ -159,7 +159,7 @@ TEST_F(MainDialogTest, TurningTheScreenKeepsEveryPanelLine) {
     MainDialog dialog(host, port, clock, files); // an empty caster list
     std::vector<std::string> before;
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
         ASSERT_TRUE(until(
             [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         for (int id : lineIds)
@@ -250,7 +250,7 @@ TEST_F(MainDialogTest, TheModemsApnReachesTheFileOnlyWhenTheFileCanCarryIt) {
         {
             MainDialog dialog(host, port, clock, files);
             host.call([&](Dialog&) {
-                ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+                ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
             });
             host.ok();
             EXPECT_EQ(dialog.doModal(), kIdOk);
@@ -274,7 +274,7 @@ TEST_F(MainDialogTest, ACurrentCasterPastTheListIsShownAsNone) {
     modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
         ASSERT_TRUE(until(
             [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
@@ -296,16 +296,16 @@ TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
     writeCasterList(list);
     MainDialog dialog(host, port, clock, files);
     host.call(
-        [&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; })); });
+        [&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; })); });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     const std::string saved = test::readBytes(files.casterList);
     EXPECT_NE(saved.find("<current></current>\r\n<servers>"), std::string::npos) << saved;
-    std::lock_guard lock(dialog.m_Store.mutex());
-    EXPECT_EQ(dialog.m_Store.server, "1");
-    EXPECT_EQ(dialog.m_Store.apn, "web.example");
-    EXPECT_EQ(dialog.m_Store.carrier, "yes");
-    EXPECT_FALSE(dialog.m_Store.hasCurrent);
+    std::lock_guard lock(dialog.store().mutex());
+    EXPECT_EQ(dialog.store().server, "1");
+    EXPECT_EQ(dialog.store().apn, "web.example");
+    EXPECT_EQ(dialog.store().carrier, "yes");
+    EXPECT_FALSE(dialog.store().hasCurrent);
 }
 
 } // namespace

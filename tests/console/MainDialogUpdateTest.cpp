@@ -35,7 +35,7 @@ TEST_F(MainDialogUpdateTest, UpdateButtonWhileSearchingOpensTheDialogWithTheMoni
     std::size_t writesDuring = 0;
     host.call([&](Dialog& top) {
         ASSERT_EQ(top.templateId(), kUpdateTemplate);
-        EXPECT_TRUE(dialog.m_MonitorGate.parked()) << "the monitor waits for the whole dialog";
+        EXPECT_TRUE(dialog.session().monitorGate().parked()) << "the monitor waits for the whole dialog";
         EXPECT_FALSE(port.isOpen()) << "the dialog opens the port itself";
         writesDuring = port.writes().size();
     });
@@ -46,7 +46,7 @@ TEST_F(MainDialogUpdateTest, UpdateButtonWhileSearchingOpensTheDialogWithTheMoni
     host.ok(); // closes the update dialog
     host.call([&](Dialog& top) {
         EXPECT_EQ(&top, &dialog);
-        EXPECT_TRUE(until([&] { return !dialog.m_MonitorGate.parked(); })) << "resumed";
+        EXPECT_TRUE(until([&] { return !dialog.session().monitorGate().parked(); })) << "resumed";
         EXPECT_TRUE(until([&] { return port.writes().size() > writesDuring; }));
     });
     host.ok();
@@ -58,8 +58,8 @@ TEST_F(MainDialogUpdateTest, AfterTheUpdateThePortReopensAt38400AndTheModemIsFou
     MainDialog dialog(host, port, clock, files);
     std::size_t before = 0;
     host.call([&](Dialog& d) {
-        ASSERT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }));
-        ASSERT_EQ(dialog.m_BaudIndex.load(), 4);
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+        ASSERT_EQ(dialog.session().baudIndex().load(), 4);
         // The picture is hidden on the ready face; the handler is what both buttons run.
         d.onCommand(ids::TextUpdate);
     });
@@ -76,7 +76,7 @@ TEST_F(MainDialogUpdateTest, AfterTheUpdateThePortReopensAt38400AndTheModemIsFou
         EXPECT_EQ(port.writes()[before].baudIndex, 2);
         ASSERT_TRUE(until([&] {
             const auto w = port.writes();
-            return dialog.m_DeviceReady.load() == 1 && w.back().baudIndex == 4 &&
+            return dialog.session().deviceReady().load() == 1 && w.back().baudIndex == 4 &&
                    std::any_of(w.begin() + static_cast<long>(before), w.end(),
                                [](const auto& x) { return x.baudIndex == 0; });
         }));

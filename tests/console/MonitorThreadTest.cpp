@@ -3,7 +3,9 @@
 #include "FakeSerialPort.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
-#include "link/Protocol.h"
+#include "TempDir.h"
+#include "modem/Protocol.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>
@@ -48,18 +50,22 @@ struct Rig {
     VirtualClock clock;
     ScriptedModem peer{1}; // about 1 ms a byte, close to 9600 bit/s
     FakeSerialPort port{clock, peer};
-    SerialChannel serial{port, clock};
-    std::atomic<int> reading{0}, ready{0}, mode{-1}, baudIndex{2}, stConnect{0}, autoConnect{0};
-    DeviceConfig device;
-    PauseGate gate;
+    test::TempDir dir;
+    ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& reading = session.reading();
+    std::atomic<int>& ready = session.deviceReady();
+    std::atomic<int>& mode = session.mode();
+    std::atomic<int>& baudIndex = session.baudIndex();
+    std::atomic<int>& stConnect = session.stConnect();
+    std::atomic<int>& autoConnect = session.autoConnect();
+    DeviceConfig& device = session.device();
+    PauseGate& gate = session.monitorGate();
     FakePanel panel;
     StatusDisplay display{panel};
     Hooks hooks;
     Modem modem;
-    MonitorThread monitor{
-        {serial, reading, ready, mode, baudIndex, stConnect, autoConnect, device, gate, clock},
-        display,
-        hooks};
+    MonitorThread monitor{session, display, hooks};
     std::thread worker;
     DebugCapture quiet;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FakeSerialPort.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 
 #include <atomic>
 #include <functional>

@@ -120,7 +120,7 @@ TEST(Transactions, StaleBytesBeforeTheCommandArePurged) {
 
 TEST(Transactions, RefusedCommandSendsNothingAndFails) {
     Rig rig;
-    const auto cmd = protocol::connect2("host\r\n#STOPCONNECTION", "2101");
+    const auto cmd = Command::format("#CONNECT2 %s:%s\r\n", {"host\r\n#STOPCONNECTION", "2101"});
     EXPECT_EQ(rig.tx.SendWaitToken(cmd, "OK", 5), 0);
     EXPECT_TRUE(rig.port.writes().empty());
     EXPECT_EQ(rig.reading.load(), 0);

@@ -22,7 +22,7 @@ class ApnDialogTest : public ::testing::Test, protected test::SettingsRig {
         device.update([](DeviceConfig::Values& d) { d.Imei = "350000111122223"; });
     }
     int run(const std::function<void()>& script) {
-        ApnDialog dialog(parent, access(), store);
+        ApnDialog dialog(parent, session, store);
         script();
         return dialog.doModal();
     }
@@ -99,7 +99,7 @@ TEST_F(ApnDialogTest, RefusedCommandShowsTheErrorAndKeepsTheDialogOpen) {
         for (const auto& cmd : c.accepted)
             rig.accept(cmd);
         rig.host.answer(kIdYes);
-        ApnDialog dialog(rig.parent, rig.access(), rig.store);
+        ApnDialog dialog(rig.parent, rig.session, rig.store);
         rig.host.type(ApnDialog::kApn, "a");
         rig.host.type(ApnDialog::kUser, "b");
         rig.host.type(ApnDialog::kPassword, "c");
@@ -153,7 +153,7 @@ TEST_F(ApnDialogTest, ValuesThatCannotComeBackIntactAreRefused) {
     };
     for (const auto& c : cases) {
         test::SettingsRig rig;
-        ApnDialog dialog(rig.parent, rig.access(), rig.store);
+        ApnDialog dialog(rig.parent, rig.session, rig.store);
         rig.host.type(ApnDialog::kApn, c.apn);
         rig.host.type(ApnDialog::kUser, c.user);
         rig.host.type(ApnDialog::kPassword, c.password);

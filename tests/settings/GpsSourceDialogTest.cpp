@@ -87,7 +87,7 @@ TEST(GpsSourceDialog, OpensOnTheModemsCurrentSource) {
     for (const auto& c : cases) {
         test::SettingsRig rig;
         prepare(rig, c.start);
-        G dialog(rig.parent, rig.access());
+        G dialog(rig.parent, rig.session);
         rig.host.call([&](Dialog& d) {
             const ControlModel& m = d.controls();
             EXPECT_EQ(m.title(), "GPS Configuration") << c.name;
@@ -117,7 +117,7 @@ TEST(GpsSourceDialog, OpensOnTheModemsCurrentSource) {
 TEST(GpsSourceDialog, ABaseNeverShowsTheManualPosition) {
     test::SettingsRig rig;
     prepare(rig, manual("1.000000", "2.000000", 2, kModeServer));
-    G dialog(rig.parent, rig.access());
+    G dialog(rig.parent, rig.session);
     rig.host.select(G::kGpsList, G::Unknown);
     rig.host.turn(320, 240);
     rig.host.call([](Dialog& d) {
@@ -132,7 +132,7 @@ TEST(GpsSourceDialog, ABaseNeverShowsTheManualPosition) {
 TEST(GpsSourceDialog, ChangingTheMakeRefillsTheSecondListAndTheManualControls) {
     test::SettingsRig rig;
     prepare(rig, automatic("TRIMBLE", "COM3", 3));
-    G dialog(rig.parent, rig.access());
+    G dialog(rig.parent, rig.session);
     rig.host.select(G::kGpsList, G::Unknown);
     rig.host.call([](Dialog& d) {
         const ControlModel& m = d.controls();
@@ -226,7 +226,7 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
         rig.savedBaudIndex = c.start.baudIndex;
         for (const auto& cmd : c.want)
             rig.accept(cmd, 2);
-        G dialog(rig.parent, rig.access());
+        G dialog(rig.parent, rig.session);
         if (c.make != kAsOpened) rig.host.select(G::kGpsList, c.make);
         if (c.choice != kAsOpened) rig.host.select(G::kSecondList, c.choice);
         if (c.clickManual) rig.host.click(G::kManual);
@@ -266,7 +266,7 @@ TEST(GpsSourceDialog, ManualPositionIsRecordedInTheModemsForm) {
     test::SettingsRig rig;
     prepare(rig, automatic("UNKNOWN"));
     rig.accept("#SETGGA,MANUAL,-0.000001,179.999999\r\n");
-    G dialog(rig.parent, rig.access());
+    G dialog(rig.parent, rig.session);
     rig.host.click(G::kManual);
     rig.host.type(G::kLatitude, "-1e-6");
     rig.host.type(G::kLongitude, "179.9999994");
@@ -282,7 +282,7 @@ TEST(GpsSourceDialog, ARefusedCommandStopsTheSequence) {
     test::SettingsRig rig;
     prepare(rig, automatic("TRIMBLE", "COM1"));
     rig.accept("#SETGGA,AUTO,WAVECOM,COM0\r\n");
-    G dialog(rig.parent, rig.access());
+    G dialog(rig.parent, rig.session);
     rig.host.select(G::kGpsList, G::Wavecom);
     rig.host.select(G::kSecondList, 0);
     rig.host.ok();
@@ -312,7 +312,7 @@ TEST(GpsSourceDialog, AManualPositionMustBeANumberWithinRange) {
     for (const auto& c : cases) {
         test::SettingsRig rig;
         prepare(rig, automatic("UNKNOWN"));
-        G dialog(rig.parent, rig.access());
+        G dialog(rig.parent, rig.session);
         rig.host.click(G::kManual);
         rig.host.type(G::kLatitude, c.latitude);
         rig.host.type(G::kLongitude, c.longitude);

@@ -21,7 +21,7 @@ struct MainRig : test::MainDialogRig {
     void waitForButton(MainDialog& dialog, int button) {
         host.call([&dialog, button](Dialog&) {
             ASSERT_GE(test::waitUntil([&] {
-                          return dialog.m_DeviceReady.load() == 1 &&
+                          return dialog.session().deviceReady().load() == 1 &&
                                  dialog.controls().visible(button);
                       }),
                       0);
@@ -61,7 +61,7 @@ TEST(MainDialogSettings, GpsResultDecidesTheConnectControls) {
             EXPECT_FALSE(d.controls().visible(ids::Disconnect)) << c.name;
             EXPECT_EQ(d.controls().visible(ids::AutoConnect), c.autoConnect) << c.name;
             if (c.autoConnect) {
-                EXPECT_EQ(d.controls().checked(ids::AutoConnect), dialog.m_AutoConnect.load() == 1)
+                EXPECT_EQ(d.controls().checked(ids::AutoConnect), dialog.session().autoConnect().load() == 1)
                     << c.name;
             }
         });

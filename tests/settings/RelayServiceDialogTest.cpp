@@ -27,7 +27,7 @@ TEST(RelayServiceDialog, OpensByTheBroadcastFlag) {
             d.BroadcastOn = c.flag;
             d.SerialNumber = "T-0042";
         });
-        R dialog(rig.parent, rig.access());
+        R dialog(rig.parent, rig.session);
         rig.host.call([&](Dialog& d) {
             const ControlModel& m = d.controls();
             EXPECT_EQ(m.title(), "Halvik QRV Connect Service");
@@ -64,7 +64,7 @@ TEST(RelayServiceDialog, OkSendsTheTickAndRecordsIt) {
         test::SettingsRig rig;
         rig.device.update([&](DeviceConfig::Values& d) { d.BroadcastOn = c.before; });
         rig.accept(setBroadcast(c.on));
-        R dialog(rig.parent, rig.access());
+        R dialog(rig.parent, rig.session);
         if (c.click) rig.host.click(R::kEnable);
         rig.host.type(R::kHost, "evil.example");
         rig.host.type(R::kPort, "1");
@@ -82,7 +82,7 @@ TEST(RelayServiceDialog, OkSendsTheTickAndRecordsIt) {
 TEST(RelayServiceDialog, ARefusedSettingKeepsTheFlagAndTheDialogOpen) {
     test::SettingsRig rig;
     rig.device.update([](DeviceConfig::Values& d) { d.BroadcastOn = "0"; });
-    R dialog(rig.parent, rig.access());
+    R dialog(rig.parent, rig.session);
     rig.host.click(R::kEnable);
     rig.host.call([](Dialog& d) {
         for (int id : kDetails)

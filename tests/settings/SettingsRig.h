@@ -5,10 +5,10 @@
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "layout/TemplateLibrary.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
-#include "settings/DeviceAccess.h"
+#include "modem/ModemSession.h"
 #include "store/CasterStore.h"
 #include "ui/TemplateSource.h"
 
@@ -42,20 +42,26 @@ struct SettingsRig {
     VirtualClock clock;
     ScriptedModem modem;
     FakeSerialPort port{clock, modem};
-    SerialChannel serial{port, clock};
-    std::atomic<int> reading{0}, mode{kModeClient}, baudIndex{2}, savedBaudIndex{2}, autoConnect{1};
-    DeviceConfig device;
-    PauseGate gate;
-    DeviceProfile profile{baudIndex, savedBaudIndex, dir.file("tessadorn.cfg"), writer};
+    ModemSession session{port, clock, dir.file("tessadorn.cfg"), writer};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& reading = session.reading();
+    std::atomic<int>& mode = session.mode();
+    std::atomic<int>& baudIndex = session.baudIndex();
+    std::atomic<int>& savedBaudIndex = session.savedBaudIndex();
+    std::atomic<int>& autoConnect = session.autoConnect();
+    DeviceConfig& device = session.device();
+    PauseGate& gate = session.monitorGate();
+    DeviceProfile& profile = session.profile();
     CasterStore store{dir.file("ntripcfg.txt"), writer};
     DebugCapture debug;
 
     SettingsRig() {
         host.setScreenSize(240, 320);
+        mode = kModeClient;
+        baudIndex = 2;
+        savedBaudIndex = 2;
+        autoConnect = 1;
         serial.Open(2);
-    }
-    DeviceAccess access() {
-        return {serial, reading, gate, clock, device, mode, baudIndex, autoConnect, profile};
     }
     // Every command written, whole, in order.
     std::vector<std::string> sent() const {

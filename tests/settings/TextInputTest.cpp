@@ -1,5 +1,5 @@
 #include "settings/TextInput.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "store/FieldCheck.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "FakeSerialPort.h"
 #include "SimModem.h"
 #include "SimModemPeer.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 

@@ -3,7 +3,7 @@
 
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 #include "platform/TermiosSerialPort.h"

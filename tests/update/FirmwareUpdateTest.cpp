@@ -4,7 +4,7 @@
 #include "TempDir.h"
 #include "WaitUntil.h"
 #include "layout/TemplateLibrary.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "ui/TemplateSource.h"
@@ -117,7 +117,7 @@ class FirmwareUpdateTest : public ::testing::Test {
     std::unique_ptr<FirmwareUpdateDialog> makeDialog() {
         engine.attach(peer);
         auto dialog = std::make_unique<FirmwareUpdateDialog>(
-            owner, UpdateAccess{serial, reading, baudIndex, store, clock});
+            owner, session, store);
         dialog->model()->addObserver([this, d = dialog.get()](int id) {
             if (id != u::Status) return;
             std::lock_guard lock(m_StatusMutex);
@@ -176,9 +176,10 @@ class FirmwareUpdateTest : public ::testing::Test {
     ScriptedModem peer;
     HoldingPeer holding{peer};
     FakeSerialPort port{clock, holding};
-    SerialChannel serial{port, clock};
-    std::atomic<int> reading{0};
-    std::atomic<int> baudIndex{2};
+    ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& reading = session.reading();
+    std::atomic<int>& baudIndex = session.baudIndex();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     ScriptedEngine engine;
     DebugCapture debug;

@@ -88,7 +88,7 @@ class CasterListGuiTest : public ::testing::Test {
 
     bool deviceReady() {
         std::lock_guard lock(mutex);
-        return main && main->m_DeviceReady.load() == 1 &&
+        return main && main->session().deviceReady().load() == 1 &&
                main->controls().text(ids::Firmware).rfind("FW v", 0) == 0;
     }
 

@@ -2,7 +2,9 @@
 #include "SimModem.h"
 #include "SimModemPeer.h"
 #include "WaitUntil.h"
+#include "TempDir.h"
 #include "console/MonitorThread.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>
@@ -60,17 +62,16 @@ class RecordingPanel final : public PanelControls {
 };
 
 struct NoHooks final : MonitorHooks {
-    explicit NoHooks(DeviceConfig& d) : device(d) {}
     void portError() override {}
     void rateFound(int) override {}
     void configurationParsed() override {}
     void storedCasterParsed() override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
-        in.device = device.read();
+        in.device = device->read();
         return in;
     }
-    DeviceConfig& device;
+    DeviceConfig* device = nullptr;
 };
 
 // The monitor against a scenario of the simulator until `untilMs` on the virtual clock.
@@ -82,16 +83,16 @@ struct ScenarioRun {
         modem = std::make_unique<sim::SimModem>(s, 0);
         peer = std::make_unique<test::SimModemPeer>(*modem);
         port = std::make_unique<test::FakeSerialPort>(clock, *peer);
-        serial = std::make_unique<SerialChannel>(*port, clock);
+        session = std::make_unique<ModemSession>(*port, clock, dir.file("tessadorn.cfg"),
+                                                 AtomicFile::standard());
+        hooks.device = &session->device();
     }
 
     void runUntil(std::int64_t untilMs) {
-        MonitorThread monitor(
-            {*serial, reading, ready, mode, baudIndex, stConnect, autoConnect, device, gate, clock},
-            display, hooks);
+        MonitorThread monitor(*session, display, hooks);
         std::thread worker([&] { monitor.run(); });
         test::waitUntil([&] { return clock.nowMs() >= untilMs; });
-        gate.stop();
+        session->monitorGate().stop();
         worker.join();
         ASSERT_GE(clock.nowMs(), untilMs);
     }
@@ -101,13 +102,11 @@ struct ScenarioRun {
     std::unique_ptr<sim::SimModem> modem;
     std::unique_ptr<test::SimModemPeer> peer;
     std::unique_ptr<test::FakeSerialPort> port;
-    std::unique_ptr<SerialChannel> serial;
-    std::atomic<int> reading{0}, ready{0}, mode{-1}, baudIndex{2}, stConnect{0}, autoConnect{0};
-    DeviceConfig device;
-    PauseGate gate;
+    test::TempDir dir;
+    std::unique_ptr<ModemSession> session;
     RecordingPanel panel{clock};
     StatusDisplay display{panel};
-    NoHooks hooks{device};
+    NoHooks hooks;
 };
 
 bool anyIn(const std::vector<std::int64_t>& at, std::int64_t from, std::int64_t to) {

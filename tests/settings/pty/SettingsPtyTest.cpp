@@ -5,7 +5,7 @@
 #include "app/SimulatorProcess.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 #include "platform/DebugOutput.h"
 #include "platform/TermiosSerialPort.h"
 #include "settings/ApnDialog.h"
@@ -73,7 +73,7 @@ class SettingsPtyTest : public ::testing::Test {
         host.call([&dialog, button](Dialog&) {
             ASSERT_GE(test::waitUntil(
                           [&] {
-                              return dialog.m_DeviceReady.load() == 1 &&
+                              return dialog.session().deviceReady().load() == 1 &&
                                      dialog.controls().visible(button);
                           },
                           30),
@@ -102,8 +102,8 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
         host.select(G::kSecondList, 4);
         host.ok();
         host.call([&](Dialog&) {
-            EXPECT_EQ(dialog.m_BaudIndex.load(), 4);
-            EXPECT_EQ(dialog.m_Serial.OpenIndex(), 4);
+            EXPECT_EQ(dialog.session().baudIndex().load(), 4);
+            EXPECT_EQ(dialog.session().serial().OpenIndex(), 4);
             EXPECT_EQ(test::readBytes(files.profile), "4");
             // The monitor goes on polling the modem at the new rate, without a search.
             const auto polledAfterChange = [&] {
@@ -114,7 +114,7 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
                 return false;
             };
             EXPECT_GE(test::waitUntil(polledAfterChange, 20), 0);
-            EXPECT_EQ(dialog.m_DeviceReady.load(), 1);
+            EXPECT_EQ(dialog.session().deviceReady().load(), 1);
             EXPECT_EQ(dialog.controls().text(ids::Status).rfind("Connecting at", 0),
                       std::string::npos)
                 << dialog.controls().text(ids::Status);
@@ -137,7 +137,7 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
         waitUntilReady(dialog);
         host.ok();
         EXPECT_EQ(dialog.doModal(), kIdOk);
-        EXPECT_EQ(dialog.m_BaudIndex.load(), 4);
+        EXPECT_EQ(dialog.session().baudIndex().load(), 4);
     }
     const auto lines = heard(log);
     const std::vector<std::string> restart(lines.begin() + static_cast<long>(before), lines.end());
@@ -179,7 +179,7 @@ TEST_F(SettingsPtyTest, ManualPositionUnderAGermanLocaleKeepsItsDecimalPoints) {
         host.ok();
         host.ok();
         dialog.doModal();
-        const auto device = dialog.m_Device.read();
+        const auto device = dialog.session().device().read();
         std::_Exit(device.GgaLatitude == "41.500000" && device.GgaLongitude == "2.250000"
                        ? 0
                        : kNotRecorded);
@@ -209,11 +209,11 @@ TEST_F(SettingsPtyTest, ApnChangeRestartsTheModemWhichIsFoundAgain) {
     host.type(ApnDialog::kPassword, "pw");
     host.ok();
     host.call([&](Dialog&) {
-        EXPECT_GE(test::waitUntil([&] { return dialog.m_DeviceReady.load() == 0; }, 30), 0)
+        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 0; }, 30), 0)
             << "lost while it restarts";
-        EXPECT_GE(test::waitUntil([&] { return dialog.m_DeviceReady.load() == 1; }, 40), 0)
+        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 1; }, 40), 0)
             << "found again";
-        EXPECT_EQ(dialog.m_Device.read().ApnName, "new.apn.example");
+        EXPECT_EQ(dialog.session().device().read().ApnName, "new.apn.example");
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
@@ -243,7 +243,7 @@ TEST_F(SettingsPtyTest, RelayBroadcastSwitchedOnInBaseRole) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     EXPECT_EQ(host.shownTexts(), std::vector<std::string>{"Tessadorn configured successfully!"});
-    EXPECT_EQ(dialog.m_Device.read().BroadcastOn, "1");
+    EXPECT_EQ(dialog.session().device().read().BroadcastOn, "1");
     const auto lines = heard(log);
     EXPECT_LT(indexOf(lines, "#SETBRD,1," + std::string(protocol::relayHost()) + ",2102," +
                                  std::string(protocol::broadcastTag()) + "\\r\\n"),

@@ -110,7 +110,7 @@ TEST_F(UpdatePtyTest, WholeUpdateFromTheUpdateButtonAndTheModemReadyAgain) {
 
     host.call([&](Dialog&) {
         ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Status) != ""; }, 10));
-        EXPECT_EQ(dialog.m_DeviceReady.load(), 0);
+        EXPECT_EQ(dialog.session().deviceReady().load(), 0);
         EXPECT_TRUE(dialog.controls().visible(ids::Update));
     });
     host.click(ids::Update);
@@ -123,9 +123,9 @@ TEST_F(UpdatePtyTest, WholeUpdateFromTheUpdateButtonAndTheModemReadyAgain) {
     host.ok();
     host.call([&](Dialog& top) {
         EXPECT_EQ(&top, &dialog);
-        EXPECT_TRUE(until([&] { return dialog.m_DeviceReady.load() == 1; }, 40)) << "found";
+        EXPECT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }, 40)) << "found";
         EXPECT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) != ""; }, 10));
-        EXPECT_EQ(dialog.m_BaudIndex.load(), 2);
+        EXPECT_EQ(dialog.session().baudIndex().load(), 2);
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
@@ -139,14 +139,14 @@ struct UpdateOnPty {
         store.apn = "internet.example";
     }
     TermiosSerialPort port;
-    SerialChannel serial{port, RealClock::instance()};
-    std::atomic<int> reading{0};
-    std::atomic<int> baudIndex{2};
     test::TempDir dir;
+    ModemSession session{port, RealClock::instance(), dir.file("tessadorn.cfg"),
+                         AtomicFile::standard()};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& baudIndex = session.baudIndex();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     Dialog owner;
-    FirmwareUpdateDialog dialog{
-        owner, UpdateAccess{serial, reading, baudIndex, store, RealClock::instance()}};
+    FirmwareUpdateDialog dialog{owner, session, store};
 };
 
 struct DropCase {

@@ -1,4 +1,4 @@
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/DeviceConfig.h"
+#include "modem/DeviceConfig.h"
 
 namespace tessadorn {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/ReplyParsers.h"
+#include "modem/Replies.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(ReplyParsers, Configuration) {
     for (const auto& c : cases) {
         DeviceConfig::Values v;
         int mode = -1;
-        ASSERT_EQ(replies::parseConfiguration(c.text, v, mode), c.ok) << c.text;
+        ASSERT_EQ(replies::parseGetCfg(c.text, v, mode), c.ok) << c.text;
         EXPECT_EQ(mode, c.mode) << c.text;
         EXPECT_EQ(v.SerialNumber, c.serial);
         EXPECT_EQ(v.FirmwareVersion, c.firmware);
@@ -69,24 +69,24 @@ TEST(ReplyParsers, Configuration) {
 
 TEST(ReplyParsers, PositionSourceAndBroadcast) {
     DeviceConfig::Values v;
-    ASSERT_TRUE(replies::parsePositionSource("AUTO,TRIMBLE,COM2\r\n", v));
+    ASSERT_TRUE(replies::parseGetGga("AUTO,TRIMBLE,COM2\r\n", v));
     EXPECT_EQ(v.GgaMode, "AUTO");
     EXPECT_EQ(v.GpsType, "TRIMBLE");
     EXPECT_EQ(v.GpsPort, "COM2");
-    ASSERT_TRUE(replies::parsePositionSource("MANUAL,41.400000,2.150000\r\n", v));
+    ASSERT_TRUE(replies::parseGetGga("MANUAL,41.400000,2.150000\r\n", v));
     EXPECT_EQ(v.GgaMode, "MANUAL");
     EXPECT_EQ(v.GgaLatitude, "41.400000");
     EXPECT_EQ(v.GgaLongitude, "2.150000");
     EXPECT_EQ(v.GpsType, "TRIMBLE") << "a manual position leaves the receiver fields alone";
-    EXPECT_FALSE(replies::parsePositionSource("AUTO,KV-318\r\n", v));
+    EXPECT_FALSE(replies::parseGetGga("AUTO,KV-318\r\n", v));
 
-    ASSERT_TRUE(replies::parseBroadcast("1,relay.example.com,2102\r\n", v));
+    ASSERT_TRUE(replies::parseGetBrd("1,relay.example.com,2102\r\n", v));
     EXPECT_EQ(v.BroadcastOn, "1");
     EXPECT_EQ(v.BroadcastHost, "relay.example.com");
     EXPECT_EQ(v.BroadcastPort, "2102");
     EXPECT_EQ(v.BroadcastStream, "TESSADORN");
-    EXPECT_FALSE(replies::parseBroadcast("1,x\r\n", v));
-    EXPECT_FALSE(replies::parseBroadcast("4294967296,relay.example.com,2102\r\n", v));
+    EXPECT_FALSE(replies::parseGetBrd("1,x\r\n", v));
+    EXPECT_FALSE(replies::parseGetBrd("4294967296,relay.example.com,2102\r\n", v));
     EXPECT_EQ(v.BroadcastOn, "1") << "a refused reply changes nothing";
 }
 
@@ -107,7 +107,7 @@ TEST(ReplyParsers, StoredCaster) {
     };
     for (const auto& c : cases) {
         DeviceConfig::Values v;
-        ASSERT_EQ(replies::parseStoredCaster(c.text, v), c.ok) << c.text;
+        ASSERT_EQ(replies::parseAddrServer(c.text, v), c.ok) << c.text;
         EXPECT_EQ(v.CasterHost, c.host);
         EXPECT_EQ(v.CasterPort, c.port);
         EXPECT_EQ(v.CasterMountpoint, c.mount);
@@ -128,7 +128,7 @@ TEST(ReplyParsers, ApnState) {
                                                              {"1,4294967301", false, -9, -9}};
     for (auto [text, ok, ready, sim] : cases) {
         int a = -9, s = -9;
-        EXPECT_EQ(replies::parseApnState(text, a, s), ok) << text;
+        EXPECT_EQ(replies::parseApn(text, a, s), ok) << text;
         EXPECT_EQ(a, ready) << text;
         EXPECT_EQ(s, sim) << text;
     }

@@ -1,4 +1,6 @@
-#include "link/Protocol.h"
+#include "modem/Protocol.h"
+
+#include "platform/SerialPort.h"
 
 #include <charconv>
 #include <cmath>
@@ -16,72 +18,6 @@ std::string_view updateDescriptorUrl() {
 }
 std::string_view broadcastTag() {
     return TESSADORN_BROADCAST_TAG;
-}
-
-namespace {
-
-// Which control character an argument holds, or nullptr.
-const char* forbidden(std::string_view arg) {
-    for (char c : arg) {
-        if (c == '\r') return "CR";
-        if (c == '\n') return "LF";
-        if (c == '\0') return "NUL";
-    }
-    return nullptr;
-}
-
-std::string printable(std::string_view fmt) {
-    std::string s;
-    for (char c : fmt) {
-        if (c == '\r')
-            s += "\\r";
-        else if (c == '\n')
-            s += "\\n";
-        else
-            s += c;
-    }
-    return s;
-}
-
-} // namespace
-
-Command fixed(std::string_view text) {
-    return Command{std::string(text), {}};
-}
-
-Command format(std::string_view fmt, std::initializer_list<std::string_view> args) {
-    Command cmd;
-    auto arg = args.begin();
-    int n = 0;
-    for (std::size_t i = 0; i < fmt.size(); ++i) {
-        if (fmt[i] != '%' || i + 1 == fmt.size()) {
-            cmd.text += fmt[i];
-            continue;
-        }
-        const char conv = fmt[++i];
-        if (conv == '%') {
-            cmd.text += '%';
-            continue;
-        }
-        ++n;
-        if (conv != 's' || arg == args.end()) {
-            cmd.text.clear();
-            cmd.refused = "command \"" + printable(fmt) + "\" has no argument " + std::to_string(n);
-            return cmd;
-        }
-        if (const char* what = forbidden(*arg)) {
-            cmd.text.clear();
-            cmd.refused =
-                "argument " + std::to_string(n) + " of \"" + printable(fmt) + "\" holds " + what;
-            return cmd;
-        }
-        cmd.text += *arg++;
-    }
-    if (arg != args.end()) {
-        cmd.text.clear();
-        cmd.refused = "command \"" + printable(fmt) + "\" has too many arguments";
-    }
-    return cmd;
 }
 
 Command apn(std::string_view name) {
@@ -119,11 +55,10 @@ Command setGgaManual(double latitude, double longitude) {
 }
 
 Command comRate(int baudIndex) {
-    static constexpr std::string_view kRates[] = {"9600", "19200", "38400", "57600", "115200"};
     if (baudIndex < 0 || baudIndex > 4) {
         return Command{{}, "no serial rate for baud index " + std::to_string(baudIndex)};
     }
-    return format("#COM %s\r\n", {kRates[baudIndex]});
+    return format("#COM %s\r\n", {std::to_string(baudRateForIndex(baudIndex))});
 }
 
 Command setBroadcast(bool on) {

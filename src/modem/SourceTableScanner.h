@@ -1,6 +1,6 @@
 #pragma once
 
-#include "caster/SourceTable.h"
+#include "modem/SourceTable.h"
 #include "link/SerialChannel.h"
 #include "link/TokenMatcher.h"
 

@@ -1,4 +1,4 @@
-#include "console/ReplyParsers.h"
+#include "modem/Replies.h"
 
 #include <limits>
 
@@ -44,7 +44,7 @@ std::vector<std::string> splitFirstLine(std::string_view text, std::string_view 
     return fields;
 }
 
-bool parseConfiguration(std::string_view text, DeviceConfig::Values& v, int& mode) {
+bool parseGetCfg(std::string_view text, DeviceConfig::Values& v, int& mode) {
     if (text.size() <= kShortest) return false;
     const auto f = splitFirstLine(text, ",");
     if (f.size() < 7) return false;
@@ -58,7 +58,7 @@ bool parseConfiguration(std::string_view text, DeviceConfig::Values& v, int& mod
     return true;
 }
 
-bool parsePositionSource(std::string_view text, DeviceConfig::Values& v) {
+bool parseGetGga(std::string_view text, DeviceConfig::Values& v) {
     if (text.size() <= kShortest) return false;
     const auto f = splitFirstLine(text, ",");
     if (f.size() < 3) return false;
@@ -73,7 +73,7 @@ bool parsePositionSource(std::string_view text, DeviceConfig::Values& v) {
     return true;
 }
 
-bool parseBroadcast(std::string_view text, DeviceConfig::Values& v) {
+bool parseGetBrd(std::string_view text, DeviceConfig::Values& v) {
     if (text.size() <= kShortest) return false;
     const auto f = splitFirstLine(text, ",");
     if (f.size() < 3 || !readDecimal(f[0])) return false;
@@ -84,7 +84,7 @@ bool parseBroadcast(std::string_view text, DeviceConfig::Values& v) {
     return true;
 }
 
-bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v) {
+bool parseAddrServer(std::string_view text, DeviceConfig::Values& v) {
     if (text.size() <= kShortest) return false;
     auto f = splitFirstLine(text, ",:");
     if (f.size() < 3) return false;
@@ -104,7 +104,7 @@ bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v) {
     return true;
 }
 
-bool parseApnState(std::string_view text, int& apnReady, int& simState) {
+bool parseApn(std::string_view text, int& apnReady, int& simState) {
     const auto ready = readDecimal(text);
     const auto sim = text.size() > 2 ? readDecimal(text.substr(2)) : std::optional<int>(0);
     if (!ready || !sim) return false;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/Command.h"
+#include "modem/Position.h"
+
 #include <string>
 #include <string_view>
 
@@ -13,21 +16,13 @@ std::string_view broadcastTag(); // 13 characters, last field of "#SETBRD"
 constexpr std::string_view kRelayPort = "2102";
 constexpr std::string_view kOtapPassword = "wqzt";
 
-// A command ready to send, or the reason it was refused. An argument holding CR, LF or NUL would
-// end the command early and smuggle a second one to the modem, so such commands are refused.
-struct Command {
-    std::string text;
-    std::string refused; // empty when the command may be sent
-    bool ok() const { return refused.empty(); }
-};
-
-// A command without arguments.
-Command fixed(std::string_view text);
-
-// Builds a command from a format whose only conversions are "%s" (and "%%"); the arguments go
-// in without quoting or escaping, as the modem expects. A wrong number of arguments, or an
-// argument with CR, LF or NUL, refuses the command.
-Command format(std::string_view fmt, std::initializer_list<std::string_view> args);
+using tessadorn::Command;
+inline Command fixed(std::string_view text) {
+    return Command::fixed(text);
+}
+inline Command format(std::string_view fmt, std::initializer_list<std::string_view> args) {
+    return Command::format(fmt, args);
+}
 
 // ---- Commands of the correction firmware ----
 constexpr std::string_view kDevice = "\r\nDEVICE?\r\n";
@@ -87,8 +82,6 @@ Command connect(int version, bool authorize, std::string_view ip, std::string_vi
 // A number as "%.6f" writes it in the C locale ("41.500000"), whatever locale the process runs
 // in: a decimal comma would split the command's fields.
 std::string decimal6(double value);
-constexpr double kMaxLatitude = 90.0;
-constexpr double kMaxLongitude = 180.0;
 
 // ---- Answer tokens ----
 constexpr std::string_view kTokDevice = "TESSADORN";

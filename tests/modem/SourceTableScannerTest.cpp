@@ -1,4 +1,4 @@
-#include "caster/SourceTableScanner.h"
+#include "modem/SourceTableScanner.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

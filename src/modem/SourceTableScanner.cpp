@@ -1,14 +1,25 @@
-#include "caster/SourceTableScanner.h"
+#include "modem/SourceTableScanner.h"
 
-#include "link/Protocol.h"
+#include "modem/CasterReply.h"
+#include "modem/Protocol.h"
 
 namespace tessadorn {
 
 namespace p = protocol;
 
+namespace {
+std::string_view errorToken(CasterReply meaning) {
+    for (const auto& e : kCasterErrorTokens)
+        if (e.meaning == meaning && e.duringSourceTable) return e.token;
+    return {};
+}
+} // namespace
+
 SourceTableScanner::SourceTableScanner(SourceTable& table)
     : m_Table(table), m_Str(p::kTokStr), m_EndTable(p::kTokEndSourceTable),
-      m_Error41(p::kTokError41), m_Error42(p::kTokError42), m_Error5(p::kTokError5) {
+      m_Error41(errorToken(CasterReply::ServerNotResponding)),
+      m_Error42(errorToken(CasterReply::NotAuthorized)),
+      m_Error5(errorToken(CasterReply::ConnectionError)) {
     m_Table.m_SourceCount = 0;
 }
 

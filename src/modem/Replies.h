@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DeviceConfig.h"
+#include "modem/DeviceConfig.h"
 
 #include <optional>
 #include <string>
@@ -24,17 +24,17 @@ std::vector<std::string> splitFirstLine(std::string_view text, std::string_view 
 
 // "#GETCFG," reply: role, serial number, firmware, IMEI, APN, APN user, APN password (at least
 // 7 fields). Sets `mode` to 2 for "CLIENT" and 1 for anything else.
-bool parseConfiguration(std::string_view text, DeviceConfig::Values& v, int& mode);
+bool parseGetCfg(std::string_view text, DeviceConfig::Values& v, int& mode);
 // "#GETGGA," reply: mode, then latitude and longitude for "MANUAL", else GPS type and port.
-bool parsePositionSource(std::string_view text, DeviceConfig::Values& v);
+bool parseGetGga(std::string_view text, DeviceConfig::Values& v);
 // "#GETBRD," reply: broadcast on, host, port. Sets the stream name too.
-bool parseBroadcast(std::string_view text, DeviceConfig::Values& v);
+bool parseGetBrd(std::string_view text, DeviceConfig::Values& v);
 // "ADDRSERVER," reply, commas and colons alike: host, port, mountpoint[, user, password].
 // Exactly four fields mark a Tessadorn server.
-bool parseStoredCaster(std::string_view text, DeviceConfig::Values& v);
+bool parseAddrServer(std::string_view text, DeviceConfig::Values& v);
 // "+APN:" reply: APN ready from the first character, SIM state from the third. False, and
 // nothing written, when a number is out of range.
-bool parseApnState(std::string_view text, int& apnReady, int& simState);
+bool parseApn(std::string_view text, int& apnReady, int& simState);
 
 } // namespace replies
 } // namespace tessadorn

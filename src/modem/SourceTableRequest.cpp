@@ -1,0 +1,41 @@
+#include "modem/SourceTableRequest.h"
+
+#include "modem/Protocol.h"
+#include "platform/DebugOutput.h"
+
+namespace tessadorn {
+
+namespace p = protocol;
+
+SourceTableRequest::SourceTableRequest(ModemSession& session) : m_Session(session) {}
+
+bool SourceTableRequest::signalOff() {
+    return m_Session.transactions().SendWaitToken(p::kSignalOff, p::kTokSignalOff,
+                                                  kSignalOffResends) != 0;
+}
+
+SourceTableScanner::End SourceTableRequest::readTable(const CasterAddress& caster,
+                                                      SourceTable& table) {
+    table.m_SourceCount = 0;
+    const auto list = p::list(static_cast<int>(caster.kind), caster.ip, caster.port, caster.user,
+                              caster.password);
+    const int accepted = m_Session.transactions().SendWaitEither(
+        list, p::kTokCmdOk, p::kTokCmdError, kListResends, kListReadLimit);
+    if (accepted != 1) return SourceTableScanner::End::ReadFailures;
+    return SourceTableScanner::read(m_Session.serial(), table);
+}
+
+void SourceTableRequest::closeExchange() {
+    SerialChannel& serial = m_Session.serial();
+    debugLine("LIST: Waiting for SHUTDOWN...\r\n");
+    debugLine(serial.WaitTokenLimited(p::kTokShutdown, kCloseReadLimit)
+                  ? "LIST: SHUTDOWN Found!!\r\n"
+                  : "LIST: SHUTDOWN Not Found!!\r\n");
+    m_Session.clock().sleepMs(kClosePauseMs);
+    debugLine("LIST: Waiting for <OK...\r\n");
+    debugLine(serial.WaitTokenLimited(p::kTokOkPrompt, kCloseReadLimit)
+                  ? "LIST: OK Found!!\r\n"
+                  : "LIST: OK Not Found!!\r\n");
+}
+
+} // namespace tessadorn

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "modem/CasterAddress.h"
+#include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
+#include "modem/SourceTableScanner.h"
+
+namespace tessadorn {
+
+// A caster's source table through the modem: the modem's own reports silenced, the LIST
+// command for the caster, the table read as it arrives, and the end of the exchange.
+class SourceTableRequest {
+  public:
+    static constexpr int kSignalOffResends = 5;
+    static constexpr int kListResends = 1;
+    static constexpr int kListReadLimit = 512;
+    static constexpr int kCloseReadLimit = 128;
+    static constexpr int kClosePauseMs = 1000;
+
+    explicit SourceTableRequest(ModemSession& session);
+
+    // "#SIGNAL OFF" until "SIGNAL OFF" comes back (resent 5 times).
+    bool signalOff();
+    // The LIST command, then the table into `table` (emptied first). End::Table when the whole
+    // table came; ReadFailures also when the modem refused the command or it could not be sent.
+    SourceTableScanner::End readTable(const CasterAddress& caster, SourceTable& table);
+    // After a table: the modem's "SHUTDOWN" of the caster link and its prompt.
+    void closeExchange();
+
+  private:
+    ModemSession& m_Session;
+};
+
+} // namespace tessadorn
