@@ -1,6 +1,6 @@
 #include "CellularEngine.h"
 
-#include "modem/Protocol.h"
+#include "ModemTexts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,13 +14,6 @@ constexpr const char* kError = "\r\nERROR\r\n";
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
-std::string withoutLineEnd(std::string_view command) {
-    std::string s(command);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-        s.pop_back();
     return s;
 }
 
@@ -81,27 +74,28 @@ std::vector<CellularEngine::Line> CellularEngine::progress() const {
 CellularEngine::Reaction CellularEngine::handle(const std::string& line) {
     Reaction r;
     const std::string cmd = upper(line);
-    const std::string setPrefix = "AT^SJOTAP=";
-    if (cmd == withoutLineEnd(protocol::kAt)) {
+    const std::string_view setPrefix = texts::kOtapSet;
+    if (cmd == texts::kAt) {
         r.reply = kOk;
     } else if (cmd.rfind(setPrefix, 0) == 0) {
         // Eleven fields; the first is the quoted update password.
         const auto fields = splitCommas(line.substr(setPrefix.size()));
-        const std::string password = "\"" + std::string(protocol::kOtapPassword) + "\"";
-        if (fields.size() == 11 && fields[0] == password && fields[5] == "\"gprs\"") {
+        const std::string password = "\"" + std::string(texts::kOtapPassword) + "\"";
+        const std::string bearer = "\"" + std::string(texts::kOtapBearer) + "\"";
+        if (fields.size() == 11 && fields[0] == password && fields[5] == bearer) {
             m_Parameters = fields;
             m_ParametersSet = true;
             r.reply = kOk;
         } else {
             r.reply = kError;
         }
-    } else if (cmd == withoutLineEnd(protocol::kOtapStart)) {
+    } else if (cmd == texts::kOtapStart) {
         m_UpdateStarted = m_ParametersSet;
         r.reply = m_ParametersSet ? kOk : kError;
-    } else if (cmd == upper(withoutLineEnd(protocol::kOtapTrace))) {
+    } else if (cmd == upper(std::string(texts::kOtapTrace))) {
         r.reply = kOk;
         if (m_UpdateStarted) {
-            r.script.push_back({m_StepMs, std::string(protocol::kTokOtapStarted) + "\r\n"});
+            r.script.push_back({m_StepMs, std::string(texts::kOtapStarted) + "\r\n"});
             const auto more = progress();
             r.script.insert(r.script.end(), more.begin(), more.end());
             r.rebootAfter = m_Outcome == "success";

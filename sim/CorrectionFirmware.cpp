@@ -1,6 +1,6 @@
 #include "CorrectionFirmware.h"
 
-#include "modem/Protocol.h"
+#include "ModemTexts.h"
 #include "platform/SerialPort.h"
 
 #include <cstdio>
@@ -10,19 +10,10 @@
 namespace tessadorn::sim {
 namespace {
 
-namespace p = protocol;
+namespace t = texts;
 using Reaction = CorrectionFirmware::Reaction;
 
 constexpr int kShutdownToPromptMs = 200;
-
-// A command of the protocol without its CR LF framing.
-constexpr std::string_view bare(std::string_view command) {
-    while (!command.empty() && (command.front() == '\r' || command.front() == '\n'))
-        command.remove_prefix(1);
-    while (!command.empty() && (command.back() == '\r' || command.back() == '\n'))
-        command.remove_suffix(1);
-    return command;
-}
 
 bool startsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -58,35 +49,35 @@ Reaction says(std::vector<Reaction::Part> parts) {
 
 // An answer followed by the modem's "<OK" line.
 Reaction answered(const std::string& text) {
-    return says({{text + std::string(p::kTokOkLine)}});
+    return says({{text + std::string(t::kOkLine)}});
 }
 
 Reaction accepted() {
-    return says({{std::string(p::kTokOkLine)}});
+    return says({{std::string(t::kOkLine)}});
 }
 
 Reaction refused() {
-    return says({{std::string(CorrectionFirmware::kErrorLine)}});
+    return says({{std::string(t::kErrorLine)}});
 }
 
 Reaction refusedCasterCommand() {
-    return says({{line(p::kTokCmdError)}});
+    return says({{line(t::kCmdError)}});
 }
 
 std::string casterToken(CasterAnswer::Outcome outcome) {
     switch (outcome) {
     case CasterAnswer::Outcome::Ok:
-        return std::string(p::kTokOkPrompt);
+        return std::string(t::kOkPrompt);
     case CasterAnswer::Outcome::Unreachable:
-        return line(p::kTokError41);
+        return line(t::kError41);
     case CasterAnswer::Outcome::Unauthorized:
-        return line(p::kTokError42);
+        return line(t::kError42);
     case CasterAnswer::Outcome::NoMountpoint:
-        return line(p::kTokError43);
+        return line(t::kError43);
     case CasterAnswer::Outcome::Failed:
         break;
     }
-    return line(p::kTokError5);
+    return line(t::kError5);
 }
 
 std::string printed(const char* format, auto... args) {
@@ -102,35 +93,35 @@ std::string printed(const char* format, auto... args) {
 const std::vector<CorrectionFirmware::Command>& CorrectionFirmware::commands() {
     using F = CorrectionFirmware;
     static const std::vector<Command> table = {
-        {bare(p::kDevice), false, &F::device},
-        {bare(p::kGetCfg), false, &F::configuration},
-        {bare(p::kGetGga), false, &F::positionSource},
-        {bare(p::kGetBrd), false, &F::broadcast},
-        {bare(p::kIp), false, &F::serverAddress},
-        {bare(p::kAutoQuery), false, &F::autoConnection},
-        {bare(p::kStConnect), false, &F::connectionState},
-        {bare(p::kAddrServer), false, &F::storedCaster},
-        {bare(p::kApnQuery), false, &F::apnState},
-        {bare(p::kSignalOnce), false, &F::signalLevel},
-        {bare(p::kModeBase), false, &F::modeBase},
-        {bare(p::kModeRover), false, &F::modeRover},
-        {bare(p::kSave), false, &F::save},
-        {bare(p::kReset), false, &F::reset},
-        {bare(p::kAutoOn), false, &F::autoOn},
-        {bare(p::kAutoOff), false, &F::autoOff},
-        {bare(p::kStopConnection), false, &F::stopConnection},
-        {bare(p::kSignalOff), false, &F::signalReports},
-        {"#SIGNAL ON", false, &F::signalReports},
-        {bare(p::kExit0), false, &F::exitToEngine},
-        {"APN ", true, &F::apnName},
-        {"USER ", true, &F::apnUser},
-        {"PASSWORD ", true, &F::apnPassword},
-        {"#SETGGA,", true, &F::setPositionSource},
-        {"#COM ", true, &F::setRate},
-        {"#SETBRD,", true, &F::setBroadcast},
-        {"#LIST ", true, &F::list},
-        {"#CONNECT2 ", true, &F::connectTessadorn},
-        {"#CONNECT ", true, &F::connect},
+        {t::kDevice, false, &F::device},
+        {t::kGetCfg, false, &F::configuration},
+        {t::kGetGga, false, &F::positionSource},
+        {t::kGetBrd, false, &F::broadcast},
+        {t::kIp, false, &F::serverAddress},
+        {t::kAutoQuery, false, &F::autoConnection},
+        {t::kStConnect, false, &F::connectionState},
+        {t::kAddrServer, false, &F::storedCaster},
+        {t::kApnQuery, false, &F::apnState},
+        {t::kSignalOnce, false, &F::signalLevel},
+        {t::kModeBase, false, &F::modeBase},
+        {t::kModeRover, false, &F::modeRover},
+        {t::kSave, false, &F::save},
+        {t::kReset, false, &F::reset},
+        {t::kAutoOn, false, &F::autoOn},
+        {t::kAutoOff, false, &F::autoOff},
+        {t::kStopConnection, false, &F::stopConnection},
+        {t::kSignalOff, false, &F::signalReports},
+        {t::kSignalOn, false, &F::signalReports},
+        {t::kExit0, false, &F::exitToEngine},
+        {t::kApn, true, &F::apnName},
+        {t::kUser, true, &F::apnUser},
+        {t::kPassword, true, &F::apnPassword},
+        {t::kSetGga, true, &F::setPositionSource},
+        {t::kCom, true, &F::setRate},
+        {t::kSetBrd, true, &F::setBroadcast},
+        {t::kList, true, &F::list},
+        {t::kConnect2, true, &F::connectTessadorn},
+        {t::kConnect, true, &F::connect},
     };
     return table;
 }
@@ -167,13 +158,13 @@ Reaction CorrectionFirmware::refusal(const std::string& text) {
 // ---- Queries ----
 
 Reaction CorrectionFirmware::device(const std::string&, const Conditions&) {
-    return answered(printed("%s NTRIP MODEM,%s,%s\r\n", p::kTokDevice.data(),
+    return answered(printed("%s NTRIP MODEM,%s,%s\r\n", t::kDeviceName.data(),
                             m_State.serialNumber.c_str(), m_State.firmwareVersion.c_str()));
 }
 
 Reaction CorrectionFirmware::configuration(const std::string&, const Conditions&) {
     const SimSettings& s = m_State;
-    return answered(printed("%s%s,%s,%s,%s,%s,%s,%s\r\n", p::kReplyGetCfg.data(),
+    return answered(printed("%s%s,%s,%s,%s,%s,%s,%s\r\n", t::kReplyGetCfg.data(),
                             s.base ? "SERVER" : "CLIENT", s.serialNumber.c_str(),
                             s.firmwareVersion.c_str(), s.imei.c_str(), s.apn.c_str(),
                             s.apnUser.c_str(), s.apnPassword.c_str()));
@@ -182,7 +173,7 @@ Reaction CorrectionFirmware::configuration(const std::string&, const Conditions&
 Reaction CorrectionFirmware::positionSource(const std::string&, const Conditions&) {
     const SimSettings& s = m_State;
     const bool manual = s.ggaMode == "MANUAL";
-    return answered(printed("%s%s,%s,%s\r\n", p::kReplyGetGga.data(), s.ggaMode.c_str(),
+    return answered(printed("%s%s,%s,%s\r\n", t::kReplyGetGga.data(), s.ggaMode.c_str(),
                             manual ? s.latitude.c_str() : s.gpsType.c_str(),
                             manual ? s.longitude.c_str() : s.gpsPort.c_str()));
 }
@@ -190,34 +181,34 @@ Reaction CorrectionFirmware::positionSource(const std::string&, const Conditions
 Reaction CorrectionFirmware::broadcast(const std::string&, const Conditions&) {
     const SimSettings& s = m_State;
     const std::string host =
-        s.broadcastHost.empty() ? std::string(p::relayHost()) : s.broadcastHost;
-    const std::string port = s.broadcastPort.empty() ? std::string(p::kRelayPort) : s.broadcastPort;
-    return answered(printed("%s%d,%s,%s\r\n", p::kReplyGetBrd.data(), s.broadcastOn ? 1 : 0,
+        s.broadcastHost.empty() ? std::string(t::relayHost()) : s.broadcastHost;
+    const std::string port = s.broadcastPort.empty() ? std::string(t::kRelayPort) : s.broadcastPort;
+    return answered(printed("%s%d,%s,%s\r\n", t::kReplyGetBrd.data(), s.broadcastOn ? 1 : 0,
                             host.c_str(), port.c_str()));
 }
 
 Reaction CorrectionFirmware::serverAddress(const std::string&, const Conditions& now) {
-    return answered(std::string(p::kReplyIp) + (now.apnUp ? m_State.ip : "null") + "\r\n");
+    return answered(std::string(t::kReplyIp) + (now.apnUp ? m_State.ip : "null") + "\r\n");
 }
 
 Reaction CorrectionFirmware::autoConnection(const std::string&, const Conditions&) {
-    return answered(line(m_State.autoConnect ? p::kTokOn : p::kTokOff));
+    return answered(line(m_State.autoConnect ? t::kOn : t::kOff));
 }
 
 Reaction CorrectionFirmware::connectionState(const std::string&, const Conditions&) {
-    return answered(line(m_State.connected ? p::kTokOn : p::kTokOff));
+    return answered(line(m_State.connected ? t::kOn : t::kOff));
 }
 
 Reaction CorrectionFirmware::storedCaster(const std::string&, const Conditions&) {
-    return answered(std::string(p::kReplyAddrServer) + storedCasterReply() + "\r\n");
+    return answered(std::string(t::kReplyAddrServer) + storedCasterReply() + "\r\n");
 }
 
 Reaction CorrectionFirmware::apnState(const std::string&, const Conditions& now) {
-    return answered(printed("%s%d,%d\r\n", p::kReplyApn.data(), now.apnUp ? 1 : 0, now.simState));
+    return answered(printed("%s%d,%d\r\n", t::kReplyApn.data(), now.apnUp ? 1 : 0, now.simState));
 }
 
 Reaction CorrectionFirmware::signalLevel(const std::string&, const Conditions& now) {
-    return answered(printed("%s%d\r\n", p::kReplySignal.data(), now.signal));
+    return answered(printed("%s%d\r\n", t::kReplySignal.data(), now.signal));
 }
 
 // ---- Role, APN and restarts ----
@@ -328,11 +319,11 @@ Reaction CorrectionFirmware::stopConnection(const std::string&, const Conditions
 
 // "#SIGNAL OFF" / "#SIGNAL ON": the modem repeats the setting.
 Reaction CorrectionFirmware::signalReports(const std::string& text, const Conditions&) {
-    return answered(std::string(bare(text)).substr(1) + "\r\n");
+    return answered(text.substr(1) + "\r\n");
 }
 
 Reaction CorrectionFirmware::exitToEngine(const std::string&, const Conditions&) {
-    Reaction r = says({{line(p::kTokBye)}});
+    Reaction r = says({{line(t::kBye)}});
     r.engineAtEnd = true;
     return r;
 }
@@ -345,11 +336,11 @@ Reaction CorrectionFirmware::list(const std::string& argument, const Conditions&
     const auto request = CasterRequest::parse(argument, false);
     if (!request) return refusedCasterCommand();
     const CasterAnswer answer = m_Casters.fetchTable(*request);
-    Reaction r = says({{line(p::kTokCmdOk)}});
+    Reaction r = says({{line(t::kCmdOk)}});
     const bool ok = answer.outcome == CasterAnswer::Outcome::Ok;
     r.parts.push_back({ok ? answer.bytes : casterToken(answer.outcome), 0, answer.elapsedMs});
-    r.parts.push_back({"\r\n" + line(p::kTokShutdown)});
-    r.parts.push_back({std::string(p::kTokOkPrompt), kShutdownToPromptMs});
+    r.parts.push_back({"\r\n" + line(t::kShutdown)});
+    r.parts.push_back({std::string(t::kOkPrompt), kShutdownToPromptMs});
     return r;
 }
 
@@ -357,7 +348,7 @@ Reaction CorrectionFirmware::connect(const std::string& argument, const Conditio
     const auto request = CasterRequest::parse(argument, true);
     if (!request) return refusedCasterCommand();
     const CasterAnswer answer = m_Casters.openStream(*request);
-    Reaction r = says({{line(p::kTokCmdOk)}, {casterToken(answer.outcome), 0, answer.elapsedMs}});
+    Reaction r = says({{line(t::kCmdOk)}, {casterToken(answer.outcome), 0, answer.elapsedMs}});
     if (answer.outcome != CasterAnswer::Outcome::Ok) return r;
     std::string stored = request->address() + "/" + request->mountpoint;
     if (request->hasCredentials) stored += " " + request->user + ":" + request->password;
@@ -371,11 +362,11 @@ Reaction CorrectionFirmware::connect(const std::string& argument, const Conditio
 Reaction CorrectionFirmware::connectTessadorn(const std::string& argument, const Conditions&) {
     const auto request = CasterRequest::parse(argument, false);
     if (!request || request->version != 0 || request->hasCredentials) return refusedCasterCommand();
-    if (!m_Casters.reachable(*request)) return says({{line(p::kTokError41), m_State.connectMs}});
+    if (!m_Casters.reachable(*request)) return says({{line(t::kError41), m_State.connectMs}});
     m_State.storedCaster = request->address();
     m_State.storedTessadorn = true;
     m_State.connected = true;
-    return says({{std::string(p::kTokOkLine), m_State.connectMs}});
+    return says({{std::string(t::kOkLine), m_State.connectMs}});
 }
 
 std::string CorrectionFirmware::storedCasterReply() const {

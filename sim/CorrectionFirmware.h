@@ -16,9 +16,6 @@ namespace tessadorn::sim {
 // which plays the reaction on its clock.
 class CorrectionFirmware {
   public:
-    // The modem's replies that are not tokens the program waits for.
-    static constexpr std::string_view kErrorLine = "<ERROR\r\n";
-
     // The cellular state at the moment the command arrived.
     struct Conditions {
         int simState = 0;

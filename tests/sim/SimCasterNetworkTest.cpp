@@ -3,7 +3,6 @@
 
 #include "Str2StrCaster.h"
 #include "app/SimulatorProcess.h"
-#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 #include "platform/TermiosSerialPort.h"
@@ -15,15 +14,14 @@
 #include <unistd.h>
 
 using namespace tessadorn;
-namespace p = tessadorn::protocol;
 
 namespace {
 
 const char* kStrRow =
     "STR;MOUNT;Identifier;RTCM 3.2;1004(1);2;GPS;NET;DEU;50.0;8.0;0;0;gen;none;B;N;9600;";
 
-const std::array<std::string_view, 5> kOutcomes = {p::kTokOkPrompt, p::kTokError41, p::kTokError42,
-                                                   p::kTokError43, p::kTokError5};
+const std::array<std::string_view, 5> kOutcomes = {"<OK", "ERROR 4_1", "ERROR 4_2", "ERROR 4_3",
+                                                   "ERROR 5"};
 
 } // namespace
 
@@ -45,8 +43,8 @@ TEST(SimCasterNetwork, ListAndConnectThroughARealCaster) {
     Transactions tx(serial, reading);
 
     // The caster's own table, header lines and all, framed by the modem.
-    ASSERT_EQ(tx.SendWaitEither(p::list(1, "127.0.0.1", caster.port(), "", ""), p::kTokCmdOk,
-                                p::kTokCmdError, 1, 512),
+    ASSERT_EQ(tx.SendWaitEither("#LIST 1,127.0.0.1:" + caster.port() + "\r\n", "CMD_OK",
+                                "CMD_ERROR", 1, 512),
               1);
     std::string table;
     std::uint8_t b = 0;
@@ -63,22 +61,18 @@ TEST(SimCasterNetwork, ListAndConnectThroughARealCaster) {
     const int closedPort = test::Str2StrCaster::freePort();
     struct Case {
         const char* name;
-        p::Command command;
+        std::string command;
         int outcome;
     };
     const Case cases[] = {
-        {"right login", p::connect(1, true, "127.0.0.1", caster.port(), "MOUNT", "user", "pass"),
-         1},
-        {"wrong login", p::connect(1, true, "127.0.0.1", caster.port(), "MOUNT", "user", "nope"),
-         3},
-        {"unknown mountpoint",
-         p::connect(1, true, "127.0.0.1", caster.port(), "NOPE", "user", "pass"), 4},
-        {"closed port",
-         p::connect(1, false, "127.0.0.1", std::to_string(closedPort), "MOUNT", "", ""), 2},
+        {"right login", "#CONNECT 1,127.0.0.1:" + caster.port() + "/MOUNT user:pass\r\n", 1},
+        {"wrong login", "#CONNECT 1,127.0.0.1:" + caster.port() + "/MOUNT user:nope\r\n", 3},
+        {"unknown mountpoint", "#CONNECT 1,127.0.0.1:" + caster.port() + "/NOPE user:pass\r\n", 4},
+        {"closed port", "#CONNECT 1,127.0.0.1:" + std::to_string(closedPort) + "/MOUNT\r\n", 2},
     };
     for (const auto& c : cases) {
         serial.Drain(64);
-        ASSERT_EQ(tx.SendWaitEither(c.command, p::kTokCmdOk, p::kTokCmdError, 5, 512), 1) << c.name;
+        ASSERT_EQ(tx.SendWaitEither(c.command, "CMD_OK", "CMD_ERROR", 5, 512), 1) << c.name;
         EXPECT_EQ(serial.WaitOneOfFiveLimited(kOutcomes, 512), c.outcome) << c.name;
     }
 }

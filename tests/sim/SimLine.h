@@ -3,7 +3,6 @@
 #include "FakeSerialPort.h"
 #include "SimModem.h"
 #include "SimModemPeer.h"
-#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 
@@ -33,17 +32,13 @@ class SimLine {
     // A query's reply text between its prefix and "<OK\r\n", or "(none)".
     std::string query(std::string_view command, std::string_view prefix) {
         std::string out;
-        return tx.SendCapture(command, prefix, protocol::kTokOkLine, out, 200, 1, 2048) ? out
-                                                                                        : "(none)";
+        return tx.SendCapture(command, prefix, "<OK\r\n", out, 200, 1, 2048) ? out : "(none)";
     }
     bool identify() {
-        return tx.SendWaitTokenLimited(protocol::kDevice, protocol::kTokDevice, 1, 2048) == 1;
+        return tx.SendWaitTokenLimited("\r\nDEVICE?\r\n", "TESSADORN", 1, 2048) == 1;
     }
     bool acknowledged(std::string_view command) {
-        return tx.SendWaitTokenLimited(command, protocol::kTokOkLine, 2, 2048) == 1;
-    }
-    bool acknowledged(const protocol::Command& command) {
-        return tx.SendWaitTokenLimited(command, protocol::kTokOkLine, 2, 2048) == 1;
+        return tx.SendWaitTokenLimited(command, "<OK\r\n", 2, 2048) == 1;
     }
     // Every byte that arrives until `count` reads in a row brought nothing.
     std::string readAll(int emptyReadsToStop = 3) {

@@ -4,13 +4,11 @@
 
 using namespace tessadorn;
 using namespace tessadorn::test;
-namespace p = tessadorn::protocol;
 
 namespace {
 
-const std::array<std::string_view, 5> kProgress = {p::kTokOtap, p::kTokRebootNow,
-                                                   p::kTokOperationFailed, p::kTokErrorColon,
-                                                   p::kTokTransferFinished};
+const std::array<std::string_view, 5> kProgress = {"OTAP", "Reboot now", "operation failed",
+                                                   "ERROR:", "Transfer finished."};
 
 struct UpdateRun {
     int otapLines = 0;
@@ -22,14 +20,15 @@ struct UpdateRun {
 UpdateRun update(SimLine& line, int engineRate) {
     UpdateRun run;
     line.reopen(engineRate);
-    line.serial.WriteCommand(p::kAt);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
-    line.serial.WriteCommand(p::otapSet("internet.example", "", "").text);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
-    line.serial.WriteCommand(p::kOtapStart);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 1);
-    line.serial.WriteCommand(p::kOtapTrace);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOtapStarted), 1);
+    line.serial.WriteCommand("AT\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OK"), 1);
+    line.serial.WriteCommand("AT^SJOTAP=\"wqzt\",\"" TESSADORN_UPDATE_URL
+                             "\",\"a:\",,,\"gprs\",\"internet.example\",\"\",\"\",,\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OK"), 1);
+    line.serial.WriteCommand("AT^SJOTAP\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OK"), 1);
+    line.serial.WriteCommand("at^scfg=\"Trace/Syslog/OTAP\",\"1\"\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OTAP.OUT STARTED"), 1);
     for (int guard = 0; guard < 100; ++guard) {
         const int token = line.serial.WaitOneOfFive(kProgress);
         if (token == 1) {
@@ -59,7 +58,7 @@ TEST(SimModemEngine, UpdateOutcomes) {
         settings.engineBaudIndex = 4;
         settings.baudIndex = 2;
         SimLine line(settings);
-        ASSERT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 1);
+        ASSERT_EQ(line.tx.SendWaitTokenLimited("\r\n#EXIT0\r\n", "Bye", 1, 2048), 1);
         const UpdateRun run = update(line, 4);
         EXPECT_EQ(run.last, c.last) << c.otap;
         EXPECT_EQ(run.transfers, c.transfers) << c.otap;
@@ -73,11 +72,11 @@ TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
     settings.baudIndex = 1;
     settings.restartMs = 4000;
     SimLine line(settings);
-    ASSERT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 1);
+    ASSERT_EQ(line.tx.SendWaitTokenLimited("\r\n#EXIT0\r\n", "Bye", 1, 2048), 1);
     for (int rate = 0; rate <= 4; ++rate) {
         line.reopen(rate);
-        line.serial.WriteCommand(p::kAt);
-        EXPECT_EQ(line.serial.WaitToken(p::kTokOk), rate == 3 ? 1 : 0) << rate;
+        line.serial.WriteCommand("AT\r\n");
+        EXPECT_EQ(line.serial.WaitToken("OK"), rate == 3 ? 1 : 0) << rate;
     }
     EXPECT_TRUE(line.modem.inEngine());
     line.reopen(1);
@@ -85,11 +84,10 @@ TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
 
     // A start without parameters is refused; the trace alone starts nothing.
     line.reopen(3);
-    line.serial.WriteCommand(p::kOtapStart);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 0);
-    line.serial.WriteCommand(
-        p::fixed("AT^SJOTAP=\"nope\",\"x\",\"a:\",,,\"gprs\",\"\",\"\",\"\",,\r\n").text);
-    EXPECT_EQ(line.serial.WaitToken(p::kTokOk), 0);
+    line.serial.WriteCommand("AT^SJOTAP\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OK"), 0);
+    line.serial.WriteCommand("AT^SJOTAP=\"nope\",\"x\",\"a:\",,,\"gprs\",\"\",\"\",\"\",,\r\n");
+    EXPECT_EQ(line.serial.WaitToken("OK"), 0);
 
     const UpdateRun run = update(line, 3);
     ASSERT_EQ(run.last, 2);
@@ -101,7 +99,8 @@ TEST(SimModemEngine, EngineListensAtItsOwnRateAndRebootsIntoTheFirmware) {
 
 TEST(SimModemEngine, SetCommandKeepsCommasInsideQuotedFields) {
     sim::CellularEngine engine("success", 10);
-    std::string command = p::otapSet("apn,one", "user", "pa,ss").text;
+    std::string command = "AT^SJOTAP=\"wqzt\",\"" TESSADORN_UPDATE_URL
+                          "\",\"a:\",,,\"gprs\",\"apn,one\",\"user\",\"pa,ss\",,\r\n";
     command.resize(command.size() - 2); // without its CR LF
     const auto reaction = engine.handle(command);
     EXPECT_EQ(reaction.reply, "\r\nOK\r\n");
@@ -119,7 +118,7 @@ TEST(SimModemEngine, AModemLeftInItsEngineIsFoundOnlyByTheEngineSearchAndUpdated
     settings.restartMs = 1000;
     SimLine line(settings);
     EXPECT_FALSE(line.identify()) << "the correction firmware does not answer";
-    EXPECT_EQ(line.tx.SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, 2048), 0);
+    EXPECT_EQ(line.tx.SendWaitTokenLimited("\r\n#EXIT0\r\n", "Bye", 1, 2048), 0);
     ASSERT_EQ(update(line, 0).last, 2);
     line.wait(1000);
     line.reopen(2);

@@ -6,7 +6,6 @@
 
 using namespace tessadorn;
 using namespace tessadorn::test;
-namespace p = tessadorn::protocol;
 
 TEST(SimModem, AnswersIdentificationOnlyAtItsOwnRate) {
     for (int modemRate = 0; modemRate <= 4; ++modemRate) {
@@ -25,7 +24,7 @@ TEST(SimModem, BytesAtAWrongRateDoNotSpoilTheNextCommand) {
     line.reopen(0);
     line.serial.WriteCommand("#GETC"); // lost on the line
     line.reopen(line.modem.state().baudIndex);
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg),
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,"),
               "CLIENT,TD0412087,3.12,357041060012345,internet.example,,\r\n");
 }
 
@@ -39,7 +38,7 @@ struct QueryCase {
 
 TEST(SimModem, QueriesReportTheStoredState) {
     const QueryCase cases[] = {
-        {"rover config", [](auto&) {}, p::kGetCfg, p::kReplyGetCfg,
+        {"rover config", [](auto&) {}, "#GETCFG?\r\n", "#GETCFG,",
          "CLIENT,TD0412087,3.12,357041060012345,internet.example,,\r\n"},
         {"base config",
          [](auto& s) {
@@ -48,33 +47,33 @@ TEST(SimModem, QueriesReportTheStoredState) {
              s.apnUser = "u";
              s.apnPassword = "pw";
          },
-         p::kGetCfg, p::kReplyGetCfg,
+         "#GETCFG?\r\n", "#GETCFG,",
          "SERVER,TD0000001,3.12,357041060012345,internet.example,u,pw\r\n"},
-        {"receiver", [](auto&) {}, p::kGetGga, p::kReplyGetGga, "AUTO,TRIMBLE,COM1\r\n"},
-        {"manual position", [](auto& s) { s.ggaMode = "MANUAL"; }, p::kGetGga, p::kReplyGetGga,
+        {"receiver", [](auto&) {}, "#GETGGA?\r\n", "#GETGGA,", "AUTO,TRIMBLE,COM1\r\n"},
+        {"manual position", [](auto& s) { s.ggaMode = "MANUAL"; }, "#GETGGA?\r\n", "#GETGGA,",
          "MANUAL,41.387400,2.168600\r\n"},
-        {"broadcast", [](auto& s) { s.broadcastOn = true; }, p::kGetBrd, p::kReplyGetBrd,
-         "1," + std::string(p::relayHost()) + ",2102\r\n"},
-        {"address", [](auto&) {}, p::kIp, p::kReplyIp, "100.72.18.41\r\n"},
-        {"no address without APN", [](auto& s) { s.apnReady = false; }, p::kIp, p::kReplyIp,
+        {"broadcast", [](auto& s) { s.broadcastOn = true; }, "#GETBRD?\r\n", "#GETBRD,",
+         "1," + std::string(TESSADORN_RELAY_HOST) + ",2102\r\n"},
+        {"address", [](auto&) {}, "IP?\r\n", "IP,", "100.72.18.41\r\n"},
+        {"no address without APN", [](auto& s) { s.apnReady = false; }, "IP?\r\n", "IP,",
          "null\r\n"},
-        {"no caster stored", [](auto&) {}, p::kAddrServer, p::kReplyAddrServer,
+        {"no caster stored", [](auto&) {}, "ADDRSERVER?\r\n", "ADDRSERVER,",
          "null:0,null,null:null\r\n"},
         {"caster with login",
          [](auto& s) { s.storedCaster = "caster.example.net:2101/DEMO02 ana:se:cret"; },
-         p::kAddrServer, p::kReplyAddrServer, "caster.example.net:2101,DEMO02,ana:se:cret\r\n"},
+         "ADDRSERVER?\r\n", "ADDRSERVER,", "caster.example.net:2101,DEMO02,ana:se:cret\r\n"},
         {"another modem",
          [](auto& s) {
              s.storedCaster = "10.1.2.3:5000";
              s.storedTessadorn = true;
          },
-         p::kAddrServer, p::kReplyAddrServer, "10.1.2.3:5000,TESSADORN,1\r\n"},
-        {"registered", [](auto&) {}, p::kApnQuery, p::kReplyApn, "1,5\r\n"},
-        {"no SIM", [](auto& s) { s.simState = 0; }, p::kApnQuery, p::kReplyApn, "0,0\r\n"},
-        {"APN down", [](auto& s) { s.apnReady = false; }, p::kApnQuery, p::kReplyApn, "0,5\r\n"},
-        {"signal", [](auto&) {}, p::kSignalOnce, p::kReplySignal, "3\r\n"},
-        {"no signal without SIM", [](auto& s) { s.simState = 0; }, p::kSignalOnce, p::kReplySignal,
-         "-1\r\n"},
+         "ADDRSERVER?\r\n", "ADDRSERVER,", "10.1.2.3:5000,TESSADORN,1\r\n"},
+        {"registered", [](auto&) {}, "#APN\r\n", "+APN:", "1,5\r\n"},
+        {"no SIM", [](auto& s) { s.simState = 0; }, "#APN\r\n", "+APN:", "0,0\r\n"},
+        {"APN down", [](auto& s) { s.apnReady = false; }, "#APN\r\n", "+APN:", "0,5\r\n"},
+        {"signal", [](auto&) {}, "#SIGNALONCE\r\n", "+SIGNAL:", "3\r\n"},
+        {"no signal without SIM", [](auto& s) { s.simState = 0; }, "#SIGNALONCE\r\n",
+         "+SIGNAL:", "-1\r\n"},
     };
     for (const auto& c : cases) {
         auto settings = quickSettings();
@@ -86,27 +85,23 @@ TEST(SimModem, QueriesReportTheStoredState) {
 
 TEST(SimModem, OnOffQueriesFollowTheSettingCommands) {
     SimLine line(quickSettings());
-    auto ask = [&](std::string_view q) {
-        return line.tx.SendWaitEither(q, p::kTokOn, p::kTokOff, 1, 2048);
-    };
-    EXPECT_EQ(ask(p::kAutoQuery), 2);
-    ASSERT_TRUE(line.acknowledged(p::kAutoOn));
-    EXPECT_EQ(ask(p::kAutoQuery), 1);
-    ASSERT_TRUE(line.acknowledged(p::kAutoOff));
-    EXPECT_EQ(ask(p::kAutoQuery), 2);
+    auto ask = [&](std::string_view q) { return line.tx.SendWaitEither(q, "ON", "OFF", 1, 2048); };
+    EXPECT_EQ(ask("#AUTO?\r\n"), 2);
+    ASSERT_TRUE(line.acknowledged("#AUTO ON\r\n"));
+    EXPECT_EQ(ask("#AUTO?\r\n"), 1);
+    ASSERT_TRUE(line.acknowledged("#AUTO OFF\r\n"));
+    EXPECT_EQ(ask("#AUTO?\r\n"), 2);
 
-    EXPECT_EQ(ask(p::kStConnect), 2);
-    ASSERT_EQ(
-        line.tx.SendWaitEither(p::connect(1, false, "caster.example.net", "2101", "DEMO01", "", ""),
-                               p::kTokCmdOk, p::kTokCmdError, 1, 512),
-        1);
-    ASSERT_EQ(
-        line.serial.WaitOneOfFiveLimited(
-            {p::kTokOkPrompt, p::kTokError41, p::kTokError42, p::kTokError43, p::kTokError5}, 512),
-        1);
-    EXPECT_EQ(ask(p::kStConnect), 1);
-    ASSERT_TRUE(line.acknowledged(p::kStopConnection));
-    EXPECT_EQ(ask(p::kStConnect), 2);
+    EXPECT_EQ(ask("#STCONNECT\r\n"), 2);
+    ASSERT_EQ(line.tx.SendWaitEither("#CONNECT 1,caster.example.net:2101/DEMO01\r\n", "CMD_OK",
+                                     "CMD_ERROR", 1, 512),
+              1);
+    ASSERT_EQ(line.serial.WaitOneOfFiveLimited(
+                  {"<OK", "ERROR 4_1", "ERROR 4_2", "ERROR 4_3", "ERROR 5"}, 512),
+              1);
+    EXPECT_EQ(ask("#STCONNECT\r\n"), 1);
+    ASSERT_TRUE(line.acknowledged("#STOPCONNECTION\r\n"));
+    EXPECT_EQ(ask("#STCONNECT\r\n"), 2);
 }
 
 TEST(SimModem, RegistersAfterAStartAndFollowsItsTimeline) {
@@ -116,86 +111,86 @@ TEST(SimModem, RegistersAfterAStartAndFollowsItsTimeline) {
     std::string error;
     ASSERT_TRUE(sim::applySetting(settings, "event", "20000:signal=1", error)) << error;
     SimLine line(settings);
-    EXPECT_EQ(line.query(p::kApnQuery, p::kReplyApn), "0,2\r\n");
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "0\r\n");
+    EXPECT_EQ(line.query("#APN\r\n", "+APN:"), "0,2\r\n");
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "0\r\n");
     line.wait(5000);
-    EXPECT_EQ(line.query(p::kApnQuery, p::kReplyApn), "0,5\r\n");
-    EXPECT_EQ(line.query(p::kIp, p::kReplyIp), "null\r\n");
+    EXPECT_EQ(line.query("#APN\r\n", "+APN:"), "0,5\r\n");
+    EXPECT_EQ(line.query("IP?\r\n", "IP,"), "null\r\n");
     line.wait(8000);
-    EXPECT_EQ(line.query(p::kApnQuery, p::kReplyApn), "1,5\r\n");
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "3\r\n");
+    EXPECT_EQ(line.query("#APN\r\n", "+APN:"), "1,5\r\n");
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "3\r\n");
     line.wait(8000);
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "1\r\n");
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "1\r\n");
 }
 
 TEST(SimModem, RoleChangeRestartsTheModemInItsNewRole) {
     auto settings = quickSettings();
     settings.restartMs = 6000;
     SimLine line(settings);
-    ASSERT_TRUE(line.acknowledged(p::kModeBase));
+    ASSERT_TRUE(line.acknowledged("MODE=BASE\r\n"));
     EXPECT_FALSE(line.identify()) << "silent while it restarts";
     line.wait(6000);
     EXPECT_TRUE(line.identify());
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg).substr(0, 7), "SERVER,");
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,").substr(0, 7), "SERVER,");
     EXPECT_EQ(line.modem.restarts(), 1);
-    ASSERT_TRUE(line.acknowledged(p::kModeRover));
+    ASSERT_TRUE(line.acknowledged("MODE=ROVER\r\n"));
     line.wait(8000);
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg).substr(0, 7), "CLIENT,");
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,").substr(0, 7), "CLIENT,");
 }
 
 TEST(SimModem, ApnSettingsNeedSaveAndTakeEffectAfterReset) {
     auto settings = quickSettings();
     settings.restartMs = 1000;
     SimLine line(settings);
-    ASSERT_TRUE(line.acknowledged(p::apn("movistar.es")));
-    ASSERT_TRUE(line.acknowledged(p::apnUser("")));
-    ASSERT_TRUE(line.acknowledged(p::apnPassword("x")));
-    ASSERT_TRUE(line.acknowledged(p::kReset)); // not saved: the edits are lost
+    ASSERT_TRUE(line.acknowledged("APN movistar.es\r\n"));
+    ASSERT_TRUE(line.acknowledged("USER \r\n"));
+    ASSERT_TRUE(line.acknowledged("PASSWORD x\r\n"));
+    ASSERT_TRUE(line.acknowledged("RESET\r\n")); // not saved: the edits are lost
     line.wait(2000);
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg),
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,"),
               "CLIENT,TD0412087,3.12,357041060012345,internet.example,,\r\n");
 
-    ASSERT_TRUE(line.acknowledged(p::apn("movistar.es")));
-    ASSERT_TRUE(line.acknowledged(p::apnUser("MOVISTAR")));
-    ASSERT_TRUE(line.acknowledged(p::apnPassword("MOVISTAR")));
-    ASSERT_TRUE(line.acknowledged(p::kSave));
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg),
+    ASSERT_TRUE(line.acknowledged("APN movistar.es\r\n"));
+    ASSERT_TRUE(line.acknowledged("USER MOVISTAR\r\n"));
+    ASSERT_TRUE(line.acknowledged("PASSWORD MOVISTAR\r\n"));
+    ASSERT_TRUE(line.acknowledged("SAVE\r\n"));
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,"),
               "CLIENT,TD0412087,3.12,357041060012345,internet.example,,\r\n")
         << "saved values wait for the restart";
-    ASSERT_TRUE(line.acknowledged(p::kReset));
+    ASSERT_TRUE(line.acknowledged("RESET\r\n"));
     line.wait(2000);
-    EXPECT_EQ(line.query(p::kGetCfg, p::kReplyGetCfg),
+    EXPECT_EQ(line.query("#GETCFG?\r\n", "#GETCFG,"),
               "CLIENT,TD0412087,3.12,357041060012345,movistar.es,MOVISTAR,MOVISTAR\r\n");
 }
 
 TEST(SimModem, GpsSourceAndRateCommandsMoveTheModemsPort) {
     struct Case {
-        p::Command command;
+        std::string command;
         int rateAfter; // -1: unchanged
         std::string gga;
     };
     const Case cases[] = {
-        {p::fixed(p::kSetGgaKv318), 0, "AUTO,KV-318,COM0\r\n"},
-        {p::setGgaTrimble(3), 2, "AUTO,TRIMBLE,COM3\r\n"},
-        {p::fixed(p::kSetGgaTopcon), 4, "AUTO,TOPCON,COM4\r\n"},
-        {p::fixed(p::kSetGgaWavecom), -1, "AUTO,WAVECOM,COM0\r\n"},
-        {p::setGgaManual(41.5, 2.25), -1, "MANUAL,41.500000,2.250000\r\n"},
-        {p::comRate(3), 3, ""},
-        {p::comRate(0), 0, ""},
+        {"#SETGGA,AUTO,KV-318,COM0\r\n", 0, "AUTO,KV-318,COM0\r\n"},
+        {"#SETGGA,AUTO,TRIMBLE,COM3\r\n", 2, "AUTO,TRIMBLE,COM3\r\n"},
+        {"#SETGGA,AUTO,TOPCON,COM4\r\n", 4, "AUTO,TOPCON,COM4\r\n"},
+        {"#SETGGA,AUTO,WAVECOM,COM0\r\n", -1, "AUTO,WAVECOM,COM0\r\n"},
+        {"#SETGGA,MANUAL,41.500000,2.250000\r\n", -1, "MANUAL,41.500000,2.250000\r\n"},
+        {"#COM 57600\r\n", 3, ""},
+        {"#COM 9600\r\n", 0, ""},
     };
     for (const auto& c : cases) {
         auto settings = quickSettings();
         settings.baudIndex = 1;
         SimLine line(settings);
-        ASSERT_TRUE(line.acknowledged(c.command)) << c.command.text;
+        ASSERT_TRUE(line.acknowledged(c.command)) << c.command;
         const int rate = c.rateAfter < 0 ? 1 : c.rateAfter;
         if (rate != 1) {
             EXPECT_FALSE(line.identify()) << "still heard at the old rate";
         }
         line.reopen(rate);
-        EXPECT_TRUE(line.identify()) << c.command.text;
+        EXPECT_TRUE(line.identify()) << c.command;
         if (!c.gga.empty()) {
-            EXPECT_EQ(line.query(p::kGetGga, p::kReplyGetGga), c.gga);
+            EXPECT_EQ(line.query("#GETGGA?\r\n", "#GETGGA,"), c.gga);
         }
     }
 }
@@ -212,11 +207,13 @@ TEST(SimModem, MalformedSettingsAreNotAcknowledged) {
 
 TEST(SimModem, BroadcastSettingIsReported) {
     SimLine line(quickSettings());
-    ASSERT_TRUE(line.acknowledged(p::setBroadcast(true)));
-    EXPECT_EQ(line.query(p::kGetBrd, p::kReplyGetBrd),
-              "1," + std::string(p::relayHost()) + ",2102\r\n");
-    ASSERT_TRUE(line.acknowledged(p::setBroadcast(false)));
-    EXPECT_EQ(line.query(p::kGetBrd, p::kReplyGetBrd).substr(0, 2), "0,");
+    ASSERT_TRUE(line.acknowledged("#SETBRD,1," TESSADORN_RELAY_HOST ",2102," TESSADORN_BROADCAST_TAG
+                                  "\r\n"));
+    EXPECT_EQ(line.query("#GETBRD?\r\n", "#GETBRD,"),
+              "1," + std::string(TESSADORN_RELAY_HOST) + ",2102\r\n");
+    ASSERT_TRUE(line.acknowledged("#SETBRD,0," TESSADORN_RELAY_HOST ",2102," TESSADORN_BROADCAST_TAG
+                                  "\r\n"));
+    EXPECT_EQ(line.query("#GETBRD?\r\n", "#GETBRD,").substr(0, 2), "0,");
 }
 
 TEST(SimModem, FaultKnobs) {
@@ -231,16 +228,16 @@ TEST(SimModem, FaultKnobs) {
         auto s = quickSettings();
         s.garbage = "\xfe#~\xff<O";
         SimLine line(s);
-        EXPECT_EQ(line.query(p::kApnQuery, p::kReplyApn), "1,5\r\n");
-        line.serial.WriteCommand(p::kSignalOnce);
+        EXPECT_EQ(line.query("#APN\r\n", "+APN:"), "1,5\r\n");
+        line.serial.WriteCommand("#SIGNALONCE\r\n");
         EXPECT_EQ(line.readAll(), "\xfe#~\xff<O+SIGNAL:3\r\n<OK\r\n");
     }
     {
         auto s = quickSettings();
         s.refused = {"#AUTO ON"};
         SimLine line(s);
-        EXPECT_FALSE(line.acknowledged(p::kAutoOn));
-        EXPECT_TRUE(line.acknowledged(p::kAutoOff));
+        EXPECT_FALSE(line.acknowledged("#AUTO ON\r\n"));
+        EXPECT_TRUE(line.acknowledged("#AUTO OFF\r\n"));
     }
     {
         // A byte every 300 ms still reaches a reader with a 500 ms time-out; a byte every 1.1 s
@@ -248,10 +245,10 @@ TEST(SimModem, FaultKnobs) {
         auto slow = quickSettings();
         slow.byteDelayMs = 300;
         SimLine line(slow);
-        EXPECT_EQ(line.tx.SendWaitToken(p::kAutoOff, p::kTokOkLine, 0), 1);
+        EXPECT_EQ(line.tx.SendWaitToken("#AUTO OFF\r\n", "<OK\r\n", 0), 1);
         slow.byteDelayMs = 1100;
         SimLine tooSlow(slow);
-        EXPECT_EQ(tooSlow.tx.SendWaitToken(p::kAutoOff, p::kTokOkLine, 1), 0);
+        EXPECT_EQ(tooSlow.tx.SendWaitToken("#AUTO OFF\r\n", "<OK\r\n", 1), 0);
     }
 }
 
@@ -266,15 +263,15 @@ TEST(SimModem, RestartsOnItsOwnAtTheGivenMoment) {
     EXPECT_FALSE(line.identify());
     line.wait(5000);
     EXPECT_TRUE(line.identify());
-    EXPECT_EQ(line.query(p::kApnQuery, p::kReplyApn), "0,2\r\n") << "registers anew";
+    EXPECT_EQ(line.query("#APN\r\n", "+APN:"), "0,2\r\n") << "registers anew";
     EXPECT_EQ(line.modem.restarts(), 1);
 
     auto n = quickSettings();
     n.restartAfterCommands = 2;
     n.restartMs = 20000; // longer than the resends
     SimLine counted(n);
-    EXPECT_TRUE(counted.acknowledged(p::kAutoOn));
-    EXPECT_FALSE(counted.acknowledged(p::kAutoOff)) << "the second command restarts it";
+    EXPECT_TRUE(counted.acknowledged("#AUTO ON\r\n"));
+    EXPECT_FALSE(counted.acknowledged("#AUTO OFF\r\n")) << "the second command restarts it";
 }
 
 TEST(SimModem, PacesItsOutputAtTheLineRate) {
@@ -283,7 +280,7 @@ TEST(SimModem, PacesItsOutputAtTheLineRate) {
     s.baudIndex = 0;
     s.replyDelayMs = 0;
     sim::SimModem modem(s, 0);
-    modem.feed(p::kDevice, 0, 1000);
+    modem.feed("\r\nDEVICE?\r\n", 0, 1000);
     const auto first = modem.nextOutputUs();
     std::int64_t last = first;
     int bytes = 0;
@@ -305,15 +302,15 @@ TEST(SimModem, TimedEventsWaitForTheirMomentOnAnIdleLine) {
     s.restartAtMs = 30000;
     s.restartMs = 5000;
     SimLine line(s);
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "3\r\n");
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "3\r\n");
     EXPECT_EQ(line.readAll(), "") << "an idle line";
     line.wait(2000);
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "3\r\n") << "not yet at 2 s";
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "3\r\n") << "not yet at 2 s";
     EXPECT_TRUE(line.identify()) << "no restart before its moment";
     line.readAll(); // the rest of its reply, then an idle line
     line.wait(20000 - static_cast<int>(line.clock.nowMs()));
     EXPECT_EQ(line.readAll(), "");
-    EXPECT_EQ(line.query(p::kSignalOnce, p::kReplySignal), "1\r\n") << "from 20 s on";
+    EXPECT_EQ(line.query("#SIGNALONCE\r\n", "+SIGNAL:"), "1\r\n") << "from 20 s on";
     EXPECT_EQ(line.modem.restarts(), 0);
     line.wait(30000 - static_cast<int>(line.clock.nowMs()));
     EXPECT_EQ(line.readAll(), "");
@@ -346,10 +343,9 @@ TEST(SimModem, AutomaticConnectionAfterARestart) {
         s.restartAtMs = 1000;
         s.restartMs = 2000;
         SimLine line(s);
-        EXPECT_EQ(line.tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048), 2)
-            << c.name;
+        EXPECT_EQ(line.tx.SendWaitEither("#STCONNECT\r\n", "ON", "OFF", 1, 2048), 2) << c.name;
         line.wait(4000);
-        EXPECT_EQ(line.tx.SendWaitEither(p::kStConnect, p::kTokOn, p::kTokOff, 1, 2048), c.state)
+        EXPECT_EQ(line.tx.SendWaitEither("#STCONNECT\r\n", "ON", "OFF", 1, 2048), c.state)
             << c.name;
         EXPECT_EQ(line.modem.restarts(), 1) << c.name;
     }

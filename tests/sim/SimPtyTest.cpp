@@ -3,7 +3,6 @@
 
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
-#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
 #include "platform/TermiosSerialPort.h"
@@ -16,7 +15,6 @@
 #include <unistd.h>
 
 using namespace tessadorn;
-namespace p = tessadorn::protocol;
 
 namespace {
 
@@ -46,12 +44,12 @@ TEST(SimPty, IdentifiesAtTheRightRateOnly) {
     PtyLine line({"--baud", "3"});
     ASSERT_TRUE(line.started) << line.sim.error();
     ASSERT_TRUE(line.open(0));
-    line.serial().WriteCommand(p::kDevice);
-    EXPECT_EQ(line.serial().WaitTokenLimited(p::kTokDevice, 2048), 0) << "9600 is not its rate";
+    line.serial().WriteCommand("\r\nDEVICE?\r\n");
+    EXPECT_EQ(line.serial().WaitTokenLimited("TESSADORN", 2048), 0) << "9600 is not its rate";
     line.serial().Close();
     ASSERT_TRUE(line.open(3));
     Transactions tx(line.serial(), line.reading);
-    EXPECT_EQ(tx.SendWaitTokenLimited(p::kDevice, p::kTokDevice, 1, 2048), 1);
+    EXPECT_EQ(tx.SendWaitTokenLimited("\r\nDEVICE?\r\n", "TESSADORN", 1, 2048), 1);
 }
 
 TEST(SimPty, CapturesTheConfiguration) {
@@ -60,7 +58,7 @@ TEST(SimPty, CapturesTheConfiguration) {
     ASSERT_TRUE(line.open(4));
     Transactions tx(line.serial(), line.reading);
     std::string out;
-    ASSERT_EQ(tx.SendCapture(p::kGetCfg, p::kReplyGetCfg, p::kTokOkLine, out, 200, 5, 500), 1);
+    ASSERT_EQ(tx.SendCapture("#GETCFG?\r\n", "#GETCFG,", "<OK\r\n", out, 200, 5, 500), 1);
     EXPECT_EQ(out, "SERVER,TD5550001,3.12,357041060012345,internet.example,,\r\n");
     EXPECT_EQ(line.reading.load(), 0);
 }
@@ -72,9 +70,8 @@ TEST(SimPty, ListRelaysARealTableByteForByte) {
     ASSERT_TRUE(line.started) << line.sim.error();
     ASSERT_TRUE(line.open(4));
     Transactions tx(line.serial(), line.reading);
-    ASSERT_EQ(tx.SendWaitEither(p::list(1, "trignet.example.za", "2101", "", ""), p::kTokCmdOk,
-                                p::kTokCmdError, 1, 512),
-              1);
+    ASSERT_EQ(
+        tx.SendWaitEither("#LIST 1,trignet.example.za:2101\r\n", "CMD_OK", "CMD_ERROR", 1, 512), 1);
     std::string bytes;
     std::uint8_t b = 0;
     const std::string end = "\r\nSHUTDOWN\r\n<OK";
@@ -92,8 +89,8 @@ TEST(SimPty, TheLinkDropsWhenTheModemGoesAway) {
     ASSERT_TRUE(line.started) << line.sim.error();
     ASSERT_TRUE(line.open(4));
     Transactions tx(line.serial(), line.reading);
-    EXPECT_EQ(tx.SendWaitToken(p::kAutoOn, p::kTokOkLine, 1), 1);
-    EXPECT_EQ(tx.SendWaitToken(p::kAutoOff, p::kTokOkLine, 1), 0) << "dropped on the 2nd";
+    EXPECT_EQ(tx.SendWaitToken("#AUTO ON\r\n", "<OK\r\n", 1), 1);
+    EXPECT_EQ(tx.SendWaitToken("#AUTO OFF\r\n", "<OK\r\n", 1), 0) << "dropped on the 2nd";
     EXPECT_TRUE(line.port->deviceGone());
 }
 
