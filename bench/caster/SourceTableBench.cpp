@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
     }
     TermiosSerialPort termios(simulator.ptyPath());
     CountingPort port(termios);
-    SerialChannel serial(port, RealClock::instance());
-    if (serial.Open(4) != 1) {
+    ModemSession session(port, RealClock::instance(), "/dev/null", AtomicFile::standard());
+    if (session.serial().Open(4) != 1) {
         std::fprintf(stderr, "cannot open %s\n", simulator.ptyPath().c_str());
         return 1;
     }
@@ -109,8 +109,6 @@ int main(int argc, char** argv) {
     TemplateSet templates;
     for (const auto& t : TemplateLibrary::program().templates())
         templates.add(t);
-    std::atomic<int> reading{0};
-    PauseGate gate;
     CasterStore store("/nonexistent/ntripcfg.txt", AtomicFile::standard());
     CasterEntry& caster = store.entries[0];
     caster.name = "Bench";
@@ -129,9 +127,7 @@ int main(int argc, char** argv) {
     host.start(
         [&](QtDialogHost& h) {
             Dialog parent(h, 103);
-            SourceTableRetrieval(parent,
-                                 {serial, reading, gate, RealClock::instance(), store, sources})
-                .run();
+            SourceTableRetrieval(parent, session, store, sources).run();
             return 0;
         },
         [&](int) { finished = true; });

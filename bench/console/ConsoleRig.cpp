@@ -50,8 +50,7 @@ bool ConsoleRig::start(const Options& options) {
 
     if (options.animation) {
         m_Animation = std::thread([this] {
-            AnimationThread animation(m_Session->deviceReady(), m_Display,
-                                      RealClock::instance());
+            AnimationThread animation(m_Session->deviceReady(), m_Display, RealClock::instance());
             animation.run(m_Session->closingFlag());
         });
     }

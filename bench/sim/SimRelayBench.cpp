@@ -4,9 +4,9 @@
 // time of the reading thread.
 
 #include "app/SimulatorProcess.h"
-#include "modem/Protocol.h"
 #include "link/SerialChannel.h"
 #include "link/Transactions.h"
+#include "modem/Protocol.h"
 #include "platform/TermiosSerialPort.h"
 
 #include <chrono>

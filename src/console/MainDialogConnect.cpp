@@ -83,8 +83,7 @@ void MainDialog::autoConnection() {
         setChecked(ids::AutoConnect, !on);
         return;
     }
-    PauseSection section =
-        m_Session.pause(on ? "AutoConnect YES" : "AutoConnect NO", waitCursor());
+    PauseSection section = m_Session.pause(on ? "AutoConnect YES" : "AutoConnect NO", waitCursor());
     ConnectionCommands(m_Session).setAutoConnect(on);
     m_Session.autoConnect() = on ? 1 : 0;
 }

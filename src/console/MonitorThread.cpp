@@ -111,8 +111,8 @@ void MonitorThread::clientBranch() {
         if (pauseCheckpoint())
             m_Session.autoConnect() = static_cast<int>(m_Queries.readAutoConnect());
         if (pauseCheckpoint())
-            m_Session.stConnect() = static_cast<int>(
-                m_Queries.readConnectionState(StatusQueries::Attempt::AtStart));
+            m_Session.stConnect() =
+                static_cast<int>(m_Queries.readConnectionState(StatusQueries::Attempt::AtStart));
         if (pauseCheckpoint() && m_Queries.readStoredCaster()) m_Hooks.storedCasterParsed();
     }
     if (!running()) return;

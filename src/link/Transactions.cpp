@@ -29,13 +29,12 @@ int Transactions::run(const Command& command, int resends, bool unlimitedWhenZer
     return result;
 }
 
-int Transactions::SendWaitToken(const Command& command, std::string_view token,
-                                int resends) {
+int Transactions::SendWaitToken(const Command& command, std::string_view token, int resends) {
     return run(command, resends, true, [&] { return m_Serial.WaitToken(token); });
 }
 
-int Transactions::SendWaitTokenLimited(const Command& command, std::string_view token,
-                                       int resends, int readLimit) {
+int Transactions::SendWaitTokenLimited(const Command& command, std::string_view token, int resends,
+                                       int readLimit) {
     return run(command, resends, true, [&] { return m_Serial.WaitTokenLimited(token, readLimit); });
 }
 
@@ -45,9 +44,8 @@ int Transactions::SendWaitEither(const Command& command, std::string_view token1
                [&] { return m_Serial.WaitEither(token1, token2, readLimit); });
 }
 
-int Transactions::SendCapture(const Command& command, std::string_view start,
-                              std::string_view end, std::string& out, std::size_t capacity,
-                              int resends, int readLimit) {
+int Transactions::SendCapture(const Command& command, std::string_view start, std::string_view end,
+                              std::string& out, std::size_t capacity, int resends, int readLimit) {
     if (resends == 0) {
         return run(command, 0, false,
                    [&] { return m_Serial.CaptureLimited(start, end, out, capacity, readLimit); });

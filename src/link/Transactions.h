@@ -25,8 +25,8 @@ class Transactions {
     int SendWaitToken(const Command& command, std::string_view token, int resends);
     int SendWaitTokenLimited(const Command& command, std::string_view token, int resends,
                              int readLimit);
-    int SendWaitEither(const Command& command, std::string_view token1,
-                       std::string_view token2, int resends, int readLimit);
+    int SendWaitEither(const Command& command, std::string_view token1, std::string_view token2,
+                       int resends, int readLimit);
     // `capacity` is the size of the caller's reply buffer, terminator included.
     int SendCapture(const Command& command, std::string_view start, std::string_view end,
                     std::string& out, std::size_t capacity, int resends, int readLimit);

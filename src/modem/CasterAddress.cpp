@@ -17,14 +17,22 @@ int casterVersion(std::string_view vntrip) {
 } // namespace
 
 CasterAddress sourceTableAddress(const CasterEntry& caster) {
-    return {ntripKindOf(casterVersion(caster.vntrip)), caster.ip, caster.port, caster.user,
-            caster.Password, false};
+    return {ntripKindOf(casterVersion(caster.vntrip)),
+            caster.ip,
+            caster.port,
+            caster.user,
+            caster.Password,
+            false};
 }
 
 CasterAddress connectionAddress(const CasterEntry& caster, bool authorize, std::string user,
                                 std::string password) {
-    return {ntripKindOf(casterVersion(caster.vntrip)), caster.ip, caster.port, std::move(user),
-            std::move(password), authorize};
+    return {ntripKindOf(casterVersion(caster.vntrip)),
+            caster.ip,
+            caster.port,
+            std::move(user),
+            std::move(password),
+            authorize};
 }
 
 } // namespace tessadorn

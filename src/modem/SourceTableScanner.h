@@ -1,8 +1,8 @@
 #pragma once
 
-#include "modem/SourceTable.h"
 #include "link/SerialChannel.h"
 #include "link/TokenMatcher.h"
+#include "modem/SourceTable.h"
 
 #include <cstdint>
 #include <string>

@@ -25,8 +25,8 @@ void UpdateEngine::close() {
 
 bool UpdateEngine::leaveFirmware() {
     m_Session.serial().Drain(kDrainThreshold);
-    return m_Session.transactions().SendWaitTokenLimited(p::kExit0, p::kTokBye, 1,
-                                                         kByeReadLimit) != 0;
+    return m_Session.transactions().SendWaitTokenLimited(p::kExit0, p::kTokBye, 1, kByeReadLimit) !=
+           0;
 }
 
 void UpdateEngine::leaveFirmwareBlindly() {
@@ -61,9 +61,9 @@ UpdateEngine::Start UpdateEngine::startDownload(std::string_view apn, std::strin
 }
 
 UpdateEngine::Event UpdateEngine::nextEvent() {
-    return static_cast<Event>(m_Session.serial().WaitOneOfFive(
-        {p::kTokOtap, p::kTokRebootNow, p::kTokOperationFailed, p::kTokErrorColon,
-         p::kTokTransferFinished}));
+    return static_cast<Event>(
+        m_Session.serial().WaitOneOfFive({p::kTokOtap, p::kTokRebootNow, p::kTokOperationFailed,
+                                          p::kTokErrorColon, p::kTokTransferFinished}));
 }
 
 } // namespace tessadorn

@@ -1,8 +1,8 @@
 #include "settings/GpsSourceDialog.h"
 
 #include "link/PauseSection.h"
-#include "platform/SerialPort.h"
 #include "platform/DebugOutput.h"
+#include "platform/SerialPort.h"
 #include "settings/TextInput.h"
 
 #include <array>
@@ -226,8 +226,7 @@ int GpsSourceDialog::configure(DeviceSettings& settings, int make, int choice, d
         return 2;
     }
     case Wavecom:
-        if (!current(GpsReceiver::Wavecom) && !settings.setReceiver(GpsReceiver::Wavecom))
-            return 0;
+        if (!current(GpsReceiver::Wavecom) && !settings.setReceiver(GpsReceiver::Wavecom)) return 0;
         if (!changeRate(settings, choice)) return 0;
         success();
         return 3;

@@ -4,13 +4,13 @@
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
-#include "modem/ModemSession.h"
-#include "modem/SourceTable.h"
-#include "store/CasterStore.h"
 #include "layout/TemplateLibrary.h"
+#include "modem/ModemSession.h"
 #include "modem/Protocol.h"
+#include "modem/SourceTable.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
+#include "store/CasterStore.h"
 #include "ui/TemplateSource.h"
 
 #include <chrono>
@@ -52,7 +52,6 @@ struct CasterRig {
         gate.stop();
         monitor.join();
     }
-
 
     void setCaster(const CasterEntry& entry, std::string auth = "yes", std::string user = "u",
                    std::string password = "p") {

@@ -183,7 +183,8 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
     host.click(ids::Disconnect);
     host.call([&](Dialog& d) {
         // Cleared at once (the monitor's next poll may already have read OFF since).
-        EXPECT_NE(dialog->session().stConnect().load(), 1) << "Connect connects again, it does not stop";
+        EXPECT_NE(dialog->session().stConnect().load(), 1)
+            << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
         EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
         EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");
@@ -383,7 +384,8 @@ TEST_F(MainDialogConnect, ClosingWhileAWriteHangsEndsTheProgram) {
     MainDialog main(host, stalling, clock, files);
     host.call([&](Dialog& d) {
         ASSERT_GE(test::waitUntil([&] {
-                      return main.session().deviceReady().load() == 1 && d.controls().visible(ids::Connect);
+                      return main.session().deviceReady().load() == 1 &&
+                             d.controls().visible(ids::Connect);
                   }),
                   0);
     });

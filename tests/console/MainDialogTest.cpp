@@ -295,8 +295,9 @@ TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
     list.replace(from, to - from, "<current></current>\r\n");
     writeCasterList(list);
     MainDialog dialog(host, port, clock, files);
-    host.call(
-        [&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; })); });
+    host.call([&](Dialog&) {
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+    });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     const std::string saved = test::readBytes(files.casterList);

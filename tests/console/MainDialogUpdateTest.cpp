@@ -35,7 +35,8 @@ TEST_F(MainDialogUpdateTest, UpdateButtonWhileSearchingOpensTheDialogWithTheMoni
     std::size_t writesDuring = 0;
     host.call([&](Dialog& top) {
         ASSERT_EQ(top.templateId(), kUpdateTemplate);
-        EXPECT_TRUE(dialog.session().monitorGate().parked()) << "the monitor waits for the whole dialog";
+        EXPECT_TRUE(dialog.session().monitorGate().parked())
+            << "the monitor waits for the whole dialog";
         EXPECT_FALSE(port.isOpen()) << "the dialog opens the port itself";
         writesDuring = port.writes().size();
     });

@@ -61,7 +61,8 @@ TEST(MainDialogSettings, GpsResultDecidesTheConnectControls) {
             EXPECT_FALSE(d.controls().visible(ids::Disconnect)) << c.name;
             EXPECT_EQ(d.controls().visible(ids::AutoConnect), c.autoConnect) << c.name;
             if (c.autoConnect) {
-                EXPECT_EQ(d.controls().checked(ids::AutoConnect), dialog.session().autoConnect().load() == 1)
+                EXPECT_EQ(d.controls().checked(ids::AutoConnect),
+                          dialog.session().autoConnect().load() == 1)
                     << c.name;
             }
         });

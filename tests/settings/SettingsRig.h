@@ -5,10 +5,10 @@
 #include "ScriptedHost.h"
 #include "TempDir.h"
 #include "layout/TemplateLibrary.h"
+#include "modem/ModemSession.h"
 #include "modem/Protocol.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
-#include "modem/ModemSession.h"
 #include "store/CasterStore.h"
 #include "ui/TemplateSource.h"
 

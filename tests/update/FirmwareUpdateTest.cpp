@@ -116,8 +116,7 @@ class FirmwareUpdateTest : public ::testing::Test {
     // The dialog as the main dialog opens it, with the port closed.
     std::unique_ptr<FirmwareUpdateDialog> makeDialog() {
         engine.attach(peer);
-        auto dialog = std::make_unique<FirmwareUpdateDialog>(
-            owner, session, store);
+        auto dialog = std::make_unique<FirmwareUpdateDialog>(owner, session, store);
         dialog->model()->addObserver([this, d = dialog.get()](int id) {
             if (id != u::Status) return;
             std::lock_guard lock(m_StatusMutex);

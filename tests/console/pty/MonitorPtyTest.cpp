@@ -3,6 +3,7 @@
 #include "WaitUntil.h"
 #include "app/SimulatorProcess.h"
 #include "console/MonitorThread.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/TermiosSerialPort.h"
 
@@ -28,29 +29,29 @@ double until(const std::function<bool()>& cond, int limit) {
 // MonitorThread on "COM1:" in real time, with the panel it draws.
 struct Monitor final : MonitorHooks {
     TermiosSerialPort port;
-    SerialChannel serial{port, RealClock::instance()};
-    std::atomic<int> reading{0}, ready{0}, mode{-1}, baudIndex{2}, stConnect{0}, autoConnect{0};
+    test::TempDir dir;
+    ModemSession session{port, RealClock::instance(), dir.file("tessadorn.cfg"),
+                         AtomicFile::standard()};
+    SerialChannel& serial = session.serial();
+    std::atomic<int>& ready = session.deviceReady();
+    std::atomic<int>& mode = session.mode();
+    std::atomic<int>& baudIndex = session.baudIndex();
+    std::atomic<int>& stConnect = session.stConnect();
     std::atomic<int> rate{-1};
-    std::atomic<bool> closing{false};
-    DeviceConfig device;
-    PauseGate gate;
+    DeviceConfig& device = session.device();
     FakePanel panel;
     StatusDisplay display{panel};
     std::thread worker;
 
     Monitor(const std::string& path, int heldBaudIndex) : port(path) {
         baudIndex = heldBaudIndex;
-        serial.SetAbortFlag(&closing);
         worker = std::thread([this] {
-            MonitorThread monitor({serial, reading, ready, mode, baudIndex, stConnect, autoConnect,
-                                   device, gate, RealClock::instance()},
-                                  display, *this);
+            MonitorThread monitor(session, display, *this);
             monitor.run();
         });
     }
     ~Monitor() override {
-        gate.stop();
-        closing = true;
+        session.abortLink();
         worker.join();
     }
     bool signalShown() const {

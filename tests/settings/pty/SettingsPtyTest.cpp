@@ -209,9 +209,11 @@ TEST_F(SettingsPtyTest, ApnChangeRestartsTheModemWhichIsFoundAgain) {
     host.type(ApnDialog::kPassword, "pw");
     host.ok();
     host.call([&](Dialog&) {
-        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 0; }, 30), 0)
+        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 0; }, 30),
+                  0)
             << "lost while it restarts";
-        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 1; }, 40), 0)
+        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 1; }, 40),
+                  0)
             << "found again";
         EXPECT_EQ(dialog.session().device().read().ApnName, "new.apn.example");
     });

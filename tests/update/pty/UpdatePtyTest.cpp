@@ -123,7 +123,8 @@ TEST_F(UpdatePtyTest, WholeUpdateFromTheUpdateButtonAndTheModemReadyAgain) {
     host.ok();
     host.call([&](Dialog& top) {
         EXPECT_EQ(&top, &dialog);
-        EXPECT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }, 40)) << "found";
+        EXPECT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }, 40))
+            << "found";
         EXPECT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) != ""; }, 10));
         EXPECT_EQ(dialog.session().baudIndex().load(), 2);
     });
