@@ -1,6 +1,5 @@
 #include "caster/SourceTableDialog.h"
 
-#include "caster/CasterVersion.h"
 #include "link/Transactions.h"
 #include "platform/TextCodec.h"
 
@@ -62,8 +61,8 @@ int SourceTableDialog::connect(int record) {
     }
     const auto& mountpoint =
         m_Access.m_Table.m_SourceTable[static_cast<std::size_t>(record)].mountpoint;
-    const auto command = p::connect(casterVersion(caster.vntrip), authorize, caster.ip, caster.port,
-                                    mountpoint, user, password);
+    const auto command = p::connect(static_cast<int>(caster.vntrip.value()), authorize, caster.ip,
+                                    caster.port, mountpoint, user, password);
 
     Transactions tx(serial, m_Access.m_Reading);
     if (tx.SendWaitEither(command, p::kTokCmdOk, p::kTokCmdError, kConnectResends, kReadLimit) != 1)

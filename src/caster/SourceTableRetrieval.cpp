@@ -1,6 +1,5 @@
 #include "caster/SourceTableRetrieval.h"
 
-#include "caster/CasterVersion.h"
 #include "caster/SourceTableDialog.h"
 #include "link/PauseSection.h"
 #include "link/Transactions.h"
@@ -69,8 +68,8 @@ void SourceTableRetrieval::run() {
     }
 
     const CasterEntry caster = m_Access.m_Store.current();
-    const auto list =
-        p::list(casterVersion(caster.vntrip), caster.ip, caster.port, caster.user, caster.Password);
+    const auto list = p::list(static_cast<int>(caster.vntrip.value()), caster.ip, caster.port,
+                              caster.user, caster.Password);
     const int accepted =
         tx.SendWaitEither(list, p::kTokCmdOk, p::kTokCmdError, kListResends, kListReadLimit);
     const auto result = accepted == 1 ? SourceTableScanner::read(m_Access.m_Serial, table)

@@ -83,7 +83,8 @@ void ApnDialog::onOk() {
         m_Store.carrierUser = typed.user;
         m_Store.carrierPassword = typed.password;
     }
-    saveCasterList(m_Store, host());
+    if (std::string failure; !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
 
     PauseSection section("APN", m_Access.m_Reading, m_Access.monitorGate, waitCursor(),
                          m_Access.clock);
