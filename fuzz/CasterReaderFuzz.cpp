@@ -22,7 +22,7 @@ void require(bool condition) {
 
 void requireBounded(const CasterDocument& doc) {
     require(doc.count >= 0 && doc.count <= CasterDocument::kMaxEntries);
-    require(doc.server.size() <= CasterDocument::kMaxServer);
+    require(doc.server.text().size() <= CasterDocument::kMaxServer);
     require(doc.auth == "yes" || doc.auth == "no");
     require(doc.carrier.empty() || doc.carrier == "yes" || doc.carrier == "no");
     for (const std::string* text : {&doc.user, &doc.password, &doc.apn, &doc.carrierUser,
@@ -31,7 +31,7 @@ void requireBounded(const CasterDocument& doc) {
     for (int i = 0; i < doc.count; ++i) {
         const CasterEntry& e = doc.entries[static_cast<std::size_t>(i)];
         for (const std::string* text :
-             {&e.name, &e.ip, &e.port, &e.user, &e.Password, &e.Tessadorn, &e.vntrip})
+             {&e.name, &e.ip, &e.port, &e.user, &e.Password, &e.Tessadorn.text(), &e.vntrip.text()})
             require(text->size() <= CasterDocument::kMaxValue);
     }
 }

@@ -1,34 +1,41 @@
 #!/usr/bin/env bash
 # Fails when an include of src/ points up a layer or sideways between sibling layers, or
-# reaches into sim/ or tests/. Each layer lists the folders it may include (its own included).
+# reaches into sim/ or tests/. Every folder under src/ is one layer (a subfolder such as ui/qt is
+# a layer of its own) and lists the folders it may include, its own among them. From the bottom:
+# platform; link, layout, store; the modem layer; ui and its Qt view; the dialog folders, which
+# use everything below them but never each other, except console, which opens the others; app.
 # The simulator in sim/ is the modem's own reading of its commands: of src/ it may use platform/
 # (serial port, pseudo-terminal) only, never the program's protocol texts or parsers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+below_dialogs="platform link layout store modem ui"
 declare -A allowed=(
   [platform]="platform"
   [link]="platform link"
   [layout]="platform layout"
+  [store]="platform store"
   [modem]="platform link store modem"
-  [store]="platform store ui layout"
   [ui]="platform layout ui"
   [ui/qt]="platform layout ui ui/qt"
-  [caster]="platform link layout store modem ui caster"
-  [settings]="platform link layout store modem ui settings"
-  [update]="platform link layout store modem ui update"
-  [console]="platform link layout store modem ui caster settings update console"
-  [app]="platform link layout store modem ui ui/qt caster settings update console app"
+  [caster]="$below_dialogs caster"
+  [casterlist]="$below_dialogs casterlist"
+  [settings]="$below_dialogs settings"
+  [update]="$below_dialogs update"
+  [console]="$below_dialogs caster casterlist settings update console"
+  [app]="$below_dialogs ui/qt caster casterlist settings update console app"
 )
 status=0
 while IFS= read -r file; do
-  dir=$(dirname "${file#src/}")
-  layer=$dir
-  [ "$dir" = "ui/qt" ] || layer=${dir%%/*}
+  layer=$(dirname "${file#src/}")
+  if [ -z "${allowed[$layer]+set}" ]; then
+    echo "$file: the folder $layer is no layer of scripts/check-layers.sh; add it there" >&2
+    status=1
+    continue
+  fi
   while IFS= read -r inc; do
     target=$(dirname "$inc")
     [ "$target" = "." ] && continue # a file of the same folder
-    [ "$target" = "ui/qt" ] || target=${target%%/*}
-    case " ${allowed[$layer]:-} " in
+    case " ${allowed[$layer]} " in
       *" $target "*) ;;
       *) echo "$file includes \"$inc\": $layer may not use $target" >&2; status=1 ;;
     esac

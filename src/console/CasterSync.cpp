@@ -42,9 +42,11 @@ bool matchStoredCaster(const DeviceConfig::Values& d, CasterDocument& doc) {
         const CasterEntry& e = doc.entries[i];
         const bool match =
             d.CasterKind == "0"
-                ? e.ip == d.CasterHost && e.Tessadorn == "0" && e.port == d.CasterPort &&
-                      e.user == d.CasterUser && e.Password == d.CasterPassword
-                : e.ip == d.CasterHost && e.Tessadorn == "1" && e.port == d.CasterPort;
+                ? e.ip == d.CasterHost && e.Tessadorn.value() == ServerKind::Caster &&
+                      e.port == d.CasterPort && e.user == d.CasterUser &&
+                      e.Password == d.CasterPassword
+                : e.ip == d.CasterHost && e.Tessadorn.value() == ServerKind::Tessadorn &&
+                      e.port == d.CasterPort;
         if (!match) continue;
         doc.server = std::to_string(i);
         doc.user = d.CasterUser;

@@ -137,7 +137,8 @@ void MainDialog::configurationParsed() {
         std::lock_guard lock(m_Store.mutex());
         changed = caster_sync::syncApn(device, m_Store);
     }
-    if (changed) saveCasterList(m_Store, host());
+    if (std::string failure; changed && !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
 }
 
 void MainDialog::storedCasterParsed() {
@@ -147,7 +148,8 @@ void MainDialog::storedCasterParsed() {
         std::lock_guard lock(m_Store.mutex());
         changed = caster_sync::matchStoredCaster(device, m_Store);
     }
-    if (changed) saveCasterList(m_Store, host());
+    if (std::string failure; changed && !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
 }
 
 PanelInputs MainDialog::panelInputs() {

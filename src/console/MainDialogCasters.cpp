@@ -1,7 +1,7 @@
 #include "console/MainDialog.h"
 
+#include "casterlist/CasterSelectDialog.h"
 #include "platform/TextCodec.h"
-#include "store/CasterSelectDialog.h"
 
 #include <mutex>
 

@@ -22,7 +22,7 @@ void MainDialog::connectCommand() {
     if (m_Session.stConnect().load() == 1) return stopConnection();
     // A `server` past the list names no caster: the panel shows none, and the modem refuses the
     // empty address the source-table request then carries.
-    if (m_Store.current().Tessadorn == "1") return connectTessadorn();
+    if (m_Store.current().Tessadorn.value() == ServerKind::Tessadorn) return connectTessadorn();
     SourceTableRetrieval(*this, m_Session, m_Store, m_Sources).run();
 }
 
@@ -41,7 +41,7 @@ void MainDialog::stopConnection() {
 
     PanelInputs in = panelInputs();
     const CasterEntry& caster = in.current;
-    if (caster.Tessadorn != "0") {
+    if (caster.Tessadorn.value() != ServerKind::Caster) {
         controls().setDeviceText(ids::Line1, "Server: " + caster.name);
         controls().setDeviceText(ids::Line2, "TESSADORN IP: " + caster.ip);
         controls().setDeviceText(ids::Line3, "TESSADORN Port: " + caster.port);

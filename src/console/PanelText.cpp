@@ -83,7 +83,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
     } else if (in.count == 0 || !in.hasCurrentEntry) {
         add("Svr:", "Authorization:",
             sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d)));
-    } else if (in.current.Tessadorn != "0") {
+    } else if (in.current.Tessadorn.value() != ServerKind::Caster) {
         add("Server: " + in.current.name, "TESSADORN IP: " + in.current.ip,
             "TESSADORN Port: " + in.current.port);
     } else {

@@ -65,7 +65,8 @@ void ApnDialog::onOk() {
         m_Store.carrierUser = typed.user;
         m_Store.carrierPassword = typed.password;
     }
-    saveCasterList(m_Store, host());
+    if (std::string failure; !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
 
     PauseSection section = m_Session.pause("APN", waitCursor());
     if (!DeviceSettings(m_Session).setApn(typed.apn, typed.user, typed.password)) {

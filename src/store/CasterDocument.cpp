@@ -7,7 +7,7 @@ namespace tessadorn {
 void CasterDocument::reset() {
     count = 0;
     hasCurrent = false;
-    server.clear();
+    server = FileNumber{};
     auth = "yes";
     user.clear();
     password.clear();
@@ -26,7 +26,7 @@ std::string CasterDocument::fieldTheFileCannotCarry() const {
     // Only what the writer puts into the file: the current section while it is set, the APN
     // block while carrier is "yes", the counted casters.
     if (hasCurrent) {
-        if (!fileCanCarry(server, kMaxServer)) return "server";
+        if (!fileCanCarry(server.text(), kMaxServer)) return "server";
         const std::pair<const char*, const std::string*> current[] = {
             {"user", &user}, {"password", &password}, {"AutoConnection", &AutoConnection}};
         for (const auto& [name, value] : current)
@@ -43,10 +43,10 @@ std::string CasterDocument::fieldTheFileCannotCarry() const {
     for (int i = 0; i < count && i < kMaxEntries; ++i) {
         const CasterEntry& e = entries[static_cast<std::size_t>(i)];
         const std::pair<const char*, const std::string*> fields[] = {
-            {"name", &e.name},         {"ip", &e.ip},
-            {"port", &e.port},         {"user", &e.user},
-            {"Password", &e.Password}, {"Tessadorn", &e.Tessadorn},
-            {"vntrip", &e.vntrip}};
+            {"name", &e.name},           {"ip", &e.ip},
+            {"port", &e.port},           {"user", &e.user},
+            {"Password", &e.Password},   {"Tessadorn", &e.Tessadorn.text()},
+            {"vntrip", &e.vntrip.text()}};
         for (const auto& [name, value] : fields)
             if (!fileCanCarry(*value)) return "caster " + std::to_string(i) + " " + name;
     }

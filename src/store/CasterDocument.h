@@ -1,6 +1,8 @@
 #pragma once
 
 #include "store/CasterEntry.h"
+#include "store/DecimalText.h"
+#include "store/FileValue.h"
 
 #include <array>
 #include <cstddef>
@@ -8,6 +10,9 @@
 #include <string_view>
 
 namespace tessadorn {
+
+// A number of the file as its text and its value, read as decimalValue reads it.
+using FileNumber = FileValue<int, decimalValue>;
 
 // The contents of the caster list file "ntripcfg.txt": up to 25 casters, the current caster
 // with its credentials, the modem's APN block and the automatic-connection value.
@@ -25,7 +30,7 @@ class CasterDocument {
     int count = 0;
     // A current caster has been chosen; the current section is written only while it is set.
     bool hasCurrent = false;
-    std::string server;          // slot of the current caster, decimal text
+    FileNumber server;           // slot of the current caster, decimal text
     std::string auth = "yes";    // "yes" or "no": the current caster needs authentication
     std::string user;            // credentials used with the current caster
     std::string password;        //

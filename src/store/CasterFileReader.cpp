@@ -1,5 +1,7 @@
 #include "store/CasterFileReader.h"
 
+#include "store/DecimalText.h"
+
 namespace tessadorn {
 
 namespace {
@@ -64,7 +66,7 @@ bool CasterFileReader::readYesNo(std::string_view prefix, std::string& into) {
 }
 
 // The number after "<sv num=": one character followed by ">", or two characters followed by
-// ">". Read like a decimal number (no digit gives 0); a negative number fails.
+// ">". Read as a decimal number (no digit gives 0); a negative number fails.
 bool CasterFileReader::readSvNumber() {
     char first;
     char second;
@@ -75,12 +77,7 @@ bool CasterFileReader::readSvNumber() {
         char close;
         if (!next(close) || close != '>') return false;
     }
-    const bool negative = text[0] == '-';
-    const std::size_t digitsAt = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-    int value = 0;
-    for (std::size_t i = digitsAt; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = value * 10 + (text[i] - '0');
-    return !(negative && value > 0);
+    return decimalValue(text) >= 0;
 }
 
 bool CasterFileReader::read(CasterDocument& doc) {

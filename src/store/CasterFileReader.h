@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tessadorn {
 
@@ -36,6 +37,15 @@ class CasterFileReader {
     bool skipToElement();
     bool expect(std::string_view rest);
     bool readValue(std::string& into, std::size_t limit, std::string_view closing);
+    // The same into a typed value: its text is set (and read) once, also when the value was
+    // cut off, as a plain text field would keep what was read.
+    template <typename Value, Value (*Read)(std::string_view)>
+    bool readValue(FileValue<Value, Read>& into, std::size_t limit, std::string_view closing) {
+        std::string text;
+        const bool ok = readValue(text, limit, closing);
+        into = std::move(text);
+        return ok;
+    }
     bool readYesNo(std::string_view prefix, std::string& into);
     bool readSvNumber();
 

@@ -24,7 +24,7 @@ std::string CasterFileWriter::write(const CasterDocument& doc) {
     out += "<config>\r\n";
     if (doc.hasCurrent) {
         out += "<current>\r\n";
-        element(out, "server", doc.server);
+        element(out, "server", doc.server.text());
         out += doc.auth == "yes" ? "<auth value=\"yes\">\r\n" : "<auth value=\"no\">\r\n";
         element(out, "user", doc.user);
         element(out, "password", doc.password);
@@ -53,8 +53,8 @@ std::string CasterFileWriter::write(const CasterDocument& doc) {
         element(out, "port", e.port);
         element(out, "user", e.user);
         element(out, "Password", e.Password);
-        element(out, "Tessadorn", e.Tessadorn);
-        element(out, "vntrip", e.vntrip.empty() ? std::string("1") : e.vntrip);
+        element(out, "Tessadorn", e.Tessadorn.text());
+        element(out, "vntrip", e.vntrip.text().empty() ? std::string("1") : e.vntrip.text());
         out += "</sv>\r\n";
     }
     out += "</servers>\r\n";

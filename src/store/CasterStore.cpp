@@ -5,6 +5,7 @@
 
 #include "platform/DebugOutput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,33 +108,21 @@ bool CasterStore::Save(std::string& reason) {
     return false;
 }
 
-namespace {
-// `server` as a decimal number (0 when it does not start with a digit), at most kMaxEntries.
-long long serverNumber(const std::string& server) {
-    long long index = 0;
-    for (char c : server) {
-        if (c < '0' || c > '9') break;
-        index = index * 10 + (c - '0');
-        if (index >= CasterDocument::kMaxEntries) break;
-    }
-    return index;
-}
-} // namespace
-
 int CasterStore::currentIndex() const {
     std::lock_guard lock(m_Mutex);
     if (count <= 0) return 0;
-    return static_cast<int>(std::min<long long>(serverNumber(server), count - 1));
+    return std::clamp(server.value(), 0, count - 1);
 }
 
 bool CasterStore::serverInList() const {
     std::lock_guard lock(m_Mutex);
-    return serverNumber(server) < count;
+    return server.value() >= 0 && server.value() < count;
 }
 
 CasterEntry CasterStore::current() const {
     std::lock_guard lock(m_Mutex);
-    // A number past the list (a hand-edited file) names no caster: the entry reads as empty.
+    // A number past the list or below 0 (a hand-edited file) names no caster: the entry reads
+    // as empty.
     if (count <= 0 || !serverInList()) return CasterEntry{};
     return entries[static_cast<std::size_t>(currentIndex())];
 }

@@ -44,11 +44,11 @@ class CasterStore : public CasterDocument {
     // As Save(); when it fails, `reason` says why (e.g. "Permission denied").
     bool Save(std::string& reason);
 
-    // Slot of the current caster: `server` read as a decimal number (0 when it does not start
-    // with a digit), kept within 0 .. count - 1 (0 for an empty list).
+    // Slot of the current caster: the value of `server` (see decimalValue), kept within
+    // 0 .. count - 1 (0 for an empty list).
     int currentIndex() const;
-    // True when `server`, read as above but not kept within the list, names a caster of the
-    // list; false for an empty list or a number at or past its end.
+    // True when the value of `server`, not kept within the list, names a caster of the list;
+    // false for an empty list, a negative number or a number at or past its end.
     bool serverInList() const;
     // A copy of the current caster; an empty entry when the list is empty or `server` names no
     // caster of it.

@@ -5,12 +5,12 @@
 
 namespace tessadorn {
 
-// A text read as a decimal number the way the caster list's numbers are read: leading blanks,
-// an optional sign, then the digits up to the first other character; no digit gives 0. Values
-// beyond the range of int stop at its bounds.
+// The one way the caster list's numbers are read, as C's atoi reads them: leading white space
+// (blank, TAB, CR, LF, VT, FF), an optional sign, then the digits up to the first other
+// character; no digit gives 0. Values beyond the range of int stop at its bounds.
 inline int decimalValue(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -18,7 +18,7 @@ inline int decimalValue(std::string_view text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
         if (value > INT_MAX) {
-            value = INT_MAX;
+            value = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
             break;
         }
     }

@@ -4,10 +4,10 @@
 #include "TempDir.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
+#include "casterlist/CasterSelectDialog.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
 #include "platform/DebugOutput.h"
-#include "store/CasterSelectDialog.h"
 #include "ui/TemplateSource.h"
 
 #include <gtest/gtest.h>

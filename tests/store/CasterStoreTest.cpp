@@ -153,6 +153,40 @@ TEST(CasterStoreRoundTrip, SavedStoreLoadsBackEqual) {
     EXPECT_EQ(readBytes(original.path()), first);
 }
 
+// Numbers a hand-edited file writes otherwise than the program does are read for what they
+// mean, and written back exactly as they stood.
+TEST(CasterStoreRoundTrip, HandWrittenNumbersAreReadAndWrittenBackAsTheyStood) {
+    auto sv = [](int num, const std::string& flag, const std::string& version) {
+        return "<sv num=" + std::to_string(num) + ">\r\n<name>c" + std::to_string(num) +
+               "</name>\r\n<ip>h</ip>\r\n<port>2101</port>\r\n<user>u</user>\r\n"
+               "<Password>p</Password>\r\n<Tessadorn>" +
+               flag + "</Tessadorn>\r\n<vntrip>" + version + "</vntrip>\r\n</sv>\r\n";
+    };
+    const std::string file =
+        "<config>\r\n<current>\r\n<server> 2</server>\r\n<auth value=\"yes\">\r\n"
+        "<user>u</user>\r\n<password>p</password>\r\n</auth>\r\n"
+        "<carrier value=\"no\"></carrier>\r\n<AutoConnection></AutoConnection>\r\n"
+        "</current>\r\n<servers>\r\n" +
+        sv(0, "01", "03") + sv(1, " 1", "+2") + sv(2, "1", "\r\n1") + sv(3, "", "7x") +
+        "</servers>\r\n</config>\r\n";
+    TempDir dir;
+    writeBytes(dir.file("ntripcfg.txt"), file);
+    CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    ASSERT_TRUE(store.Load());
+    EXPECT_EQ(store.server.value(), 2);
+    EXPECT_EQ(store.current().name, "c2");
+    const std::pair<ServerKind, NtripKind> read[] = {{ServerKind::Other, NtripKind::Ibss},
+                                                     {ServerKind::Other, NtripKind::Ntrip2},
+                                                     {ServerKind::Tessadorn, NtripKind::Ntrip1},
+                                                     {ServerKind::Other, NtripKind::Other}};
+    for (std::size_t i = 0; i < std::size(read); ++i) {
+        EXPECT_EQ(store.entries[i].Tessadorn.value(), read[i].first) << "caster " << i;
+        EXPECT_EQ(store.entries[i].vntrip.value(), read[i].second) << "caster " << i;
+    }
+    ASSERT_TRUE(store.Save());
+    EXPECT_EQ(readBytes(store.path()), file);
+}
+
 TEST(CasterStoreRoundTrip, NonYesAuthAndCarrierComeBackAsNo) {
     TempDir dir;
     CasterStore original(dir.file("ntripcfg.txt"), AtomicFile::standard());
@@ -436,7 +470,8 @@ TEST(CasterStoreConcurrency, ASaveNeverWritesAHalfDoneEdit) {
 struct IndexCase {
     const char* server;
     int count;
-    int expected;
+    int expected; // currentIndex()
+    bool inList;  // serverInList(): the number names a caster of the list
 };
 
 void PrintTo(const IndexCase& c, std::ostream* os) {
@@ -445,6 +480,7 @@ void PrintTo(const IndexCase& c, std::ostream* os) {
 
 class CasterStoreCurrent : public ::testing::TestWithParam<IndexCase> {};
 
+// `server` is read as C's atoi reads it: leading white space, a sign, the digits.
 TEST_P(CasterStoreCurrent, ServerTextNamesTheSlot) {
     TempDir dir;
     CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
@@ -453,23 +489,22 @@ TEST_P(CasterStoreCurrent, ServerTextNamesTheSlot) {
     store.server = GetParam().server;
     store.count = GetParam().count;
     EXPECT_EQ(store.currentIndex(), GetParam().expected);
-    // Only a number below the count names a caster of the list.
-    const std::string digits =
-        std::string(GetParam().server)
-            .substr(0, std::string(GetParam().server).find_first_not_of("0123456789"));
-    const bool inList =
-        GetParam().count > 0 && (digits.empty() || std::stoll(digits) < GetParam().count);
-    EXPECT_EQ(store.serverInList(), inList);
+    EXPECT_EQ(store.serverInList(), GetParam().inList);
     // A number past the list names no caster: the entry reads as empty, never another caster.
-    EXPECT_EQ(store.current().name, inList ? "c" + std::to_string(GetParam().expected) : "");
+    EXPECT_EQ(store.current().name,
+              GetParam().inList ? "c" + std::to_string(GetParam().expected) : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, CasterStoreCurrent,
-                         ::testing::Values(IndexCase{"", 3, 0}, IndexCase{"2", 3, 2},
-                                           IndexCase{"1x", 3, 1}, IndexCase{"x1", 3, 0},
-                                           IndexCase{"-1", 3, 0}, IndexCase{"7", 3, 2},
-                                           IndexCase{"999999999", 25, 24}, IndexCase{"24", 25, 24},
-                                           IndexCase{"0", 0, 0}, IndexCase{"5", 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CasterStoreCurrent,
+    ::testing::Values(IndexCase{"", 3, 0, true}, IndexCase{"2", 3, 2, true},
+                      IndexCase{"1x", 3, 1, true}, IndexCase{"x1", 3, 0, true},
+                      IndexCase{" 2", 3, 2, true}, IndexCase{"\r\n1", 3, 1, true},
+                      IndexCase{"+1", 3, 1, true}, IndexCase{"02", 3, 2, true},
+                      IndexCase{"-1", 3, 0, false}, IndexCase{"- 1", 3, 0, true},
+                      IndexCase{"7", 3, 2, false}, IndexCase{"999999999", 25, 24, false},
+                      IndexCase{"24", 25, 24, true}, IndexCase{"0", 0, 0, false},
+                      IndexCase{"5", 0, 0, false}));
 
 } // namespace
 } // namespace tessadorn

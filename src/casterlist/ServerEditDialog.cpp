@@ -1,6 +1,5 @@
-#include "store/ServerEditDialog.h"
+#include "casterlist/ServerEditDialog.h"
 
-#include "store/DecimalText.h"
 #include "store/FieldCheck.h"
 
 #include <mutex>
@@ -28,14 +27,15 @@ void ServerEditDialog::onInit() {
     c.setDeviceText(kPort, entry.port);
     c.setDeviceText(kUser, entry.user);
     c.setDeviceText(kPassword, entry.Password);
-    const int row = decimalValue(entry.vntrip) - 1;
-    if (row >= 0 && row < static_cast<int>(std::size(kVersions))) {
-        c.setSelection(kVersion, row);
+    const NtripKind kind = entry.vntrip.value();
+    if (kind != NtripKind::Other) {
+        c.setSelection(kVersion, static_cast<int>(kind) - 1);
     } else {
         c.setSelection(kVersion, -1);
         c.setText(kVersion, "");
     }
-    const bool ibss = entry.vntrip == "3";
+    // The captions follow the row selected, also for a hand-written version such as "03".
+    const bool ibss = kind == NtripKind::Ibss;
     c.setText(kServerCaption, ibss ? "Organization:" : "Server:");
     c.setText(kUserCaption, ibss ? "Device:" : "User:");
     c.setEnabled(kPort, !ibss);
@@ -111,7 +111,7 @@ void ServerEditDialog::onOk() {
         e.port = fields[2].value;
         e.user = fields[3].value;
         e.Password = fields[4].value;
-        e.Tessadorn.assign(1, '0'); // (a literal trips a false -Wrestrict of GCC 12)
+        e.Tessadorn = "0";
         e.vntrip = row >= 0 ? std::to_string(row + 1) : "0";
         if (m_Slot == kNewCaster) {
             ++m_Store.count;

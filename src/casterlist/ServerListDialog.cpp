@@ -1,8 +1,8 @@
-#include "store/ServerListDialog.h"
+#include "casterlist/ServerListDialog.h"
 
+#include "casterlist/ServerEditDialog.h"
 #include "platform/TextCodec.h"
 #include "store/SaveReport.h"
-#include "store/ServerEditDialog.h"
 
 #include <mutex>
 
@@ -77,11 +77,11 @@ void ServerListDialog::remove() {
     fillList();
     // The current choice starts again from the first caster.
     if (m_Store.count > 0) {
-        m_Store.server.assign(1, '0');
+        m_Store.server = "0";
         m_Store.user = m_Store.entries[0].user;
         m_Store.password = m_Store.entries[0].Password;
     } else {
-        m_Store.server.clear();
+        m_Store.server = "";
         m_Store.user.clear();
         m_Store.password.clear();
         m_Store.hasCurrent = false;
@@ -89,7 +89,8 @@ void ServerListDialog::remove() {
 }
 
 void ServerListDialog::onOk() {
-    saveCasterList(m_Store, host());
+    if (std::string failure; !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
     endDialog(0);
 }
 

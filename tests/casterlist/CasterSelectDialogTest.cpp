@@ -1,7 +1,7 @@
 #include "DialogRig.h"
 
-#include "store/CasterSelectDialog.h"
-#include "store/ServerListDialog.h"
+#include "casterlist/CasterSelectDialog.h"
+#include "casterlist/ServerListDialog.h"
 
 #include <thread>
 
@@ -87,6 +87,24 @@ TEST_F(CasterSelectTest, TheDetailsFollowTheSelectedCaster) {
     host.call([](Dialog& d) { expectShown(d, {"Device:", "Password:", "device-1", "ipw", true}); });
     host.click(Select::kCancel);
     EXPECT_EQ(runSelect(), 0);
+}
+
+// Hand-written numbers mean what they mean everywhere else: `server` and `vntrip` as numbers,
+// the Tessadorn flag only as exactly "1".
+TEST_F(CasterSelectTest, HandWrittenNumbersChooseAsTheStoreReadsThem) {
+    fillKinds();
+    store.server = " 2";
+    store.entries[2].vntrip = "03";
+    store.entries[1].Tessadorn = " 1";
+    host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().selection(Select::kList), 2);
+        expectShown(d, {"Device:", "Password:", "u", "p", true});
+    });
+    host.select(Select::kList, 1);
+    host.call([](Dialog& d) { expectShown(d, {"User:", "Password:", "", "", true}); });
+    host.click(Select::kCancel);
+    EXPECT_EQ(runSelect(), 0);
+    EXPECT_EQ(store.current().name, "ibss");
 }
 
 TEST_F(CasterSelectTest, OkCopiesTheChosenCastersCredentials) {

@@ -61,8 +61,8 @@ inline std::string listFile(const std::string& current, const std::vector<Caster
         f += "<sv num=" + std::to_string(num++) + ">\r\n";
         f += "<name>" + e.name + "</name>\r\n<ip>" + e.ip + "</ip>\r\n<port>" + e.port +
              "</port>\r\n<user>" + e.user + "</user>\r\n<Password>" + e.Password +
-             "</Password>\r\n<Tessadorn>" + e.Tessadorn + "</Tessadorn>\r\n<vntrip>" + e.vntrip +
-             "</vntrip>\r\n</sv>\r\n";
+             "</Password>\r\n<Tessadorn>" + e.Tessadorn.text() + "</Tessadorn>\r\n<vntrip>" +
+             e.vntrip.text() + "</vntrip>\r\n</sv>\r\n";
     }
     return f + "</servers>\r\n</config>\r\n";
 }

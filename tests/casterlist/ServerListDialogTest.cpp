@@ -1,7 +1,7 @@
 #include "DialogRig.h"
 
-#include "store/ServerEditDialog.h"
-#include "store/ServerListDialog.h"
+#include "casterlist/ServerEditDialog.h"
+#include "casterlist/ServerListDialog.h"
 
 namespace tessadorn {
 namespace {
@@ -235,6 +235,41 @@ TEST_F(ServerListTest, ACasterWithoutVersionKeepsVersionZero) {
     EXPECT_EQ(store.entries[0].vntrip, "0");
     EXPECT_EQ(saved().find("<vntrip>0</vntrip>") != std::string::npos, true) << saved();
 }
+
+// The version row and the captions agree for every version text a file may hold: the row is
+// the number the text reads as, less one, and the IBSS captions go with the IBSS row.
+struct OpenVersionCase {
+    const char* vntrip;
+    int row;
+};
+
+class ServerEditOpens : public ServerListTest,
+                        public ::testing::WithParamInterface<OpenVersionCase> {};
+
+TEST_P(ServerEditOpens, OnTheRowItsVersionReadsAs) {
+    fill(1);
+    store.entries[0].vntrip = GetParam().vntrip;
+    host.select(List::kList, 0);
+    host.click(List::kEdit);
+    host.call([row = GetParam().row](Dialog& d) {
+        const ControlModel& c = d.controls();
+        const bool ibss = row == Edit::kIbssRow;
+        EXPECT_EQ(c.selection(Edit::kVersion), row);
+        EXPECT_EQ(c.text(Edit::kServerCaption), ibss ? "Organization:" : "Server:");
+        EXPECT_EQ(c.text(Edit::kUserCaption), ibss ? "Device:" : "User:");
+        EXPECT_EQ(c.enabled(Edit::kPort), !ibss);
+    });
+    host.click(Edit::kCancel);
+    host.ok();
+    runList();
+    EXPECT_EQ(store.entries[0].vntrip, GetParam().vntrip) << "Cancel keeps the text as it was";
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ServerEditOpens,
+                         ::testing::Values(OpenVersionCase{"1", 0}, OpenVersionCase{"2", 1},
+                                           OpenVersionCase{"3", 2}, OpenVersionCase{"03", 2},
+                                           OpenVersionCase{" 3", 2}, OpenVersionCase{"0", -1},
+                                           OpenVersionCase{"-1", -1}, OpenVersionCase{"7x", -1}));
 
 struct RefusedCase {
     int edit;

@@ -1,17 +1,12 @@
-#include "store/CasterSelectDialog.h"
+#include "casterlist/CasterSelectDialog.h"
 
+#include "casterlist/ServerListDialog.h"
 #include "platform/TextCodec.h"
-#include "store/DecimalText.h"
 #include "store/SaveReport.h"
-#include "store/ServerListDialog.h"
 
 #include <mutex>
 
 namespace tessadorn {
-
-namespace {
-constexpr int kIbssVersion = 3;
-}
 
 CasterSelectDialog::CasterSelectDialog(Dialog& parent, CasterStore& store)
     : Dialog(parent, kTemplate), m_Store(store) {}
@@ -42,11 +37,11 @@ void CasterSelectDialog::onInit() {
     c.setChecked(kAuth, m_Store.auth == "yes");
     if (m_Store.count == 0) return;
     fillList();
-    const int row = decimalValue(m_Store.server);
+    const int row = m_Store.server.value();
     c.setSelection(kList, row >= 0 && row < m_Store.count ? row : -1);
     const int chosen = c.selection(kList);
     if (chosen >= 0 &&
-        decimalValue(m_Store.entries[static_cast<std::size_t>(chosen)].vntrip) == kIbssVersion)
+        m_Store.entries[static_cast<std::size_t>(chosen)].vntrip.value() == NtripKind::Ibss)
         c.setText(kFirstCaption, "Device:");
 }
 
@@ -64,7 +59,7 @@ void CasterSelectDialog::selectionRefresh() {
         }
         e = m_Store.entries[static_cast<std::size_t>(row)];
     }
-    if (e.Tessadorn == "1") {
+    if (e.Tessadorn.value() == ServerKind::Tessadorn) {
         c.setVisible(kAuth, false);
         c.setText(kFirstCaption, "IP:");
         c.setText(kSecondCaption, "Port:");
@@ -72,7 +67,7 @@ void CasterSelectDialog::selectionRefresh() {
         c.setDeviceText(kSecondDetail, e.port);
     } else {
         c.setVisible(kAuth, true);
-        c.setText(kFirstCaption, decimalValue(e.vntrip) == kIbssVersion ? "Device:" : "User:");
+        c.setText(kFirstCaption, e.vntrip.value() == NtripKind::Ibss ? "Device:" : "User:");
         c.setText(kSecondCaption, "Password:");
         c.setDeviceText(kFirstDetail, e.user);
         c.setDeviceText(kSecondDetail, e.Password);
@@ -102,7 +97,7 @@ void CasterSelectDialog::openServerList() {
     std::lock_guard lock(m_Store.mutex());
     fillList();
     // The current caster again, or the last one when the list became shorter than that.
-    const int number = decimalValue(m_Store.server);
+    const int number = m_Store.server.value();
     int row = -1;
     if (number >= 0 && m_Store.count > 0) row = number < m_Store.count ? number : m_Store.count - 1;
     c.setSelection(kList, row);
@@ -128,7 +123,8 @@ void CasterSelectDialog::onOk() {
             m_Store.server = std::to_string(row);
         }
     }
-    saveCasterList(m_Store, host());
+    if (std::string failure; !saveCasterList(m_Store, failure))
+        messageBox(failure, kSaveFailureCaption);
     endDialog(kResultOk);
 }
 
