@@ -4,10 +4,12 @@
 // program chooses the folder of its two files, opens its log file and finds the port; the
 // handheld had none of this and kept its files beside the executable.
 #include "app/ProgramOptions.h"
+#include "app/QuitSignals.h"
 #include "app/ReportingSerialPort.h"
 #include "app/SimulatorProcess.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
+#include "platform/AtomicFile.h"
 #include "platform/DebugLogFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/ProgramFolder.h"
@@ -23,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -146,6 +149,9 @@ int main(int argc, char** argv) {
     if (!options.renderDir.empty())
         return renderDialogs(templates, QString::fromStdString(options.renderDir));
 
+    // A signal to end closes the window; a file size limit fails the write instead of the program.
+    QuitSignals quitSignals;
+    std::signal(SIGXFSZ, SIG_IGN);
     DebugLogFile log;
     startDebugOutput(log, options.debug);
     struct SinkReset {
@@ -163,6 +169,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     debugLine(folder.describe() + "\r\n");
+    for (const std::string& name :
+         {std::string(kCasterListFileName) + ".bak", std::string(kCasterListFileName),
+          std::string(kProfileFileName)})
+        AtomicFile::removeLeftoverCopies((std::filesystem::path(folder.folder) / name).string());
 
     // "COM1:": the simulated modem's pseudo-terminal, the device given, or the one found.
     SimulatorProcess simulator;
@@ -201,6 +211,13 @@ int main(int argc, char** argv) {
             std::lock_guard lock(mainMutex);
             if (mainDialog) mainDialog->abortLink();
         });
+    });
+    quitSignals.setOnSignal([&window](int signal) {
+        debugLine(std::string(signal == SIGTERM  ? "SIGTERM"
+                              : signal == SIGINT ? "SIGINT"
+                                                 : "SIGHUP") +
+                  ": the window closes\r\n");
+        window.close();
     });
     host.start(
         [&](QtDialogHost& h) {

@@ -1,10 +1,17 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/DebugOutput.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessadorn {
 
@@ -38,7 +45,46 @@ bool writeAll(QSaveFile& file, std::string_view bytes) {
     return true;
 }
 
+// "<name>.XXXXXX": the name of a save's temporary copy of `name`.
+bool isSaveCopyName(std::string_view entry, std::string_view name) {
+    constexpr std::size_t kRandom = 6;
+    if (entry.size() != name.size() + 1 + kRandom || entry.substr(0, name.size()) != name ||
+        entry[name.size()] != '.')
+        return false;
+    for (const char c : entry.substr(name.size() + 1))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
 } // namespace
+
+std::vector<std::string> AtomicFile::removeLeftoverCopies(const std::string& path) {
+    std::vector<std::string> removed;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return removed;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(dir))
+        if (isSaveCopyName(entry->d_name, name))
+            candidates.push_back((slash == std::string::npos ? "" : folder) + entry->d_name);
+    ::closedir(dir);
+    for (const std::string& copy : candidates) {
+        struct stat st {};
+        if (::lstat(copy.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        if (::unlink(copy.c_str()) == 0) {
+            debugLine(copy + ": removed, a copy left by an interrupted save of " + path + "\r\n");
+            removed.push_back(copy);
+        } else {
+            debugLine(copy + ": a copy left by an interrupted save, cannot be removed: " +
+                      std::strerror(errno) + "\r\n");
+        }
+    }
+    return removed;
+}
 
 bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mode) {
     std::string reason;
@@ -62,7 +108,9 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
         file.cancelWriting();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    // Unbuffered: every write reaches the system at once, so a full disk fails the write here
+    // instead of a flush inside commit(), which would still rename the short file into place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
     if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode)))
         return fail(file.errorString());
     const bool commitFails = faultAt && fault == Fault::CommitError;
@@ -75,7 +123,10 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
         (void)written;
         return fail(QStringLiteral("No space left on device"));
     }
-    if (!writeAll(file, bytes)) return fail(file.errorString());
+    if (!writeAll(file, bytes) || !file.flush()) return fail(file.errorString());
+    // The bytes are on the disk before the name moves over (a file system that delays its
+    // blocks may only find out now that it has no room).
+    if (::fsync(file.handle()) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
     // An injected commit failure: the bytes are all there, but the commit does not go through.
     if (commitFails) file.cancelWriting();
     if (file.commit()) return true;

@@ -5,12 +5,16 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tessadorn {
 
-// Writes files all or nothing: the bytes go to a temporary file in the same folder, which is
-// flushed to disk and then renamed over the old file (QSaveFile). A crash, a full disk or an
-// I/O error while writing leaves the old file as it was.
+// Writes files all or nothing: the bytes go to a temporary file in the same folder
+// ("<name>.XXXXXX", QSaveFile), written unbuffered so that every failed write is seen, synced
+// to disk and only then renamed over the old file. A crash, a full disk or an I/O error while
+// writing leaves the old file as it was, and the reason is the system's ("No space left on
+// device"). A crash may leave the temporary file; removeLeftoverCopies() clears those.
 class AtomicFile final : public FileWriter {
   public:
     // What an injected fault does once the given number of bytes reached the temporary file.
@@ -31,6 +35,11 @@ class AtomicFile final : public FileWriter {
 
     // The writer the program uses.
     static AtomicFile& standard();
+
+    // Removes the temporary copies an interrupted save of `path` left beside it (a regular file
+    // of the user's named as the save names it, "<name>.XXXXXX" with six letters or digits), as
+    // they may hold passwords. Says so in the debug output. Returns the paths removed.
+    static std::vector<std::string> removeLeftoverCopies(const std::string& path);
 
   private:
     std::mutex m_Mutex;

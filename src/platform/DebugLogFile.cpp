@@ -89,18 +89,40 @@ void DebugLogFile::write(std::string_view line) {
     text += '\n';
     std::lock_guard lock(m_Mutex);
     if (m_Fd < 0) return;
+    // After lines were lost (a full disk), the first line that fits says how many.
+    if (m_Dropped > 0)
+        text = timestamp() + std::to_string(m_Dropped) + " lines not written: " + m_DropReason +
+               "\n" + text;
     if (m_Size > 0 && m_Size + static_cast<std::int64_t>(text.size()) > m_Limit) {
         rotate();
         if (m_Fd < 0) return;
     }
+    if (append(text))
+        m_Dropped = 0;
+    else
+        ++m_Dropped;
+}
+
+bool DebugLogFile::append(std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(m_Fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // a full disk: the line is lost, the program goes on
+        if (n <= 0) {
+            // A full disk: the line is lost, the program goes on. The part of it that was
+            // written is cut off again, so that the file holds whole lines only.
+            m_DropReason = std::strerror(n < 0 ? errno : ENOSPC);
+            if (done > 0) {
+                const off_t end = ::lseek(m_Fd, 0, SEEK_END);
+                if (end >= static_cast<off_t>(done))
+                    (void)!::ftruncate(m_Fd, end - static_cast<off_t>(done));
+            }
+            return false;
+        }
         done += static_cast<std::size_t>(n);
     }
     m_Size += static_cast<std::int64_t>(done);
+    return true;
 }
 
 } // namespace tessadorn

@@ -1,5 +1,7 @@
 #include "store/DeviceProfile.h"
 
+#include "platform/DebugOutput.h"
+
 #include <fstream>
 
 namespace tessadorn {
@@ -57,7 +59,12 @@ int DeviceProfile::SaveProfile(int index) {
     if (index == m_SavedBaudIndex) return 1;
     if (index < 0 || index > kHighestBaudIndex) return 0;
     const char digit = static_cast<char>('0' + index);
-    if (!m_Writer.replace(m_Path, std::string_view(&digit, 1), FileWriter::kKeepMode)) return 0;
+    std::string reason;
+    if (!m_Writer.replaceExplained(m_Path, std::string_view(&digit, 1), FileWriter::kKeepMode,
+                                   reason)) {
+        debugLine(m_Path + ": could not be written: " + reason + "\r\n");
+        return 0;
+    }
     m_SavedBaudIndex = index;
     return 1;
 }

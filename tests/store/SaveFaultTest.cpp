@@ -1,11 +1,19 @@
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
 #include "store/CasterFileReader.h"
 #include "store/CasterFileWriter.h"
 #include "store/CasterStore.h"
+#include "store/DeviceProfile.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ostream>
 
 namespace tessadorn {
 namespace {
@@ -116,6 +124,69 @@ TEST(SaveFaultDeathTest, CrashDuringSaveKeepsThePreviousFile) {
         EXPECT_TRUE(store.Load());
     }
 }
+
+// The real write path on a disk without room: the files cannot grow past a few bytes (the write
+// fails with EFBIG as it would with ENOSPC), and the system only takes the bytes when they are
+// really written, not when they reach a buffer. The previous file stays byte for byte, no
+// temporary copy is left, and the system's reason reaches the caller and the log.
+struct FullDiskCase {
+    const char* label;
+    const char* file;
+    std::size_t room; // bytes a file may hold
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class SaveOnAFullDisk : public ::testing::TestWithParam<FullDiskCase> {};
+
+TEST_P(SaveOnAFullDisk, KeepsThePreviousFileAndSaysWhy) {
+    const FullDiskCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file(c.file);
+    const bool casterList = std::string(c.file) == "ntripcfg.txt";
+    const std::string previous = casterList ? dataFile("full.txt") : std::string("1");
+    writeBytes(path, previous);
+    const std::string folderBefore = listFolder(dir.path());
+
+    // The child reports the reason it was given, a line, then what went to the log.
+    const test::ChildResult child = test::runWithFileSizeLimit(c.room, [&] {
+        std::string log;
+        setDebugSink([&log](std::string_view line) { log.append(line); });
+        AtomicFile writer;
+        std::string reason = "saved";
+        if (casterList) {
+            CasterStore store(path, writer);
+            store.Load();
+            store.entries[0].name = "a name the disk has no room for";
+            if (store.Save(reason)) reason = "saved";
+        } else {
+            std::atomic<int> baud{0};
+            std::atomic<int> saved{0};
+            DeviceProfile profile(baud, saved, path, writer);
+            profile.LoadProfile();
+            if (!profile.SaveProfile(3)) reason = "not saved";
+        }
+        setDebugSink({});
+        return reason + "\n" + log;
+    });
+    ASSERT_TRUE(child.exitedCleanly) << child.report;
+    const std::string tooLarge = std::strerror(EFBIG);
+    const std::string reason = child.report.substr(0, child.report.find('\n'));
+    const std::string log = child.report.substr(reason.size());
+    EXPECT_EQ(reason, casterList ? tooLarge : "not saved");
+    EXPECT_NE(log.find(path + ": could not be written: " + tooLarge), std::string::npos) << log;
+    EXPECT_EQ(readBytes(path), previous);
+    EXPECT_EQ(listFolder(dir.path()), folderBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealWrite, SaveOnAFullDisk,
+                         ::testing::Values(FullDiskCase{"CasterListNoRoomAtAll", "ntripcfg.txt", 0},
+                                           FullDiskCase{"CasterListRoomForHalf", "ntripcfg.txt",
+                                                        200},
+                                           FullDiskCase{"ProfileNoRoom", "tessadorn.cfg", 0}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 } // namespace tessadorn
