@@ -33,7 +33,7 @@ void ReportingSerialPort::write(const std::uint8_t* data, std::size_t length) {
 
 void ReportingSerialPort::noticeGone() {
     if (m_Port.deviceGone() && !m_GoneReported.exchange(true) && m_Report)
-        m_Report("The serial device " + m_Port.devicePath() +
+        m_Report("The serial device " + m_Port.openedPath() +
                  " went away; the port is closed until it is back.");
 }
 

@@ -109,6 +109,11 @@ void TermiosSerialPort::setDevicePath(std::string path) {
     m_Path = std::move(path);
 }
 
+std::string TermiosSerialPort::openedPath() const {
+    std::lock_guard lock(m_PathMutex);
+    return m_OpenedPath;
+}
+
 bool TermiosSerialPort::open(int baudIndex) {
     if (isOpen()) return true; // an open port is left as it is; callers close to change the rate
     const std::string path = devicePath();
@@ -160,6 +165,10 @@ bool TermiosSerialPort::open(int baudIndex) {
     tcflush(fd, TCIFLUSH);
     m_LastBaudIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     m_LastPresenceCheckMs = m_Clock.nowMs();
+    {
+        std::lock_guard lock(m_PathMutex);
+        m_OpenedPath = path;
+    }
     m_Gone = false;
     m_Fd = fd;
     return true;

@@ -61,6 +61,8 @@ class TermiosSerialPort final : public SerialPort {
     // The next open uses `path`. An open port whose device the new path does not name counts
     // as gone at its next read or write.
     void setDevicePath(std::string path);
+    // The path the port was last opened on (the device that went away, when deviceGone()).
+    std::string openedPath() const;
     // The errno of the last failed open (ENOTTY for a file that is no terminal, EBUSY for a
     // device in use), 0 after a successful one.
     int openError() const { return m_OpenError.load(); }
@@ -74,6 +76,7 @@ class TermiosSerialPort final : public SerialPort {
 
     mutable std::mutex m_PathMutex;
     std::string m_Path;
+    std::string m_OpenedPath;
     Clock& m_Clock;
     std::atomic<int> m_Fd{-1};
     std::atomic<bool> m_Gone{false};

@@ -150,7 +150,8 @@ TEST(ReportingSerialPort, SaysWhoHoldsThePortAndThatItsDeviceWentAway) {
     EXPECT_EQ(reports[0], "The port " + names[0] + " is in use by another program (process " +
                               std::to_string(::getpid()) + ").");
 
-    ::close(masters[0]); // the simulator ended
+    ::close(masters[0]); // the simulator ended, and another one took its place
+    port.setDevicePath(names[1]);
     std::uint8_t b = 0;
     EXPECT_EQ(port.read(&b, 1), 0u);
     EXPECT_EQ(port.read(&b, 1), 0u);
@@ -159,7 +160,6 @@ TEST(ReportingSerialPort, SaysWhoHoldsThePortAndThatItsDeviceWentAway) {
     EXPECT_EQ(reports[1],
               "The serial device " + names[0] + " went away; the port is closed until it is back.");
 
-    port.setDevicePath(names[1]);
     ASSERT_TRUE(port.reopen());
     EXPECT_FALSE(port.deviceGone());
     termios tio{};
