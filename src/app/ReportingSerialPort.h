@@ -8,9 +8,10 @@
 
 namespace tessadorn {
 
-// The modem's port as the program uses it: a TermiosSerialPort that says why, when it cannot be
-// opened (once per run of failures, through `report`), and remembers whether the last open
-// failed, so that the program can end with a failure status.
+// The modem's port as the program uses it: a TermiosSerialPort that says, through `report`,
+// why it cannot be opened (once per run of failures) and that its device went away (once each
+// time), and remembers whether the last open failed, so that the program can end with a
+// failure status.
 class ReportingSerialPort final : public SerialPort {
   public:
     ReportingSerialPort(std::string devicePath, std::function<void(const std::string&)> report);
@@ -18,21 +19,29 @@ class ReportingSerialPort final : public SerialPort {
     bool open(int baudIndex) override;
     void close() override { m_Port.close(); }
     bool isOpen() const override { return m_Port.isOpen(); }
-    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
-        return m_Port.read(buffer, capacity);
-    }
-    void write(const std::uint8_t* data, std::size_t length) override {
-        m_Port.write(data, length);
-    }
+    std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override { m_Port.purgeReceive(); }
+    void setAbortFlag(const std::atomic<bool>* abort) override { m_Port.setAbortFlag(abort); }
+    bool deviceGone() const override { return m_Port.deviceGone(); }
+    bool devicePresent() const override { return m_Port.devicePresent(); }
+    bool waitForDevice(int timeoutMs) override { return m_Port.waitForDevice(timeoutMs); }
+    int lastBaudIndex() const override { return m_Port.lastBaudIndex(); }
+
+    // The next open uses `path` (a restarted simulator's new pseudo-terminal); any thread.
+    void setDevicePath(std::string path) { m_Port.setDevicePath(std::move(path)); }
+    std::string devicePath() const { return m_Port.devicePath(); }
 
     // True when the last open failed.
     bool openFailed() const { return m_Failed.load(); }
 
   private:
+    void noticeGone();
+
     TermiosSerialPort m_Port;
     std::function<void(const std::string&)> m_Report;
     std::atomic<bool> m_Failed{false};
+    std::atomic<bool> m_GoneReported{false};
 };
 
 } // namespace tessadorn

@@ -47,6 +47,11 @@ bool SimulatorProcess::start(const std::string& executablePath,
     }
     m_PtyPath.clear();
     m_Error.clear();
+    m_ExitStatus = -1;
+    if (&executablePath != &m_Executable) m_Executable = executablePath;
+    if (&arguments != &m_Arguments) m_Arguments = arguments;
+    m_TimeoutMs = timeoutMs;
+    if (&stderrPath != &m_StderrPath) m_StderrPath = stderrPath;
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
         m_Error = std::string("pipe: ") + std::strerror(errno);
@@ -100,6 +105,24 @@ bool SimulatorProcess::start(const std::string& executablePath,
     }
     m_PtyPath = line.substr(0, line.find('\n'));
     return true;
+}
+
+bool SimulatorProcess::restart() {
+    if (m_Executable.empty()) {
+        m_Error = "the simulator was never started";
+        return false;
+    }
+    stop();
+    return start(m_Executable, m_Arguments, m_TimeoutMs, m_StderrPath);
+}
+
+std::string SimulatorProcess::describeExit(int waitStatus) {
+    int code = waitStatus;
+    if (waitStatus >= 0 && WIFEXITED(waitStatus))
+        code = WEXITSTATUS(waitStatus);
+    else if (waitStatus >= 0 && WIFSIGNALED(waitStatus))
+        code = 128 + WTERMSIG(waitStatus);
+    return "exit status " + std::to_string(code);
 }
 
 bool SimulatorProcess::running() {

@@ -7,6 +7,7 @@
 #include "app/QuitSignals.h"
 #include "app/ReportingSerialPort.h"
 #include "app/SimulatorProcess.h"
+#include "app/SimulatorWatch.h"
 #include "console/MainDialog.h"
 #include "layout/TemplateLibrary.h"
 #include "platform/AtomicFile.h"
@@ -192,6 +193,16 @@ int main(int argc, char** argv) {
         debugLine(why + "\r\n");
         if (!options.debug) printError(why);
     });
+    // The simulated modem is this program's child: when it stops it is reaped and started again,
+    // and its new pseudo-terminal becomes the port for the next open.
+    SimulatorWatch simulatorWatch(
+        simulator, RealClock::instance(),
+        [&port](const std::string& path) {
+            port.setDevicePath(path);
+            debugLine("Port: " + path + "\r\n");
+        },
+        [](const std::string& line) { debugLine(line + "\r\n"); });
+    if (simulator.pid() > 0) simulatorWatch.startWatching();
 
     DeviceWindow window(DeviceWindow::desktopScale());
     QtDialogHost host(templates, window.screen());

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 
@@ -24,7 +25,10 @@ std::string owningGroup(const std::string& path) {
 
 } // namespace
 
-std::string describePortOpenFailure(const std::string& path, int error) {
+std::string describePortOpenFailure(const std::string& path, int error, int holderPid) {
+    if (error == EBUSY && holderPid > 0)
+        return "The port " + path + " is in use by another program (process " +
+               std::to_string(holderPid) + ").";
     std::string text = "cannot open the serial port " + path + ": " + std::strerror(error);
     switch (error) {
     case EACCES:

@@ -37,6 +37,23 @@ class SerialPort {
     // True once the device went away while the port was open (a hang-up, an unplugged adapter):
     // nothing more can be read until the port is opened again.
     virtual bool deviceGone() const { return false; }
+
+    // Where the device comes and goes (a pulled adapter, a restarted simulator). A port whose
+    // device went away closes at once and keeps deviceGone() until it is opened again.
+    //
+    // True when the device the port names is there now (whether or not it could be opened).
+    virtual bool devicePresent() const { return true; }
+    // Waits up to `timeoutMs` for the device to be there; true as soon as it is.
+    virtual bool waitForDevice(int /*timeoutMs*/) { return devicePresent(); }
+    // The baud index (0 to 4) of the last successful open, -1 before the first.
+    virtual int lastBaudIndex() const { return -1; }
+    // Closes the port and opens it again at the rate of the last successful open; false when
+    // it never opened or the device cannot be opened now.
+    bool reopen() {
+        const int baudIndex = lastBaudIndex();
+        close();
+        return baudIndex >= 0 && open(baudIndex);
+    }
 };
 
 // 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.

@@ -2,11 +2,18 @@
 
 #include "platform/TermiosSpeed.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
+#include <set>
+#include <sstream>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace tessadorn {
@@ -35,6 +42,54 @@ void applyLineSettings(int fd, int baudIndex) {
     ioctl(fd, TIOCMBIC, &lines);
 }
 
+// The devices the ports of this process hold. A record lock belongs to the process, so a
+// second port of this program would get the lock again, and closing its descriptor would drop
+// the first port's lock: the second port is refused before it opens anything.
+std::mutex g_ClaimsMutex;
+std::set<std::pair<dev_t, ino_t>> g_Claims;
+
+bool claim(dev_t dev, ino_t ino) {
+    std::lock_guard lock(g_ClaimsMutex);
+    return g_Claims.emplace(dev, ino).second;
+}
+
+void unclaim(dev_t dev, ino_t ino) {
+    std::lock_guard lock(g_ClaimsMutex);
+    g_Claims.erase({dev, ino});
+}
+
+// Who holds a lock on the file (dev, ino), from the system's table of locks (the record lock of
+// another copy of this program, or the lock of another serial tool); 0 when nobody is found.
+pid_t lockHolderFromTable(dev_t dev, ino_t ino) {
+    std::ifstream table("/proc/locks");
+    std::string line;
+    while (std::getline(table, line)) {
+        // "1: POSIX  ADVISORY  WRITE 1234 00:05:87 0 EOF"; waiters carry "->" before the type.
+        std::istringstream words(line);
+        std::string word, previous;
+        while (words >> word) {
+            unsigned major = 0, minor = 0;
+            unsigned long long inode = 0;
+            char c1 = 0, c2 = 0;
+            std::istringstream id(word);
+            if ((id >> std::hex >> major >> c1 >> minor >> c2 >> std::dec >> inode) && c1 == ':' &&
+                c2 == ':' && id.peek() == EOF) {
+                if (makedev(major, minor) == dev && inode == ino) {
+                    const long pid = std::strtol(previous.c_str(), nullptr, 10);
+                    if (pid > 0) return static_cast<pid_t>(pid);
+                }
+                break;
+            }
+            previous = word;
+        }
+    }
+    return 0;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_rdev == b.st_rdev;
+}
+
 } // namespace
 
 TermiosSerialPort::TermiosSerialPort(std::string devicePath, Clock& clock)
@@ -44,34 +99,123 @@ TermiosSerialPort::~TermiosSerialPort() {
     close();
 }
 
+std::string TermiosSerialPort::devicePath() const {
+    std::lock_guard lock(m_PathMutex);
+    return m_Path;
+}
+
+void TermiosSerialPort::setDevicePath(std::string path) {
+    std::lock_guard lock(m_PathMutex);
+    m_Path = std::move(path);
+}
+
+std::string TermiosSerialPort::openedPath() const {
+    std::lock_guard lock(m_PathMutex);
+    return m_OpenedPath;
+}
+
 bool TermiosSerialPort::open(int baudIndex) {
     if (isOpen()) return true; // an open port is left as it is; callers close to change the rate
-    const int fd = ::open(m_Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const std::string path = devicePath();
+    m_HolderPid = 0;
+    struct stat node {};
+    if (::stat(path.c_str(), &node) == 0) {
+        if (!claim(node.st_dev, node.st_ino)) {
+            m_OpenError = EBUSY;
+            m_HolderPid = ::getpid();
+            return false;
+        }
+        m_Claimed = true;
+        m_ClaimDev = node.st_dev;
+        m_ClaimIno = node.st_ino;
+    }
+    const auto fail = [&](int fd, int error, pid_t holder) {
+        if (fd >= 0) ::close(fd);
+        if (m_Claimed) unclaim(m_ClaimDev, m_ClaimIno);
+        m_Claimed = false;
+        m_OpenError = error;
+        m_HolderPid = holder;
+        return false;
+    };
+
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        m_OpenError = errno;
-        return false;
+        const int error = errno;
+        // Another program's TIOCEXCL ends the open before any lock can be asked about.
+        return fail(-1, error, error == EBUSY ? lockHolderFromTable(node.st_dev, node.st_ino) : 0);
     }
-    if (!isatty(fd)) {
-        ::close(fd);
-        m_OpenError = ENOTTY;
-        return false;
+    if (!isatty(fd)) return fail(fd, ENOTTY, 0);
+
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    whole.l_start = 0;
+    whole.l_len = 0; // to the end of the file, however far it grows
+    if (fcntl(fd, F_SETLK, &whole) != 0 && (errno == EACCES || errno == EAGAIN)) {
+        struct flock holder = whole;
+        const pid_t pid =
+            fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type != F_UNLCK ? holder.l_pid : 0;
+        return fail(fd, EBUSY, pid > 0 ? pid : lockHolderFromTable(node.st_dev, node.st_ino));
     }
+    // A device without record locks (ENOLCK) is still used; TIOCEXCL keeps later opens out
+    // where the device knows it.
+    ioctl(fd, TIOCEXCL);
     m_OpenError = 0;
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        // Exclusive use cannot be had on every device; the open still counts.
-    }
     applyLineSettings(fd, baudIndex);
     tcflush(fd, TCIFLUSH);
+    m_LastBaudIndex = baudIndexForRate(baudRateForIndex(baudIndex));
+    m_LastPresenceCheckMs = m_Clock.nowMs();
+    {
+        std::lock_guard lock(m_PathMutex);
+        m_OpenedPath = path;
+    }
     m_Gone = false;
     m_Fd = fd;
     return true;
 }
 
-void TermiosSerialPort::close() {
+void TermiosSerialPort::closeDescriptor() {
     const int fd = m_Fd.exchange(-1);
     if (fd >= 0) {
         ioctl(fd, TIOCNXCL);
-        ::close(fd);
+        ::close(fd); // drops the record lock
+    }
+    if (m_Claimed) unclaim(m_ClaimDev, m_ClaimIno);
+    m_Claimed = false;
+}
+
+void TermiosSerialPort::close() {
+    closeDescriptor();
+}
+
+void TermiosSerialPort::deviceWentAway() {
+    m_Gone = true;
+    closeDescriptor();
+}
+
+bool TermiosSerialPort::pathNamesOpenDevice(int fd) {
+    m_LastPresenceCheckMs = m_Clock.nowMs();
+    const std::string path = devicePath();
+    struct stat named {
+    }, held{};
+    if (::stat(path.c_str(), &named) != 0)
+        return !(errno == ENOENT || errno == ENOTDIR); // other failures prove nothing
+    if (::fstat(fd, &held) != 0) return false;
+    return sameFile(named, held);
+}
+
+bool TermiosSerialPort::devicePresent() const {
+    struct stat named {};
+    return ::stat(devicePath().c_str(), &named) == 0 && S_ISCHR(named.st_mode);
+}
+
+bool TermiosSerialPort::waitForDevice(int timeoutMs) {
+    const std::int64_t deadline = m_Clock.nowMs() + std::max(timeoutMs, 0);
+    for (;;) {
+        if (devicePresent()) return true;
+        const std::int64_t left = deadline - m_Clock.nowMs();
+        if (left <= 0) return false;
+        m_Clock.sleepMs(static_cast<int>(std::min<std::int64_t>(left, kDeviceWaitStepMs)));
     }
 }
 
@@ -80,16 +224,23 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
     const int fd = m_Fd.load();
     std::size_t got = 0;
     while (got < capacity && fd >= 0 && !m_Gone) {
-        const std::int64_t left = deadline - m_Clock.nowMs();
+        const std::int64_t now = m_Clock.nowMs();
+        const std::int64_t left = deadline - now;
         if (left <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(left));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            m_Gone = true;
+        if (now - m_LastPresenceCheckMs >= kPresenceCheckMs && !pathNamesOpenDevice(fd)) {
+            deviceWentAway();
             break;
         }
-        if (r == 0) break; // time-out
+        // The wait is cut into steps, so that a removed node is noticed while nothing arrives.
+        pollfd p{fd, POLLIN, 0};
+        const int r =
+            ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left, kPresenceCheckMs)));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            deviceWentAway();
+            break;
+        }
+        if (r == 0) continue; // the time-out and the path are looked at above
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(fd, buffer + got, capacity - got);
             if (n > 0) {
@@ -97,11 +248,11 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            m_Gone = true; // EOF or EIO: the other side is gone
+            deviceWentAway(); // EOF after a hang-up, EIO, ENXIO: the other side is gone
             break;
         }
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            m_Gone = true;
+            deviceWentAway();
             break;
         }
     }
@@ -115,12 +266,17 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
 
 void TermiosSerialPort::write(const std::uint8_t* data, std::size_t length) {
     const int fd = m_Fd.load();
+    if (fd < 0 || m_Gone) return;
+    if (m_Clock.nowMs() - m_LastPresenceCheckMs >= kPresenceCheckMs && !pathNamesOpenDevice(fd)) {
+        deviceWentAway();
+        return;
+    }
     std::size_t done = 0;
     const auto aborted = [this] {
         const std::atomic<bool>* abort = m_Abort.load();
         return abort != nullptr && abort->load();
     };
-    while (fd >= 0 && !m_Gone && done < length && !aborted()) {
+    while (done < length && !aborted()) {
         const ssize_t n = ::write(fd, data + done, length - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
@@ -129,11 +285,17 @@ void TermiosSerialPort::write(const std::uint8_t* data, std::size_t length) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
             pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, kWriteWaitStepMs) < 0 && errno != EINTR) m_Gone = true;
-            if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) m_Gone = true;
+            const int r = ::poll(&p, 1, kWriteWaitStepMs);
+            if ((r < 0 && errno != EINTR) ||
+                (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) ||
+                (r == 0 && !pathNamesOpenDevice(fd))) {
+                deviceWentAway();
+                return;
+            }
             continue;
         }
-        m_Gone = true; // write errors are ignored by the link; the device is treated as gone
+        deviceWentAway(); // write errors are ignored by the link; the device is treated as gone
+        return;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace tessadorn {
@@ -124,6 +125,49 @@ TEST(ReportingSerialPort, SaysOnceWhyThePortCannotBeOpenedAndForgetsItOnceItOpen
     pty.close();
     ::close(master);
     EXPECT_EQ(reports.size(), 1u);
+}
+
+// The reasons the program gives when the port is taken and when its device goes away; a new
+// path (a restarted simulator) is opened at the rate the port had.
+TEST(ReportingSerialPort, SaysWhoHoldsThePortAndThatItsDeviceWentAway) {
+    int masters[2] = {-1, -1};
+    std::string names[2];
+    for (int i = 0; i < 2; ++i) {
+        int slave = -1;
+        char name[256] = {};
+        ASSERT_EQ(openpty(&masters[i], &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        names[i] = name;
+    }
+    std::vector<std::string> reports;
+    const auto keep = [&](const std::string& why) { reports.push_back(why); };
+    ReportingSerialPort port(names[0], keep);
+    ReportingSerialPort intruder(names[0], keep);
+    ASSERT_TRUE(port.open(3));
+    EXPECT_FALSE(intruder.open(3));
+    EXPECT_TRUE(intruder.openFailed());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], "The port " + names[0] + " is in use by another program (process " +
+                              std::to_string(::getpid()) + ").");
+
+    ::close(masters[0]); // the simulator ended, and another one took its place
+    port.setDevicePath(names[1]);
+    std::uint8_t b = 0;
+    EXPECT_EQ(port.read(&b, 1), 0u);
+    EXPECT_EQ(port.read(&b, 1), 0u);
+    EXPECT_TRUE(port.deviceGone());
+    ASSERT_EQ(reports.size(), 2u) << "said once";
+    EXPECT_EQ(reports[1],
+              "The serial device " + names[0] + " went away; the port is closed until it is back.");
+
+    ASSERT_TRUE(port.reopen());
+    EXPECT_FALSE(port.deviceGone());
+    termios tio{};
+    ASSERT_EQ(tcgetattr(masters[1], &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B57600));
+    ::close(masters[1]);
+    EXPECT_EQ(port.read(&b, 1), 0u);
+    EXPECT_EQ(reports.size(), 3u) << "a second loss is said again";
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "platform/TermiosSerialPort.h"
 
+#include "TempDir.h"
 #include "WaitUntil.h"
+#include "platform/PortOpenFailure.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +10,13 @@
 #include <vector>
 
 #include <chrono>
+#include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <pty.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -161,6 +166,7 @@ TEST(TermiosSerialPort, HangUpInTheMiddleOfAReadGivesEmptyReadsNotASpin) {
     hangup.join();
     EXPECT_GE(first, 490) << "the read still takes its time-out";
     EXPECT_TRUE(port.deviceGone());
+    EXPECT_FALSE(port.isOpen()) << "a gone device is let go at once";
     // Later reads stay empty and each still waits; writes are swallowed.
     const auto later = elapsedMs([&] {
         EXPECT_EQ(port.read(buf, 1), 0u);
@@ -219,6 +225,143 @@ TEST(TermiosSerialPort, AWriteNobodyDrainsEndsAtTheAbortFlag) {
     writer.join();
     EXPECT_TRUE(ended) << "the write held on after the abort";
     EXPECT_FALSE(port.deviceGone());
+}
+
+// Points the link `link` at `target` in one step, as udev does with a by-id name.
+void pointLink(const std::string& link, const std::string& target) {
+    const std::string fresh = link + ".new";
+    std::filesystem::remove(fresh);
+    std::filesystem::create_symlink(target, fresh);
+    std::filesystem::rename(fresh, link);
+}
+
+speed_t lineSpeed(int master) {
+    termios tio{};
+    return tcgetattr(master, &tio) == 0 ? cfgetospeed(&tio) : 0;
+}
+
+// One port, one program: a second program on the device is refused, and the refusal names the
+// process that holds it; once that program ends the device is free again.
+TEST(TermiosSerialPort, ASecondProgramOnTheDeviceIsToldWhoHoldsIt) {
+    Pty pty;
+    int opened[2], release[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TermiosSerialPort holder(pty.slavePath);
+        const char ok = holder.open(4) ? 'y' : 'n';
+        if (::write(opened[1], &ok, 1) != 1) ::_exit(2);
+        char c = 0;
+        if (::read(release[0], &c, 1) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(opened[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+
+    TermiosSerialPort second(pty.slavePath);
+    const auto took = elapsedMs([&] { EXPECT_FALSE(second.open(4)); });
+    EXPECT_LT(took, 1000);
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(second.openError(), EBUSY);
+    EXPECT_EQ(second.holderPid(), child);
+    EXPECT_EQ(describePortOpenFailure(second.devicePath(), second.openError(), second.holderPid()),
+              "The port " + pty.slavePath + " is in use by another program (process " +
+                  std::to_string(child) + ").");
+
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(second.open(4)) << "the holder's end frees the device";
+    for (int fd : {opened[0], opened[1], release[0], release[1]})
+        ::close(fd);
+}
+
+// Two ports of this program on one device would share the process's record lock (and closing
+// one would drop it for both): the second is refused until the first closes.
+TEST(TermiosSerialPort, TwoPortsOfOneProgramDoNotShareADevice) {
+    Pty pty;
+    test::TempDir dir;
+    const std::string link = dir.file("modem");
+    pointLink(link, pty.slavePath);
+    TermiosSerialPort first(pty.slavePath);
+    TermiosSerialPort second(link); // the same device by another name
+    ASSERT_TRUE(first.open(2));
+    EXPECT_FALSE(second.open(2));
+    EXPECT_EQ(second.openError(), EBUSY);
+    EXPECT_EQ(second.holderPid(), ::getpid());
+    first.close();
+    EXPECT_TRUE(second.open(2));
+}
+
+// The device goes away under an open port in the ways a pulled adapter and udev do it: the port
+// notices within a read, lets the device go, and opens again on the link's return at the rate
+// it had.
+TEST(TermiosSerialPort, AGoneDeviceIsLetGoAndTakenAgainWhenItsNameReturns) {
+    enum class Way { Retarget, Remove, NewPath };
+    for (const Way way : {Way::Retarget, Way::Remove, Way::NewPath}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        Pty before, after;
+        test::TempDir dir;
+        const std::string link = dir.file("usb-Tessadorn-if00-port0");
+        pointLink(link, before.slavePath);
+        TermiosSerialPort port(link);
+        ASSERT_TRUE(port.open(3));
+
+        switch (way) {
+        case Way::Retarget:
+            pointLink(link, after.slavePath);
+            break;
+        case Way::Remove:
+            std::filesystem::remove(link);
+            break;
+        case Way::NewPath:
+            port.setDevicePath(after.slavePath);
+            break;
+        }
+        std::uint8_t b = 0;
+        const auto took = elapsedMs([&] { EXPECT_EQ(port.read(&b, 1), 0u); });
+        EXPECT_LT(took, 1000);
+        EXPECT_TRUE(port.deviceGone());
+        EXPECT_FALSE(port.isOpen());
+
+        if (way == Way::Remove) {
+            EXPECT_FALSE(port.devicePresent());
+            EXPECT_FALSE(port.waitForDevice(150));
+            std::chrono::steady_clock::time_point returned;
+            std::thread back([&] {
+                std::this_thread::sleep_for(Ms(300));
+                pointLink(link, after.slavePath);
+                returned = std::chrono::steady_clock::now();
+            });
+            EXPECT_TRUE(port.waitForDevice(10000));
+            const auto seen = std::chrono::steady_clock::now();
+            back.join();
+            EXPECT_LT(std::chrono::duration_cast<Ms>(seen - returned).count(), 500)
+                << "the link's return is seen within half a second";
+        }
+        EXPECT_TRUE(port.devicePresent());
+        ASSERT_TRUE(port.reopen());
+        EXPECT_FALSE(port.deviceGone());
+        EXPECT_EQ(lineSpeed(after.master), static_cast<speed_t>(B57600)) << "the rate it had";
+        const std::string cmd = "\r\nDEVICE?\r\n";
+        port.write(reinterpret_cast<const std::uint8_t*>(cmd.data()), cmd.size());
+        EXPECT_EQ(after.receive(), cmd) << "the port now talks to the returned device";
+    }
+}
+
+TEST(TermiosSerialPort, ReopenNeedsAnEarlierOpen) {
+    Pty pty;
+    TermiosSerialPort port(pty.slavePath);
+    EXPECT_EQ(port.lastBaudIndex(), -1);
+    EXPECT_FALSE(port.reopen());
+    ASSERT_TRUE(port.open(7)); // any other index opens at 38400
+    EXPECT_EQ(port.lastBaudIndex(), 2);
+    EXPECT_TRUE(port.reopen());
+    EXPECT_EQ(lineSpeed(pty.master), static_cast<speed_t>(B38400));
 }
 
 } // namespace
