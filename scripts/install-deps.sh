@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
+  lld
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-svg-dev libgl-dev
   clang-14 libclang-rt-14-dev clang-format

@@ -12,7 +12,7 @@ case $kind in
   *) echo "unknown sanitizer: $kind" >&2; exit 2 ;;
 esac
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSADORN_SANITIZE="$kind" \
-  -DTESSADORN_WERROR=ON -DTESSADORN_BENCH=OFF >/dev/null
+  -DTESSADORN_WERROR=ON -DTESSADORN_BENCH=OFF -DTESSADORN_UNITY=OFF >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 # The suppressions for Qt's internals are compiled into the executables (tests/tsan.supp).

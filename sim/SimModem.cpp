@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kLineCapacity = 1024; // a longer line overruns the modem's buffer
 
 // A command of the protocol without its CR LF framing.
-std::string bare(std::string_view command) {
+std::string bareString(std::string_view command) {
     while (!command.empty() && (command.front() == '\r' || command.front() == '\n'))
         command.remove_prefix(1);
     while (!command.empty() && (command.back() == '\r' || command.back() == '\n'))
@@ -152,7 +152,7 @@ void SimModem::handleLine(const std::string& line, std::int64_t nowUs) {
     }
     if (m_State.silent) return;
     for (const auto& prefix : m_State.refused) {
-        if (line.compare(0, bare(prefix).size(), bare(prefix)) == 0)
+        if (line.compare(0, bareString(prefix).size(), bareString(prefix)) == 0)
             return play(CorrectionFirmware::refusal(line), nowUs);
     }
     if (m_Engine)
