@@ -19,7 +19,6 @@ namespace tessadorn {
 class MonitorThread {
   public:
     static constexpr int kPollMs = 500;
-    static constexpr int kScanPauseMs = 100;
     static constexpr int kFailedPollLimit = 3;
 
     MonitorThread(ModemSession& session, StatusDisplay& display, MonitorHooks& hooks);
@@ -33,9 +32,6 @@ class MonitorThread {
     bool pauseCheckpoint() { return m_Session.monitorGate().checkpoint(); }
     // Finds the modem's rate: a try at the held rate, then the scan; false once stopping.
     bool identify();
-    enum class Found { Yes, No, Stopping };
-    Found tryHeldRate();
-    Found scanRates();
     bool configure();
     void serverBranch();
     void clientBranch();
@@ -48,8 +44,5 @@ class MonitorThread {
     StatusDisplay& m_Display;
     MonitorHooks& m_Hooks;
 };
-
-// Status text of the rate scan ("Connecting at 9600..."); empty for an index without a rate.
-std::string connectingAtText(int baudIndex);
 
 } // namespace tessadorn
