@@ -1,7 +1,7 @@
 #include "settings/ApnDialog.h"
 
 #include "modem/DeviceSettings.h"
-#include "settings/TextInput.h"
+#include "store/TextInput.h"
 #include "store/SaveReport.h"
 
 namespace tessadorn {

@@ -4,7 +4,7 @@
 #include "modem/PositionSource.h"
 #include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
-#include "settings/TextInput.h"
+#include "store/TextInput.h"
 
 #include <array>
 
