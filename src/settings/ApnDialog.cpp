@@ -1,8 +1,8 @@
 #include "settings/ApnDialog.h"
 
 #include "modem/DeviceSettings.h"
-#include "store/TextInput.h"
 #include "store/SaveReport.h"
+#include "store/TextInput.h"
 
 namespace tessadorn {
 
