@@ -22,7 +22,8 @@ declare -A allowed=(
   [settings]="$below_dialogs settings"
   [update]="$below_dialogs update"
   [console]="$below_dialogs caster casterlist settings update console"
-  [app]="$below_dialogs ui/qt caster casterlist settings update console app"
+  [cli]="platform link store modem cli"
+  [app]="$below_dialogs ui/qt caster casterlist settings update console cli app"
 )
 status=0
 while IFS= read -r file; do

@@ -10,7 +10,7 @@ fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-cmake --build "$build" --target tessadorn tessadorn-sim tessadorn_manpages >/dev/null
+cmake --build "$build" --target tessadorn tessadornctl tessadorn-sim tessadorn_manpages >/dev/null
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake >"$tmp/cpack.log" 2>&1) ||
   { cat "$tmp/cpack.log" >&2; fail "cpack"; }
 version=$(sed -n 's/^project(tessadorn VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -18,7 +18,8 @@ deb=$build/package/tessadorn_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "no package $deb"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$tmp/files"
-for f in /usr/bin/tessadorn /usr/bin/tessadorn-sim \
+for f in /usr/bin/tessadorn /usr/bin/tessadornctl /usr/bin/tessadorn-sim \
+  /usr/share/man/man1/tessadornctl.1.gz /usr/share/bash-completion/completions/tessadornctl \
   /usr/share/applications/org.tessadorn.Tessadorn.desktop \
   /usr/share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   /usr/share/metainfo/org.tessadorn.Tessadorn.metainfo.xml \
@@ -43,7 +44,7 @@ desktop-file-validate "$root/usr/share/applications/org.tessadorn.Tessadorn.desk
   fail "desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.tessadorn.Tessadorn.metainfo.xml" \
   >"$tmp/appstream.log" 2>&1 || { cat "$tmp/appstream.log" >&2; fail "AppStream metadata"; }
-for page in tessadorn tessadorn-sim; do
+for page in tessadorn tessadornctl tessadorn-sim; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done

@@ -4,6 +4,7 @@
 // program chooses the folder of its two files, opens its log file and finds the port; the
 // handheld had none of this and kept its files beside the executable.
 #include "app/ProgramOptions.h"
+#include "app/ProgramStart.h"
 #include "app/QuitSignals.h"
 #include "app/ReportingSerialPort.h"
 #include "app/SimulatorProcess.h"
@@ -54,23 +55,6 @@ int listPorts() {
         std::printf("%s\n", line.c_str());
     }
     return 0;
-}
-
-// The debug output goes to the log file in the user's state folder, and to stderr with --debug.
-void startDebugOutput(DebugLogFile& log, bool toStderr) {
-    const std::string folder = userStateFolder();
-    std::string error;
-    if (!makePrivateFolder(folder, error) ||
-        !log.open((std::filesystem::path(folder) / "tessadorn.log").string(),
-                  DebugLogFile::kDefaultLimitBytes, error))
-        printError("no log file: " + error);
-    setDebugSink([&log, toStderr](std::string_view line) {
-        log.write(line);
-        if (!toStderr) return;
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        if (line.empty() || line.back() != '\n') std::fputc('\n', stderr);
-        std::fflush(stderr);
-    });
 }
 
 TemplateSet programTemplates() {
@@ -154,27 +138,19 @@ int main(int argc, char** argv) {
     QuitSignals quitSignals;
     std::signal(SIGXFSZ, SIG_IGN);
     DebugLogFile log;
-    startDebugOutput(log, options.debug);
+    startDebugOutput(kProgramName, log, options.debug);
     struct SinkReset {
         ~SinkReset() { setDebugSink({}); }
     } sinkReset; // the log file goes before the sink that writes to it
     debugLine(std::string(kApplicationTitle) + "\r\n");
 
     // The two files: beside the executable for portable use, else in the user's folder.
-    const ProgramFolderChoice folder =
-        chooseProgramFolder(options.configDir, executableFolder(), userConfigFolder());
-    std::string folderError;
-    if (!makePrivateFolder(folder.folder, folderError)) {
+    ProgramFolderChoice folder;
+    if (std::string folderError; !prepareProgramFolder(options.configDir, folder, folderError)) {
         debugLine(folderError + "\r\n");
         if (!options.debug) printError(folderError);
         return 1;
     }
-    debugLine(folder.describe() + "\r\n");
-    for (const std::string& name :
-         {std::string(kCasterListFileName) + ".bak", std::string(kCasterListFileName),
-          std::string(kProfileFileName)})
-        AtomicFile::removeLeftoverCopies((std::filesystem::path(folder.folder) / name).string());
-
     // "COM1:": the simulated modem's pseudo-terminal, the device given, or the one found.
     SimulatorProcess simulator;
     std::string portPath = options.port.empty() ? SerialPortFinder().defaultPort() : options.port;

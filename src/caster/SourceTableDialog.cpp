@@ -58,29 +58,24 @@ void SourceTableDialog::onOk() {
     }
     const CasterReply outcome = ConnectionCommands(m_Session).connectMountpoint(
         caster, m_Table.m_SourceTable[static_cast<std::size_t>(record)].mountpoint);
+    const std::string_view message = casterReplyMessage(outcome);
     switch (outcome) {
     case CasterReply::Accepted:
-        messageBox("Tessadorn configured. When you press OK, application will exit.");
+        messageBox(message);
         endDialog(0);
         quitApplication(0);
         break;
     case CasterReply::ServerNotResponding:
-        messageBox("Server is not responding.\r\nPlease check your Server settings", "ERROR");
-        endDialog(0);
-        break;
     case CasterReply::NotAuthorized:
-        messageBox("Connection not authorized.\r\nPlease check your User and Password", "ERROR");
-        endDialog(0);
-        break;
     case CasterReply::InvalidMountpoint:
-        messageBox("Invalid Mountpoint.", "ERROR");
+        messageBox(message, "ERROR");
         endDialog(0);
         break;
     case CasterReply::ConnectionError:
-        messageBox("Connection Error.\r\nPlease try again.", "ERROR");
+        messageBox(message, "ERROR");
         break;
     case CasterReply::NoAnswer:
-        messageBox("Error");
+        messageBox(message);
         break;
     }
     cursor.restore();

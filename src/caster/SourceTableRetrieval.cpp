@@ -9,7 +9,6 @@ namespace tessadorn {
 namespace {
 constexpr std::string_view kCaption = "ERROR";
 constexpr std::string_view kNoSignalOff = "Error 1";
-constexpr std::string_view kNoTable = "Error 2";
 } // namespace
 
 SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, ModemSession& session,
@@ -17,20 +16,7 @@ SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, ModemSession& session
     : m_Parent(parent), m_Session(session), m_Store(store), m_Table(table) {}
 
 std::string_view SourceTableRetrieval::failureText(SourceTableScanner::End end) {
-    using End = SourceTableScanner::End;
-    switch (end) {
-    case End::ServerNotResponding:
-        return "Server is not responding.\r\nPlease check your Server settings";
-    case End::NotAuthorized:
-        return "Connection not authorized.\r\nPlease check your User and Password";
-    case End::ConnectionError:
-        return "Connection Error.\r\nPlease try again.";
-    case End::Table:
-    case End::ReadFailures:
-    case End::None:
-        break;
-    }
-    return kNoTable;
+    return sourceTableFailureText(end);
 }
 
 void SourceTableRetrieval::run() {

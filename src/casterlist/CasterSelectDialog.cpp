@@ -2,6 +2,7 @@
 
 #include "casterlist/ServerListDialog.h"
 #include "platform/TextCodec.h"
+#include "store/CasterListEdits.h"
 #include "store/SaveReport.h"
 
 #include <mutex>
@@ -114,14 +115,7 @@ void CasterSelectDialog::openServerList() {
 void CasterSelectDialog::onOk() {
     {
         std::lock_guard lock(m_Store.mutex());
-        const int row = controls().selection(kList);
-        if (m_Store.hasCurrent && row >= 0 && row < m_Store.count) {
-            const CasterEntry& e = m_Store.entries[static_cast<std::size_t>(row)];
-            m_Store.user = e.user;
-            m_Store.password = e.Password;
-            m_Store.auth = controls().checked(kAuth) ? "yes" : "no";
-            m_Store.server = std::to_string(row);
-        }
+        caster_list::use(m_Store, controls().selection(kList), controls().checked(kAuth));
     }
     if (std::string failure; !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);

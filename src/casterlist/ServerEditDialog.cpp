@@ -1,6 +1,6 @@
 #include "casterlist/ServerEditDialog.h"
 
-#include "store/FieldCheck.h"
+#include "store/CasterListEdits.h"
 
 #include <mutex>
 
@@ -72,51 +72,18 @@ std::string ServerEditDialog::fieldName(int captionId) const {
 
 void ServerEditDialog::onOk() {
     const ControlModel& c = controls();
-    struct Field {
-        int edit;
-        int caption;
-        FieldUse use;
-        std::string value;
-    };
-    Field fields[] = {{kName, kNameCaption, FieldUse::ListOnly, {}},
-                      {kServer, kServerCaption, FieldUse::Address, {}},
-                      {kPort, kPortCaption, FieldUse::Address, {}},
-                      {kUser, kUserCaption, FieldUse::Credential, {}},
-                      {kPassword, kPasswordCaption, FieldUse::Credential, {}}};
-    for (Field& f : fields) {
-        f.value = c.readEdit(f.edit);
-        const std::string refused = refusedValueMessage(fieldName(f.caption), f.value, f.use);
-        if (!refused.empty()) {
-            messageBox(refused);
-            return;
-        }
+    caster_list::TypedCaster typed{c.readEdit(kName), c.readEdit(kServer),   c.readEdit(kPort),
+                                   c.readEdit(kUser), c.readEdit(kPassword), c.selection(kVersion)};
+    const std::array<std::string, 5> names = {fieldName(kNameCaption), fieldName(kServerCaption),
+                                              fieldName(kPortCaption), fieldName(kUserCaption),
+                                              fieldName(kPasswordCaption)};
+    if (const std::string refused = caster_list::refusal(typed, names); !refused.empty()) {
+        messageBox(refused);
+        return;
     }
-    const int row = c.selection(kVersion);
     {
         std::lock_guard lock(m_Store.mutex());
-        int slot = m_Slot;
-        if (slot == kNewCaster) {
-            if (m_Store.count >= CasterDocument::kMaxEntries) {
-                endDialog(0);
-                return;
-            }
-            slot = m_Store.count;
-        } else if (slot < 0 || slot >= m_Store.count) {
-            endDialog(0);
-            return;
-        }
-        CasterEntry& e = m_Store.entries[static_cast<std::size_t>(slot)];
-        e.name = fields[0].value;
-        e.ip = fields[1].value;
-        e.port = fields[2].value;
-        e.user = fields[3].value;
-        e.Password = fields[4].value;
-        e.Tessadorn = "0";
-        e.vntrip = row >= 0 ? std::to_string(row + 1) : "0";
-        if (m_Slot == kNewCaster) {
-            ++m_Store.count;
-            m_Store.hasCurrent = true;
-        }
+        caster_list::store(m_Store, m_Slot == kNewCaster ? caster_list::kNewCaster : m_Slot, typed);
     }
     endDialog(0);
 }

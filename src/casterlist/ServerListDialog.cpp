@@ -2,6 +2,7 @@
 
 #include "casterlist/ServerEditDialog.h"
 #include "platform/TextCodec.h"
+#include "store/CasterListEdits.h"
 #include "store/SaveReport.h"
 
 #include <mutex>
@@ -67,25 +68,8 @@ void ServerListDialog::remove() {
     if (messageBox("Do you want to delete this server?", "Delete", MessageButtons::YesNo) != kIdYes)
         return;
     std::lock_guard lock(m_Store.mutex());
-    if (row >= m_Store.count) return;
-    // Every later caster moves up one slot with all its fields.
-    for (int i = row; i + 1 < m_Store.count; ++i)
-        m_Store.entries[static_cast<std::size_t>(i)] =
-            m_Store.entries[static_cast<std::size_t>(i + 1)];
-    --m_Store.count;
-    m_Store.entries[static_cast<std::size_t>(m_Store.count)].clear();
+    if (!caster_list::remove(m_Store, row)) return;
     fillList();
-    // The current choice starts again from the first caster.
-    if (m_Store.count > 0) {
-        m_Store.server = "0";
-        m_Store.user = m_Store.entries[0].user;
-        m_Store.password = m_Store.entries[0].Password;
-    } else {
-        m_Store.server = "";
-        m_Store.user.clear();
-        m_Store.password.clear();
-        m_Store.hasCurrent = false;
-    }
 }
 
 void ServerListDialog::onOk() {

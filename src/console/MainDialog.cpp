@@ -2,8 +2,8 @@
 #include "store/SaveReport.h"
 
 #include "console/AnimationThread.h"
-#include "console/CasterSync.h"
 #include "console/MonitorThread.h"
+#include "modem/CasterSync.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
 #include "ui/MessageBoxRequest.h"
@@ -131,23 +131,13 @@ void MainDialog::rateFound(int baudIndex) {
 // The synchronisation changes the list under its lock and saves it after; a save that fails is
 // reported to the user like any other (the list in memory keeps the change).
 void MainDialog::configurationParsed() {
-    const auto device = m_Session.device().read();
-    bool changed = false;
-    {
-        std::lock_guard lock(m_Store.mutex());
-        changed = caster_sync::syncApn(device, m_Store);
-    }
+    const bool changed = caster_sync::takeApn(m_Session.device().read(), m_Store);
     if (std::string failure; changed && !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);
 }
 
 void MainDialog::storedCasterParsed() {
-    const auto device = m_Session.device().read();
-    bool changed = false;
-    {
-        std::lock_guard lock(m_Store.mutex());
-        changed = caster_sync::matchStoredCaster(device, m_Store);
-    }
+    const bool changed = caster_sync::takeStoredCaster(m_Session.device().read(), m_Store);
     if (std::string failure; changed && !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);
 }

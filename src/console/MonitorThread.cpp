@@ -2,6 +2,7 @@
 
 #include "console/PanelText.h"
 #include "modem/ModemSearch.h"
+#include "modem/StartupReads.h"
 
 namespace tessadorn {
 
@@ -43,19 +44,14 @@ bool MonitorThread::identify() {
 bool MonitorThread::configure() {
     m_Display.statusLine("Starting Communication...");
     if (!pauseCheckpoint()) return false;
-    const auto mode = m_Queries.readConfiguration();
-    if (!mode) return false;
-    m_Session.mode() = *mode;
+    if (!startupReads().configuration()) return false;
     m_Hooks.configurationParsed();
     return true;
 }
 
 void MonitorThread::serverBranch() {
     m_Display.serverModelLines(m_Hooks.panelInputs());
-    if (pauseCheckpoint()) m_Queries.readPositionSource(false);
-    if (pauseCheckpoint()) m_Queries.readBroadcast();
-    if (pauseCheckpoint() && m_Queries.readServerIp(StatusQueries::Attempt::AtStart))
-        m_Display.serverAddressLines(m_Hooks.panelInputs());
+    if (startupReads().serverState()) m_Display.serverAddressLines(m_Hooks.panelInputs());
     if (!running()) return;
     m_Session.deviceReady() = 1;
     m_Display.serverReadyFace(m_Hooks.panelInputs());
@@ -63,19 +59,15 @@ void MonitorThread::serverBranch() {
 
 void MonitorThread::clientBranch() {
     m_Display.clientStart();
-    if (pauseCheckpoint()) m_Queries.readPositionSource(true);
-    if (panel::casterGpsType(m_Session.device().read().GpsType)) {
-        if (pauseCheckpoint())
-            m_Session.autoConnect() = static_cast<int>(m_Queries.readAutoConnect());
-        if (pauseCheckpoint())
-            m_Session.stConnect() =
-                static_cast<int>(m_Queries.readConnectionState(StatusQueries::Attempt::AtStart));
-        if (pauseCheckpoint() && m_Queries.readStoredCaster()) m_Hooks.storedCasterParsed();
-    }
+    if (startupReads().clientState()) m_Hooks.storedCasterParsed();
     if (!running()) return;
     m_Session.deviceReady() = 1;
     m_Session.stConnect() =
         m_Display.clientReadyFace(m_Hooks.panelInputs(), m_Session.autoConnect().load());
+}
+
+StartupReads MonitorThread::startupReads() {
+    return StartupReads(m_Session, [this] { return pauseCheckpoint(); });
 }
 
 void MonitorThread::drawApnState(int apnReady, int simState, int signal) {

@@ -3,6 +3,7 @@
 #include "console/MonitorHooks.h"
 #include "console/StatusDisplay.h"
 #include "modem/ModemSession.h"
+#include "modem/StartupReads.h"
 #include "modem/StatusQueries.h"
 
 #include <atomic>
@@ -30,6 +31,8 @@ class MonitorThread {
     bool running() { return !m_Session.monitorGate().stopping(); }
     // Where the worker may be paused, between two exchanges; false once it must stop.
     bool pauseCheckpoint() { return m_Session.monitorGate().checkpoint(); }
+    // The start-up reads, paused at the monitor gate before each.
+    StartupReads startupReads();
     // Finds the modem's rate: a try at the held rate, then the scan; false once stopping.
     bool identify();
     bool configure();

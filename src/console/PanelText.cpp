@@ -1,5 +1,7 @@
 #include "console/PanelText.h"
+
 #include "console/PanelControls.h"
+#include "modem/StartupReads.h"
 
 #include "modem/Replies.h"
 #include "platform/SerialPort.h"
@@ -17,7 +19,7 @@ std::string serialLine(const DeviceConfig::Values& d) {
 } // namespace
 
 bool casterGpsType(const std::string& t) {
-    return t == "TRIMBLE" || t == "UNKNOWN" || t == "TOPCON";
+    return keepsCasterConnection(t);
 }
 
 std::string gpsLine(const DeviceConfig::Values& d) {

@@ -1,5 +1,6 @@
 #include "console/StatusDisplay.h"
 
+#include "modem/StartupReads.h"
 #include "platform/TextCodec.h"
 
 namespace tessadorn {
@@ -66,7 +67,7 @@ void StatusDisplay::serverReadyFace(const PanelInputs& in) {
         show(id);
     // The caster and the relay picture share one place: the firmware's first character
     // chooses exactly one of them.
-    const bool caster = !in.device.FirmwareVersion.empty() && in.device.FirmwareVersion[0] == '2';
+    const bool caster = !firmwareHasRelay(in.device.FirmwareVersion);
     m_Controls.setVisible(Caster, caster);
     m_Controls.setVisible(Relay, !caster);
     show(Apn);

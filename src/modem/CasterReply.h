@@ -24,4 +24,8 @@ struct CasterErrorToken {
 };
 extern const std::array<CasterErrorToken, 4> kCasterErrorTokens;
 
+// What the user is told of a connection's reply (Accepted: the modem keeps the connection and
+// the program may end; NoAnswer: "Error").
+std::string_view casterReplyMessage(CasterReply reply);
+
 } // namespace tessadorn

@@ -123,4 +123,14 @@ bool DeviceSettings::setRelay(bool on) {
     return true;
 }
 
+bool relayIsOn(std::string_view flag) {
+    std::size_t i = 0;
+    while (i < flag.size() && (flag[i] == ' ' || flag[i] == '\t'))
+        ++i;
+    if (i < flag.size() && (flag[i] == '+' || flag[i] == '-')) ++i;
+    for (; i < flag.size() && flag[i] >= '0' && flag[i] <= '9'; ++i)
+        if (flag[i] != '0') return true;
+    return false;
+}
+
 } // namespace tessadorn

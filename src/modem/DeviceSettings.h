@@ -17,6 +17,10 @@ std::string_view receiverType(GpsReceiver make);
 // TRIMBLE, TOPCON); nothing for the makes whose rate the user chooses.
 std::optional<int> receiverLinkRate(GpsReceiver make);
 
+// The relay broadcast flag as the modem reports it, read as a decimal number: blanks, a sign and
+// the digits that follow; no digits read as off.
+bool relayIsOn(std::string_view flag);
+
 // The relay caster the modem's broadcast goes to.
 std::string_view relayCasterHost();
 std::string_view relayCasterPort();

@@ -1,5 +1,6 @@
 #include "modem/SourceTableRequest.h"
 
+#include "modem/CasterReply.h"
 #include "modem/Protocol.h"
 #include "platform/DebugOutput.h"
 
@@ -36,6 +37,23 @@ void SourceTableRequest::closeExchange() {
     debugLine(serial.WaitTokenLimited(p::kTokOkPrompt, kCloseReadLimit)
                   ? "LIST: OK Found!!\r\n"
                   : "LIST: OK Not Found!!\r\n");
+}
+
+std::string_view sourceTableFailureText(SourceTableScanner::End end) {
+    using End = SourceTableScanner::End;
+    switch (end) {
+    case End::ServerNotResponding:
+        return casterReplyMessage(CasterReply::ServerNotResponding);
+    case End::NotAuthorized:
+        return casterReplyMessage(CasterReply::NotAuthorized);
+    case End::ConnectionError:
+        return casterReplyMessage(CasterReply::ConnectionError);
+    case End::Table:
+    case End::ReadFailures:
+    case End::None:
+        break;
+    }
+    return "Error 2";
 }
 
 } // namespace tessadorn

@@ -7,6 +7,9 @@
 
 namespace tessadorn {
 
+// The message for a source table that did not come: what the caster said, or "Error 2".
+std::string_view sourceTableFailureText(SourceTableScanner::End end);
+
 // A caster's source table through the modem: the modem's own reports silenced, the LIST
 // command for the caster, the table read as it arrives, and the end of the exchange.
 class SourceTableRequest {

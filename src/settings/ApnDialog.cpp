@@ -1,9 +1,8 @@
 #include "settings/ApnDialog.h"
 
 #include "modem/DeviceSettings.h"
-#include "settings/TextInput.h"
-#include "store/FieldCheck.h"
 #include "store/SaveReport.h"
+#include "store/TextInput.h"
 
 namespace tessadorn {
 
@@ -24,31 +23,18 @@ void ApnDialog::onCommand(int id) {
     if (id == kCancel) endDialog(0);
 }
 
-bool ApnDialog::acceptable(const Typed& typed) {
-    // The caster list file cannot hold "<"; the modem hands the values back in its
-    // comma-separated configuration reply, and the update puts them between quotes.
-    static constexpr std::string_view kForbidden = "<,\"";
-    const struct {
-        const char* field;
-        const std::string& value;
-    } fields[] = {{"APN", typed.apn}, {"User", typed.user}, {"Password", typed.password}};
-    for (const auto& f : fields) {
-        if (const std::string why = refusedValueMessage(f.field, f.value, kForbidden);
-            !why.empty()) {
-            messageBox(why);
-            return false;
-        }
-    }
-    return true;
+bool ApnDialog::acceptable(const caster_list::TypedApn& typed) {
+    const std::string why = caster_list::apnRefusal(typed);
+    if (!why.empty()) messageBox(why);
+    return why.empty();
 }
 
 void ApnDialog::onOk() {
-    const Typed typed{controls().readEdit(kApn), controls().readEdit(kUser),
-                      controls().readEdit(kPassword)};
+    const caster_list::TypedApn typed{controls().readEdit(kApn), controls().readEdit(kUser),
+                                      controls().readEdit(kPassword)};
     {
         std::lock_guard lock(m_Store.mutex());
-        if (typed.apn == m_Store.apn && typed.user == m_Store.carrierUser &&
-            typed.password == m_Store.carrierPassword) {
+        if (caster_list::sameApn(m_Store, typed)) {
             endDialog(1);
             return;
         }
@@ -61,9 +47,7 @@ void ApnDialog::onOk() {
     // The list is written before the modem is asked.
     {
         std::lock_guard lock(m_Store.mutex());
-        m_Store.apn = typed.apn;
-        m_Store.carrierUser = typed.user;
-        m_Store.carrierPassword = typed.password;
+        caster_list::setApn(m_Store, typed);
     }
     if (std::string failure; !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);

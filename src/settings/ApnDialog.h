@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modem/ModemSession.h"
+#include "store/CasterListEdits.h"
 #include "store/CasterStore.h"
 #include "ui/Dialog.h"
 
@@ -24,11 +25,7 @@ class ApnDialog final : public Dialog {
     void onCancel() override { endDialog(0); }
 
   private:
-    struct Typed {
-        std::string apn, user, password;
-    };
-    // False (after telling the user which field) when a value cannot be kept.
-    bool acceptable(const Typed& typed);
+    bool acceptable(const caster_list::TypedApn& typed);
     // Sends the three values, then "SAVE" and "RESET"; false when the modem refused one.
 
     ModemSession& m_Session;

@@ -1,12 +1,12 @@
 #include "settings/GpsSourceDialog.h"
 
 #include "link/PauseSection.h"
+#include "modem/PositionSource.h"
 #include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
-#include "settings/TextInput.h"
+#include "store/TextInput.h"
 
 #include <array>
-#include <cmath>
 
 namespace tessadorn {
 
@@ -93,9 +93,7 @@ void GpsSourceDialog::onInit() {
         showPortLabel(true);
         fillSecondList(Trimble);
         c.setSelection(kGpsList, Trimble);
-        m_PortIndex = 0;
-        if (device.GpsPort == "COM2") m_PortIndex = 1;
-        if (device.GpsPort == "COM3") m_PortIndex = 2;
+        m_PortIndex = trimblePortIndex(device.GpsPort);
         c.setSelection(kSecondList, m_PortIndex);
         c.setEnabled(kManual, false);
     } else if (type == "WAVECOM" || type == "UNKNOWN") {
@@ -171,87 +169,13 @@ bool GpsSourceDialog::readPosition(double& latitude, double& longitude) {
                   {kLongitude, "longitude", kMaxLongitude, longitude}};
     for (const auto& f : fields) {
         const auto value = text_input::parseDecimal(controls().readEdit(f.edit));
-        if (!value || std::fabs(*value) > f.limit) {
-            const std::string limit = std::to_string(static_cast<int>(f.limit));
-            messageBox(std::string("The ") + f.name + " must be a number from -" + limit + " to " +
-                       limit + ".");
+        if (const std::string why = positionRefusal(f.name, value, f.limit); !why.empty()) {
+            messageBox(why);
             return false;
         }
         f.value = *value;
     }
     return true;
-}
-
-void GpsSourceDialog::success() {
-    messageBox("Tessadorn configured successfully!", "Attention");
-}
-
-void GpsSourceDialog::followReceiverRate(GpsReceiver make) {
-    if (const auto rate = receiverLinkRate(make)) m_Session.moveLinkTo(*rate);
-}
-
-bool GpsSourceDialog::changeRate(DeviceSettings& settings, int choice) {
-    if (choice < 0 || choice > 4 || choice == m_Session.baudIndex().load()) return true;
-    if (!settings.setModemRate(choice)) return false;
-    m_Session.moveLinkTo(choice);
-    return true;
-}
-
-int GpsSourceDialog::configure(DeviceSettings& settings, int make, int choice, double latitude,
-                               double longitude) {
-    const auto device = m_Session.device().read();
-    const bool autoMode = device.GgaMode == "AUTO";
-    const auto current = [&](GpsReceiver receiver) {
-        return autoMode && device.GpsType == receiverType(receiver);
-    };
-    switch (make) {
-    case Kv318:
-        if (current(GpsReceiver::Kv318)) {
-            success();
-            return 1;
-        }
-        if (!settings.setReceiver(GpsReceiver::Kv318)) return 0;
-        success();
-        followReceiverRate(GpsReceiver::Kv318);
-        return 1;
-    case Trimble: {
-        const int port = choice < 0 ? 0 : choice;
-        if (current(GpsReceiver::Trimble) && port == m_PortIndex) {
-            success();
-            return 2;
-        }
-        if (!settings.setReceiver(GpsReceiver::Trimble, port + 1)) return 0;
-        success();
-        followReceiverRate(GpsReceiver::Trimble);
-        return 2;
-    }
-    case Wavecom:
-        if (!current(GpsReceiver::Wavecom) && !settings.setReceiver(GpsReceiver::Wavecom)) return 0;
-        if (!changeRate(settings, choice)) return 0;
-        success();
-        return 3;
-    case Unknown:
-        if (controls().checked(kManual)) {
-            // Sent even when the position did not change.
-            if (!settings.setManualPosition(latitude, longitude)) return 0;
-        } else if (!current(GpsReceiver::Unknown) && !settings.setReceiver(GpsReceiver::Unknown)) {
-            return 0;
-        }
-        if (!changeRate(settings, choice)) return 0;
-        success();
-        return 4;
-    case Topcon:
-        if (current(GpsReceiver::Topcon)) {
-            success();
-            return 2;
-        }
-        if (!settings.setReceiver(GpsReceiver::Topcon)) return 0;
-        success();
-        followReceiverRate(GpsReceiver::Topcon);
-        return 2;
-    default:
-        return 0;
-    }
 }
 
 void GpsSourceDialog::onOk() {
@@ -266,7 +190,15 @@ void GpsSourceDialog::onOk() {
     const int choice = controls().selection(kSecondList);
     DeviceSettings settings(m_Session);
     settings.drain();
-    const int result = configure(settings, make, choice, latitude, longitude);
+    const PositionChoice chosen{static_cast<GpsReceiver>(make),
+                                choice,
+                                make == Unknown && controls().checked(kManual),
+                                latitude,
+                                longitude,
+                                m_PortIndex};
+    const int result = applyPositionSource(m_Session, settings, chosen, [this] {
+        messageBox("Tessadorn configured successfully!", "Attention");
+    });
     if (result == 0) {
         messageBox("Configuration Error", "Attention");
         section.end();

@@ -41,14 +41,6 @@ class GpsSourceDialog final : public Dialog {
     void zeroPosition();
     // Reads the manual position; false (after naming the field to the user) when it is not one.
     bool readPosition(double& latitude, double& longitude);
-    // The sequence of OK for the chosen make; 0 when the modem refused a command.
-    int configure(DeviceSettings& settings, int make, int choice, double latitude,
-                  double longitude);
-    // Moves the modem to the chosen speed when it differs from the link's; false when refused.
-    bool changeRate(DeviceSettings& settings, int choice);
-    // A make that fixes the modem's rate: the link follows it.
-    void followReceiverRate(GpsReceiver make);
-    void success();
 
     ModemSession& m_Session;
     // The TRIMBLE port chosen at opening (0 for TOPCON, -1 for the others).

@@ -4,22 +4,6 @@
 
 namespace tessadorn {
 
-namespace {
-
-// The broadcast flag as the modem reported it, read as a decimal number: blanks, a sign and
-// the digits that follow; no digits read as 0.
-bool broadcastOn(std::string_view flag) {
-    std::size_t i = 0;
-    while (i < flag.size() && (flag[i] == ' ' || flag[i] == '\t'))
-        ++i;
-    if (i < flag.size() && (flag[i] == '+' || flag[i] == '-')) ++i;
-    for (; i < flag.size() && flag[i] >= '0' && flag[i] <= '9'; ++i)
-        if (flag[i] != '0') return true;
-    return false;
-}
-
-} // namespace
-
 RelayServiceDialog::RelayServiceDialog(Dialog& parent, ModemSession& session)
     : Dialog(parent, kTemplate), m_Session(session) {}
 
@@ -31,7 +15,7 @@ void RelayServiceDialog::enableDetails(bool on) {
 
 void RelayServiceDialog::onInit() {
     const auto device = m_Session.device().read();
-    const bool on = broadcastOn(device.BroadcastOn);
+    const bool on = relayIsOn(device.BroadcastOn);
     controls().setChecked(kEnable, on);
     controls().setText(kExplanation, on ? kTextOn : kTextOff);
     if (!on) enableDetails(false);

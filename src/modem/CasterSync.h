@@ -2,6 +2,7 @@
 
 #include "modem/DeviceConfig.h"
 #include "store/CasterDocument.h"
+#include "store/CasterStore.h"
 
 namespace tessadorn {
 
@@ -16,6 +17,11 @@ bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc);
 // The caster stored in the modem becomes the current caster when an entry of the list matches
 // it: a caster by host, port, user and password; a Tessadorn server by host and port.
 bool matchStoredCaster(const DeviceConfig::Values& device, CasterDocument& doc);
+
+// The same two under the store's lock, for the values the modem holds now: true when the list
+// changed (the caller saves it, without the lock, and reports a failed save).
+bool takeApn(const DeviceConfig::Values& device, CasterStore& store);
+bool takeStoredCaster(const DeviceConfig::Values& device, CasterStore& store);
 
 } // namespace caster_sync
 } // namespace tessadorn

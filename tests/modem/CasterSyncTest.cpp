@@ -1,4 +1,4 @@
-#include "console/CasterSync.h"
+#include "modem/CasterSync.h"
 #include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,9 @@
-#include "console/CasterSync.h"
+#include "modem/CasterSync.h"
 
 #include "platform/DebugOutput.h"
 
+#include <algorithm>
+#include <mutex>
 #include <string>
 
 namespace tessadorn::caster_sync {
@@ -54,6 +56,16 @@ bool matchStoredCaster(const DeviceConfig::Values& d, CasterDocument& doc) {
         return true;
     }
     return false;
+}
+
+bool takeApn(const DeviceConfig::Values& device, CasterStore& store) {
+    std::lock_guard lock(store.mutex());
+    return syncApn(device, store);
+}
+
+bool takeStoredCaster(const DeviceConfig::Values& device, CasterStore& store) {
+    std::lock_guard lock(store.mutex());
+    return matchStoredCaster(device, store);
 }
 
 } // namespace tessadorn::caster_sync

@@ -1,4 +1,4 @@
-#include "settings/TextInput.h"
+#include "store/TextInput.h"
 
 #include <charconv>
 #include <cmath>

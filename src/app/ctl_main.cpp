@@ -1,0 +1,216 @@
+// tessadornctl: every action of the window as a command, on the same modem operations and the
+// same files (tessadornctl --help, man 1 tessadornctl). The commands themselves are cli/; here
+// are the options, the port, the log and the output as text or JSON.
+#include "app/ProgramStart.h"
+#include "app/ReportingSerialPort.h"
+#include "cli/Commands.h"
+#include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+#include "platform/ProgramInfo.h"
+#include "platform/SerialPortFinder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+
+using namespace tessadorn;
+
+namespace {
+
+constexpr const char* kCtlName = "tessadornctl";
+
+QJsonValue toJson(const cli::Value& v) {
+    using Kind = cli::Value::Kind;
+    switch (v.kind) {
+    case Kind::Null:
+        return QJsonValue::Null;
+    case Kind::Bool:
+        return v.flag;
+    case Kind::Number:
+        return v.number;
+    case Kind::String:
+        return QString::fromStdString(v.text);
+    case Kind::Array: {
+        QJsonArray array;
+        for (const auto& item : v.items)
+            array.append(toJson(item));
+        return array;
+    }
+    case Kind::Object: {
+        QJsonObject object;
+        for (const auto& [name, value] : v.members)
+            object.insert(QString::fromStdString(name), toJson(value));
+        return object;
+    }
+    }
+    return QJsonValue::Null;
+}
+
+void printJson(const QJsonValue& value) {
+    const QByteArray bytes = value.isArray()
+                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)
+                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented);
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
+int usageError(const QString& text) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kCtlName,
+                 qPrintable(text), kCtlName);
+    return cli::kBadInput;
+}
+
+QString helpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    text += QStringLiteral("\nCommands:\n") + QString::fromStdString(cli::commandSummary());
+    text += QStringLiteral(
+        "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, not found in\n"
+        "time, no answer); 2 a wrong command line or a refused value; 3 refused by the modem\n"
+        "or the caster.\n");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kCtlName);
+    QCoreApplication::setApplicationVersion(kProgramVersion);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Configures and controls the Tessadorn cellular NTRIP modem from the command line.");
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version("version", "Show the version and exit.");
+    const QCommandLineOption port(
+        "port",
+        "The modem's serial device (default: the one USB serial adapter, else "
+        "/dev/ttyS0); with gps receiver TRIMBLE also the receiver's COMn.",
+        "PATH");
+    const QCommandLineOption configDir(
+        "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
+    const QCommandLineOption json("json", "Write the result as one JSON document.");
+    const QCommandLineOption debug("debug", "Write the debug output to stderr too.");
+    const QCommandLineOption timeout("timeout", "How long to look for the modem (default 60).",
+                                     "SECONDS", "60");
+    const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
+    const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
+    const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
+    const QCommandLineOption auth("auth", "caster use: the caster needs authentication.");
+    const QCommandLineOption noAuth("no-auth", "caster use: no authentication.");
+    const QCommandLineOption caster("caster", "The caster by name (default: the current one).",
+                                    "NAME");
+    const QCommandLineOption near("near", "mountpoints: nearest first from LAT,LON.", "LAT,LON");
+    const QCommandLineOption rate("rate", "gps receiver: the modem's serial rate.", "BAUD");
+    const QCommandLineOption apn("apn", "update: the APN to download with.", "A");
+    const QCommandLineOption yes("yes", "update: the cable is connected; do not ask.");
+    parser.addOptions({help, version, port, configDir, json, debug, timeout, user, password, ntrip,
+                       auth, noAuth, caster, near, rate, apn, yes});
+    parser.addPositionalArgument("command", "The command and its arguments (see below).",
+                                 "COMMAND [ARGUMENT...]");
+    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(helpText(parser)));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", kCtlName, kProgramVersion);
+        return 0;
+    }
+
+    cli::Request request;
+    for (const QString& word : parser.positionalArguments())
+        request.words.push_back(word.toStdString());
+    if (request.words.empty()) return usageError("no command given");
+    bool numberOk = false;
+    request.timeoutSeconds = parser.value(timeout).toInt(&numberOk);
+    if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
+        return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
+                          parser.value(timeout));
+    // --port names the device, or with gps a receiver's COMn.
+    std::string devicePath;
+    static const QRegularExpression comPort(QStringLiteral("^[Cc][Oo][Mm][0-9]+$"));
+    for (const QString& value : parser.values(port)) {
+        if (comPort.match(value).hasMatch() && request.words[0] == "gps")
+            request.options["port"] = value.toStdString();
+        else
+            devicePath = value.toStdString();
+    }
+    for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
+        if (parser.isSet(*o))
+            request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();
+    for (const auto* o : {&auth, &noAuth, &yes})
+        if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
+    if (parser.isSet(auth) && parser.isSet(noAuth))
+        return usageError("--auth and --no-auth exclude each other");
+
+    DebugLogFile log;
+    startDebugOutput(kCtlName, log, parser.isSet(debug));
+    struct SinkReset {
+        ~SinkReset() { setDebugSink({}); }
+    } sinkReset;
+    debugLine(std::string(kCtlName) + " " + kProgramVersion + "\r\n");
+    ProgramFolderChoice folder;
+    if (std::string error;
+        !prepareProgramFolder(parser.value(configDir).toStdString(), folder, error)) {
+        std::fprintf(stderr, "%s: %s\n", kCtlName, error.c_str());
+        return cli::kPortOrModem;
+    }
+    if (devicePath.empty()) devicePath = SerialPortFinder().defaultPort();
+    debugLine("Port: " + devicePath + "\r\n");
+
+    std::mutex reasonMutex;
+    std::string portReason;
+    ReportingSerialPort serialPort(devicePath, [&](const std::string& why) {
+        debugLine(why + "\r\n");
+        std::lock_guard lock(reasonMutex);
+        portReason = why;
+    });
+    const bool progressShown = isatty(STDERR_FILENO) == 1 && !parser.isSet(debug);
+    cli::Environment env;
+    env.port = &serialPort;
+    env.clock = &RealClock::instance();
+    env.portName = devicePath;
+    env.casterListPath = (std::filesystem::path(folder.folder) / kCasterListFileName).string();
+    env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
+    env.writer = &AtomicFile::standard();
+    env.portFailure = [&] {
+        std::lock_guard lock(reasonMutex);
+        return serialPort.openFailed() ? portReason : std::string();
+    };
+    if (progressShown)
+        env.progress = [](std::string_view line) {
+            std::fprintf(stderr, "\r%.*s\033[K", static_cast<int>(line.size()), line.data());
+            if (line.empty()) std::fputs("\r", stderr);
+            std::fflush(stderr);
+        };
+
+    const cli::Result result = cli::run(request, env);
+    for (const std::string& message : result.messages) {
+        std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
+        debugLine(message + "\r\n");
+    }
+    if (parser.isSet(json)) {
+        if (result.status == cli::kDone) {
+            printJson(toJson(result.data));
+        } else {
+            QJsonObject error;
+            error.insert("status", result.status);
+            error.insert("error", QString::fromStdString(
+                                      result.messages.empty() ? "" : result.messages.back()));
+            printJson(error);
+        }
+    } else {
+        std::fwrite(result.text.data(), 1, result.text.size(), stdout);
+    }
+    std::fflush(stdout);
+    return result.status;
+}

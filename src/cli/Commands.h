@@ -1,0 +1,64 @@
+#pragma once
+
+#include "cli/Value.h"
+#include "platform/Clock.h"
+#include "platform/FileWriter.h"
+#include "platform/SerialPort.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessadorn::cli {
+
+// How a command ended, as the program's exit status.
+enum Status {
+    kDone = 0,
+    kPortOrModem = 1, // the port cannot be opened or the modem does not answer
+    kBadInput = 2,    // a wrong command line or a refused value
+    kRefused = 3,     // the modem or the caster refused
+};
+
+// One command as the command line gave it: its words (the command first, e.g. "caster", "add",
+// "NAME", ...) and its named options without the dashes ("user" -> "U"; a flag maps to "").
+struct Request {
+    std::vector<std::string> words;
+    std::map<std::string, std::string> options;
+    // How long to look for the modem.
+    int timeoutSeconds = 60;
+};
+
+// What a command needs of the program around it.
+struct Environment {
+    SerialPort* port = nullptr;
+    Clock* clock = nullptr;
+    std::string portName; // for messages
+    std::string casterListPath;
+    std::string profilePath;
+    FileWriter* writer = nullptr;
+    // Why the port could not be opened (the last report of the port), or empty.
+    std::function<std::string()> portFailure;
+    // Progress of long work (the source table, the update), or empty when nobody watches.
+    std::function<void(std::string_view)> progress;
+    // The update's cable question ("Connect the cable ... Continue?"); empty: never asked.
+    std::function<bool(std::string_view)> confirm;
+};
+
+struct Result {
+    int status = kDone;
+    // For the user on stderr: why the command failed (the dialog's message) or what it saw.
+    std::vector<std::string> messages;
+    // What the command did or found: written as text (`text`) or as JSON (`data`).
+    std::string text;
+    Value data;
+};
+
+// Runs one command. Never prints; blocks until the command ended.
+Result run(const Request& request, Environment& environment);
+
+// The commands and their arguments, one line each, for --help.
+std::string commandSummary();
+
+} // namespace tessadorn::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cli/Commands.h"
+#include "modem/ModemSession.h"
+#include "store/CasterStore.h"
+
+#include <string_view>
+
+namespace tessadorn::cli {
+
+// A failed command: its status and the message (a dialog's text, its line ends as LF).
+Result fail(int status, std::string_view message);
+// A command that did what it was asked: the message on stdout, and as {"message": ...}.
+Result done(std::string_view message);
+// A dialog's message for a terminal: CR LF as LF, the device code page as UTF-8.
+std::string forTerminal(std::string_view message);
+
+// The command line's link to the modem: one session on the port, found within the timeout.
+class Modem {
+  public:
+    Modem(Environment& environment, int timeoutSeconds);
+    ModemSession& session() { return m_Session; }
+
+    // Opens the port at the held rate (tessadorn.cfg) and looks for the modem there, then at
+    // every rate, until it answers (the rate found is saved) or the timeout passed. False with
+    // status 1 and the reason in `r`.
+    bool find(Result& r);
+    // find, then the reads of the window's start (configuration, then what the role is asked
+    // about) with the caster list brought in line with the modem as the window does.
+    bool start(CasterStore& store, Result& r);
+    // A line of progress for a watching user; empty clears it.
+    void progress(std::string_view line);
+
+  private:
+    Environment& m_Env;
+    int m_TimeoutSeconds;
+    ModemSession m_Session;
+    bool m_Opened = false;
+};
+
+Result status(const Request& request, Environment& environment);
+Result update(const Request& request, Environment& environment);
+
+} // namespace tessadorn::cli

@@ -1,0 +1,98 @@
+#include "cli/Modem.h"
+
+#include "modem/DeviceSettings.h"
+#include "modem/StatusQueries.h"
+#include "platform/SerialPort.h"
+#include "platform/TextCodec.h"
+#include "store/TextInput.h"
+
+namespace tessadorn::cli {
+
+namespace {
+
+Value text(const std::string& device) {
+    return Value::str(deviceToUtf8(device));
+}
+
+Value number(const std::string& device) {
+    const auto value = text_input::parseDecimal(device);
+    return value ? Value::num(*value) : Value::null();
+}
+
+// The base's address reply without its line end; "null" (no address) as nothing.
+Value address(std::string ip) {
+    while (!ip.empty() && (ip.back() == '\r' || ip.back() == '\n'))
+        ip.pop_back();
+    return ip.empty() || ip == "null" ? Value::null() : text(ip);
+}
+
+} // namespace
+
+Result status(const Request& q, Environment& env) {
+    if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
+    Result r;
+    CasterStore store(env.casterListPath, *env.writer);
+    store.Load();
+    Modem modem(env, q.timeoutSeconds);
+    if (!modem.start(store, r)) return r;
+    ModemSession& session = modem.session();
+    // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
+    StatusQueries queries(session);
+    Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
+    if (const auto state = queries.readApnState()) {
+        sim = Value::num(state->simState);
+        apnReady = Value::boolean(state->apnReady != 0);
+        if (state->simState == kSimReady)
+            if (const auto level = queries.readSignal()) signal = Value::num(*level);
+    }
+    const auto d = session.device().read();
+    const bool base = session.mode().load() == kModeServer;
+    const int st = session.stConnect().load();
+    Value caster = Value::object();
+    caster.set("host", text(d.CasterHost))
+        .set("port", text(d.CasterPort))
+        .set("mountpoint", text(d.CasterMountpoint))
+        .set("user", text(d.CasterUser))
+        .set("kind", Value::str(d.CasterKind == "1"   ? "tessadorn"
+                                : d.CasterKind == "0" ? "caster"
+                                                      : ""));
+    Value out = Value::object();
+    out.set("serial", text(d.SerialNumber))
+        .set("firmware", text(d.FirmwareVersion))
+        .set("imei", text(d.Imei))
+        .set("role", Value::str(base ? "base" : "rover"))
+        .set("baud", Value::num(baudRateForIndex(session.baudIndex().load())))
+        .set("sim", sim)
+        .set("apn_ready", apnReady)
+        .set("signal", signal)
+        .set("apn", Value::object().set("name", text(d.ApnName)).set("user", text(d.ApnUser)))
+        .set("connection", Value::str(st == 1   ? "on"
+                                      : st == 2 ? "off"
+                                                : "unknown"))
+        .set("auto_connect", Value::boolean(session.autoConnect().load() == 1))
+        .set("caster", std::move(caster))
+        .set("gps", Value::object()
+                        .set("mode", text(d.GgaMode))
+                        .set("type", text(d.GpsType))
+                        .set("port", text(d.GpsPort))
+                        .set("latitude", number(d.GgaLatitude))
+                        .set("longitude", number(d.GgaLongitude)))
+        .set("relay", Value::object()
+                          .set("on", Value::boolean(relayIsOn(d.BroadcastOn)))
+                          .set("host", text(d.BroadcastHost))
+                          .set("port", text(d.BroadcastPort)));
+    if (base) out.set("address", address(d.ServerIp));
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& [name, value] : out.members)
+        rows.push_back({name + ":", value.line()});
+    r.text = alignedTable(rows);
+    r.data = std::move(out);
+    return r;
+}
+
+Result update(const Request&, Environment&) {
+    return fail(kBadInput, "update: the over-the-air update is not yet offered by tessadornctl; "
+                           "use the window's Update button.");
+}
+
+} // namespace tessadorn::cli

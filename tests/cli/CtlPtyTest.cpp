@@ -1,0 +1,272 @@
+#include "TempDir.h"
+#include "app/SimulatorProcess.h"
+#include "platform/TermiosSerialPort.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace tessadorn {
+namespace {
+
+// The commands the simulator heard, without their line ends, one per line of its log.
+std::vector<std::string> heard(const std::string& log) {
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find("] <- ");
+        if (at == std::string::npos) continue;
+        std::string command = line.substr(at + 5);
+        if (const auto end = command.find("\\r\\n"); end != std::string::npos) command.resize(end);
+        lines.push_back(command);
+    }
+    return lines;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::string kHome = "caster add Home caster.example.com 2101 --user bob --password pw";
+const std::string kUseHome = "caster use Home --auth";
+
+struct Case {
+    const char* name;
+    std::vector<std::string> simulator; // settings besides --baud 2
+    std::vector<std::string> before;    // commands run first (their own checks: status 0)
+    std::string command;
+    int status;
+    std::vector<std::string> commands; // what the modem heard, in order
+    std::string stdoutHas;             // text output, or with --json a key=value check
+    std::string stderrHas;
+};
+
+const Case kCases[] = {
+    {"EmptyList", {}, {}, "casters --json", 0, {}, "[]", ""},
+    {"AddedCasterIsListed",
+     {},
+     {kHome, kUseHome},
+     "casters",
+     0,
+     {},
+     "*  Home  caster.example.com",
+     ""},
+    {"RefusedServerNamesTheField",
+     {},
+     {},
+     "caster add Bad \"a b\" 2101",
+     2,
+     {},
+     "",
+     "The field \"Server\" may not contain a blank."},
+    {"RefusedIbssDeviceNamesTheField",
+     {},
+     {},
+     "caster add I org 2101 --ntrip ibss --user \"a:b\"",
+     2,
+     {},
+     "",
+     "The field \"Device\" may not contain \":\"."},
+    {"UnknownCaster", {}, {}, "caster remove Nobody", 2, {}, "", "No caster is called \"Nobody\"."},
+    {"Status",
+     {},
+     {},
+     "status --json",
+     0,
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?", "#APN",
+      "#SIGNALONCE"},
+     "role=rover baud=38400 serial=TD0412087",
+     ""},
+    {"StatusOfABase",
+     {"--scenario", "base"},
+     {},
+     "status --json",
+     0,
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#GETBRD?", "IP?", "#APN", "#SIGNALONCE"},
+     "role=base",
+     ""},
+    {"Mountpoints",
+     {},
+     {kHome, kUseHome},
+     "mountpoints --json",
+     0,
+     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101"},
+     "0.name=DEMO01",
+     ""},
+    {"Connect",
+     {},
+     {kHome, kUseHome},
+     "connect DEMO01",
+     0,
+     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+      "#CONNECT 1,caster.example.com:2101/DEMO01 bob:pw"},
+     "Tessadorn configured.",
+     ""},
+    {"ConnectNotAuthorized",
+     {"--caster-login", "ann:secret"},
+     {kHome, kUseHome},
+     "connect DEMO02",
+     3,
+     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+      "#CONNECT 1,caster.example.com:2101/DEMO02 bob:pw"},
+     "",
+     "Connection not authorized."},
+    {"ConnectWithoutCaster", {}, {}, "connect DEMO01", 2, {}, "", "No current caster"},
+    {"Disconnect",
+     {"--scenario", "connected"},
+     {},
+     "disconnect",
+     0,
+     {"DEVICE?", "#STOPCONNECTION"},
+     "Connection Finished",
+     ""},
+    {"RoleBase", {}, {}, "role base", 0, {"DEVICE?", "MODE=BASE"}, "Tessadorn SERVER", ""},
+    {"AutoOn", {}, {}, "auto on", 0, {"DEVICE?", "#AUTO ON"}, "Autoconnection enabled", ""},
+    {"GpsManual",
+     {},
+     {},
+     "gps manual 41.5 2.25",
+     0,
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?",
+      "#SETGGA,MANUAL,41.500000,2.250000"},
+     "Tessadorn configured successfully!",
+     ""},
+    {"GpsLatitudeRefused",
+     {},
+     {},
+     "gps manual 91 2",
+     2,
+     {},
+     "",
+     "The latitude must be a number from -90 to 90."},
+    {"RelayOnARover",
+     {},
+     {},
+     "relay on",
+     2,
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?"},
+     "",
+     "The relay broadcast needs a base"},
+    {"ApnRefused", {}, {}, "apn \"a,b\"", 2, {}, "", "The field \"APN\" may not contain \",\"."},
+    // How many rates the search tries within the second depends on the load: not compared.
+    {"NoModem",
+     {"--scenario", "silent"},
+     {},
+     "status --timeout 1",
+     1,
+     {"*"},
+     "",
+     "No modem answered on"},
+};
+
+class CtlPtyTest : public ::testing::TestWithParam<Case> {
+  protected:
+    void TearDown() override { simulator.stop(); }
+
+    bool startSimulator(std::vector<std::string> args) {
+        args.insert(args.end(), {"--baud", "2", "--link", link});
+        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log)) return true;
+        ADD_FAILURE() << simulator.error();
+        return false;
+    }
+    // Runs tessadornctl on the simulator's port; its exit status.
+    int ctl(const std::string& arguments) {
+        const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
+                                    TESSADORN_CTL_EXECUTABLE + " --port " + link +
+                                    " --config-dir " + dir.file("cfg") + " --timeout 10 " +
+                                    arguments + " >" + out + " 2>" + err;
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    test::TempDir dir;
+    std::string link = dir.file("com1");
+    std::string log = dir.file("sim.log");
+    std::string out = dir.file("out");
+    std::string err = dir.file("err");
+    SimulatorProcess simulator;
+};
+
+// "key=value ..." checked on the parsed document: a path of object keys and array indexes.
+void expectJson(const std::string& text, const std::string& checks) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << text;
+    if (checks == "[]") {
+        EXPECT_TRUE(doc.isArray() && doc.array().isEmpty()) << text;
+        return;
+    }
+    std::istringstream in(checks);
+    for (std::string check; in >> check;) {
+        const auto eq = check.find('=');
+        QJsonValue v = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+        std::istringstream path(check.substr(0, eq));
+        for (std::string key; std::getline(path, key, '.');)
+            v = v.isArray() ? v.toArray().at(std::stoi(key)) : v.toObject().value(key.c_str());
+        const std::string want = check.substr(eq + 1);
+        const std::string got =
+            v.isDouble() ? std::to_string(v.toInt()) : v.toString().toStdString();
+        EXPECT_EQ(got, want) << check << " in " << text;
+    }
+}
+
+TEST_P(CtlPtyTest, SendsTheWindowsCommandsAndEndsWithItsStatus) {
+    const Case& c = GetParam();
+    ASSERT_TRUE(startSimulator(c.simulator));
+    for (const std::string& before : c.before)
+        ASSERT_EQ(ctl(before), 0) << before << ": " << readAll(err);
+    const std::size_t heardBefore = heard(log).size();
+    EXPECT_EQ(ctl(c.command), c.status) << readAll(err);
+    auto lines = heard(log);
+    lines.erase(lines.begin(), lines.begin() + static_cast<long>(heardBefore));
+    if (c.commands != std::vector<std::string>{"*"}) {
+        EXPECT_EQ(lines, c.commands);
+    }
+    const std::string text = readAll(out);
+    if (c.command.find("--json") != std::string::npos)
+        expectJson(text, c.stdoutHas);
+    else
+        EXPECT_NE(text.find(c.stdoutHas), std::string::npos) << text;
+    EXPECT_NE(readAll(err).find(c.stderrHas), std::string::npos) << readAll(err);
+    EXPECT_EQ(text.find("pw"), std::string::npos) << "no password is printed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, CtlPtyTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A second program on a port another one holds ends at once, naming the holder.
+TEST(CtlPtyLock, ASecondProgramOnAHeldPortEndsWithStatus1) {
+    test::TempDir dir;
+    SimulatorProcess simulator;
+    const std::string link = dir.file("com1");
+    ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, {"--link", link}, 5000, "/dev/null"));
+    TermiosSerialPort holder(link);
+    ASSERT_TRUE(holder.open(2));
+    const auto start = std::chrono::steady_clock::now();
+    const std::string err = dir.file("err");
+    const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
+                                TESSADORN_CTL_EXECUTABLE + " --port " + link + " --config-dir " +
+                                dir.file("cfg") + " status >/dev/null 2>" + err;
+    const int status = std::system(command.c_str());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_NE(readAll(err).find("is in use by another program (process " +
+                                std::to_string(getpid()) + ")"),
+              std::string::npos)
+        << readAll(err);
+    simulator.stop();
+}
+
+} // namespace
+} // namespace tessadorn
