@@ -11,7 +11,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 mode() { stat -c %a "$1"; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/tessadorn bin/tessadorn-sim share/applications/org.tessadorn.Tessadorn.desktop \
+for f in bin/tessadorn bin/tessadornctl bin/tessadorn-sim \
+  share/applications/org.tessadorn.Tessadorn.desktop share/man/man1/tessadornctl.1.gz \
+  share/bash-completion/completions/tessadornctl \
   share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   share/metainfo/org.tessadorn.Tessadorn.metainfo.xml share/man/man1/tessadorn.1.gz \
   share/man/man1/tessadorn-sim.1.gz share/tessadorn/demo-sourcetable.txt; do
@@ -21,6 +23,8 @@ version=$("$prefix/bin/tessadorn" --version)
 [[ $version =~ ^tessadorn\ [0-9]+(\.[0-9]+)+$ ]] || fail "tessadorn --version: $version"
 [ "$("$prefix/bin/tessadorn-sim" --version)" = "tessadorn-sim ${version#tessadorn }" ] ||
   fail "the simulator's version differs from the program's"
+[ "$("$prefix/bin/tessadornctl" --version)" = "tessadornctl ${version#tessadorn }" ] ||
+  fail "the command line's version differs from the program's"
 
 # Run: HOME and the XDG folders in the temporary folder; a silent modem, two seconds.
 run() {
@@ -40,7 +44,7 @@ config=$tmp/config/tessadorn
 grep -q "Files in $config (the user's configuration folder)" "$log" || fail "the log does not name $config"
 grep -q "OK CMD: " "$log" || fail "no commands in the log"
 if grep -q "OK CMD: " "$tmp/stderr"; then fail "the debug output went to stderr without --debug"; fi
-ls "$prefix/bin" | grep -qv '^tessadorn\(-sim\)\?$' && fail "files written beside the installed program"
+ls "$prefix/bin" | grep -qv '^tessadorn\(-sim\|ctl\)\?$' && fail "files written beside the installed program"
 
 # Portable: a caster list beside the executable is kept there.
 rm -rf "$config"
