@@ -23,6 +23,9 @@ class ReportingSerialPort final : public SerialPort {
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override { m_Port.purgeReceive(); }
     void setAbortFlag(const std::atomic<bool>* abort) override { m_Port.setAbortFlag(abort); }
+    void setInterruptFlag(const std::atomic<bool>* interrupt) override {
+        m_Port.setInterruptFlag(interrupt);
+    }
     bool deviceGone() const override { return m_Port.deviceGone(); }
     bool devicePresent() const override { return m_Port.devicePresent(); }
     bool waitForDevice(int timeoutMs) override { return m_Port.waitForDevice(timeoutMs); }

@@ -190,6 +190,17 @@ int main(int argc, char** argv) {
         std::lock_guard lock(mainMutex);
         return mainDialog && mainDialog->session().deviceReady().load() == 1;
     };
+    // What the simulator's watch has to say goes to the window's status line too ("The
+    // simulated modem stopped (exit status 9); starting it again"). The watch ends before the
+    // main dialog's pointer and its lock go.
+    simulatorWatch.setStatusListener([&](const std::string& text) {
+        std::lock_guard lock(mainMutex);
+        if (mainDialog) mainDialog->display().statusLine(text);
+    });
+    struct WatchStop {
+        SimulatorWatch& watch;
+        ~WatchStop() { watch.stopWatching(); }
+    } watchStop{simulatorWatch};
 
     window.setOnClose([&] {
         // A handler or the monitor may be waiting on the line (a write nobody drains, a reply

@@ -37,7 +37,8 @@ bool MonitorThread::identify() {
     ModemSearch search(m_Session,
                        {[this](std::string_view text) { m_Display.statusLine(std::string(text)); },
                         [this] { return pauseCheckpoint(); }, [this] { return running(); },
-                        [this](int index) { m_Hooks.rateFound(index); }});
+                        [this](int index) { m_Hooks.rateFound(index); },
+                        [this] { m_Display.portGone(); }});
     return search.find();
 }
 
@@ -147,9 +148,10 @@ void MonitorThread::poll() {
             }
             m_Session.clock().sleepMs(kPollMs);
         } else {
-            // A failed poll; three in a row and the modem is lost.
+            // A failed poll; three in a row and the modem is lost, at once when its device is
+            // gone (no answer can come).
             lastFailed = false;
-            if (++failures >= kFailedPollLimit) return;
+            if (m_Session.serial().DeviceGone() || ++failures >= kFailedPollLimit) return;
         }
         // Another part of the program may have sent the modem away (a role change).
         if (m_Session.deviceReady().load() != 1) return;

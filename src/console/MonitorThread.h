@@ -13,7 +13,8 @@ namespace tessadorn {
 
 // The background worker that finds the modem on the serial port, identifies it, reads its
 // configuration into DeviceConfig, fills the status panel and then polls APN, SIM and signal
-// state until three polls in a row fail, when it clears the panel and searches again.
+// state until three polls in a row fail (or the port's device is gone), when it clears the
+// panel and searches again.
 //
 // It only ever pauses between two exchanges with the modem (PauseGate::checkpoint), and ends at
 // the next one once the gate stops; the channel's abort flag cuts a running read short.

@@ -50,6 +50,11 @@ void StatusDisplay::statusLine(const std::string& utf8) {
     write(Status, utf8);
 }
 
+void StatusDisplay::portGone() {
+    show(Status);
+    write(Status, kPortGoneText);
+}
+
 void StatusDisplay::serverModelLines(const PanelInputs& in) {
     auto all = panel::serverLines(in);
     lines({all[0], all[1]}); // 1086 and 1034

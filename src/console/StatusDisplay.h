@@ -22,6 +22,9 @@ class StatusDisplay {
     // The searching face after the modem was lost (the monitor also clears m_DeviceReady).
     void linkLost();
     void statusLine(const std::string& utf8);
+    // The searching face while the port's device is gone and the monitor waits for it.
+    void portGone();
+    static constexpr std::string_view kPortGoneText = "The port is gone; waiting for it...";
 
     // Server mode, step by step as the monitor learns the values.
     void serverModelLines(const PanelInputs& in);

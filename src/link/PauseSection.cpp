@@ -13,9 +13,13 @@ PauseSection::PauseSection(std::string_view name, const std::atomic<int>& readin
     : m_Gate(gate), m_Cursor(cursor), m_Options(options) {
     if (m_Options.waitCursor) m_Cursor.showWait();
     if (m_Options.debugLines) debugLine(std::string(name) + ": Esperant ...\r\n");
+    // Announced first: a search for the modem gives the line up at once instead of trying its
+    // rate to the end.
+    m_Gate.announce();
     while (reading.load() != 0 && !m_Gate.stopping())
         clock.sleepMs(kPollMs);
     m_Gate.pause();
+    m_Gate.withdraw();
     if (m_Options.debugLines) debugLine(std::string(name) + ": Thread Pausat ...\r\n");
 }
 

@@ -20,10 +20,22 @@ void SerialChannel::Close() {
     m_Port.close();
 }
 
+int SerialChannel::Reopen() {
+    if (!m_Port.reopen()) return 0;
+    m_OpenIndex = m_Port.lastBaudIndex();
+    return 1;
+}
+
 void SerialChannel::WriteCommand(std::string_view command) {
     m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     debugLineDevice("OK CMD: ", command);
-    m_Clock.sleepMs(kWriteSettleMs);
+    if (m_Yield.load() == nullptr) {
+        if (!DeviceGone()) m_Clock.sleepMs(kWriteSettleMs);
+        return;
+    }
+    // An exchange that may yield waits in steps, and not at all once the line is wanted.
+    for (int waited = 0; waited < kWriteSettleMs && !Interrupted(); waited += kYieldStepMs)
+        m_Clock.sleepMs(std::min(kYieldStepMs, kWriteSettleMs - waited));
 }
 
 int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count,
@@ -40,13 +52,11 @@ int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std
         set = TokenSet{tokens[0], tokens[1], tokens[2], tokens[3], tokens[4]};
         break;
     }
-    const bool longWait = emptyLimit > kEmptyReadLimit;
     int empty = 0;
     for (int reads = 0; reads < readLimit && empty < emptyLimit; ++reads) {
-        if (Aborted()) return 0;
+        if (Interrupted()) return 0;
         std::uint8_t byte = 0;
         if (m_Port.read(&byte, 1) == 0) {
-            if (longWait && m_Port.deviceGone()) return 0;
             ++empty;
             continue;
         }
@@ -86,7 +96,7 @@ int SerialChannel::capture(std::string_view start, std::string_view end, std::st
     std::string text;
     int empty = 0;
     for (int reads = 0; reads < readLimit && empty < kEmptyReadLimit; ++reads) {
-        if (Aborted()) break;
+        if (Interrupted()) break;
         std::uint8_t byte = 0;
         if (m_Port.read(&byte, 1) == 0) {
             ++empty;
@@ -130,9 +140,10 @@ int SerialChannel::Capture(std::string_view start, std::string_view end, std::st
 int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
     std::size_t have = 0;
     for (int attempt = 0; attempt < kBlockReads; ++attempt) {
-        if (Aborted()) return 0;
+        if (Interrupted()) return 0;
         have += m_Port.read(buffer + have, length - have);
         if (have == length) return 1;
+        if (Interrupted()) return 0;
         m_Clock.sleepMs(kBlockRetryMs);
     }
     return 0;
@@ -141,7 +152,7 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
 int SerialChannel::Drain(std::size_t threshold) {
     m_Port.purgeReceive();
     std::vector<std::uint8_t> block(1024);
-    while (!Aborted() && m_Port.read(block.data(), block.size()) > threshold) {
+    while (!Interrupted() && m_Port.read(block.data(), block.size()) > threshold) {
     }
     return 1;
 }

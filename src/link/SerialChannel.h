@@ -17,9 +17,9 @@ namespace tessadorn {
 //
 // Every reader stops at the first of: a token completed, its read limit, or its limit of empty
 // reads (a read that brought no byte within the port's time-out). Empty reads count toward the
-// read limit too. Readers return 0 when nothing was recognised. The long waits for one of five
-// tokens (a minute or two of silence) also stop at an empty read once the port reports its
-// device gone: no answer can come any more.
+// read limit too. Readers return 0 when nothing was recognised. Every reader also stops, with
+// 0, as soon as the port reports its device gone: no answer can come any more, and each step
+// of a dialog shows its own error at once instead of after its silence.
 //
 // The channel has no lock; only one thread may use it at a time (see PauseSection).
 class SerialChannel {
@@ -29,6 +29,7 @@ class SerialChannel {
     static constexpr int kOneOfFiveEmptyLimit = 240;
     static constexpr int kOneOfFiveLimitedEmptyLimit = 120;
     static constexpr int kWriteSettleMs = 300;
+    static constexpr int kYieldStepMs = 50;
     static constexpr int kBlockRetryMs = 1000;
     static constexpr int kBlockReads = 5;
     static constexpr std::size_t kCaptureCut = 5;
@@ -82,6 +83,30 @@ class SerialChannel {
     bool Aborted() const { return m_Abort != nullptr && m_Abort->load(); }
     const std::atomic<bool>* AbortFlag() const { return m_Abort; }
 
+    // While a yield flag is set and raised, every reader returns 0 within a step of the port
+    // and a resend loop ends: for the exchanges that may be cut short without harm (the search
+    // for the modem, while nothing has answered at the rate being tried), so that a dialog
+    // asking for the line gets it at once. nullptr takes it away. The thread that uses the
+    // channel sets it, and takes it away before anyone else may use the channel.
+    void SetYieldFlag(const std::atomic<bool>* yield) {
+        m_Yield.store(yield);
+        m_Port.setInterruptFlag(yield);
+    }
+    bool Yielded() const {
+        const std::atomic<bool>* yield = m_Yield.load();
+        return yield != nullptr && yield->load();
+    }
+    // An exchange must end now: the program closes, the line is wanted, or the device is gone.
+    bool Interrupted() const { return Aborted() || Yielded() || DeviceGone(); }
+
+    // The device behind the port (a pulled adapter, a stopped simulator).
+    bool DeviceGone() const { return m_Port.deviceGone(); }
+    bool DevicePresent() const { return m_Port.devicePresent(); }
+    // Waits up to `ms` for the device to be there; true as soon as it is.
+    bool WaitForDevice(int ms) { return m_Port.waitForDevice(ms); }
+    // Closes the port and opens it again at the rate it was last opened at. 1 when open.
+    int Reopen();
+
     Clock& clock() { return m_Clock; }
 
   private:
@@ -94,6 +119,7 @@ class SerialChannel {
     SerialPort& m_Port;
     Clock& m_Clock;
     const std::atomic<bool>* m_Abort = nullptr;
+    std::atomic<const std::atomic<bool>*> m_Yield{nullptr};
     std::atomic<int> m_OpenIndex{-1};
 };
 

@@ -22,7 +22,7 @@ int Transactions::run(const Command& command, int resends, bool unlimitedWhenZer
     for (int sent = 0; unlimited || sent <= resends; ++sent) {
         m_Serial.WriteCommand(command.text);
         result = reader();
-        if (result != 0 || m_Serial.Aborted()) break;
+        if (result != 0 || m_Serial.Interrupted()) break;
     }
     m_Reading.store(0);
     debugLine("m_Reading=FALSE\r\n");

@@ -1,5 +1,6 @@
 #include "modem/ModemSearch.h"
 
+#include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
 
 namespace tessadorn {
@@ -17,17 +18,38 @@ bool ModemSearch::find() {
     for (;;) {
         Found found = tryHeldRate();
         if (found == Found::No) found = scanRates();
+        if (found == Found::DeviceGone) found = awaitDevice();
         if (found == Found::Yes) return true;
         if (found == Found::Stopping || !m_Hooks.keepSearching()) return false;
     }
 }
 
+bool ModemSearch::deviceGone() {
+    SerialChannel& serial = m_Session.serial();
+    return serial.DeviceGone() || (!serial.IsOpen() && !serial.DevicePresent());
+}
+
+bool ModemSearch::yielding(const std::function<bool()>& exchange) {
+    SerialChannel& serial = m_Session.serial();
+    serial.SetYieldFlag(&m_Session.monitorGate().yieldFlag());
+    const bool answered = exchange();
+    // Taken away before the worker may park: the dialog's own exchanges must not yield.
+    serial.SetYieldFlag(nullptr);
+    return answered;
+}
+
 // A first try at the held rate, written raw.
 ModemSearch::Found ModemSearch::tryHeldRate() {
     const int held = m_Session.baudIndex().load();
-    if (const auto text = connectingAtText(held); !text.empty()) m_Hooks.status(text);
-    if (!m_Hooks.checkpoint()) return Found::Stopping;
-    if (!m_Queries.answersAtOpenRate()) return Found::No;
+    for (;;) {
+        if (const auto text = connectingAtText(held); !text.empty()) m_Hooks.status(text);
+        if (!m_Hooks.checkpoint()) return Found::Stopping;
+        if (deviceGone()) return Found::DeviceGone;
+        if (yielding([this] { return m_Queries.answersAtOpenRate(); })) break;
+        if (deviceGone()) return Found::DeviceGone;
+        // A dialog wanted the line: after it this rate is tried again.
+        if (!m_Session.monitorGate().yieldRequested()) return Found::No;
+    }
     // After a scan that found nothing the port is open at the rate it was last opened at, by
     // the scan or by a dialog that reopened it since; a modem that answers there now is found
     // at that rate (never at "no rate", which would send the search round this try for as long
@@ -40,22 +62,60 @@ ModemSearch::Found ModemSearch::tryHeldRate() {
 
 // Every rate in turn, 9600 first.
 ModemSearch::Found ModemSearch::scanRates() {
+    const int held = m_Session.baudIndex().load();
+    const auto gone = [&] {
+        // The next search starts at the held rate again.
+        if (held >= 0) m_Session.baudIndex() = held;
+        return Found::DeviceGone;
+    };
     m_Session.baudIndex() = -1;
     SerialChannel& serial = m_Session.serial();
     for (int index = 0; index <= 4; ++index) {
         m_Hooks.status(connectingAtText(index));
         if (!m_Hooks.checkpoint()) return Found::Stopping;
+        if (deviceGone()) return gone();
         serial.Close();
         m_Session.clock().sleepMs(kScanPauseMs);
-        if (!serial.Open(index)) continue;
+        if (!serial.Open(index)) {
+            if (deviceGone()) return gone();
+            continue;
+        }
         m_Session.clock().sleepMs(kScanPauseMs);
-        if (m_Queries.identifies()) {
+        if (yielding([this] { return m_Queries.identifies(); })) {
             m_Session.baudIndex() = index;
             m_Hooks.rateFound(index);
             return Found::Yes;
         }
+        if (deviceGone()) return gone();
+        // A dialog wanted the line: after it this rate is tried again.
+        if (m_Session.monitorGate().yieldRequested()) --index;
     }
     return Found::No;
+}
+
+ModemSearch::Found ModemSearch::awaitDevice() {
+    debugLine("The port is gone; waiting for it\r\n");
+    if (m_Hooks.deviceGone) m_Hooks.deviceGone();
+    SerialChannel& serial = m_Session.serial();
+    for (;;) {
+        if (!m_Hooks.checkpoint()) return Found::Stopping;
+        if (!serial.WaitForDevice(kDeviceWaitStepMs)) continue;
+        // Back at the held rate, or at the rate the port was last opened at.
+        const int held = m_Session.baudIndex().load();
+        bool open = false;
+        if (held >= 0) {
+            serial.Close();
+            open = serial.Open(held) != 0;
+        } else {
+            open = serial.Reopen() != 0;
+        }
+        if (open) {
+            debugLine("The port is back\r\n");
+            return Found::No;
+        }
+        // There, but not to be opened yet (its permissions may still be set): a moment later.
+        m_Session.clock().sleepMs(kDeviceWaitStepMs);
+    }
 }
 
 } // namespace tessadorn

@@ -12,9 +12,17 @@ namespace tessadorn {
 // Finds the modem on the port: one try at the held rate (the session's baud index, written raw),
 // then every rate in turn, 9600 first, until it answers "DEVICE?". The rate found becomes the
 // session's and is reported through `rateFound` (the caller saves it).
+//
+// Nothing has answered at the rate being tried, so its wait may be cut short: a dialog that
+// announces a pause section gets the line within a step of the port, and that rate is tried
+// again after the dialog. When the port's device is gone (a pulled adapter, a restarted
+// simulator) the search says so, waits for it in short steps (still pausing and stopping between
+// them), opens it again and tries the held rate first.
 class ModemSearch {
   public:
     static constexpr int kScanPauseMs = 100;
+    // How long one wait for a gone device lasts between two checkpoints.
+    static constexpr int kDeviceWaitStepMs = 100;
 
     struct Hooks {
         // The status line for each rate tried ("Connecting at 9600...").
@@ -25,8 +33,10 @@ class ModemSearch {
         // After a round that found nothing: false ends the search.
         std::function<bool()> keepSearching;
         std::function<void(int)> rateFound;
+        // The port's device is gone; the search now waits for it (may be empty).
+        std::function<void()> deviceGone = {};
     };
-    enum class Found { Yes, No, Stopping };
+    enum class Found { Yes, No, Stopping, DeviceGone };
 
     ModemSearch(ModemSession& session, Hooks hooks);
 
@@ -34,8 +44,16 @@ class ModemSearch {
     bool find();
     Found tryHeldRate();
     Found scanRates();
+    // Waits for a gone device and opens it again, at the held rate when there is one: No once
+    // it is open (search again), Stopping when the worker must end.
+    Found awaitDevice();
 
   private:
+    // The device went away, or the port is closed and its device not there.
+    bool deviceGone();
+    // Runs one exchange of the search with the channel's yield flag set to the monitor gate's.
+    bool yielding(const std::function<bool()>& exchange);
+
     ModemSession& m_Session;
     StatusQueries m_Queries;
     Hooks m_Hooks;

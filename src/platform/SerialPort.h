@@ -34,6 +34,11 @@ class SerialPort {
     // its bytes (a stalled adapter, a terminal nobody reads): the way out when the program
     // closes. The flag must outlive the port's use; nullptr takes it away.
     virtual void setAbortFlag(const std::atomic<bool>* /*abort*/) {}
+    // Once this flag is set, a read stops waiting within kInterruptStepMs and returns what it
+    // has: an empty read then ends before its time-out. The caller must not read again while
+    // the flag stays set. nullptr takes it away.
+    static constexpr int kInterruptStepMs = 100;
+    virtual void setInterruptFlag(const std::atomic<bool>* /*interrupt*/) {}
     // True once the device went away while the port was open (a hang-up, an unplugged adapter):
     // nothing more can be read until the port is opened again.
     virtual bool deviceGone() const { return false; }

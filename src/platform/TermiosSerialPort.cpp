@@ -222,8 +222,10 @@ bool TermiosSerialPort::waitForDevice(int timeoutMs) {
 std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
     const std::int64_t deadline = m_Clock.nowMs() + kReadTimeoutMs;
     const int fd = m_Fd.load();
+    const std::atomic<bool>* interrupt = m_Interrupt.load();
+    const auto interrupted = [interrupt] { return interrupt != nullptr && interrupt->load(); };
     std::size_t got = 0;
-    while (got < capacity && fd >= 0 && !m_Gone) {
+    while (got < capacity && fd >= 0 && !m_Gone && !interrupted()) {
         const std::int64_t now = m_Clock.nowMs();
         const std::int64_t left = deadline - now;
         if (left <= 0) break;
@@ -256,7 +258,7 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
             break;
         }
     }
-    if (got == 0) {
+    if (got == 0 && !interrupted()) {
         // An empty read always takes its time-out, so no caller can spin on a dead device.
         const std::int64_t left = deadline - m_Clock.nowMs();
         if (left > 0) m_Clock.sleepMs(static_cast<int>(left));

@@ -44,6 +44,9 @@ class TermiosSerialPort final : public SerialPort {
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
     void setAbortFlag(const std::atomic<bool>* abort) override { m_Abort.store(abort); }
+    void setInterruptFlag(const std::atomic<bool>* interrupt) override {
+        m_Interrupt.store(interrupt);
+    }
     bool deviceGone() const override { return m_Gone.load(); }
     bool devicePresent() const override;
     bool waitForDevice(int timeoutMs) override;
@@ -84,6 +87,7 @@ class TermiosSerialPort final : public SerialPort {
     std::atomic<pid_t> m_HolderPid{0};
     std::atomic<int> m_LastBaudIndex{-1};
     std::atomic<const std::atomic<bool>*> m_Abort{nullptr};
+    std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
     std::int64_t m_LastPresenceCheckMs = 0;
     // The device this port claimed in this process (see the .cpp), valid while open.
     bool m_Claimed = false;

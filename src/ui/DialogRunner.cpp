@@ -44,6 +44,10 @@ int DialogRunner::runModal(Dialog& dialog) {
                     running->result = kEndedIdle;
                     break;
                 }
+                if (const std::uint64_t posted = m_Posted.load(); posted != m_IdleReported) {
+                    m_IdleReported = posted;
+                    dialogThreadIdle(posted);
+                }
                 m_Wake.wait(lock);
             }
             if (!event) break;
@@ -111,6 +115,7 @@ void DialogRunner::post(std::function<void()> event) {
     {
         std::lock_guard lock(m_Mutex);
         m_Queue.push_back(std::move(event));
+        m_Posted.fetch_add(1);
     }
     m_Wake.notify_all();
 }

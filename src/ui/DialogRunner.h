@@ -60,6 +60,12 @@ class DialogRunner : public DialogHost {
     // With an empty queue: true to wait for input, false to end the dialog on top with
     // kEndedIdle (a script that ran out).
     virtual bool waitWhenIdle() const { return true; }
+    // The dialog thread is about to wait for input with every event posted so far handled
+    // (`posted` of them, see postedCount()); called under the runner's lock, so it must not
+    // block or call back into the runner.
+    virtual void dialogThreadIdle(std::uint64_t /*posted*/) {}
+    // How many events were posted so far (any thread).
+    std::uint64_t postedCount() const { return m_Posted.load(); }
     // What a click or a selection does to a dialog, on the dialog thread. Clicks on controls the
     // user could not click (hidden, disabled, a picture that does not report clicks) do nothing.
     void dispatchCommand(Dialog& dialog, int id);
@@ -100,6 +106,8 @@ class DialogRunner : public DialogHost {
     mutable std::mutex m_Mutex;
     std::condition_variable m_Wake;
     std::deque<std::function<void()>> m_Queue;
+    std::atomic<std::uint64_t> m_Posted{0};
+    std::uint64_t m_IdleReported = 0; // dialog thread, under m_Mutex
     std::vector<std::shared_ptr<Running>> m_Stack;
     std::uint64_t m_NextSerial = 1;
 };

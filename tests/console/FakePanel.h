@@ -2,6 +2,7 @@
 
 #include "console/PanelControls.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -18,10 +19,15 @@ class FakePanel final : public PanelControls {
         bool checked = false;
     };
     void setText(int id, std::string_view utf8) override {
-        std::lock_guard l(m_Mutex);
-        m_Controls[id].text = utf8;
-        m_History[id].emplace_back(utf8);
+        {
+            std::lock_guard l(m_Mutex);
+            m_Controls[id].text = utf8;
+            m_History[id].emplace_back(utf8);
+        }
+        if (onText) onText(id, utf8);
     }
+    // Hears every text as it is set (set before the panel is used).
+    std::function<void(int, std::string_view)> onText;
     // Every text the control was given, in order.
     std::vector<std::string> history(int id) const {
         std::lock_guard l(m_Mutex);

@@ -7,6 +7,7 @@
 #include "modem/Protocol.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
+#include "ui/CursorState.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,7 @@ struct Rig {
     PauseGate& gate = session.monitorGate();
     FakePanel panel;
     StatusDisplay display{panel};
+    CursorState cursor;
     Hooks hooks;
     Modem modem;
     MonitorThread monitor{session, display, hooks};
@@ -435,6 +437,84 @@ TEST(MonitorThread, PausedBetweenExchangesSendsNothing) {
     rig.gate.resume();
     ASSERT_TRUE(rig.until([&] { return rig.port.writes().size() > n; }));
     rig.stop();
+}
+
+// A dialog that asks for the line while the search waits at a rate where nothing has answered
+// yet gets it within 0.3 s, whichever wait it comes in, and that rate is tried again after it.
+TEST(MonitorThread, ADialogGetsTheLineFromTheSearchAtOnceAndTheRateIsTriedAgain) {
+    // The held try at 38400 ends at 2.8 s; the scan's two tries at 9600 run from 3 s to 8.6 s
+    // (the write's settle, then the wait for the answer), 19200 from 8.8 s.
+    for (const std::int64_t askAt : {1'000, 2'700, 4'000, 6'050, 9'500, 12'000}) {
+        Rig rig;
+        rig.modem.silent = true;
+        std::atomic<std::int64_t> grantedAt{-1};
+        std::atomic<int> askedAtBaud{-1};
+        std::thread dialog;
+        rig.port.atTime(askAt, [&] {
+            askedAtBaud = rig.port.baudIndex();
+            dialog = std::thread([&] {
+                // The section's own waits go on a clock of their own, so that they do not
+                // move the worker's time.
+                VirtualClock dialogClock;
+                PauseSection section("APN", rig.reading, rig.gate, rig.cursor, dialogClock);
+                grantedAt = rig.clock.nowMs(); // the worker is parked: the time stands still
+                const int before = rig.writesOf(protocol::kDevice);
+                rig.modem.baud = askedAtBaud.load();
+                rig.modem.silent = false;
+                EXPECT_EQ(rig.writesOf(protocol::kDevice), before) << "nothing sent while paused";
+            });
+            // The read goes on only once the dialog has asked.
+            ASSERT_TRUE(rig.until([&] { return rig.gate.yieldRequested(); }));
+        });
+        rig.start();
+        ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << askAt;
+        dialog.join();
+        rig.stop();
+        EXPECT_LE(grantedAt - askAt, 300) << "asked at " << askAt;
+        EXPECT_GE(grantedAt, askAt);
+        EXPECT_EQ(rig.hooks.rates, std::vector<int>{askedAtBaud.load()}) << askAt;
+        // After the dialog the interrupted rate came first: no other rate was tried.
+        for (const auto& w : rig.port.writes())
+            EXPECT_TRUE(w.atMs < askAt || w.baudIndex == askedAtBaud) << askAt;
+    }
+}
+
+// The adapter pulled while the modem is polled: the panel goes back to searching at once (no
+// failed polls first), says that the port is gone and waits for it; plugged in again, the
+// modem is ready within 3 s, found at the held rate.
+TEST(MonitorThread, APulledAdapterIsLostAtOnceAndFoundAgainSoonAfterItIsBack) {
+    constexpr std::int64_t kPulled = 20'000, kBack = 50'000;
+    Rig rig;
+    rig.baudIndex = 3;
+    rig.modem.baud = 3;
+    rig.port.absentBetween(kPulled, kBack);
+    std::atomic<std::int64_t> lostAt{-1}, goneShownAt{-1};
+    std::atomic<std::int64_t> readyAt{-1};
+    rig.panel.onText = [&](int id, std::string_view text) {
+        const std::int64_t now = rig.clock.nowMs();
+        if (id == Status && text == "Connecting ..." && lostAt < 0) lostAt = now;
+        if (id == Status && text == StatusDisplay::kPortGoneText && goneShownAt < 0)
+            goneShownAt = now;
+        // The firmware line completes the ready face.
+        if (id == Firmware && !text.empty() && now >= kBack && readyAt < 0) readyAt = now;
+    };
+    rig.start();
+    ASSERT_TRUE(rig.until([&] { return readyAt >= 0; }));
+    rig.stop();
+    EXPECT_GE(lostAt, kPulled);
+    EXPECT_LE(lostAt - kPulled, 1000) << "lost at once, not after three failed polls";
+    EXPECT_GE(goneShownAt, lostAt);
+    EXPECT_LE(goneShownAt - kPulled, 1000);
+    EXPECT_LE(readyAt - kBack, 3000);
+    EXPECT_EQ(rig.hooks.rates, (std::vector<int>{3, 3}));
+    // Nothing was sent while the device was away, and the first try after it was at 57600.
+    const auto writes = rig.port.writes();
+    const auto after = std::find_if(writes.begin(), writes.end(),
+                                    [&](const auto& w) { return w.atMs >= kPulled; });
+    ASSERT_NE(after, writes.end());
+    EXPECT_GE(after->atMs, kBack);
+    EXPECT_EQ(after->bytes, protocol::kDevice);
+    EXPECT_EQ(after->baudIndex, 3);
 }
 
 TEST(MonitorThread, PortThatCannotBeOpenedEndsTheProgram) {

@@ -2,8 +2,9 @@
 # simulator-restart.sh TESSADORN [SECONDS]: the program owns its simulated modem and its port.
 #   - a second program on the same port is refused, and told which process holds it;
 #   - a killed simulator is reaped, the log says so with its exit status, a new one runs on a
-#     new pseudo-terminal and the modem is polled again within SECONDS (default 40: the
-#     monitor gives up on the lost modem after three failed polls and then scans the rates).
+#     new pseudo-terminal and the modem is polled again within SECONDS (default 40; CTest gives
+#     5: the port reports its device gone at once, the monitor waits for the new one and tries
+#     the held rate first, which takes about 2.5 s on an idle machine).
 set -uo pipefail
 app=$1
 limit=${2:-40}

@@ -6,11 +6,26 @@ namespace tessadorn::test {
 
 bool FakeSerialPort::open(int baudIndex) {
     if (m_Open) return true;
-    if (m_FailOpen || baudIndex == m_FailOpenIndex) return false;
+    if (m_FailOpen || baudIndex == m_FailOpenIndex || !devicePresent()) return false;
     m_Open = true;
     m_Gone = false;
     m_BaudIndex = baudIndex;
+    m_LastBaudIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     ++m_Opens;
+    return true;
+}
+
+bool FakeSerialPort::devicePresent() const {
+    const std::int64_t now = m_Clock.nowMs();
+    return now < m_AbsentFrom || now >= m_AbsentTo;
+}
+
+bool FakeSerialPort::waitForDevice(int timeoutMs) {
+    const std::int64_t deadline = m_Clock.nowMs() + timeoutMs;
+    while (!devicePresent()) {
+        if (m_Clock.nowMs() >= deadline) return false;
+        m_Clock.advanceTo(std::min(deadline, m_Clock.nowMs() + kDeviceStepMs));
+    }
     return true;
 }
 
@@ -21,13 +36,32 @@ void FakeSerialPort::close() {
 std::size_t FakeSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
     const std::int64_t deadline = m_Clock.nowMs() + kReadTimeoutMs;
     std::size_t got = 0;
-    while (m_Open && !m_Gone && got < capacity) {
+    // The read waits in steps: each one may bring a byte, the end of the device, the test's
+    // call or the interrupt flag.
+    while (m_Open && !m_Gone && got < capacity && !interrupted()) {
+        const std::int64_t now = m_Clock.nowMs();
+        if (now >= m_CallAt) {
+            m_CallAt = kNoTime;
+            m_Call();
+            continue;
+        }
+        if (now >= m_AbsentFrom && now < m_AbsentTo) {
+            m_Gone = true;
+            m_Open = false;
+            break;
+        }
+        const std::int64_t step = std::min({deadline, now + kInterruptStepMs, m_CallAt,
+                                            m_AbsentFrom > now ? m_AbsentFrom : kNoTime});
         const std::int64_t at = m_Peer->readyAt(m_BaudIndex);
-        if (at > deadline) break;
-        m_Clock.advanceTo(at);
-        buffer[got++] = m_Peer->take();
+        if (at <= step) {
+            m_Clock.advanceTo(at);
+            buffer[got++] = m_Peer->take();
+            continue;
+        }
+        if (step >= deadline) break;
+        m_Clock.advanceTo(step);
     }
-    if (got < capacity) m_Clock.advanceTo(deadline);
+    if (got < capacity && !interrupted()) m_Clock.advanceTo(deadline);
     if (got == 0) ++m_EmptyReads;
     return got;
 }

@@ -48,12 +48,32 @@ class FakeSerialPort final : public SerialPort {
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
     bool deviceGone() const override { return m_Gone.load(); }
+    void setInterruptFlag(const std::atomic<bool>* interrupt) override {
+        m_Interrupt.store(interrupt);
+    }
+    bool devicePresent() const override;
+    // Waits in virtual time, in steps of kDeviceStepMs.
+    bool waitForDevice(int timeoutMs) override;
+    int lastBaudIndex() const override { return m_LastBaudIndex.load(); }
+    static constexpr int kDeviceStepMs = 50;
 
     // Test knobs.
     void failOpen(bool fail) { m_FailOpen = fail; }
     void failOpenAt(int baudIndex) { m_FailOpenIndex = baudIndex; }
     // The device goes away while open: reads stay empty until the next open.
     void goAway() { m_Gone = true; }
+    // The adapter is pulled at virtual time `fromMs` and plugged in again at `toMs`: an open port
+    // notices at that moment (a read ends there) and closes; the device cannot be opened until
+    // it is back. Set before the port is used.
+    void absentBetween(std::int64_t fromMs, std::int64_t toMs) {
+        m_AbsentFrom = fromMs;
+        m_AbsentTo = toMs;
+    }
+    // Called once, from the read that reaches virtual time `atMs` (before it waits on).
+    void atTime(std::int64_t atMs, std::function<void()> call) {
+        m_CallAt = atMs;
+        m_Call = std::move(call);
+    }
     int baudIndex() const { return m_BaudIndex; }
     int opens() const { return m_Opens; }
     int purges() const { return m_Purges; }
@@ -70,6 +90,17 @@ class FakeSerialPort final : public SerialPort {
     bool m_Open = false;
     bool m_FailOpen = false;
     std::atomic<bool> m_Gone{false};
+    std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
+    std::atomic<int> m_LastBaudIndex{-1};
+    std::int64_t m_AbsentFrom = kNoTime;
+    std::int64_t m_AbsentTo = kNoTime;
+    std::int64_t m_CallAt = kNoTime;
+    std::function<void()> m_Call;
+    static constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::max();
+    bool interrupted() const {
+        const std::atomic<bool>* f = m_Interrupt.load();
+        return f != nullptr && f->load();
+    }
     int m_FailOpenIndex = -100;
     int m_BaudIndex = -1;
     int m_Opens = 0;

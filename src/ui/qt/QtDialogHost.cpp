@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace tessadorn {
 
 QtDialogHost::QtDialogHost(const TemplateSource& templates, DeviceScreen& screen)
@@ -94,7 +96,18 @@ int QtDialogHost::messageBox(const MessageBoxRequest& request) {
 }
 
 bool QtDialogHost::inputBlocked() const {
-    return waitCursorShown();
+    return waitCursorShown() ||
+           (m_IdleAt < m_InputPosted && std::chrono::steady_clock::now() - m_InputTime >= kBusyMs);
+}
+
+void QtDialogHost::inputSent() {
+    m_InputPosted = postedCount();
+    m_InputTime = std::chrono::steady_clock::now();
+}
+
+void QtDialogHost::dialogThreadIdle(std::uint64_t posted) {
+    // Posted after the window of any dialog the handler opened, so it is up before input flows.
+    GuiJob::post(this, [this, posted] { m_IdleAt = std::max(m_IdleAt, posted); });
 }
 
 void QtDialogHost::dialogOpened(std::uint64_t serial, const std::shared_ptr<ControlModel>& model) {

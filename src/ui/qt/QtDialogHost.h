@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -45,20 +46,35 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
     // DialogHost: any thread but the GUI thread.
     int messageBox(const MessageBoxRequest& request) override;
 
-    // DialogInput: GUI thread.
-    void command(std::uint64_t serial, int id) override { postCommand(serial, id); }
+    // DialogInput: GUI thread. Once the dialog thread has been busy with a click or key for
+    // kBusyMs, and until it has handled it and waits for input again (with the window of a
+    // dialog it opened meanwhile up), further input is dropped: it must not reach the dialog
+    // below a window that is still to come. Input within kBusyMs of the last one still goes
+    // through (a quick second click), as the runner hands it only to the dialog it was meant for
+    // while that one is on top.
+    void command(std::uint64_t serial, int id) override {
+        postCommand(serial, id);
+        inputSent();
+    }
     void selection(std::uint64_t serial, int id, int index) override {
         postSelection(serial, id, index);
+        inputSent();
     }
-    void cancel(std::uint64_t serial) override { postCancel(serial); }
+    void cancel(std::uint64_t serial) override {
+        postCancel(serial);
+        inputSent();
+    }
     bool inputBlocked() const override;
 
   protected:
     void dialogOpened(std::uint64_t serial, const std::shared_ptr<ControlModel>& model) override;
     void dialogClosed(std::uint64_t serial) override;
     void customEvent(QEvent* event) override;
+    void dialogThreadIdle(std::uint64_t posted) override;
 
   private:
+    void inputSent();
+
     DeviceScreen& m_Screen;
     std::thread m_Thread;
     std::thread::id m_GuiThread;
@@ -67,6 +83,14 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
     std::atomic<bool> m_Answering{true};
     std::atomic<bool> m_AskingToClose{false};
     std::function<void(int)> m_Finished;
+    // GUI thread only: the events posted up to the last input, and those the dialog thread has
+    // handled by the time it last waited (as the GUI learnt it, after the windows it opened).
+    std::uint64_t m_InputPosted = 0;
+    std::uint64_t m_IdleAt = 0;
+    std::chrono::steady_clock::time_point m_InputTime;
+
+  public:
+    static constexpr std::chrono::milliseconds kBusyMs{100};
 };
 
 } // namespace tessadorn

@@ -116,6 +116,8 @@ class QtViewTest : public ::testing::Test {
     QWidget* widget(int id) { return screen.topDialog()->controlWidget(id); }
 
     void endAndWait() {
+        // A handler that just ended: its dialog waits for input again.
+        ASSERT_TRUE(waitUntil([this] { return !host.inputBlocked(); }));
         screen.pressTitleOk();
         ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
     }
@@ -178,6 +180,35 @@ TEST_F(QtViewTest, ClicksAreDroppedWhileTheWaitCursorShows) {
     QTest::mouseClick(widget(kButton), Qt::LeftButton);
     endAndWait(); // handled after every click that got through
     EXPECT_EQ(presses, 1);
+    EXPECT_FALSE(checkedInHandler);
+    EXPECT_EQ(result, kIdOk);
+}
+
+// A handler that waits without the wait cursor (the update waits for the monitor before its
+// window opens): what the user clicks or types meanwhile never reaches the dialog below the
+// window still to come; once the dialog thread waits for input again, clicks count.
+TEST_F(QtViewTest, InputWhileAHandlerRunsIsDropped) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> inHandler{false};
+    run([&](ScriptDialog&) {
+        if (inHandler.exchange(true)) return;
+        released.wait();
+    });
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return inHandler.load(); }));
+    QTest::qWait(2 * QtDialogHost::kBusyMs.count());
+    EXPECT_TRUE(host.inputBlocked());
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    QTest::mouseClick(widget(kCheck), Qt::LeftButton, {}, QPoint(6, 5));
+    QTest::keyClick(widget(kCheck), Qt::Key_Space);
+    screen.pressTitleOk();
+    release.set_value();
+    ASSERT_TRUE(waitUntil([&] { return !host.inputBlocked(); }));
+    EXPECT_FALSE(static_cast<QCheckBox*>(widget(kCheck))->isChecked());
+    QTest::mouseClick(widget(kButton), Qt::LeftButton);
+    endAndWait();
+    EXPECT_EQ(presses, 2) << "the first click and the one after the handler";
     EXPECT_FALSE(checkedInHandler);
     EXPECT_EQ(result, kIdOk);
 }
