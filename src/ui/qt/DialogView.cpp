@@ -138,9 +138,16 @@ QWidget* DialogView::create(const ControlState& s) {
     }
     case ControlKind::ListBox: {
         auto* list = new QListWidget(this);
+        // Rows of one height: long lists are laid out without measuring every row.
+        list->setUniformItemSizes(true);
+        // The selection, not the current row, is what the user chose: focus by Tab makes the
+        // first row current without choosing it. Typing a name's first letters selects the first
+        // row that starts with them (the list's keyboard search), a click or an arrow the row.
         if (input)
-            connect(list, &QListWidget::currentRowChanged, this,
-                    [input, serial, id](int row) { input->selection(serial, id, row); });
+            connect(list, &QListWidget::itemSelectionChanged, this, [list, input, serial, id] {
+                const auto chosen = list->selectedItems();
+                if (!chosen.isEmpty()) input->selection(serial, id, list->row(chosen.front()));
+            });
         return list;
     }
     case ControlKind::ComboBox: {
@@ -218,8 +225,12 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
             list->clear();
             list->addItems(rows);
         }
-        list->setCurrentRow(s.selection);
-        if (s.selection >= 0) list->scrollToItem(list->item(s.selection));
+        if (s.selection >= 0) {
+            list->setCurrentRow(s.selection);
+            list->scrollToItem(list->item(s.selection));
+        } else {
+            list->clearSelection();
+        }
         break;
     }
     case ControlKind::ComboBox: {
