@@ -15,6 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace tessadorn {
 
@@ -214,22 +217,34 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
         break;
     case ControlKind::ListBox: {
         auto* list = static_cast<QListWidget*>(w);
-        const QSignalBlocker block(list);
         QStringList rows;
+        rows.reserve(static_cast<qsizetype>(s.items.size()));
         for (const auto& item : s.items)
             rows << qt(item);
-        bool same = list->count() == rows.size();
-        for (int i = 0; same && i < rows.size(); ++i)
-            same = list->item(i)->text() == rows[i];
-        if (!same) {
-            list->clear();
-            list->addItems(rows);
-        }
-        if (s.selection >= 0) {
-            list->setCurrentRow(s.selection);
-            list->scrollToItem(list->item(s.selection));
+        auto fill = m_ListFills.find(s.id);
+        bool same;
+        if (fill != m_ListFills.end()) {
+            same = fill->second.rows == rows;
         } else {
-            list->clearSelection();
+            same = list->count() == rows.size();
+            for (int i = 0; same && i < rows.size(); ++i)
+                same = list->item(i)->text() == rows[i];
+        }
+        if (!same) {
+            // A long list is filled a slice per turn of the event loop, so that the window
+            // keeps painting while thousands of rows go in.
+            {
+                const QSignalBlocker block(list);
+                list->clear();
+            }
+            fill =
+                m_ListFills.insert_or_assign(s.id, ListFill{std::move(rows), 0, -1, false}).first;
+        }
+        if (fill != m_ListFills.end()) {
+            fill->second.selection = s.selection;
+            fillList(s.id);
+        } else {
+            selectRow(list, s.selection);
         }
         break;
     }
@@ -267,6 +282,45 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
         break;
     }
     w->setVisible(s.visible);
+}
+
+void DialogView::selectRow(QListWidget* list, int row) {
+    const QSignalBlocker block(list);
+    if (row >= 0 && row < list->count()) {
+        list->setCurrentRow(row);
+        list->scrollToItem(list->item(row));
+    } else {
+        list->clearSelection();
+    }
+}
+
+void DialogView::fillList(int id) {
+    const auto fill = m_ListFills.find(id);
+    auto* list = qobject_cast<QListWidget*>(controlWidget(id));
+    if (fill == m_ListFills.end() || !list) return;
+    ListFill& f = fill->second;
+    const qsizetype from = f.next;
+    const qsizetype count = std::min<qsizetype>(kListSlice, f.rows.size() - from);
+    {
+        const QSignalBlocker block(list);
+        list->addItems(f.rows.mid(from, count));
+    }
+    f.next = from + count;
+    if (f.next < f.rows.size()) {
+        if (!f.scheduled) {
+            f.scheduled = true;
+            QTimer::singleShot(0, this, [this, id] {
+                if (const auto it = m_ListFills.find(id); it != m_ListFills.end()) {
+                    it->second.scheduled = false;
+                    fillList(id);
+                }
+            });
+        }
+        return;
+    }
+    const int selection = f.selection;
+    m_ListFills.erase(fill);
+    selectRow(list, selection);
 }
 
 void DialogView::applyDialog() {
