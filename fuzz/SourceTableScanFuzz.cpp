@@ -1,9 +1,9 @@
 // libFuzzer target for the source-table scan (built by scripts/fuzz.sh).
 //
 // Any bytes the modem could relay after "CMD_OK", then silence: the scan ends (at the end
-// marker, an error token or the fifth failed read), stores at most 250 records of fields of at
-// most 99 bytes, keeps only rows whose format begins with "R" or "C", and leaves nothing after a
-// give-up.
+// marker, an error token or the fifth failed read), stores at most 10 000 records and 8 MiB of
+// fields of at most 99 bytes, keeps only rows whose format begins with "R" or "C", counts the
+// rows it could not hold, and leaves nothing after a give-up.
 #include "modem/SourceTableScanner.h"
 
 #include <cstddef>
@@ -59,18 +59,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto end = SourceTableScanner::read(channel, *table);
 
     require(end != SourceTableScanner::End::None);
-    require(table->m_SourceCount >= 0 && table->m_SourceCount <= SourceTable::kMaxRecords);
+    const int count = table->count();
+    require(count >= 0 && count <= SourceTable::kMaxRecords);
+    require(table->bytes() <= SourceTable::kMaxBytes);
+    require(table->leftOut() >= 0);
     if (end == SourceTableScanner::End::ReadFailures) {
-        require(table->m_SourceCount == 0);
+        require(count == 0 && table->leftOut() == 0);
         require(port.consumed() == size); // it gave up only in the silence after the input
     }
-    for (const SourceTableEntry& e : table->m_SourceTable)
-        for (const std::string* field :
-             {&e.mountpoint, &e.identifier, &e.format, &e.solution, &e.authentication})
-            require(field->size() <= SourceTable::kMaxField);
-    for (int i = 0; i < table->m_SourceCount; ++i) {
-        const std::string& format = table->m_SourceTable[static_cast<std::size_t>(i)].format;
+    std::size_t bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        for (int n = 1; n <= SourceTableEntry::kFields; ++n) {
+            const std::size_t length = table->field(i, n).size();
+            require(length <= SourceTable::kMaxField);
+            bytes += length;
+        }
+        const std::string_view format = table->field(i, 3);
         require(!format.empty() && (format[0] == 'R' || format[0] == 'C'));
+        require(table->entry(i).format == format);
     }
+    require(bytes == table->bytes());
+    // Rows the table could not hold were all STR rows after the last one kept.
+    require(table->leftOut() == 0 || size >= 4 * static_cast<std::size_t>(table->leftOut()));
     return 0;
 }

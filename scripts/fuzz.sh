@@ -49,15 +49,12 @@ fuzz caster_reader_fuzz \
   "src/store/*.h" "" tests/data/store fuzz/corpus
 
 # The source-table scan: any bytes after "CMD_OK", then silence.
-# The protocol table needs the deployment's values; any will do here.
-deployment='-DTESSADORN_RELAY_HOST="relay" -DTESSADORN_IBSS_SUFFIX="ibss" -DTESSADORN_UPDATE_URL="url"
-  -DTESSADORN_BROADCAST_TAG="TAG"'
 fuzz source_table_scan_fuzz \
-  "src/modem/SourceTableScanner.cpp src/modem/CasterReply.cpp src/modem/Protocol.cpp
-   src/link/Command.cpp src/link/SerialChannel.cpp src/link/TokenMatcher.cpp
+  "src/modem/SourceTableScanner.cpp src/modem/SourceTable.cpp src/modem/CasterReply.cpp
+   src/link/SerialChannel.cpp src/link/TokenMatcher.cpp
    src/platform/Clock.cpp src/platform/DebugOutput.cpp src/platform/TextCodec.cpp
    fuzz/SourceTableScanFuzz.cpp" \
-  "src/modem/*.h src/link/*.h" "$deployment" tests/data/sourcetables/gpsd-sapos.txt \
+  "src/modem/*.h src/link/*.h" "" tests/data/sourcetables/gpsd-sapos.txt \
   tests/data/sourcetables/trignet.txt fuzz/corpus-sourcetable
 
 # One target per reply of the modem, seeded with real replies.

@@ -1,13 +1,17 @@
-// caster_sourcetable_bench [TABLE]: the source-table retrieval of the Connect control against
-// tessadorn-sim on a pseudo-terminal at 115200 bit/s, with the real Qt view (offscreen).
+// caster_sourcetable_bench [TABLE | --rows N] [--unpaced]: the source-table retrieval of the
+// Connect control against tessadorn-sim on a pseudo-terminal at 115200 bit/s (or as fast as the
+// simulator writes, with --unpaced), with the real Qt view (offscreen). --rows N generates a
+// table of N STR rows of about 150 bytes, spread over Europe.
 //
 // - Elapsed time from the LIST command to the mountpoint dialog on the screen, as a ratio to its
 //   floor: 300 ms after the command is written, the bytes read at the line rate
 //   (bytes x 10 / 115200 s) and the 1000 ms pause after the table (goal <= 1.05).
 // - CPU time of the dialog thread over the same span, as a share of one core (goal < 5 %), and
 //   of the whole process (which includes the probe below).
-// - The longest stall of the Qt event loop meanwhile, measured by a 1 ms timer probe (goal
-//   under 16 ms, one frame).
+// - The longest stall of the Qt event loop meanwhile and until the list on the screen holds
+//   every row, measured by a 1 ms timer probe (goal under 16 ms, one frame).
+// - The growth of the process's peak resident memory from the LIST command to the filled list,
+//   as a ratio to the table's size (goal <= 3).
 #include "app/SimulatorProcess.h"
 #include "caster/SourceTableRetrieval.h"
 #include "layout/TemplateLibrary.h"
@@ -22,12 +26,18 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <QListWidget>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <unistd.h>
 
 using namespace tessadorn;
 
@@ -81,19 +91,60 @@ class CountingPort final : public SerialPort {
     bool m_Counting = false;
 };
 
+// Resident and peak resident memory of the process, in bytes.
+std::pair<long, long> residentBytes() {
+    std::ifstream status("/proc/self/status");
+    long rss = 0, hwm = 0;
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) rss = std::stol(line.substr(6)) * 1024;
+        if (line.rfind("VmHWM:", 0) == 0) hwm = std::stol(line.substr(6)) * 1024;
+    }
+    return {rss, hwm};
+}
+
+// N rows as a large public caster lists them: about 150 bytes each.
+std::string generateTable(int rows) {
+    std::string t = "SOURCETABLE 200 OK\r\nServer: Bench/1.0\r\n\r\n";
+    for (int i = 0; i < rows; ++i) {
+        const std::string lat = std::to_string(36 + (i * 37) % 34) + "." + std::to_string(i % 97);
+        const std::string lon = std::to_string(-9 + (i * 13) % 40) + "." + std::to_string(i % 89);
+        t += "STR;MP" + std::to_string(100000 + i) + ";Reference station " + std::to_string(i) +
+             " (roof)" + ";RTCM 3.2;1004(1),1005(10),1012(1);2;GPS+GLO+GAL;EUREF;DEU;" + lat + ";" +
+             lon + ";0;0;sNTRIP;none;B;N;9600;\r\n";
+    }
+    return t + "ENDSOURCETABLE\r\n";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::string table = argc > 1 ? argv[1] : std::string(TESSADORN_TEST_DATA) + "/igs-ip.txt";
+    std::string table = std::string(TESSADORN_TEST_DATA) + "/igs-ip.txt";
+    bool unpaced = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--unpaced") {
+            unpaced = true;
+        } else if (arg == "--rows" && i + 1 < argc) {
+            table = "/tmp/caster_sourcetable_bench_" + std::to_string(getpid()) + ".txt";
+            std::ofstream(table, std::ios::binary) << generateTable(std::atoi(argv[++i]));
+        } else {
+            table = arg;
+        }
+    }
     constexpr int kTableDelayMs = 300; // the modem's caster starts answering as the write settles
 
     SimulatorProcess simulator;
-    if (!simulator.start(TESSADORN_SIM_EXECUTABLE,
-                         {"--quiet", "--baud", "4", "--table-delay-ms",
-                          std::to_string(kTableDelayMs), "--table", "bench.example.net=" + table},
-                         5000, "/dev/null")) {
+    std::vector<std::string> simArgs = {"--quiet",
+                                        "--baud",
+                                        "4",
+                                        "--table-delay-ms",
+                                        std::to_string(kTableDelayMs),
+                                        "--table",
+                                        "bench.example.net=" + table};
+    if (unpaced) simArgs.push_back("--no-pacing");
+    if (!simulator.start(TESSADORN_SIM_EXECUTABLE, simArgs, 5000, "/dev/null")) {
         std::fprintf(stderr, "cannot start the simulator: %s\n", simulator.error().c_str());
         return 1;
     }
@@ -132,21 +183,29 @@ int main(int argc, char** argv) {
         },
         [&](int) { finished = true; });
 
-    // The probe: the longest gap between two turns of the event loop while the table is read.
+    // The probe: the longest gap between two turns of the event loop while the table is read
+    // and the list is filled.
     Steady::time_point lastTick = Steady::now(), shownAt{};
     double longestStallMs = 0, openingMs = 0, processCpuAtList = -1, processCpuAtShown = 0;
     int framesLost = 0;
+    long rssAtList = 0, peakAtFilled = 0;
+    bool filled = false;
+    // The peak resident memory counts from here on.
+    std::ofstream("/proc/self/clear_refs") << "5";
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         const auto now = Steady::now();
         const bool listed = port.listAt.load() != 0;
-        if (listed && processCpuAtList < 0) processCpuAtList = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        if (listed && processCpuAtList < 0) {
+            processCpuAtList = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            rssAtList = residentBytes().first;
+        }
         const double gapMs = seconds(lastTick, now) * 1000.0;
         lastTick = now;
         DialogView* top = screen.topDialog();
         const bool shown = top && top->model()->title() == "Servers";
-        if (listed && !shown) {
+        if (listed && !filled) {
             longestStallMs = std::max(longestStallMs, gapMs);
             if (gapMs > 16) ++framesLost;
         }
@@ -154,7 +213,14 @@ int main(int argc, char** argv) {
             shownAt = now;
             openingMs = gapMs;
             processCpuAtShown = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-            host.shutdown(0);
+        }
+        if (shown && !filled) {
+            auto* list = qobject_cast<QListWidget*>(top->controlWidget(1039));
+            if (list && list->count() == sources.count()) {
+                filled = true;
+                peakAtFilled = residentBytes().second;
+                host.shutdown(0);
+            }
         }
         if (finished) app.quit();
     });
@@ -168,17 +234,26 @@ int main(int argc, char** argv) {
     const Steady::time_point listAt{Steady::duration(port.listAt.load())};
     const double elapsed = seconds(listAt, shownAt);
     const double floor = 0.300 + static_cast<double>(port.bytes) * 10.0 / 115200.0 + 1.000;
+    std::ifstream tableFile(table, std::ios::binary | std::ios::ate);
+    const double tableBytes = static_cast<double>(tableFile.tellg());
     const double threadCpu = port.lastReadCpu - port.listCpu;
-    std::printf("source table %s: %d records kept, %zu bytes read after the LIST command\n",
-                table.c_str(), sources.m_SourceCount, port.bytes);
+    std::printf("source table %s (%.0f bytes): %d records kept, %d left out, %zu bytes read "
+                "after the LIST command%s\n",
+                table.c_str(), tableBytes, sources.count(), sources.leftOut(), port.bytes,
+                unpaced ? ", unpaced" : " at 115200 bit/s");
     std::printf("LIST to dialog shown: %.3f s; floor %.3f s (0.300 + bytes x 10 / 115200 + "
                 "1.000); ratio %.3f (goal <= 1.05)\n",
                 elapsed, floor, elapsed / floor);
+    std::printf("peak resident memory growth from the LIST command to the filled list: %.2f MB "
+                "= %.2f x the table (goal <= 3)\n",
+                static_cast<double>(peakAtFilled - rssAtList) / 1e6,
+                static_cast<double>(peakAtFilled - rssAtList) / tableBytes);
     std::printf("dialog thread CPU: %.3f s = %.2f %% of one core (goal < 5 %%); whole process "
                 "with the 1 ms probe: %.2f %%\n",
                 threadCpu, 100.0 * threadCpu / elapsed,
                 100.0 * (processCpuAtShown - processCpuAtList) / elapsed);
-    std::printf("longest Qt event loop stall while the table is read: %.1f ms (goal < 16 ms), "
+    std::printf("longest Qt event loop stall while the table is read and listed: %.1f ms (goal "
+                "< 16 ms), "
                 "%d gaps over 16 ms; the turn that built the dialog's window: %.1f ms\n",
                 longestStallMs, framesLost, openingMs);
     return 0;

@@ -1,9 +1,10 @@
 #include "caster/SourceTableDialog.h"
 
 #include "modem/ConnectionCommands.h"
+#include "modem/MountpointOrder.h"
 #include "platform/TextCodec.h"
 
-#include <algorithm>
+#include <cmath>
 
 namespace tessadorn {
 
@@ -11,32 +12,47 @@ SourceTableDialog::SourceTableDialog(Dialog& parent, ModemSession& session, Cast
                                      const SourceTable& table)
     : Dialog(parent, kTemplate), m_Session(session), m_Store(store), m_Table(table) {}
 
+std::string SourceTableDialog::distanceText(double km) {
+    return "Distance: " + std::to_string(std::llround(km)) + " km";
+}
+
+std::string SourceTableDialog::leftOutText(int rows) {
+    return "The caster lists " + std::to_string(rows) + " more mountpoints than can be shown.";
+}
+
 void SourceTableDialog::onInit() {
     const SourceTable& table = m_Table;
-    if (table.m_SourceCount <= 0) return;
-    controls().clearItems(kList);
-    for (int i = 0; i < table.m_SourceCount && i < SourceTable::kMaxRecords; ++i)
-        controls().addItem(
-            kList, deviceToUtf8(table.m_SourceTable[static_cast<std::size_t>(i)].mountpoint));
+    if (table.count() <= 0) return;
+    m_From = MountpointOrder::manualPosition(m_Session.device().read());
+    m_Order = MountpointOrder::byDistance(table, m_From);
+    std::vector<std::string> names;
+    names.reserve(m_Order.size());
+    for (int record : m_Order)
+        names.push_back(deviceToUtf8(table.mountpoint(record)));
+    controls().setItems(kList, std::move(names));
+    if (table.leftOut() > 0) messageBox(leftOutText(table.leftOut()));
 }
 
 int SourceTableDialog::selected() const {
     const int index = controls().selection(kList);
-    const int count = std::min(m_Table.m_SourceCount, SourceTable::kMaxRecords);
-    return index >= 0 && index < count ? index : -1;
+    return index >= 0 && index < static_cast<int>(m_Order.size())
+               ? m_Order[static_cast<std::size_t>(index)]
+               : -1;
 }
 
 void SourceTableDialog::onSelectionChange(int id) {
     if (id != kList) return;
     const int index = selected();
     if (index < 0) return;
-    const SourceTableEntry& e = m_Table.m_SourceTable[static_cast<std::size_t>(index)];
-    controls().setDeviceText(kName, "Name: " + e.identifier);
+    const SourceTable& t = m_Table;
+    controls().setDeviceText(kName, "Name: " + std::string(t.field(index, 2)));
     controls().setDeviceText(kAuthorization, std::string("Authorization: ") +
-                                                 (e.authentication == "N" ? "None" : "Basic"));
-    controls().setDeviceText(kFormat, "Format: " + e.format);
+                                                 (t.field(index, 15) == "N" ? "None" : "Basic"));
+    controls().setDeviceText(kFormat, "Format: " + std::string(t.field(index, 3)));
     controls().setDeviceText(kSolution, std::string("Solution: ") +
-                                            (e.solution == "0" ? "Simple Base" : "VRS"));
+                                            (t.field(index, 12) == "0" ? "Simple Base" : "VRS"));
+    const auto km = m_From ? MountpointOrder::distanceKm(t, index, *m_From) : std::nullopt;
+    controls().setText(kDistance, km ? distanceText(*km) : std::string());
 }
 
 void SourceTableDialog::onCommand(int id) {
@@ -44,7 +60,7 @@ void SourceTableDialog::onCommand(int id) {
 }
 
 void SourceTableDialog::onOk() {
-    if (m_Table.m_SourceCount < 1) return;
+    if (m_Table.count() < 1) return;
     const int record = selected();
     if (record < 0) return;
 
@@ -56,8 +72,8 @@ void SourceTableDialog::onOk() {
         caster = connectionAddress(m_Store.current(), m_Store.auth == "yes", m_Store.user,
                                    m_Store.password);
     }
-    const CasterReply outcome = ConnectionCommands(m_Session).connectMountpoint(
-        caster, m_Table.m_SourceTable[static_cast<std::size_t>(record)].mountpoint);
+    const CasterReply outcome =
+        ConnectionCommands(m_Session).connectMountpoint(caster, m_Table.mountpoint(record));
     const std::string_view message = casterReplyMessage(outcome);
     switch (outcome) {
     case CasterReply::Accepted:

@@ -1,15 +1,23 @@
 #pragma once
 
 #include "modem/ModemSession.h"
+#include "modem/Position.h"
 #include "modem/SourceTable.h"
 #include "store/CasterStore.h"
 #include "ui/Dialog.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace tessadorn {
 
 // "Servers": the mountpoints of the source table just read, the details of the one selected,
 // and on OK the modem told to connect to it. When the modem confirms, the program ends; the
 // modem keeps the connection by itself.
+//
+// When the modem reports a manual position, the list runs from the nearest station to the
+// farthest (stations without a position last) and the details give the distance.
 class SourceTableDialog : public Dialog {
   public:
     static constexpr int kTemplate = 105;
@@ -18,6 +26,7 @@ class SourceTableDialog : public Dialog {
     static constexpr int kAuthorization = 1042;
     static constexpr int kFormat = 1043;
     static constexpr int kSolution = 1044;
+    static constexpr int kDistance = 1045;
     static constexpr int kCancel = 1000;
 
     SourceTableDialog(Dialog& parent, ModemSession& session, CasterStore& store,
@@ -28,12 +37,20 @@ class SourceTableDialog : public Dialog {
     void onSelectionChange(int id) override;
     void onOk() override;
 
+    // "Distance: 43 km", in whole km.
+    static std::string distanceText(double km);
+    // The message for rows the table could not hold ("The caster lists N more ...").
+    static std::string leftOutText(int rows);
+
   private:
     // The selected record, or -1.
     int selected() const;
     ModemSession& m_Session;
     CasterStore& m_Store;
     const SourceTable& m_Table;
+    // Record shown in each row of the list.
+    std::vector<int> m_Order;
+    std::optional<Position> m_From;
 };
 
 } // namespace tessadorn

@@ -19,8 +19,12 @@ std::string_view SourceTableRetrieval::failureText(SourceTableScanner::End end) 
     return sourceTableFailureText(end);
 }
 
+std::string SourceTableRetrieval::progressText(int rows) {
+    return "Mountpoints read: " + std::to_string(rows);
+}
+
 void SourceTableRetrieval::run() {
-    m_Table.m_SourceCount = 0;
+    m_Table.clear();
     WaitCursor& cursor = m_Parent.waitCursor();
     cursor.showWait();
     // The section keeps the monitor paused until the mountpoint dialog has closed; the cursor is
@@ -36,7 +40,13 @@ void SourceTableRetrieval::run() {
         return;
     }
 
-    const auto result = request.readTable(sourceTableAddress(m_Store.current()), m_Table);
+    // The window's title counts the mountpoints while the table comes (a few times a second).
+    ControlModel& window = m_Parent.controls();
+    const std::string title = window.title();
+    const auto result =
+        request.readTable(sourceTableAddress(m_Store.current()), m_Table,
+                          [&window](int rows) { window.setTitle(progressText(rows)); });
+    window.setTitle(title);
     cursor.restore();
 
     if (result != SourceTableScanner::End::Table) {

@@ -5,6 +5,7 @@
 #include "modem/SourceTableScanner.h"
 #include "store/CasterStore.h"
 
+#include <string>
 #include <string_view>
 
 namespace tessadorn {
@@ -24,6 +25,8 @@ class SourceTableRetrieval {
 
     // The message box text for a retrieval that ended without a table.
     static std::string_view failureText(SourceTableScanner::End end);
+    // The window's title while the table comes in.
+    static std::string progressText(int rows);
 
   private:
     Dialog& m_Parent;

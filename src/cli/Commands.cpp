@@ -4,6 +4,7 @@
 #include "modem/CasterSync.h"
 #include "modem/ConnectionCommands.h"
 #include "modem/DeviceSettings.h"
+#include "modem/MountpointOrder.h"
 #include "modem/Position.h"
 #include "modem/PositionSource.h"
 #include "modem/SourceTableRequest.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <mutex>
 
 namespace tessadorn::cli {
@@ -219,13 +221,35 @@ bool nearPosition(const std::string& text, double& latitude, double& longitude, 
     return true;
 }
 
-Value entryJson(const SourceTableEntry& e) {
-    return Value::object()
-        .set("name", Value::str(deviceToUtf8(e.mountpoint)))
-        .set("identifier", Value::str(deviceToUtf8(e.identifier)))
-        .set("format", Value::str(deviceToUtf8(e.format)))
-        .set("solution", Value::str(deviceToUtf8(e.solution)))
-        .set("authentication", Value::str(deviceToUtf8(e.authentication)));
+// A number field of the table, or null when it is none.
+Value numberField(std::string_view text) {
+    const auto value = text_input::parseDecimal(std::string(text));
+    return value ? Value::num(*value) : Value::null();
+}
+
+// Every field of a row by name, and its distance when a position is known.
+Value entryJson(const SourceTableEntry& e, std::optional<double> distanceKm) {
+    const auto text = [](const std::string& field) { return Value::str(deviceToUtf8(field)); };
+    Value v = Value::object()
+                  .set("name", text(e.mountpoint))
+                  .set("identifier", text(e.identifier))
+                  .set("format", text(e.format))
+                  .set("format_details", text(e.formatDetails))
+                  .set("carrier", text(e.carrier))
+                  .set("nav_system", text(e.navSystem))
+                  .set("network", text(e.network))
+                  .set("country", text(e.country))
+                  .set("latitude", numberField(e.latitude))
+                  .set("longitude", numberField(e.longitude))
+                  .set("nmea", text(e.nmea))
+                  .set("solution", text(e.solution))
+                  .set("generator", text(e.generator))
+                  .set("compression", text(e.compression))
+                  .set("authentication", text(e.authentication))
+                  .set("fee", text(e.fee))
+                  .set("bitrate", text(e.bitrate));
+    if (distanceKm) v.set("distance_km", Value::num(std::round(*distanceKm * 10) / 10));
+    return v;
 }
 
 // Reads the caster's table through the modem into `table`, as the Connect control does.
@@ -253,8 +277,11 @@ Result mountpoints(const Request& q, Environment& env) {
     if (q.words.size() != 1) return fail(kBadInput, "mountpoints takes no arguments");
     Result r;
     double latitude = 0, longitude = 0;
-    if (const auto* near = option(q, "near"); near && !nearPosition(*near, latitude, longitude, r))
-        return r;
+    std::optional<Position> from;
+    if (const auto* near = option(q, "near")) {
+        if (!nearPosition(*near, latitude, longitude, r)) return r;
+        from = Position{latitude, longitude};
+    }
     List list(env);
     CasterEntry caster;
     if (!chooseCaster(q, list.store, caster, r)) return r;
@@ -265,16 +292,25 @@ Result mountpoints(const Request& q, Environment& env) {
     if (!modem.find(r)) return r;
     auto table = std::make_unique<SourceTable>();
     if (!readTable(modem, caster, *table, r)) return r;
+    // Nearest first from --near, else from the manual position the modem reports.
+    if (!from) from = MountpointOrder::manualPosition(modem.session().device().read());
     r.data = Value::array();
     std::vector<std::vector<std::string>> rows = {
-        {"MOUNTPOINT", "IDENTIFIER", "FORMAT", "SOLUTION", "AUTH"}};
-    for (int i = 0; i < table->m_SourceCount && i < SourceTable::kMaxRecords; ++i) {
-        Value v = entryJson(table->m_SourceTable[static_cast<std::size_t>(i)]);
-        rows.push_back({v.get("name")->text, v.get("identifier")->text, v.get("format")->text,
-                        v.get("solution")->text, v.get("authentication")->text});
+        {"MOUNTPOINT", "IDENTIFIER", "FORMAT", "SOLUTION", "AUTH", "KM"}};
+    for (const int i : MountpointOrder::byDistance(*table, from)) {
+        const auto distance =
+            from ? MountpointOrder::distanceKm(*table, i, *from) : std::optional<double>();
+        Value v = entryJson(table->entry(i), distance);
+        rows.push_back(
+            {v.get("name")->text, v.get("identifier")->text, v.get("format")->text,
+             v.get("solution")->text, v.get("authentication")->text,
+             distance ? std::to_string(static_cast<long>(std::lround(*distance))) : std::string()});
         r.data.push(std::move(v));
     }
     r.text = alignedTable(rows);
+    if (table->leftOut() > 0)
+        r.text += "The caster lists " + std::to_string(table->leftOut()) +
+                  " more mountpoints than can be shown.\n";
     return r;
 }
 

@@ -15,15 +15,16 @@ bool SourceTableRequest::signalOff() {
                                                   kSignalOffResends) != 0;
 }
 
-SourceTableScanner::End SourceTableRequest::readTable(const CasterAddress& caster,
-                                                      SourceTable& table) {
-    table.m_SourceCount = 0;
+SourceTableScanner::End
+SourceTableRequest::readTable(const CasterAddress& caster, SourceTable& table,
+                              const SourceTableScanner::Progress& progress) {
+    table.clear();
     const auto list = p::list(static_cast<int>(caster.kind), caster.ip, caster.port, caster.user,
                               caster.password);
     const int accepted = m_Session.transactions().SendWaitEither(
         list, p::kTokCmdOk, p::kTokCmdError, kListResends, kListReadLimit);
     if (accepted != 1) return SourceTableScanner::End::ReadFailures;
-    return SourceTableScanner::read(m_Session.serial(), table);
+    return SourceTableScanner::read(m_Session.serial(), table, progress);
 }
 
 void SourceTableRequest::closeExchange() {

@@ -26,7 +26,9 @@ class SourceTableRequest {
     bool signalOff();
     // The LIST command, then the table into `table` (emptied first). End::Table when the whole
     // table came; ReadFailures also when the modem refused the command or it could not be sent.
-    SourceTableScanner::End readTable(const CasterAddress& caster, SourceTable& table);
+    // `progress` hears the rows read so far a few times a second while the table comes.
+    SourceTableScanner::End readTable(const CasterAddress& caster, SourceTable& table,
+                                      const SourceTableScanner::Progress& progress = {});
     // After a table: the modem's "SHUTDOWN" of the caster link and its prompt.
     void closeExchange();
 

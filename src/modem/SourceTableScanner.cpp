@@ -13,6 +13,9 @@ std::string_view errorToken(CasterReply meaning) {
         if (e.meaning == meaning && e.duringSourceTable) return e.token;
     return {};
 }
+
+// The field that closes a row.
+constexpr int kLastRowField = 15;
 } // namespace
 
 SourceTableScanner::SourceTableScanner(SourceTable& table)
@@ -20,60 +23,56 @@ SourceTableScanner::SourceTableScanner(SourceTable& table)
       m_Error41(errorToken(CasterReply::ServerNotResponding)),
       m_Error42(errorToken(CasterReply::NotAuthorized)),
       m_Error5(errorToken(CasterReply::ConnectionError)) {
-    m_Table.m_SourceCount = 0;
-}
-
-static bool keptField(int number) {
-    return number == 1 || number == 2 || number == 3 || number == 12 || number == 15;
+    m_Table.clear();
 }
 
 void SourceTableScanner::endField() {
-    switch (m_FieldNumber) {
-    case 1:
-        m_Row.mountpoint = std::move(m_Field);
-        break;
-    case 2:
-        m_Row.identifier = std::move(m_Field);
-        break;
-    case 3:
-        if (m_Field.empty() || (m_Field[0] != 'R' && m_Field[0] != 'C')) {
-            ++m_Rejected;
-            m_InRow = false;
-            return;
-        }
-        m_Row.format = std::move(m_Field);
-        break;
-    case 12:
-        m_Row.solution = std::move(m_Field);
-        break;
-    case 15:
-        m_Row.authentication = std::move(m_Field);
-        if (m_Table.m_SourceCount < SourceTable::kMaxRecords)
-            m_Table.m_SourceTable[static_cast<std::size_t>(m_Table.m_SourceCount++)] =
-                std::move(m_Row);
-        else
-            ++m_Dropped;
+    if (m_FieldNumber == 3 && (m_Field.empty() || (m_Field[0] != 'R' && m_Field[0] != 'C'))) {
+        ++m_Rejected;
         m_InRow = false;
         return;
-    default:
-        break;
     }
+    if (std::string* field = m_Row.field(m_FieldNumber)) field->assign(m_Field);
     m_Field.clear();
+    if (m_FieldNumber == kLastRowField) {
+        m_InRow = false;
+        m_Tail = m_Table.add(m_Row) ? kLastRowField + 1 : 0;
+        return;
+    }
     ++m_FieldNumber;
+}
+
+void SourceTableScanner::feedTail(std::uint8_t byte) {
+    if (byte == ';') {
+        m_Tail = m_Tail == 16 ? 17 : 0;
+    } else if (byte == '\r' || byte == '\n') {
+        m_Tail = 0;
+    } else {
+        const char c = static_cast<char>(byte);
+        m_Table.appendToLast(m_Tail, std::string_view(&c, 1));
+    }
 }
 
 SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
     if (!m_InRow) {
+        const std::size_t tailBefore = m_Table.field(m_Table.count() - 1, m_Tail).size();
         if (m_Str.feed(byte)) {
+            // The "STR" before this ";" went into the tail field: take it back.
+            if (m_Tail != 0) m_Table.truncateLast(m_Tail, m_TailBeforeStr);
+            m_Tail = 0;
             m_InRow = true;
             m_FieldNumber = 1;
             m_Field.clear();
-            m_Row = SourceTableEntry{};
+            for (int n = 1; n <= SourceTableEntry::kFields; ++n)
+                m_Row.field(n)->clear();
             m_Str.reset();
+        } else if (m_Tail != 0) {
+            if (m_Str.position() == 1) m_TailBeforeStr = tailBefore;
+            feedTail(byte);
         }
     } else if (byte == ';') {
         endField();
-    } else if (keptField(m_FieldNumber) && m_Field.size() < SourceTable::kMaxField) {
+    } else if (m_Field.size() < SourceTable::kMaxField) {
         m_Field.push_back(static_cast<char>(byte));
     }
 
@@ -89,20 +88,35 @@ SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
     return End::None;
 }
 
-SourceTableScanner::End SourceTableScanner::read(SerialChannel& serial, SourceTable& table) {
+SourceTableScanner::End SourceTableScanner::read(SerialChannel& serial, SourceTable& table,
+                                                 const Progress& progress) {
     SourceTableScanner scanner(table);
+    Clock& clock = serial.clock();
+    std::int64_t lastReport = clock.nowMs();
+    int reported = 0;
     int failures = 0;
     for (;;) {
         std::uint8_t byte = 0;
         if (!serial.ReadBlock(&byte, 1)) {
             // A closing program aborts the channel: every read fails at once from then on.
             if (++failures >= kFailedReadLimit || serial.Aborted()) {
-                table.m_SourceCount = 0;
+                table.clear();
                 return End::ReadFailures;
             }
             continue;
         }
-        if (const End end = scanner.feed(byte); end != End::None) return end;
+        if (const End end = scanner.feed(byte); end != End::None) {
+            if (progress && table.count() != reported) progress(table.count());
+            return end;
+        }
+        if (progress && table.count() != reported) {
+            const std::int64_t now = clock.nowMs();
+            if (now - lastReport >= kProgressIntervalMs) {
+                lastReport = now;
+                reported = table.count();
+                progress(reported);
+            }
+        }
     }
 }
 

@@ -213,6 +213,14 @@ void ControlModel::clearItems(int id) {
     });
 }
 
+void ControlModel::setItems(int id, std::vector<std::string> utf8) {
+    edit(id, [&utf8](ControlState& c) {
+        c.items = std::move(utf8);
+        c.selection = -1;
+        return true;
+    });
+}
+
 void ControlModel::deleteItem(int id, int index) {
     edit(id, [index](ControlState& c) {
         if (index < 0 || index >= static_cast<int>(c.items.size())) return false;

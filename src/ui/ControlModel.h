@@ -70,6 +70,8 @@ class ControlModel final : public RelayoutTarget {
     // List box and combo box rows. addItem returns the new row's index, or -1.
     int addItem(int id, std::string_view utf8);
     void clearItems(int id);
+    // Replaces every row at once (one change for the view however many rows); no selection.
+    void setItems(int id, std::vector<std::string> utf8);
     void deleteItem(int id, int index);
     int itemCount(int id) const;
     std::string itemText(int id, int index) const;

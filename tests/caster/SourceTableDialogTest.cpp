@@ -13,12 +13,29 @@ using test::CasterRig;
 class MountpointDialog : public ::testing::Test {
   protected:
     void SetUp() override {
-        const SourceTableEntry rows[] = {{"MP0", "Zero", "RTCM 3.1", "0", "N"},
-                                         {"MP1", "One", "CMR+", "1", "B"},
-                                         {"MP2", "Two", "RAW", "", "D"},
-                                         {"MP3", "Three", "RTCM 2.3", "", ""}};
-        for (const auto& r : rows)
-            rig.table.m_SourceTable[static_cast<std::size_t>(rig.table.m_SourceCount++)] = r;
+        add("MP0", "Zero", "RTCM 3.1", "0", "N", "50.0", "8.0");
+        add("MP1", "One", "CMR+", "1", "B", "", "");
+        add("MP2", "Two", "RAW", "", "D", "50.5", "8.0");
+        add("MP3", "Three", "RTCM 2.3", "", "", "0", "0");
+    }
+    void add(std::string mp, std::string id, std::string format, std::string solution,
+             std::string auth, std::string lat, std::string lon) {
+        SourceTableEntry e;
+        e.mountpoint = std::move(mp);
+        e.identifier = std::move(id);
+        e.format = std::move(format);
+        e.solution = std::move(solution);
+        e.authentication = std::move(auth);
+        e.latitude = std::move(lat);
+        e.longitude = std::move(lon);
+        rig.table.add(e);
+    }
+    void reportPosition(std::string mode, std::string lat, std::string lon) {
+        rig.session.device().update([&](DeviceConfig::Values& v) {
+            v.GgaMode = std::move(mode);
+            v.GgaLatitude = std::move(lat);
+            v.GgaLongitude = std::move(lon);
+        });
     }
     // Opens the dialog from the parent; the steps queued after this drive it.
     void open() {
@@ -75,6 +92,66 @@ TEST_F(MountpointDialog, ListsMountpointsAndShowsTheDetailsOfTheSelectedOne) {
     rig.parent.doModal();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(rig.commands().empty());
+}
+
+// With a manual position from the modem the nearest station comes first and the details give
+// its distance; stations without a position come last, in the table's order.
+TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
+    struct Case {
+        const char* mode;
+        std::vector<std::string> order;
+        std::vector<std::string> distances; // of the rows in list order
+    };
+    const Case cases[] = {
+        {"MANUAL", {"MP2", "MP0", "MP1", "MP3"}, {"Distance: 44 km", "Distance: 100 km", "", ""}},
+        {"AUTO", {"MP0", "MP1", "MP2", "MP3"}, {"", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        reportPosition(c.mode, "50.9", "8.0");
+        open();
+        rig.host.call([&](Dialog& d) { EXPECT_EQ(d.controls().items(D::kList), c.order); });
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            rig.host.select(D::kList, static_cast<int>(i));
+            rig.host.call([&, i](Dialog& d) {
+                EXPECT_EQ(d.controls().text(D::kDistance), c.distances[i]);
+                EXPECT_EQ(d.controls().text(D::kFormat).empty(), false);
+            });
+        }
+        const std::string first = "#CONNECT 2,caster.example:2101/" + c.order[0] + " u:p\r\n";
+        rig.modem.on(first, "CMD_OK\r\nERROR 4_3\r\n");
+        rig.host.select(D::kList, 0);
+        rig.host.ok();
+        rig.parent.doModal();
+        EXPECT_EQ(rig.port.count(first), 1) << "the first row connects its own mountpoint";
+    }
+}
+
+TEST(MountpointDialogTexts, DistanceInWholeKm) {
+    const std::pair<double, const char*> cases[] = {{42.49, "Distance: 42 km"},
+                                                    {42.5, "Distance: 43 km"},
+                                                    {0.2, "Distance: 0 km"},
+                                                    {20015.1, "Distance: 20015 km"}};
+    for (const auto& [km, text] : cases)
+        EXPECT_EQ(D::distanceText(km), text);
+}
+
+// A table larger than the program holds: every row it could keep is listed, and the dialog
+// says once how many it left out.
+TEST_F(MountpointDialog, SaysHowManyRowsWereLeftOut) {
+    for (int i = 4; i < SourceTable::kMaxRecords + 5; ++i)
+        add("M" + std::to_string(i), "x", "RTCM 3", "0", "N", "", "");
+    open();
+    rig.host.call([](Dialog& d) {
+        EXPECT_EQ(d.controls().itemCount(D::kList), SourceTable::kMaxRecords);
+        EXPECT_EQ(d.controls().itemText(D::kList, 9999), "M9999");
+    });
+    rig.host.select(D::kList, 9999);
+    rig.host.call([](Dialog& d) { EXPECT_EQ(d.controls().text(D::kName), "Name: x"); });
+    rig.host.click(D::kCancel);
+    rig.parent.doModal();
+    EXPECT_EQ(rig.host.shownTexts(),
+              (std::vector<std::string>{"The caster lists 5 more mountpoints than can be shown."}));
 }
 
 TEST_F(MountpointDialog, OkWithoutASelectionDoesNothing) {

@@ -66,11 +66,55 @@ TEST_F(Retrieval, TableOpensTheMountpointDialogWhileTheMonitorStaysPaused) {
     EXPECT_EQ(rig.commands(), (std::vector<std::string>{kSignalOff, kList}))
         << "Cancel sends nothing";
     EXPECT_TRUE(rig.host.shownTexts().empty());
-    EXPECT_EQ(rig.table.m_SourceCount, 2);
+    EXPECT_EQ(rig.table.count(), 2);
     for (const char* line : {"LIST: Esperant ...\r\n", "LIST: Thread Pausat ...\r\n",
                              "LIST: Waiting for SHUTDOWN...\r\n", "LIST: SHUTDOWN Found!!\r\n",
                              "LIST: Waiting for <OK...\r\n", "LIST: OK Found!!\r\n"})
         EXPECT_EQ(rig.debug.count(line), 1) << line;
+}
+
+// A table as large as the biggest casters serve: every row is kept, the window's title counts
+// them while they come, and the nearest station to the modem's manual position comes first
+// wherever it stands in the table.
+TEST_F(Retrieval, LargeTableNearestFirstAndCountedWhileItComes) {
+    std::string rows;
+    for (int i = 0; i < 820; ++i) {
+        const std::string lat = std::to_string(30 + (i * 37) % 40) + ".5";
+        rows += "STR;M" + std::to_string(i) + ";id;RTCM 3;;;;;;" + lat + ";" +
+                std::to_string(-10 + (i * 13) % 50) + ".25;0;1;;;N;N;;\r\n";
+    }
+    rows += row("Here", "Near", "RTCM 3.2"); // 50.0, 8.0
+    for (int i = 0; i < 20; ++i)
+        rows += row("N" + std::to_string(i), "nmea", "NMEA");
+    rig.session.device().update([](DeviceConfig::Values& v) {
+        v.GgaMode = "MANUAL";
+        v.GgaLatitude = "50.010000";
+        v.GgaLongitude = "8.010000";
+    });
+    std::vector<std::string> titles;
+    const int token = rig.parent.controls().addObserver([&](int id) {
+        if (id == ControlModel::kDialogItem) titles.push_back(rig.parent.controls().title());
+    });
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+    rig.modem.on(kList, tableReply(rows));
+    run();
+    rig.host.call([&](Dialog& d) {
+        EXPECT_EQ(d.controls().itemCount(SourceTableDialog::kList), 821);
+        EXPECT_EQ(d.controls().itemText(SourceTableDialog::kList, 0), "Here");
+    });
+    rig.host.select(SourceTableDialog::kList, 0);
+    rig.host.call([&](Dialog& d) {
+        EXPECT_EQ(d.controls().text(SourceTableDialog::kName), "Name: Near");
+        EXPECT_EQ(d.controls().text(SourceTableDialog::kDistance), "Distance: 1 km");
+    });
+    rig.host.click(SourceTableDialog::kCancel);
+    finish();
+    rig.parent.controls().removeObserver(token);
+    EXPECT_EQ(rig.table.count(), 821);
+    ASSERT_GE(titles.size(), 2u);
+    EXPECT_EQ(titles[titles.size() - 2], SourceTableRetrieval::progressText(821));
+    EXPECT_EQ(titles.back(), kApplicationTitle) << "the title comes back";
+    EXPECT_TRUE(rig.host.shownTexts().empty());
 }
 
 TEST_F(Retrieval, MissingCloseTokensOnlyChangeTheLog) {
@@ -160,7 +204,7 @@ TEST_P(Failures, EndWithTheirMessage) {
     EXPECT_EQ(rig.host.shownTexts(), (std::vector<std::string>{f.message}));
     ASSERT_FALSE(rig.host.shownBoxes().empty());
     EXPECT_EQ(rig.host.shownBoxes()[0].request.caption, "ERROR");
-    EXPECT_EQ(rig.table.m_SourceCount, f.kept);
+    EXPECT_EQ(rig.table.count(), f.kept);
     EXPECT_EQ(rig.commands(), f.commands);
 }
 

@@ -1,4 +1,5 @@
 #include "modem/SourceTableScanner.h"
+#include "FakeSerialPort.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,8 @@ std::pair<End, std::size_t> scanAll(SourceTableScanner& scanner, std::string_vie
 
 std::vector<std::string> mountpoints(const SourceTable& t) {
     std::vector<std::string> out;
-    for (int i = 0; i < t.m_SourceCount; ++i)
-        out.push_back(t.m_SourceTable[static_cast<std::size_t>(i)].mountpoint);
+    for (int i = 0; i < t.count(); ++i)
+        out.emplace_back(t.mountpoint(i));
     return out;
 }
 
@@ -51,7 +52,9 @@ class ScanCases : public ::testing::TestWithParam<Case> {};
 TEST_P(ScanCases, EndsAndKeeps) {
     const Case& c = GetParam();
     SourceTable table;
-    table.m_SourceCount = 7; // a scan always starts from an empty table
+    SourceTableEntry old;
+    old.mountpoint = "old";
+    table.add(old); // a scan starts from an empty table
     SourceTableScanner scanner(table);
     EXPECT_EQ(scanAll(scanner, c.input).first, c.end);
     EXPECT_EQ(mountpoints(table), c.mountpoints);
@@ -92,36 +95,145 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UnendedTableGoesOn", row("A", "a", "RTCM 3") + "ENDSOURCE", End::None, {"A"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SourceTableScanner, KeepsTheFiveFieldsAndReusesAnAbandonedSlot) {
+TEST(SourceTableScanner, KeepsEveryFieldAndReusesAnAbandonedSlot) {
     SourceTable table;
-    table.m_SourceTable[1].mountpoint = "stale";
     SourceTableScanner scanner(table);
     const std::string input = row("A", "Alpha", "RTCM 3.1", "0", "N") +
                               row("Z", "Zulu", "NMEA", "1", "B") + // dropped after its format
                               row("B", "Bravo", "CMR", "", "") +   // empty solution and auth
                               "ENDSOURCETABLE";
     ASSERT_EQ(scanAll(scanner, input).first, End::Table);
-    ASSERT_EQ(table.m_SourceCount, 2);
-    EXPECT_EQ(table.m_SourceTable[0], (SourceTableEntry{"A", "Alpha", "RTCM 3.1", "0", "N"}));
-    EXPECT_EQ(table.m_SourceTable[1], (SourceTableEntry{"B", "Bravo", "CMR", "", ""}));
+    ASSERT_EQ(table.count(), 2);
+    const auto entry = [](std::string mp, std::string id, std::string format, std::string solution,
+                          std::string auth) {
+        return SourceTableEntry{.mountpoint = mp,
+                                .identifier = id,
+                                .format = format,
+                                .formatDetails = "1004(1)",
+                                .carrier = "2",
+                                .navSystem = "GPS",
+                                .network = "NET",
+                                .country = "DEU",
+                                .latitude = "50.0",
+                                .longitude = "8.0",
+                                .nmea = "0",
+                                .solution = solution,
+                                .generator = "Gen",
+                                .compression = "none",
+                                .authentication = auth,
+                                .fee = "N",
+                                .bitrate = "9600"};
+    };
+    EXPECT_EQ(table.entry(0), entry("A", "Alpha", "RTCM 3.1", "0", "N"));
+    EXPECT_EQ(table.entry(1), entry("B", "Bravo", "CMR", "", ""));
     EXPECT_EQ(scanner.rejectedRows(), 1);
 }
 
-TEST(SourceTableScanner, CutsLongFieldsAndDropsRowsBeyondTheTable) {
-    SourceTable table;
-    SourceTableScanner scanner(table);
-    const std::string longName(300, 'm');
+// Fields 16 and 17 come after the ";" that ends a row: they are read while the scan looks for
+// the next row, which they never hide.
+TEST(SourceTableScanner, FeeAndBitrateFollowTheRow) {
+    const std::string head = "STR;A;a;RTCM 3;4;5;6;7;8;9;10;11;12;13;14;15;";
+    struct Tail {
+        std::string after;
+        std::string fee;
+        std::string bitrate;
+        std::vector<std::string> mountpoints;
+    };
+    const Tail cases[] = {
+        {"Y;2400\r\n", "Y", "2400", {"A"}},
+        {"Y;2400;misc;more\r\n", "Y", "2400", {"A"}},
+        {"Y\r\n", "Y", "", {"A"}},
+        {"\r\n;2400;\r\n", "", "", {"A"}},
+        {"Y;2400STR;B;b;CMR;4;5;6;7;8;9;10;11;12;13;14;15;\r\n", "Y", "2400", {"A", "B"}},
+        {"YSTR;B;b;CMR;4;5;6;7;8;9;10;11;12;13;14;15;", "Y", "", {"A", "B"}},
+        {std::string(150, 'f') + ";" + std::string(150, 'b'),
+         std::string(99, 'f'),
+         std::string(99, 'b'),
+         {"A"}},
+        {"Y;2400;\r\nSTR;Z;z;NMEA;4;5;6;7;8;9;10;11;12;13;14;15;N;1\r\n", "Y", "2400", {"A"}},
+    };
+    for (const auto& c : cases) {
+        SourceTable table;
+        SourceTableScanner scanner(table);
+        scanAll(scanner, head + c.after + "\r\nENDSOURCETABLE");
+        SCOPED_TRACE(c.after);
+        EXPECT_EQ(mountpoints(table), c.mountpoints);
+        EXPECT_EQ(table.field(0, 16), c.fee);
+        EXPECT_EQ(table.field(0, 17), c.bitrate);
+        EXPECT_EQ(table.field(0, 15), "15");
+    }
+}
+
+std::string numbered(int i, int fieldLength) {
+    const std::string f(static_cast<std::size_t>(fieldLength), 'x');
+    std::string r = "STR;M" + std::to_string(i) + ";" + f + ";RTCM 3";
+    for (int n = 4; n <= 15; ++n)
+        r += ";" + f;
+    return r + ";" + f + ";" + f + "\r\n";
+}
+
+// Past either bound the rest of the table is read and left out, and counted.
+TEST(SourceTableScanner, KeepsRowsUpToTheRowAndByteBounds) {
+    struct Bound {
+        const char* name;
+        int rows;
+        int fieldLength;
+    };
+    // Rows of 15 fields of 150 bytes (cut to 99) and two more after them: about 1500 bytes each.
+    const Bound bounds[] = {{"rows", SourceTable::kMaxRecords + 7, 2},
+                            {"bytes", static_cast<int>(SourceTable::kMaxBytes / 1400), 150}};
+    for (const auto& b : bounds) {
+        SCOPED_TRACE(b.name);
+        std::string input;
+        for (int i = 0; i < b.rows; ++i)
+            input += numbered(i, b.fieldLength);
+        input += "STR;Small;s;RTCM 3;4;5;6;7;8;9;10;11;12;13;14;15;\r\n"; // small, but too late
+        SourceTable table;
+        SourceTableScanner scanner(table);
+        ASSERT_EQ(scanAll(scanner, input + "ENDSOURCETABLE").first, End::Table)
+            << "the scan goes on past a full table";
+        const int kept = table.count();
+        ASSERT_GT(kept, 0);
+        ASSERT_LT(kept, b.rows);
+        EXPECT_EQ(table.leftOut(), b.rows + 1 - kept);
+        EXPECT_EQ(table.mountpoint(kept - 1), "M" + std::to_string(kept - 1));
+        EXPECT_EQ(table.field(kept - 1, 17).size(), std::min<std::size_t>(b.fieldLength, 99));
+        for (int n = 1; n <= SourceTableEntry::kFields; ++n)
+            EXPECT_LE(table.field(kept - 1, n).size(), SourceTable::kMaxField);
+        if (b.fieldLength == 2) {
+            EXPECT_EQ(kept, SourceTable::kMaxRecords);
+        } else {
+            EXPECT_LE(table.bytes(), SourceTable::kMaxBytes);
+            EXPECT_GT(table.bytes() + 17 * SourceTable::kMaxField, SourceTable::kMaxBytes)
+                << "full: no room for one more row";
+        }
+    }
+}
+
+// The rows read so far are told a few times a second of the channel's clock, and once at the end.
+TEST(SourceTableScanner, ReportsProgressByTheClock) {
+    VirtualClock clock;
+    test::ScriptedModem modem(1); // a byte every millisecond
+    test::FakeSerialPort port{clock, modem};
+    SerialChannel channel{port, clock};
+    channel.Open(2);
     std::string input;
-    for (int i = 0; i < SourceTable::kMaxRecords + 3; ++i)
-        input += row(i == 0 ? longName : "M" + std::to_string(i), std::string(150, 'i'), "RTCM 3");
-    input += row("Late", "late", "RTCM 3");
-    ASSERT_EQ(scanAll(scanner, input + "ENDSOURCETABLE").first, End::Table)
-        << "the scan goes on past a full table";
-    EXPECT_EQ(table.m_SourceCount, SourceTable::kMaxRecords);
-    EXPECT_EQ(scanner.droppedRows(), 4);
-    EXPECT_EQ(table.m_SourceTable[0].mountpoint, std::string(SourceTable::kMaxField, 'm'));
-    EXPECT_EQ(table.m_SourceTable[5].identifier, std::string(SourceTable::kMaxField, 'i'));
-    EXPECT_EQ(table.m_SourceTable[249].mountpoint, "M249");
+    for (int i = 0; i < 300; ++i)
+        input += numbered(i, 2);
+    modem.push(input + "ENDSOURCETABLE\r\n", 0); // about 80 ms a row
+    std::vector<std::pair<std::int64_t, int>> heard;
+    SourceTable table;
+    const auto end = SourceTableScanner::read(
+        channel, table, [&](int rows) { heard.emplace_back(clock.nowMs(), rows); });
+    ASSERT_EQ(end, End::Table);
+    ASSERT_GE(heard.size(), 3u);
+    EXPECT_EQ(heard.back().second, 300);
+    for (std::size_t i = 1; i + 1 < heard.size(); ++i) {
+        EXPECT_GE(heard[i].first - heard[i - 1].first, SourceTableScanner::kProgressIntervalMs);
+        EXPECT_GT(heard[i].second, heard[i - 1].second);
+    }
+    EXPECT_LE(static_cast<std::int64_t>(heard.size()),
+              clock.nowMs() / SourceTableScanner::kProgressIntervalMs + 1);
 }
 
 // The same table read line by line: STR lines with their fields split at ";".
@@ -131,18 +243,16 @@ std::vector<SourceTableEntry> byLines(const std::string& text) {
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("STR;", 0) != 0) continue;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         std::vector<std::string> f;
-        std::string field;
-        for (char c : line.substr(4)) {
-            if (c == ';') {
-                f.push_back(field.substr(0, SourceTable::kMaxField));
-                field.clear();
-            } else {
-                field += c;
-            }
-        }
-        if (f.size() < 15 || f[2].empty() || (f[2][0] != 'R' && f[2][0] != 'C')) continue;
-        rows.push_back({f[0], f[1], f[2], f[11], f[14]});
+        std::istringstream fields(line.substr(4));
+        for (std::string field; std::getline(fields, field, ';');)
+            f.push_back(field.substr(0, SourceTable::kMaxField));
+        if (f.size() < 16 || f[2].empty() || (f[2][0] != 'R' && f[2][0] != 'C')) continue;
+        SourceTableEntry e;
+        for (int n = 1; n <= SourceTableEntry::kFields && n <= static_cast<int>(f.size()); ++n)
+            *e.field(n) = f[static_cast<std::size_t>(n - 1)];
+        rows.push_back(e);
     }
     return rows;
 }
@@ -170,19 +280,17 @@ TEST_P(RealTables, ReadAsTheirLinesSay) {
     EXPECT_EQ(end, End::Table);
     EXPECT_EQ(text.substr(used, 2).find_first_not_of("\r\n"), std::string::npos)
         << "the end marker is the table's last line";
-    EXPECT_EQ(table.m_SourceCount, p.kept);
-    EXPECT_EQ(scanner.rejectedRows() + scanner.droppedRows() + table.m_SourceCount, p.strRows);
+    EXPECT_EQ(table.count(), p.kept);
+    EXPECT_EQ(scanner.rejectedRows() + scanner.droppedRows() + table.count(), p.strRows);
     ASSERT_GE(static_cast<int>(expected.size()), p.kept);
     for (int i = 0; i < p.kept; ++i)
-        EXPECT_EQ(table.m_SourceTable[static_cast<std::size_t>(i)],
-                  expected[static_cast<std::size_t>(i)])
-            << "row " << i;
+        EXPECT_EQ(table.entry(i), expected[static_cast<std::size_t>(i)]) << "row " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scanner, RealTables,
                          ::testing::Values(RealTable{"gpsd-sapos.txt", 4, 4},
                                            RealTable{"trignet.txt", 74, 74},
-                                           RealTable{"igs-ip.txt", 385, SourceTable::kMaxRecords}),
+                                           RealTable{"igs-ip.txt", 385, 383}),
                          [](const auto& info) {
                              std::string n = info.param.file;
                              return n.substr(0, n.find_first_of("-.")) + "_" +
@@ -195,7 +303,7 @@ TEST(SourceTableScanner, IgsTableHasTwoRowsWithoutAnRorCFormat) {
     SourceTableScanner scanner(table);
     scanAll(scanner, text);
     EXPECT_EQ(scanner.rejectedRows(), 2);
-    EXPECT_EQ(scanner.droppedRows(), 383 - SourceTable::kMaxRecords);
+    EXPECT_EQ(scanner.droppedRows(), 0) << "every row the caster lists is kept";
 }
 
 } // namespace

@@ -15,6 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace tessadorn {
 
@@ -138,9 +141,16 @@ QWidget* DialogView::create(const ControlState& s) {
     }
     case ControlKind::ListBox: {
         auto* list = new QListWidget(this);
+        // Rows of one height: long lists are laid out without measuring every row.
+        list->setUniformItemSizes(true);
+        // The selection, not the current row, is what the user chose: focus by Tab makes the
+        // first row current without choosing it. Typing a name's first letters selects the first
+        // row that starts with them (the list's keyboard search), a click or an arrow the row.
         if (input)
-            connect(list, &QListWidget::currentRowChanged, this,
-                    [input, serial, id](int row) { input->selection(serial, id, row); });
+            connect(list, &QListWidget::itemSelectionChanged, this, [list, input, serial, id] {
+                const auto chosen = list->selectedItems();
+                if (!chosen.isEmpty()) input->selection(serial, id, list->row(chosen.front()));
+            });
         return list;
     }
     case ControlKind::ComboBox: {
@@ -207,19 +217,35 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
         break;
     case ControlKind::ListBox: {
         auto* list = static_cast<QListWidget*>(w);
-        const QSignalBlocker block(list);
         QStringList rows;
+        rows.reserve(static_cast<qsizetype>(s.items.size()));
         for (const auto& item : s.items)
             rows << qt(item);
-        bool same = list->count() == rows.size();
-        for (int i = 0; same && i < rows.size(); ++i)
-            same = list->item(i)->text() == rows[i];
-        if (!same) {
-            list->clear();
-            list->addItems(rows);
+        auto fill = m_ListFills.find(s.id);
+        bool same;
+        if (fill != m_ListFills.end()) {
+            same = fill->second.rows == rows;
+        } else {
+            same = list->count() == rows.size();
+            for (int i = 0; same && i < rows.size(); ++i)
+                same = list->item(i)->text() == rows[i];
         }
-        list->setCurrentRow(s.selection);
-        if (s.selection >= 0) list->scrollToItem(list->item(s.selection));
+        if (!same) {
+            // A long list is filled a slice per turn of the event loop, so that the window
+            // keeps painting while thousands of rows go in.
+            {
+                const QSignalBlocker block(list);
+                list->clear();
+            }
+            fill =
+                m_ListFills.insert_or_assign(s.id, ListFill{std::move(rows), 0, -1, false}).first;
+        }
+        if (fill != m_ListFills.end()) {
+            fill->second.selection = s.selection;
+            fillList(s.id);
+        } else {
+            selectRow(list, s.selection);
+        }
         break;
     }
     case ControlKind::ComboBox: {
@@ -256,6 +282,45 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
         break;
     }
     w->setVisible(s.visible);
+}
+
+void DialogView::selectRow(QListWidget* list, int row) {
+    const QSignalBlocker block(list);
+    if (row >= 0 && row < list->count()) {
+        list->setCurrentRow(row);
+        list->scrollToItem(list->item(row));
+    } else {
+        list->clearSelection();
+    }
+}
+
+void DialogView::fillList(int id) {
+    const auto fill = m_ListFills.find(id);
+    auto* list = qobject_cast<QListWidget*>(controlWidget(id));
+    if (fill == m_ListFills.end() || !list) return;
+    ListFill& f = fill->second;
+    const qsizetype from = f.next;
+    const qsizetype count = std::min<qsizetype>(kListSlice, f.rows.size() - from);
+    {
+        const QSignalBlocker block(list);
+        list->addItems(f.rows.mid(from, count));
+    }
+    f.next = from + count;
+    if (f.next < f.rows.size()) {
+        if (!f.scheduled) {
+            f.scheduled = true;
+            QTimer::singleShot(0, this, [this, id] {
+                if (const auto it = m_ListFills.find(id); it != m_ListFills.end()) {
+                    it->second.scheduled = false;
+                    fillList(id);
+                }
+            });
+        }
+        return;
+    }
+    const int selection = f.selection;
+    m_ListFills.erase(fill);
+    selectRow(list, selection);
 }
 
 void DialogView::applyDialog() {

@@ -2,6 +2,7 @@
 
 #include "ui/ControlModel.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <set>
+
+class QListWidget;
 
 namespace tessadorn {
 
@@ -46,6 +49,19 @@ class DialogView final : public QWidget {
     void applyDialog();
     void flush();
     void changed(int id); // any thread
+    // Adds the next slice of a list's pending rows; schedules the rest for the next turn.
+    void fillList(int id);
+    static void selectRow(QListWidget* list, int row);
+
+    // Rows a list box takes a slice at a time, and the row to select once they are all in.
+    struct ListFill {
+        QStringList rows;
+        qsizetype next = 0;
+        int selection = -1;
+        bool scheduled = false;
+    };
+    static constexpr qsizetype kListSlice = 1000;
+    std::map<int, ListFill> m_ListFills;
 
     std::uint64_t m_Serial;
     std::shared_ptr<ControlModel> m_Model;

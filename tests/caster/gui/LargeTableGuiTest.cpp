@@ -1,0 +1,147 @@
+// Through the real Qt view, without a display: a caster with 840 rows (820 of them RTCM or CMR)
+// on the simulated modem, which reports a manual position. The nearest station heads the list
+// wherever it stands in the table, Tab into the list chooses nothing, and a station far down
+// the table is found by typing its name and connects.
+#include "ProgramTemplates.h"
+#include "TempDir.h"
+#include "app/SimulatorProcess.h"
+#include "caster/SourceTableDialog.h"
+#include "console/MainDialog.h"
+#include "platform/DebugOutput.h"
+#include "platform/TermiosSerialPort.h"
+#include "ui/qt/DeviceScreen.h"
+#include "ui/qt/DialogView.h"
+#include "ui/qt/MessageBoxView.h"
+#include "ui/qt/QtDialogHost.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tessadorn {
+namespace {
+
+using D = SourceTableDialog;
+
+bool waitUntil(const std::function<bool()>& condition, int limitMs = 60000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > limitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+const char* kCasterList =
+    "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"no\">\r\n"
+    "<user></user>\r\n<password></password>\r\n</auth>\r\n"
+    "<carrier value=\"no\"></carrier>\r\n<AutoConnection>0</AutoConnection>\r\n</current>\r\n"
+    "<servers>\r\n<sv num=0>\r\n<name>Big</name>\r\n<ip>big.example</ip>\r\n"
+    "<port>2101</port>\r\n<user></user>\r\n<Password></Password>\r\n"
+    "<Tessadorn>0</Tessadorn>\r\n<vntrip>1</vntrip>\r\n</sv>\r\n</servers>\r\n</config>\r\n";
+
+// 840 STR rows: stations spread over Europe and Africa (none within 40 km of 47.1 N 9.2 E),
+// every 42nd in NMEA; "LOCAL" near that point as row 611 and "ZZTOP" as row 700.
+std::string bigTable() {
+    std::string t = "SOURCETABLE 200 OK\r\nServer: Big/1.0\r\n\r\n";
+    for (int i = 0; i < 840; ++i) {
+        std::string name = "MP" + std::to_string(i), lat, lon;
+        if (i == 611) {
+            name = "LOCAL", lat = "47.11", lon = "9.21";
+        } else {
+            lat = std::to_string(30 + (i * 37) % 40) + ".5";
+            lon = std::to_string(-10 + (i * 13) % 50) + ".25";
+        }
+        if (i == 700) name = "ZZTOP";
+        const char* format = i % 42 == 41 ? "NMEA" : (i % 2 ? "CMR+" : "RTCM 3.2");
+        t += "STR;" + name + ";Station " + std::to_string(i) + ";" + format +
+             ";1004(1),1005(10);2;GPS+GLO;EUREF;DEU;" + lat + ";" + lon +
+             ";0;0;Gen;none;N;N;9600;\r\n";
+    }
+    return t + "ENDSOURCETABLE\r\n";
+}
+
+QString labelText(DeviceScreen& screen, int id) {
+    auto* label = qobject_cast<QLabel*>(screen.topDialog()->controlWidget(id));
+    return label ? label->text() : QString();
+}
+
+TEST(LargeTableGui, NearestFirstTabChoosesNothingTypingFindsAndConnects) {
+    test::TempDir dir;
+    const std::string table = dir.file("big.txt");
+    std::ofstream(table, std::ios::binary) << bigTable();
+    SimulatorProcess sim;
+    ASSERT_TRUE(
+        sim.start(TESSADORN_SIM_EXECUTABLE,
+                  {"--quiet", "--no-pacing", "--baud", "4", "--gga-mode", "MANUAL", "--latitude",
+                   "47.100000", "--longitude", "9.200000", "--table", "big.example=" + table},
+                  5000, "/dev/null"))
+        << sim.error();
+    MainDialog::Files files;
+    files.casterList = dir.file("ntripcfg.txt");
+    files.profile = dir.file("tessadorn.cfg");
+    std::ofstream(files.casterList, std::ios::binary) << kCasterList;
+    std::ofstream(files.profile, std::ios::binary) << "4";
+
+    DebugCapture quiet;
+    const TemplateSet templates = test::programTemplates();
+    TermiosSerialPort port(sim.ptyPath());
+    DeviceScreen screen(1);
+    screen.show();
+    QApplication::setActiveWindow(&screen);
+    QtDialogHost host(templates, screen);
+    std::atomic<bool> finished{false};
+    host.start(
+        [&](QtDialogHost& h) {
+            MainDialog dialog(h, port, RealClock::instance(), files);
+            dialog.doModal();
+            return h.exitCode();
+        },
+        [&](int) { finished = true; });
+
+    ASSERT_TRUE(waitUntil([&] {
+        DialogView* top = screen.topDialog();
+        QWidget* connect = top ? top->controlWidget(ids::Connect) : nullptr;
+        return connect && connect->isVisible() && !host.inputBlocked();
+    }));
+    QTest::mouseClick(screen.topDialog()->controlWidget(ids::Connect), Qt::LeftButton);
+
+    QListWidget* list = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        DialogView* top = screen.topDialog();
+        if (!top || top->model()->title() != "Servers" || host.inputBlocked()) return false;
+        list = qobject_cast<QListWidget*>(top->controlWidget(D::kList));
+        return list && list->count() == 820;
+    }));
+    EXPECT_EQ(list->item(0)->text(), "LOCAL") << "the nearest station first";
+
+    // Tab into the list: a current row, but nothing chosen.
+    list->setFocus(Qt::TabFocusReason);
+    QTest::qWait(100);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(screen.topDialog()->model()->selection(D::kList), -1);
+    EXPECT_EQ(labelText(screen, D::kName), "Name :");
+
+    QTest::keyClicks(list, "ZZT");
+    ASSERT_TRUE(waitUntil([&] { return labelText(screen, D::kName) == "Name: Station 700"; }))
+        << labelText(screen, D::kName).toStdString();
+    EXPECT_EQ(list->currentItem()->text(), "ZZTOP");
+    EXPECT_TRUE(labelText(screen, D::kDistance).startsWith("Distance: "));
+
+    screen.pressTitleOk();
+    ASSERT_TRUE(waitUntil([&] { return !screen.messageBoxes().empty(); }));
+    EXPECT_EQ(screen.messageBoxes().front()->request().text,
+              "Tessadorn configured. When you press OK, application will exit.");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return finished.load(); }));
+}
+
+} // namespace
+} // namespace tessadorn
