@@ -40,7 +40,7 @@ config=$tmp/config/tessadorn
 grep -q "Files in $config (the user's configuration folder)" "$log" || fail "the log does not name $config"
 grep -q "OK CMD: " "$log" || fail "no commands in the log"
 if grep -q "OK CMD: " "$tmp/stderr"; then fail "the debug output went to stderr without --debug"; fi
-ls "$prefix/bin" | grep -qv '^tessadorn\(-sim\)\?$' && fail "files written beside the installed program"
+ls "$prefix/bin" | grep -qv '^tessadorn\(-sim\|ctl\)\?$' && fail "files written beside the installed program"
 
 # Portable: a caster list beside the executable is kept there.
 rm -rf "$config"
