@@ -1,8 +1,9 @@
 #include "app/ProgramOptions.h"
 
+#include <QCommandLineParser>
+
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <utility>
 
 namespace tessadorn {
 
@@ -12,9 +13,30 @@ const char* const kWithValue[] = {"--port", "--config-dir", "--screenshot", "--s
                                   "--render-dialogs"};
 const char* const kFlags[] = {"--simulate", "--debug", "--list-ports", "--help", "-h", "--version"};
 
-bool takesValue(const std::string& arg) {
-    return std::find(std::begin(kWithValue), std::end(kWithValue), arg) != std::end(kWithValue);
+// "--port=PATH" is "--port" with its value attached.
+std::string optionName(const std::string& arg) {
+    if (arg.rfind("--", 0) == 0)
+        if (const auto eq = arg.find('='); eq != std::string::npos) return arg.substr(0, eq);
+    return arg;
 }
+
+bool takesValue(const std::string& arg) {
+    const std::string name = optionName(arg);
+    return std::find(std::begin(kWithValue), std::end(kWithValue), name) != std::end(kWithValue);
+}
+
+// The first of the errors, by where they stand on the command line: every error is found, and
+// the one the user wrote first is told.
+struct FirstError {
+    std::size_t at = static_cast<std::size_t>(-1);
+    std::string text;
+    void add(std::size_t where, std::string what) {
+        if (where < at) {
+            at = where;
+            text = std::move(what);
+        }
+    }
+};
 
 } // namespace
 
@@ -53,61 +75,89 @@ std::string ProgramOptions::usage() {
 }
 
 ProgramOptions ProgramOptions::parse(const std::vector<std::string>& args) {
-    ProgramOptions o;
-    auto fail = [&o](std::string text) {
-        if (o.action == Action::Run) {
-            o.action = Action::Error;
-            o.error = std::move(text);
-        }
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
+    // --help and --version win over everything else, wherever they stand.
+    for (const std::string& a : args) {
         if (a == "--help" || a == "-h" || a == "--version") {
             ProgramOptions only;
             only.action = a == "--version" ? Action::Version : Action::Help;
             return only;
         }
-        if (a == "--list-ports") {
-            o.action = Action::ListPorts;
-            continue;
-        }
-        if (a == "--simulate") {
-            o.simulate = true;
-            while (i + 1 < args.size() && !isProgramOption(args[i + 1]))
-                o.simulatorArgs.push_back(args[++i]);
-            continue;
-        }
-        if (a == "--debug") {
-            o.debug = true;
-            continue;
-        }
-        if (!takesValue(a)) {
-            fail("unknown option " + a);
-            continue;
-        }
-        if (i + 1 >= args.size() || args[i + 1].empty() || isProgramOption(args[i + 1])) {
-            fail(a + " needs a value");
-            continue;
-        }
-        const std::string& v = args[++i];
-        if (a == "--port") {
-            o.port = v;
-        } else if (a == "--config-dir") {
-            o.configDir = v;
-        } else if (a == "--screenshot") {
-            o.screenshot = v;
-        } else if (a == "--screenshot-wait") {
-            char* end = nullptr;
-            errno = 0;
-            const long seconds = std::strtol(v.c_str(), &end, 10);
-            if (errno != 0 || *end != '\0' || seconds < 1 || seconds > 3600)
-                fail("--screenshot-wait needs a number of seconds from 1 to 3600, not " + v);
-            else
-                o.screenshotWaitSeconds = static_cast<int>(seconds);
-        } else if (a == "--render-dialogs") {
-            o.renderDir = v;
+    }
+    ProgramOptions o;
+    // The simulator's options (after --simulate, up to the next option of tessadorn) are taken
+    // out first; the rest is tessadorn's own.
+    std::vector<std::string> own;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        own.push_back(args[i]);
+        if (args[i] != "--simulate") continue;
+        while (i + 1 < args.size() && !isProgramOption(args[i + 1]))
+            o.simulatorArgs.push_back(args[++i]);
+    }
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption port("port", "", "PATH"), configDir("config-dir", "", "DIR"),
+        screenshot("screenshot", "", "FILE"), screenshotWait("screenshot-wait", "", "SECONDS"),
+        renderDialogs("render-dialogs", "", "DIR"), simulate("simulate"), debug("debug"),
+        listPorts("list-ports");
+    parser.addOptions(
+        {port, configDir, screenshot, screenshotWait, renderDialogs, simulate, debug, listPorts});
+    QStringList line{QStringLiteral("tessadorn")};
+    for (const std::string& a : own)
+        line << QString::fromStdString(a);
+    const bool parsed = parser.parse(line);
+
+    FirstError error;
+    if (!parsed || !parser.positionalArguments().isEmpty()) {
+        // Unknown options and stray words, where they stand (a value is no stray word).
+        for (std::size_t i = 0; i < own.size(); ++i) {
+            if (!isProgramOption(own[i]))
+                error.add(i, "unknown option " + own[i]);
+            else if (takesValue(own[i]) && own[i].find('=') == std::string::npos)
+                ++i;
         }
     }
+    // A value that is missing, empty or another option of tessadorn.
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        if (!takesValue(own[i])) continue;
+        const std::string name = optionName(own[i]);
+        if (name != own[i]) {
+            if (own[i].size() == name.size() + 1) error.add(i, name + " needs a value");
+            continue;
+        }
+        if (i + 1 >= own.size() || own[i + 1].empty() || isProgramOption(own[i + 1]))
+            error.add(i, name + " needs a value");
+        else
+            ++i;
+    }
+    if (parser.isSet(screenshotWait) && !parser.value(screenshotWait).isEmpty()) {
+        bool number = false;
+        const QString v = parser.value(screenshotWait);
+        const int seconds = v.toInt(&number);
+        if (!number || seconds < 1 || seconds > 3600) {
+            const auto at = std::find_if(own.begin(), own.end(), [](const std::string& a) {
+                return optionName(a) == "--screenshot-wait";
+            });
+            error.add(static_cast<std::size_t>(at - own.begin()),
+                      "--screenshot-wait needs a number of seconds from 1 to 3600, not " +
+                          v.toStdString());
+        } else {
+            o.screenshotWaitSeconds = seconds;
+        }
+    }
+    if (!error.text.empty()) {
+        ProgramOptions failed;
+        failed.action = Action::Error;
+        failed.error = error.text;
+        return failed;
+    }
+    if (parser.isSet(listPorts)) o.action = Action::ListPorts;
+    o.simulate = parser.isSet(simulate);
+    o.debug = parser.isSet(debug);
+    o.port = parser.value(port).toStdString();
+    o.configDir = parser.value(configDir).toStdString();
+    o.screenshot = parser.value(screenshot).toStdString();
+    o.renderDir = parser.value(renderDialogs).toStdString();
     return o;
 }
 

@@ -193,6 +193,16 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         };
 
+    // The update's cable question, where a user at a terminal can answer it.
+    if (isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1)
+        env.confirm = [](std::string_view question) {
+            std::fprintf(stderr, "%.*s [y/N] ", static_cast<int>(question.size()), question.data());
+            std::fflush(stderr);
+            char answer[16] = {};
+            if (!std::fgets(answer, sizeof answer, stdin)) return false;
+            return answer[0] == 'y' || answer[0] == 'Y';
+        };
+
     const cli::Result result = cli::run(request, env);
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());

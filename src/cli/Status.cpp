@@ -90,9 +90,4 @@ Result status(const Request& q, Environment& env) {
     return r;
 }
 
-Result update(const Request&, Environment&) {
-    return fail(kBadInput, "update: the over-the-air update is not yet offered by tessadornctl; "
-                           "use the window's Update button.");
-}
-
 } // namespace tessadorn::cli

@@ -53,7 +53,7 @@ void FirmwareUpdateDialog::onCommand(int id) {
     if (id == update_ids::Start) {
         if (m_Flags.phase.load() != UpdatePhase::Idle) return;
         // Values that cannot reach the engine intact are refused before anything starts.
-        const std::string why = UpdateValues::read(controls()).refusal();
+        const std::string why = readUpdateValues(controls()).refusal();
         if (!why.empty()) {
             messageBox(why);
             return;

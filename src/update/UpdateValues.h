@@ -1,23 +1,12 @@
 #pragma once
 
+#include "modem/UpdateRun.h"
 #include "ui/ControlModel.h"
-
-#include <string>
 
 namespace tessadorn {
 
-// The APN, user and password the modem's cellular engine downloads the update with, as typed
-// into the dialog (at most 48 characters each, in the device code page). They go into quoted
-// fields of the engine's set command, so a '"' (which would end the field early) or a line
-// break (which would end the command) cannot be sent.
-struct UpdateValues {
-    std::string apn;
-    std::string user;
-    std::string password;
-
-    static UpdateValues read(const ControlModel& controls);
-    // The message naming the first field that cannot be sent, or empty when all can.
-    std::string refusal() const;
-};
+// The APN, user and password as typed into the update dialog (refused as the command line
+// refuses them: UpdateValues::refusal).
+UpdateValues readUpdateValues(const ControlModel& controls);
 
 } // namespace tessadorn

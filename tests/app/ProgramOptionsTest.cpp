@@ -55,6 +55,10 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"HelpAfterSimulate", {"--simulate", "--role", "base", "-h"}, Action::Help},
         OptionCase{"VersionWinsOverAWrongOption", {"--bogus", "--version"}, Action::Version},
         OptionCase{"ListPorts", {"--debug", "--list-ports"}, Action::ListPorts},
+        OptionCase{
+            "PortWithItsValueAttached", {"--port=/dev/ttyUSB1"}, Action::Run, "/dev/ttyUSB1"},
+        OptionCase{
+            "EmptyAttachedValue", {"--port="}, Action::Error, "", {}, "--port needs a value"},
         OptionCase{"Unknown", {"--bogus"}, Action::Error, "", {}, "unknown option --bogus"},
         OptionCase{"StrayWord", {"ttyUSB0"}, Action::Error, "", {}, "unknown option ttyUSB0"},
         OptionCase{"MissingValue", {"--port"}, Action::Error, "", {}, "--port needs a value"},
