@@ -376,6 +376,7 @@ def prepare(tree, build, log):
                              check=True).stdout
     subprocess.run(["tar", "-x", "-C", tree], input=archive, check=True)
     if run(["cmake", "-S", ".", "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+            "-DTESSADORN_DEBUG_INFO=OFF", "-DTESSADORN_UNITY=ON",
             "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"], tree, log) != 0:
         sys.exit("configure failed, see " + log)
     targets = sorted({t for layer in LAYERS.values() for t in layer[0]})
