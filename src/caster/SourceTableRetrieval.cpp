@@ -35,6 +35,18 @@ std::string_view SourceTableRetrieval::failureText(SourceTableScanner::End end) 
 
 void SourceTableRetrieval::run() {
     m_Table.m_SourceCount = 0;
+    // A `server` past the list (a hand-edited file) names no caster: nothing to ask the modem.
+    bool named = false;
+    CasterEntry caster;
+    {
+        std::lock_guard lock(m_Store.mutex());
+        named = m_Store.serverInList();
+        caster = m_Store.current();
+    }
+    if (!named) {
+        m_Parent.messageBox(kNoTable, kCaption);
+        return;
+    }
     WaitCursor& cursor = m_Parent.waitCursor();
     cursor.showWait();
     // The section keeps the monitor paused until the mountpoint dialog has closed; the cursor is
@@ -50,7 +62,7 @@ void SourceTableRetrieval::run() {
         return;
     }
 
-    const auto result = request.readTable(sourceTableAddress(m_Store.current()), m_Table);
+    const auto result = request.readTable(sourceTableAddress(caster), m_Table);
     cursor.restore();
 
     if (result != SourceTableScanner::End::Table) {

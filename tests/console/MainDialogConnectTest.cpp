@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
 #include <fstream>
 #include <future>
@@ -111,24 +112,21 @@ TEST_F(MainDialogConnect, ConnectDoesNothingWhileTheModemIsSearchedFor) {
     EXPECT_EQ(writes(p::kSignalOff), 0);
 }
 
-// A `server` beyond the list (hand-edited) names no caster: the panel shows none, Connect's
-// entry reads as empty, the modem refuses its LIST and the user sees "Error 2". No slot outside
-// the list is read, and no other caster is used.
+// A `server` beyond the list (hand-edited) names no caster: the panel shows none, and Connect
+// refuses it with "Error 2" without a word to the modem; no other caster is used.
 TEST_F(MainDialogConnect, ACurrentIndexBeyondTheListNamesNoCaster) {
-    for (const std::string server : {"7", "999999999"}) {
+    for (const std::string server : {"7", "2", "999999999"}) {
         SCOPED_TRACE(server);
-        const int before = writes("#LIST :\r\n");
-        modem.reply("#LIST :\r\n", "CMD_ERROR\r\n");
         start(casterList(server));
         host.call([](Dialog& d) { EXPECT_EQ(d.controls().text(ids::Line1), "Svr:"); });
         host.click(ids::Connect);
         host.ok();
         dialog->doModal();
         dialog.reset();
-        EXPECT_EQ(writes("#LIST :\r\n"), before + 1);
-        EXPECT_EQ(writes("#LIST 2,caster.example:2101\r\n"), 0);
     }
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{"Error 2", "Error 2"}));
+    EXPECT_EQ(port.written().find("#LIST"), std::string::npos);
+    EXPECT_EQ(writes(p::kSignalOff), 0);
+    EXPECT_EQ(host.shownSummaries(), (std::vector<std::string>(3, "ERROR | Error 2 | OK")));
 }
 
 struct TessadornCase {
@@ -173,11 +171,24 @@ INSTANTIATE_TEST_SUITE_P(
         TessadornCase{"Unanswered", "", "Error", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
+struct StopCase {
+    const char* name;
+    std::string list;
+    std::array<std::string, 3> lines; // 1034, 1035, 1093 after the stop
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StopConnection : public MainDialogConnect, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopConnection, EndsTheRunningConnectionAndRewritesThePanel) {
+    const auto& c = GetParam();
     modem.stconnect = "ON";
     modem.gga = "AUTO,TRIMBLE,COM2";
     modem.reply(std::string(p::kStopConnection), "<OK\r\n");
-    start(casterList("1"));
+    start(c.list);
     host.call([&](Dialog&) { ASSERT_EQ(dialog->session().stConnect().load(), 1); });
     host.answer(kIdYes);
     host.click(ids::Disconnect);
@@ -186,19 +197,34 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
         EXPECT_NE(dialog->session().stConnect().load(), 1)
             << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
-        EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
-        EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");
-        EXPECT_EQ(d.controls().text(ids::Line3), "GPS Position: AUTO (TRIMBLE)");
+        EXPECT_EQ((std::array<std::string, 3>{d.controls().text(ids::Line1),
+                                              d.controls().text(ids::Line2),
+                                              d.controls().text(ids::Line3)}),
+                  c.lines);
     });
     host.ok();
     dialog->doModal();
-    EXPECT_EQ(host.shownTexts(),
-              (std::vector<std::string>{"¿Do you want to finish current connection?",
-                                        "Connection Finished"}));
-    EXPECT_EQ(host.shownBoxes()[0].request.caption, "Attention");
+    EXPECT_EQ(
+        host.shownSummaries(),
+        (std::vector<std::string>{"Attention | ¿Do you want to finish current connection? | Yes/No",
+                                  std::string(kApplicationTitle) + " | Connection Finished | OK"}));
     EXPECT_EQ(writes(p::kStopConnection), 1);
     EXPECT_EQ(debug.count("CONNECT: Thread Pausat ...\r\n"), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainDialog, StopConnection,
+    ::testing::Values(
+        StopCase{"Caster",
+                 casterList("1"),
+                 {"Server: Home", "Authorization: yes (alice)", "GPS Position: AUTO (TRIMBLE)"}},
+        StopCase{"Tessadorn",
+                 casterList("1", "1"),
+                 {"Server: Home", "TESSADORN IP: caster.example", "TESSADORN Port: 2101"}},
+        StopCase{"NoCurrentCaster",
+                 casterList("2"),
+                 {"Svr:", "Authorization:", "GPS Position: AUTO (TRIMBLE)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
     modem.stconnect = "ON";
