@@ -13,10 +13,14 @@ ApnDialog::ApnDialog(Dialog& parent, ModemSession& session, CasterStore& store)
 void ApnDialog::onInit() {
     {
         std::lock_guard lock(m_Store.mutex());
-        controls().setDeviceText(kApn, m_Store.apn);
-        controls().setDeviceText(kUser, m_Store.carrierUser);
-        controls().setDeviceText(kPassword, m_Store.carrierPassword);
+        m_Stored = {m_Store.apn, m_Store.carrierUser, m_Store.carrierPassword};
     }
+    controls().setDeviceText(kApn, m_Stored.apn);
+    controls().setDeviceText(kUser, m_Stored.user);
+    controls().setDeviceText(kPassword, m_Stored.password);
+    // What the edits hold of them: a value from the modem may be longer than an edit.
+    m_Shown = {controls().readEdit(kApn), controls().readEdit(kUser),
+               controls().readEdit(kPassword)};
     controls().setDeviceText(kImei, m_Session.device().read().Imei);
 }
 
@@ -25,15 +29,12 @@ void ApnDialog::onCommand(int id) {
 }
 
 bool ApnDialog::acceptable(const Typed& typed) {
-    // The caster list file cannot hold "<"; the modem hands the values back in its
-    // comma-separated configuration reply, and the update puts them between quotes.
-    static constexpr std::string_view kForbidden = "<,\"";
     const struct {
         const char* field;
         const std::string& value;
     } fields[] = {{"APN", typed.apn}, {"User", typed.user}, {"Password", typed.password}};
     for (const auto& f : fields) {
-        if (const std::string why = refusedValueMessage(f.field, f.value, kForbidden);
+        if (const std::string why = refusedValueMessage(f.field, f.value, FieldUse::Carrier);
             !why.empty()) {
             messageBox(why);
             return false;
@@ -43,15 +44,18 @@ bool ApnDialog::acceptable(const Typed& typed) {
 }
 
 void ApnDialog::onOk() {
-    const Typed typed{controls().readEdit(kApn), controls().readEdit(kUser),
-                      controls().readEdit(kPassword)};
-    {
-        std::lock_guard lock(m_Store.mutex());
-        if (typed.apn == m_Store.apn && typed.user == m_Store.carrierUser &&
-            typed.password == m_Store.carrierPassword) {
-            endDialog(1);
-            return;
-        }
+    // A field whose edit still shows what it showed at the start keeps its value whole.
+    const auto edited = [this](int id, const std::string& shown, const std::string& stored) {
+        const std::string text = controls().readEdit(id);
+        return text == shown ? stored : text;
+    };
+    const Typed typed{edited(kApn, m_Shown.apn, m_Stored.apn),
+                      edited(kUser, m_Shown.user, m_Stored.user),
+                      edited(kPassword, m_Shown.password, m_Stored.password)};
+    if (typed.apn == m_Stored.apn && typed.user == m_Stored.user &&
+        typed.password == m_Stored.password) {
+        endDialog(1);
+        return;
     }
     if (!acceptable(typed)) return;
     if (messageBox("Do you want to update the APN configuration?", "Attention",

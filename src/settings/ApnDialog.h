@@ -29,9 +29,11 @@ class ApnDialog final : public Dialog {
     };
     // False (after telling the user which field) when a value cannot be kept.
     bool acceptable(const Typed& typed);
-    // Sends the three values, then "SAVE" and "RESET"; false when the modem refused one.
 
     ModemSession& m_Session;
+    // The list's values when the dialog opened, and what the edits showed of them.
+    Typed m_Stored;
+    Typed m_Shown;
     CasterStore& m_Store;
 };
 

@@ -8,8 +8,9 @@ namespace tessadorn {
 
 // The APN, user and password the modem's cellular engine downloads the update with, as typed
 // into the dialog (at most 48 characters each, in the device code page). They go into quoted
-// fields of the engine's set command, so a '"' (which would end the field early) or a line
-// break (which would end the command) cannot be sent.
+// fields of the engine's set command, so a '"' (which would end the field early) or a control
+// character (a line break would end the command) cannot be sent; the refusal is the APN
+// dialog's, for the same three values.
 struct UpdateValues {
     std::string apn;
     std::string user;

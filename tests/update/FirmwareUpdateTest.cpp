@@ -428,13 +428,13 @@ TEST_F(FirmwareUpdateTest, TypedValuesGoToTheEngineAndAreNotStored) {
     });
     host.type(u::Apn, "update.apn");
     host.type(u::User, "");
-    host.type(u::Password, "s3cr3t,x");
+    host.type(u::Password, "s3cr3t:x y");
     startAndContinue(*dialog);
     finishAndClose(*dialog, 1);
     EXPECT_EQ(dialog->doModal(), kIdOk);
 
     EXPECT_EQ(writtenAt("AT^SJOTAP=\"wqzt\",\"" + std::string(protocol::updateDescriptorUrl()) +
-                        "\",\"a:\",,,\"gprs\",\"update.apn\",\"\",\"s3cr3t,x\",,\r\n"),
+                        "\",\"a:\",,,\"gprs\",\"update.apn\",\"\",\"s3cr3t:x y\",,\r\n"),
               (std::vector<int>{4}));
     std::lock_guard lock(store.mutex());
     EXPECT_EQ(store.apn, "web.example");
@@ -473,12 +473,25 @@ TEST_P(RefusedValue, IsNamedAndNothingStarts) {
 INSTANTIATE_TEST_SUITE_P(
     Update, RefusedValue,
     ::testing::Values(
-        RefusedCase{u::Apn, "web\"x", "The APN must not contain the character \"."},
-        RefusedCase{u::User, "\"", "The User must not contain the character \"."},
-        RefusedCase{u::Password, "pa\"ss\",\"x", "The Password must not contain the character \"."},
-        RefusedCase{u::Password, "pa\r\nAT", "The Password must not contain a line break."},
-        RefusedCase{u::Apn, "web\nAT", "The APN must not contain a line break."},
-        RefusedCase{u::User, std::string("u\0x", 3), "The User must not contain a line break."}));
+        // The APN dialog's rule and wording, for the same three values.
+        RefusedCase{u::Apn, "web\"x", "The field \"APN\" may not contain a double quote (\")."},
+        RefusedCase{u::User, "\"", "The field \"User\" may not contain a double quote (\")."},
+        RefusedCase{u::Password, "pa,ss", "The field \"Password\" may not contain \",\"."},
+        RefusedCase{u::Apn, "a<b", "The field \"APN\" may not contain \"<\"."},
+        RefusedCase{u::Password, "pa\r\nAT",
+                    "The field \"Password\" may not contain a line break (CR)."},
+        RefusedCase{u::Apn, "web\rAT", "The field \"APN\" may not contain a line break (CR)."},
+        RefusedCase{u::User, "web\rAT", "The field \"User\" may not contain a line break (CR)."},
+        RefusedCase{u::Password, "pw\r",
+                    "The field \"Password\" may not contain a line break (CR)."},
+        RefusedCase{u::Apn, "web\nAT", "The field \"APN\" may not contain a line break (LF)."},
+        RefusedCase{u::User, std::string("u\0x", 3),
+                    "The field \"User\" may not contain a NUL character."},
+        RefusedCase{u::User, "u\tx", "The field \"User\" may not contain a tab (TAB)."},
+        RefusedCase{u::Apn, "a\x1b",
+                    "The field \"APN\" may not contain a control character (0x1B)."},
+        RefusedCase{u::Password, "p\x1a",
+                    "The field \"Password\" may not contain a control character (0x1A)."}));
 
 } // namespace
 } // namespace tessadorn
