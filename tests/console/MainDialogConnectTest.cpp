@@ -60,6 +60,9 @@ class MainDialogConnect : public ::testing::Test, protected test::MainDialogRig 
     void start(const std::string& list) {
         writeCasterList(list);
         dialog = std::make_unique<MainDialog>(host, port, clock, files);
+        // A handler's commands go out with the monitor parked and the wait cursor shown.
+        probe.setProbe(
+            [this] { return dialog->session().monitorGate().parked() && host.waitCursorShown(); });
         // Ready, with the Connect picture shown.
         host.call([this](Dialog&) {
             ASSERT_GE(test::waitUntil([this] {
@@ -96,6 +99,7 @@ TEST_F(MainDialogConnect, ConnectReadsTheTableAndTheChosenMountpointEndsTheProgr
     EXPECT_TRUE(host.quitRequested());
     EXPECT_EQ(host.exitCode(), 0);
     EXPECT_EQ(writes(connect), 1);
+    EXPECT_EQ(probe.failedFor(p::kSignalOff) + probe.failedFor(kList2), 0);
     EXPECT_EQ(host.shownTexts(),
               (std::vector<std::string>{
                   "Tessadorn configured. When you press OK, application will exit."}));
@@ -151,8 +155,10 @@ TEST_P(TessadornBranch, ConnectsByAddressAlone) {
     host.click(ids::Connect);
     host.ok();
     const int result = dialog->doModal();
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{c.message}));
+    EXPECT_EQ(host.shownSummaries(), (std::vector<std::string>{std::string(kApplicationTitle) +
+                                                               " | " + c.message + " | OK"}));
     EXPECT_EQ(writes(command), c.reply.empty() ? 6 : 1);
+    EXPECT_EQ(probe.failedFor(command), 0);
     EXPECT_EQ(writes(p::kSignalOff), 0) << "no source table";
     EXPECT_EQ(host.quitRequested(), c.ends);
     if (c.ends) {
@@ -209,6 +215,7 @@ TEST_P(StopConnection, EndsTheRunningConnectionAndRewritesThePanel) {
         (std::vector<std::string>{"Attention | ¿Do you want to finish current connection? | Yes/No",
                                   std::string(kApplicationTitle) + " | Connection Finished | OK"}));
     EXPECT_EQ(writes(p::kStopConnection), 1);
+    EXPECT_EQ(probe.failedFor(p::kStopConnection), 0);
     EXPECT_EQ(debug.count("CONNECT: Thread Pausat ...\r\n"), 1);
 }
 
@@ -241,12 +248,16 @@ TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
     });
     host.ok();
     dialog->doModal();
-    const std::string keepTrying = "The modem does not answer. Keep trying to stop the connection?";
-    EXPECT_EQ(host.shownTexts(),
-              (std::vector<std::string>{"¿Do you want to finish current connection?", keepTrying,
-                                        keepTrying}));
+    const std::string keepTrying =
+        "Attention | The modem does not answer. Keep trying to stop the connection? | Yes/No";
+    EXPECT_EQ(
+        host.shownSummaries(),
+        (std::vector<std::string>{"Attention | ¿Do you want to finish current connection? | Yes/No",
+                                  keepTrying, keepTrying}));
     EXPECT_EQ(writes(p::kStopConnection), 12);
 }
+
+const std::string kTitle = kApplicationTitle;
 
 struct RoleCase {
     const char* name;
@@ -254,7 +265,7 @@ struct RoleCase {
     int answer;
     bool modemAnswers;
     std::string_view command;
-    std::vector<std::string> texts;
+    std::vector<std::string> boxes;
 };
 
 void PrintTo(const RoleCase& c, std::ostream* os) {
@@ -281,8 +292,9 @@ TEST_P(RoleChange, AsksSendsAndFindsTheModemAnew) {
     host.answer(c.answer);
     host.ok();
     dialog->doModal();
-    EXPECT_EQ(host.shownTexts(), c.texts);
+    EXPECT_EQ(host.shownSummaries(), c.boxes);
     EXPECT_EQ(writes(c.command), c.answer != kIdYes ? 0 : c.modemAnswers ? 1 : 6);
+    EXPECT_EQ(probe.failedFor(c.command), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(MainDialog, RoleChange,
@@ -291,25 +303,29 @@ INSTANTIATE_TEST_SUITE_P(MainDialog, RoleChange,
                                                     kIdYes,
                                                     true,
                                                     p::kModeBase,
-                                                    {"Change to SERVER mode?", "Tessadorn SERVER"}},
-                                           RoleCase{"ToServerText",
-                                                    ids::TextServer,
-                                                    kIdNo,
-                                                    true,
-                                                    p::kModeBase,
-                                                    {"Change to SERVER mode?"}},
+                                                    {"Attention | Change to SERVER mode? | Yes/No",
+                                                     kTitle + " | Tessadorn SERVER | OK"}},
+                                           RoleCase{
+                                               "ToServerText",
+                                               ids::TextServer,
+                                               kIdNo,
+                                               true,
+                                               p::kModeBase,
+                                               {"Attention | Change to SERVER mode? | Yes/No"}},
                                            RoleCase{"ToClient",
                                                     ids::ToClient,
                                                     kIdYes,
                                                     true,
                                                     p::kModeRover,
-                                                    {"Change to CLIENT mode?", "Tessadorn CLIENT"}},
+                                                    {"Attention | Change to CLIENT mode? | Yes/No",
+                                                     kTitle + " | Tessadorn CLIENT | OK"}},
                                            RoleCase{"ToClientRefused",
                                                     ids::TextClient,
                                                     kIdYes,
                                                     false,
                                                     p::kModeRover,
-                                                    {"Change to CLIENT mode?", "Tessadorn Error"}}),
+                                                    {"Attention | Change to CLIENT mode? | Yes/No",
+                                                     kTitle + " | Tessadorn Error | OK"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct AutoCase {
@@ -341,10 +357,13 @@ TEST_P(AutoConnection, AsksAndSetsTheModemAndTheMark) {
     });
     host.ok();
     dialog->doModal();
-    ASSERT_EQ(host.shownTexts().size(), 1u) << "the question only";
-    EXPECT_EQ(host.shownTexts()[0], c.modemState == "ON" ? "Disable Autoconnection mode?"
-                                                         : "Enable Autoconnection mode?");
+    EXPECT_EQ(host.shownSummaries(),
+              std::vector<std::string>{c.modemState == "ON"
+                                           ? "Attention | Disable Autoconnection mode? | Yes/No"
+                                           : "Attention | Enable Autoconnection mode? | Yes/No"})
+        << "the question only";
     EXPECT_EQ(writes(c.command), c.answer != kIdYes ? 0 : c.modemAnswers ? 1 : 6);
+    EXPECT_EQ(probe.failedFor(c.command), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

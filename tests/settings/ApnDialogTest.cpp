@@ -122,6 +122,8 @@ TEST_F(ApnDialogTest, AChangeIsStoredFirstThenSentSavedAndResetOnce) {
         rig.host.ok();
         EXPECT_EQ(dialog.doModal(), 1);
         EXPECT_EQ(rig.sent(), sent);
+        EXPECT_TRUE(rig.probe.failed().empty())
+            << "sent with the monitor running or no wait cursor";
         if (sent.empty()) {
             EXPECT_TRUE(rig.host.shownBoxes().empty());
             continue;
