@@ -117,6 +117,14 @@ std::string closing(Rig& r) {
         if (line.find("Found") != std::string::npos) out += line.substr(6, line.size() - 10) + ";";
     return out;
 }
+// What the position source read leaves in the device values (the type was TRIMBLE before).
+std::string positionSource(Rig& r, bool manualIsUnknownType) {
+    r.session.device().update([](DeviceConfig::Values& d) { d.GpsType = "TRIMBLE"; });
+    const bool ok = StatusQueries(r.session).readPositionSource(manualIsUnknownType);
+    const auto d = r.session.device().read();
+    return named(ok) + " " + d.GgaMode + " " + d.GpsType + " " + d.GgaLatitude + " " +
+           d.GgaLongitude;
+}
 std::string stopping(Rig& r) {
     return named(ConnectionCommands(r.session).stopConnection());
 }
@@ -229,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {kList, kList},
                      "ReadFailures 0"},
         ExchangeCase{"ListRefused", listing, {{kList, {{0, "CMD_ERROR\r\n"}}}}, {kList},
-                     "ReadFailures 0"},
+                     "ReadFailures 0",
+                     300 /* no table is waited for */},
         ExchangeCase{"ListUnanswered", listing, {}, {kList, kList}, "ReadFailures 0"},
         ExchangeCase{"ListServerNotResponding",
                      listing,
@@ -463,6 +472,22 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             {"#SIGNALONCE\r\n"},
             "none"},
+        // A manual position names no receiver; the second read at the start calls it UNKNOWN.
+        ExchangeCase{"ManualPositionKeepsTheType",
+                     [](Rig& r) { return positionSource(r, false); },
+                     {{"#GETGGA?\r\n", {{0, "#GETGGA,MANUAL,41.5,2.25\r\n<OK\r\n"}}}},
+                     {"#GETGGA?\r\n"},
+                     "true MANUAL TRIMBLE 41.5 2.25"},
+        ExchangeCase{"ManualPositionAsUnknown",
+                     [](Rig& r) { return positionSource(r, true); },
+                     {{"#GETGGA?\r\n", {{0, "#GETGGA,MANUAL,41.5,2.25\r\n<OK\r\n"}}}},
+                     {"#GETGGA?\r\n"},
+                     "true MANUAL UNKNOWN 41.5 2.25"},
+        ExchangeCase{"AutomaticSourceAsItIs",
+                     [](Rig& r) { return positionSource(r, true); },
+                     {{"#GETGGA?\r\n", {{0, "#GETGGA,AUTO,TOPCON,COM4\r\n<OK\r\n"}}}},
+                     {"#GETGGA?\r\n"},
+                     "true AUTO TOPCON  "},
         ExchangeCase{"ServerIpAtStartAtRead500",
                      [](Rig& r) {
                          return named(StatusQueries(r.session).readServerIp(Attempt::AtStart));
