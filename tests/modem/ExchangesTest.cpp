@@ -58,6 +58,14 @@ std::string fill(std::size_t n) {
     return std::string(n, '.');
 }
 
+// 100 bytes every 100 ms for two seconds, holding `text`.
+std::vector<Segment> busyLine(const std::string& text) {
+    std::vector<Segment> line;
+    for (int at = 100; at <= 2000; at += 100)
+        line.push_back({at, text + fill(100 - text.size())});
+    return line;
+}
+
 std::vector<std::string> times(int n, const std::string& command) {
     return std::vector<std::string>(static_cast<std::size_t>(n), command);
 }
@@ -523,6 +531,15 @@ INSTANTIATE_TEST_SUITE_P(
             {{"\r\n#EXIT0\r\n", {{0, "Bye\r\n", 2}}}},
             {"\r\n#EXIT0\r\n", "\r\n#EXIT0\r\n"},
             "true"},
+        // A busy line is drained first: a "Bye" in what was streaming is no answer.
+        ExchangeCase{
+            "ByeOnABusyLineIsNoAnswer",
+            [](Rig& r) { return named(UpdateEngine(r.session).leaveFirmware()); },
+            {},
+            {"\r\n#EXIT0\r\n", "\r\n#EXIT0\r\n"},
+            "false",
+            -1,
+            busyLine("..Bye..")},
         ExchangeCase{
             "NoBye",
             [](Rig& r) { return named(UpdateEngine(r.session).leaveFirmware()); },
