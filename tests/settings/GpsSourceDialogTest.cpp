@@ -72,6 +72,8 @@ TEST(GpsSourceDialog, OpensOnTheModemsCurrentSource) {
          "0.000000", "0.000000"},
         {"trimble", automatic("TRIMBLE", "COM2"), G::Trimble, {"COM1", "COM2", "COM3"}, 1, true,
          false, false, false, "0.000000", "0.000000"},
+        {"trimble on COM3", automatic("TRIMBLE", "COM3"), G::Trimble, {"COM1", "COM2", "COM3"}, 2,
+         true, false, false, false, "0.000000", "0.000000"},
         {"trimble, odd port", automatic("TRIMBLE", "COM4"), G::Trimble, {"COM1", "COM2", "COM3"}, 0,
          true, false, false, false, "0.000000", "0.000000"},
         {"wavecom, no rate found", automatic("WAVECOM", "COM0", -1), G::Wavecom, kSpeeds, -1, false,
