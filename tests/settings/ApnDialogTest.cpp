@@ -225,7 +225,9 @@ TEST_F(ApnDialogTest, ValuesThatCannotComeBackIntactAreRefused) {
         rig.host.type(ApnDialog::kPassword, c.password);
         rig.host.ok();
         EXPECT_EQ(dialog.doModal(), kEndedIdle) << c.message;
-        EXPECT_EQ(rig.host.shownTexts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(
+            rig.host.shownSummaries(),
+            std::vector<std::string>{std::string(kApplicationTitle) + " | " + c.message + " | OK"});
         EXPECT_TRUE(rig.sent().empty()) << c.message;
         std::lock_guard lock(rig.store.mutex());
         EXPECT_EQ(rig.store.apn, "") << c.message;

@@ -530,7 +530,9 @@ TEST_P(RefusedValue, IsNamedAndNothingStarts) {
     host.type(GetParam().field, GetParam().value);
     host.click(u::Start);
     host.call([&](Dialog&) {
-        EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{GetParam().message}));
+        EXPECT_EQ(host.shownSummaries(),
+                  (std::vector<std::string>{std::string(kApplicationTitle) + " | " +
+                                            GetParam().message + " | OK"}));
         EXPECT_EQ(dialog->phase(), UpdatePhase::Idle);
         expectIdleFace(*dialog);
     });
