@@ -50,17 +50,18 @@ fuzz caster_reader_fuzz \
 
 # The source-table scan: any bytes after "CMD_OK", then silence.
 fuzz source_table_scan_fuzz \
-  "src/caster/SourceTableScanner.cpp src/link/SerialChannel.cpp src/link/TokenMatcher.cpp
+  "src/modem/SourceTableScanner.cpp src/modem/CasterReply.cpp src/link/SerialChannel.cpp
+   src/link/TokenMatcher.cpp
    src/platform/Clock.cpp src/platform/DebugOutput.cpp src/platform/TextCodec.cpp
    fuzz/SourceTableScanFuzz.cpp" \
-  "src/caster/*.h src/link/*.h" "" tests/data/sourcetables/gpsd-sapos.txt \
+  "src/modem/*.h src/link/*.h" "" tests/data/sourcetables/gpsd-sapos.txt \
   tests/data/sourcetables/trignet.txt fuzz/corpus-sourcetable
 
 # One target per reply of the modem, seeded with real replies.
 for reply in configuration:configuration position:position broadcast:broadcast \
     stored-caster:storedCaster apn:apn signal:signal; do
   fuzz "reply_${reply%%:*}_fuzz" \
-    "src/console/ReplyParsers.cpp src/link/DeviceConfig.cpp fuzz/ReplyParserFuzz.cpp" \
-    "src/console/ReplyParsers.h src/link/DeviceConfig.h" "-DREPLY_PARSER=${reply##*:}" \
+    "src/modem/Replies.cpp src/modem/DeviceConfig.cpp fuzz/ReplyParserFuzz.cpp" \
+    "src/modem/Replies.h src/modem/DeviceConfig.h" "-DREPLY_PARSER=${reply##*:}" \
     "fuzz/replies/${reply%%:*}"
 done
