@@ -25,6 +25,18 @@ std::string SourceTableRetrieval::progressText(int rows) {
 
 void SourceTableRetrieval::run() {
     m_Table.clear();
+    // A `server` past the list (a hand-edited file) names no caster: nothing to ask the modem.
+    bool named = false;
+    CasterEntry caster;
+    {
+        std::lock_guard lock(m_Store.mutex());
+        named = m_Store.serverInList();
+        caster = m_Store.current();
+    }
+    if (!named) {
+        m_Parent.messageBox(failureText(SourceTableScanner::End::ReadFailures), kCaption);
+        return;
+    }
     WaitCursor& cursor = m_Parent.waitCursor();
     cursor.showWait();
     // The section keeps the monitor paused until the mountpoint dialog has closed; the cursor is
@@ -43,9 +55,9 @@ void SourceTableRetrieval::run() {
     // The window's title counts the mountpoints while the table comes (a few times a second).
     ControlModel& window = m_Parent.controls();
     const std::string title = window.title();
-    const auto result =
-        request.readTable(sourceTableAddress(m_Store.current()), m_Table,
-                          [&window](int rows) { window.setTitle(progressText(rows)); });
+    const auto result = request.readTable(sourceTableAddress(caster), m_Table, [&window](int rows) {
+        window.setTitle(progressText(rows));
+    });
     window.setTitle(title);
     cursor.restore();
 

@@ -20,8 +20,8 @@ bool yes(Dialog& dialog, std::string_view question) {
 void MainDialog::connectCommand() {
     if (m_Session.deviceReady().load() == 0) return;
     if (m_Session.stConnect().load() == 1) return stopConnection();
-    // A `server` past the list names no caster: the panel shows none, and the modem refuses the
-    // empty address the source-table request then carries.
+    // A `server` past the list names no caster: the panel shows none, and the source-table
+    // retrieval refuses it without a word to the modem.
     if (m_Store.current().Tessadorn.value() == ServerKind::Tessadorn) return connectTessadorn();
     SourceTableRetrieval(*this, m_Session, m_Store, m_Sources).run();
 }
@@ -39,19 +39,9 @@ void MainDialog::stopConnection() {
     setText(ids::TextConnect, "Conn.");
     messageBox("Connection Finished");
 
-    PanelInputs in = panelInputs();
-    const CasterEntry& caster = in.current;
-    if (caster.Tessadorn.value() != ServerKind::Caster) {
-        controls().setDeviceText(ids::Line1, "Server: " + caster.name);
-        controls().setDeviceText(ids::Line2, "TESSADORN IP: " + caster.ip);
-        controls().setDeviceText(ids::Line3, "TESSADORN Port: " + caster.port);
-    } else {
-        controls().setDeviceText(ids::Line1, "Server: " + caster.name);
-        controls().setDeviceText(ids::Line2, in.auth == "yes" ? "Authorization: " + in.auth + " (" +
-                                                                    in.user + ")"
-                                                              : "Authorization: " + in.auth);
-        controls().setDeviceText(ids::Line3, panel::gpsLine(in.device));
-    }
+    // The panel's lines of the current caster, or its empty ones when `server` names none.
+    for (const auto& [id, text] : panel::currentCasterLines(panelInputs(), false))
+        if (text) controls().setDeviceText(id, *text);
 }
 
 void MainDialog::connectTessadorn() {

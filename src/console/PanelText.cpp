@@ -12,6 +12,11 @@ namespace {
 constexpr const char* kNull = "null";
 constexpr const char* kNullLine = "null\r\n";
 
+// "Authorization: yes (<user>)" for a caster that needs it, else "Authorization: <auth>".
+std::string authorizationLine(const std::string& auth, const std::string& user) {
+    return auth == "yes" ? "Authorization: yes (" + user + ")" : "Authorization: " + auth;
+}
+
 std::string serialLine(const DeviceConfig::Values& d) {
     return d.SerialNumber == kNull ? "SN: Not available" : "SN: " + d.SerialNumber;
 }
@@ -66,10 +71,6 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         lines.push_back({ids::Line2, std::move(l2)});
         lines.push_back({ids::Line3, std::move(l3)});
     };
-    // "Authorization: yes (<user>)" for a caster that needs it, else "Authorization: <auth>".
-    const auto authLine = [&](const std::string& user) {
-        return in.auth == "yes" ? "Authorization: yes (" + user + ")" : "Authorization: " + in.auth;
-    };
     if (d.GpsType == "KV-318") {
         add("Mode: HALVIK KV-318", "Baudrate: 9600", "");
     } else if (!casterGpsType(d.GpsType)) {
@@ -81,17 +82,28 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
     } else if (in.stConnect == 1 && d.CasterKind != "0") {
         add("TESSADORN IP: " + d.CasterHost, "TESSADORN Port: " + d.CasterPort, "");
     } else if (in.stConnect == 1) {
-        add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint, authLine(d.CasterUser), gpsLine(d));
-    } else if (in.count == 0 || !in.hasCurrentEntry) {
-        add("Svr:", "Authorization:",
-            sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d)));
-    } else if (in.current.Tessadorn.value() != ServerKind::Caster) {
-        add("Server: " + in.current.name, "TESSADORN IP: " + in.current.ip,
-            "TESSADORN Port: " + in.current.port);
+        add("Svr: " + d.CasterHost + " /" + d.CasterMountpoint,
+            authorizationLine(in.auth, d.CasterUser), gpsLine(d));
     } else {
-        add("Server: " + in.current.name, authLine(in.user), gpsLine(d));
+        for (auto& l : currentCasterLines(in, sizeRefresh))
+            lines.push_back(std::move(l));
     }
     return lines;
+}
+
+std::vector<PanelLine> currentCasterLines(const PanelInputs& in, bool sizeRefresh) {
+    const auto& d = in.device;
+    if (in.count == 0 || !in.hasCurrentEntry)
+        return {{ids::Line1, "Svr:"},
+                {ids::Line2, "Authorization:"},
+                {ids::Line3, sizeRefresh ? std::nullopt : std::optional<std::string>(gpsLine(d))}};
+    if (in.current.Tessadorn.value() != ServerKind::Caster)
+        return {{ids::Line1, "Server: " + in.current.name},
+                {ids::Line2, "TESSADORN IP: " + in.current.ip},
+                {ids::Line3, "TESSADORN Port: " + in.current.port}};
+    return {{ids::Line1, "Server: " + in.current.name},
+            {ids::Line2, authorizationLine(in.auth, in.user)},
+            {ids::Line3, gpsLine(d)}};
 }
 
 } // namespace tessadorn::panel

@@ -36,6 +36,10 @@ std::vector<PanelLine> serverLines(const PanelInputs& in);
 // Lines 1125, 1086, 1034, 1035 and 1093 of the client-mode panel. The size refresh leaves the
 // GPS line alone for an empty list; the monitor's fill writes it.
 std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh);
+// Lines 1034, 1035 and 1093 for the current caster while no connection runs: its name and its
+// address or authorization, or the empty "Svr:" lines when `server` names no caster (the size
+// refresh then leaves the GPS line alone).
+std::vector<PanelLine> currentCasterLines(const PanelInputs& in, bool sizeRefresh);
 // The server state line 1125 and the address line 1035 (written when the address is known).
 std::vector<PanelLine> serverAddressLines(const PanelInputs& in);
 // "GPS Position: MANUAL" or "GPS Position: AUTO (<type>)".

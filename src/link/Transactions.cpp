@@ -38,6 +38,10 @@ int Transactions::SendWaitTokenLimited(const Command& command, std::string_view 
     return run(command, resends, true, [&] { return m_Serial.WaitTokenLimited(token, readLimit); });
 }
 
+int Transactions::SendOnceWaitToken(std::string_view command, std::string_view token) {
+    return run(Command::fixed(command), 0, false, [&] { return m_Serial.WaitToken(token); });
+}
+
 int Transactions::SendWaitEither(const Command& command, std::string_view token1,
                                  std::string_view token2, int resends, int readLimit) {
     return run(command, resends, true,

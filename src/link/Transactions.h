@@ -27,6 +27,9 @@ class Transactions {
                              int readLimit);
     int SendWaitEither(const Command& command, std::string_view token1, std::string_view token2,
                        int resends, int readLimit);
+    // One attempt and no resend: for a command after which the device may well stay silent (a
+    // restart), where a resend would reach it again once it is back.
+    int SendOnceWaitToken(std::string_view command, std::string_view token);
     // `capacity` is the size of the caller's reply buffer, terminator included.
     int SendCapture(const Command& command, std::string_view start, std::string_view end,
                     std::string& out, std::size_t capacity, int resends, int readLimit);

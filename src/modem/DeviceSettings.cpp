@@ -62,8 +62,9 @@ bool DeviceSettings::setApn(std::string_view name, std::string_view user,
     accepted += tx.SendWaitToken(p::apnPassword(password), p::kTokOkLine, kApnResends);
     if (accepted < 3) return false;
     if (!tx.SendWaitToken(p::kSave, p::kTokOkLine, kApnResends)) return false;
-    // The modem restarts; whether it answered does not matter.
-    tx.SendWaitToken(p::kReset, p::kTokOkLine, kApnResends);
+    // The modem restarts, answering or not: sent once, as a resend would restart it again
+    // when it comes back; silence is no failure.
+    tx.SendOnceWaitToken(p::kReset, p::kTokOkLine);
     return true;
 }
 

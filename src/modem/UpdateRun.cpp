@@ -1,5 +1,7 @@
 #include "modem/UpdateRun.h"
 
+#include "store/FieldCheck.h"
+
 namespace tessadorn {
 
 namespace {
@@ -10,22 +12,14 @@ constexpr int kUpdateBarAfterSearch = 5;
 constexpr int kReopenMs = 500;
 constexpr int kSettleMs = 200;
 
-std::string updateValueRefusal(std::string_view field, std::string_view value) {
-    for (char c : value) {
-        if (c == '"') return "The " + std::string(field) + " must not contain the character \".";
-        if (c == '\r' || c == '\n' || c == '\0')
-            return "The " + std::string(field) + " must not contain a line break.";
-    }
-    return {};
-}
-
 } // namespace
 
 std::string UpdateValues::refusal() const {
     for (const auto& [field, value] : {std::pair<std::string_view, std::string_view>{"APN", apn},
                                        {"User", user},
                                        {"Password", password}}) {
-        if (auto why = updateValueRefusal(field, value); !why.empty()) return why;
+        if (auto why = refusedValueMessage(field, value, FieldUse::Carrier); !why.empty())
+            return why;
     }
     return {};
 }

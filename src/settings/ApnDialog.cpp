@@ -12,10 +12,14 @@ ApnDialog::ApnDialog(Dialog& parent, ModemSession& session, CasterStore& store)
 void ApnDialog::onInit() {
     {
         std::lock_guard lock(m_Store.mutex());
-        controls().setDeviceText(kApn, m_Store.apn);
-        controls().setDeviceText(kUser, m_Store.carrierUser);
-        controls().setDeviceText(kPassword, m_Store.carrierPassword);
+        m_Stored = {m_Store.apn, m_Store.carrierUser, m_Store.carrierPassword};
     }
+    controls().setDeviceText(kApn, m_Stored.apn);
+    controls().setDeviceText(kUser, m_Stored.user);
+    controls().setDeviceText(kPassword, m_Stored.password);
+    // What the edits hold of them: a value from the modem may be longer than an edit.
+    m_Shown = {controls().readEdit(kApn), controls().readEdit(kUser),
+               controls().readEdit(kPassword)};
     controls().setDeviceText(kImei, m_Session.device().read().Imei);
 }
 
@@ -23,21 +27,25 @@ void ApnDialog::onCommand(int id) {
     if (id == kCancel) endDialog(0);
 }
 
-bool ApnDialog::acceptable(const caster_list::TypedApn& typed) {
+bool ApnDialog::acceptable(const Typed& typed) {
     const std::string why = caster_list::apnRefusal(typed);
     if (!why.empty()) messageBox(why);
     return why.empty();
 }
 
 void ApnDialog::onOk() {
-    const caster_list::TypedApn typed{controls().readEdit(kApn), controls().readEdit(kUser),
-                                      controls().readEdit(kPassword)};
-    {
-        std::lock_guard lock(m_Store.mutex());
-        if (caster_list::sameApn(m_Store, typed)) {
-            endDialog(1);
-            return;
-        }
+    // A field whose edit still shows what it showed at the start keeps its value whole.
+    const auto edited = [this](int id, const std::string& shown, const std::string& stored) {
+        const std::string text = controls().readEdit(id);
+        return text == shown ? stored : text;
+    };
+    const Typed typed{edited(kApn, m_Shown.apn, m_Stored.apn),
+                      edited(kUser, m_Shown.user, m_Stored.user),
+                      edited(kPassword, m_Shown.password, m_Stored.password)};
+    if (typed.apn == m_Stored.apn && typed.user == m_Stored.user &&
+        typed.password == m_Stored.password) {
+        endDialog(1);
+        return;
     }
     if (!acceptable(typed)) return;
     if (messageBox("Do you want to update the APN configuration?", "Attention",

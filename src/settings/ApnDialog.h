@@ -25,10 +25,14 @@ class ApnDialog final : public Dialog {
     void onCancel() override { endDialog(0); }
 
   private:
-    bool acceptable(const caster_list::TypedApn& typed);
-    // Sends the three values, then "SAVE" and "RESET"; false when the modem refused one.
+    using Typed = caster_list::TypedApn;
+    // False (after telling the user which field) when a value cannot be kept.
+    bool acceptable(const Typed& typed);
 
     ModemSession& m_Session;
+    // The list's values when the dialog opened, and what the edits showed of them.
+    Typed m_Stored;
+    Typed m_Shown;
     CasterStore& m_Store;
 };
 

@@ -84,13 +84,13 @@ bool use(CasterDocument& doc, int slot, bool authenticate) {
 }
 
 std::string apnRefusal(const TypedApn& typed) {
-    static constexpr std::string_view kForbidden = "<,\"";
     const struct {
         const char* field;
         const std::string& value;
     } fields[] = {{"APN", typed.apn}, {"User", typed.user}, {"Password", typed.password}};
     for (const auto& f : fields)
-        if (std::string why = refusedValueMessage(f.field, f.value, kForbidden); !why.empty())
+        if (std::string why = refusedValueMessage(f.field, f.value, FieldUse::Carrier);
+            !why.empty())
             return why;
     return {};
 }

@@ -38,6 +38,8 @@ std::string_view forbiddenFor(FieldUse use) {
         return "<";
     case FieldUse::Address:
         return "< ,:/";
+    case FieldUse::Carrier:
+        return "<,\"";
     case FieldUse::Credential:
         break;
     }

@@ -10,6 +10,9 @@ enum class FieldUse {
     ListOnly,   // kept in the caster list only (the name)
     Address,    // sent in the modem's LIST and CONNECT commands as host or port
     Credential, // sent in those commands as user or password
+    // The modem's APN, user and password: kept in the caster list, handed back in the modem's
+    // comma-separated configuration reply, and put between quotes by the update.
+    Carrier,
 };
 
 // Checks a value typed for the caster list (device code page) before it is stored. The file

@@ -74,6 +74,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    {},
                    "--screenshot-wait needs a number of seconds from 1 to 3600, not 0"},
+        // The shortest and the longest time are taken, one second past the longest is not.
+        OptionCase{"WaitOfOneSecond", {"--screenshot-wait", "1"}, Action::Run},
+        OptionCase{"WaitOfAnHour", {"--screenshot-wait", "3600"}, Action::Run},
+        OptionCase{"WaitPastAnHour",
+                   {"--screenshot-wait", "3601"},
+                   Action::Error,
+                   "",
+                   {},
+                   "--screenshot-wait needs a number of seconds from 1 to 3600, not 3601"},
         OptionCase{"WaitNotANumber",
                    {"--screenshot-wait", "5s"},
                    Action::Error,
@@ -105,30 +114,35 @@ TEST(ProgramOptions, TheHelpNamesEveryOption) {
     }
 }
 
+// A run of failed opens is said once; after an open that worked, the next failure is said again.
 TEST(ReportingSerialPort, SaysOnceWhyThePortCannotBeOpenedAndForgetsItOnceItOpens) {
     test::TempDir dir;
     const std::string path = dir.file("ttyUSB0");
-    std::vector<std::string> reports;
-    {
-        ReportingSerialPort port(path, [&](const std::string& why) { reports.push_back(why); });
-        EXPECT_FALSE(port.open(2));
-        EXPECT_FALSE(port.open(2));
-        EXPECT_TRUE(port.openFailed());
-    }
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_NE(reports[0].find(path), std::string::npos) << reports[0];
-    EXPECT_NE(reports[0].find("No such file or directory"), std::string::npos) << reports[0];
-
     int master = -1, slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     ::close(slave);
-    ReportingSerialPort pty(name, [&](const std::string& why) { reports.push_back(why); });
-    EXPECT_TRUE(pty.open(2));
-    EXPECT_FALSE(pty.openFailed());
-    pty.close();
-    ::close(master);
+    std::vector<std::string> reports;
+    ReportingSerialPort port(path, [&](const std::string& why) { reports.push_back(why); });
+    EXPECT_FALSE(port.open(2));
+    EXPECT_FALSE(port.open(2));
+    EXPECT_TRUE(port.openFailed());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find(path), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("No such file or directory"), std::string::npos) << reports[0];
+
+    port.setDevicePath(name);
+    EXPECT_TRUE(port.open(2));
+    EXPECT_FALSE(port.openFailed());
+    port.close();
     EXPECT_EQ(reports.size(), 1u);
+
+    port.setDevicePath(path);
+    EXPECT_FALSE(port.open(2));
+    EXPECT_TRUE(port.openFailed());
+    ASSERT_EQ(reports.size(), 2u) << "a new failure after a success is said again";
+    EXPECT_EQ(reports[1], reports[0]);
+    ::close(master);
 }
 
 // The reasons the program gives when the port is taken and when its device goes away; a new

@@ -120,6 +120,37 @@ TEST_F(CasterSelectTest, OkCopiesTheChosenCastersCredentials) {
     EXPECT_EQ(saved(), listFile(currentSection("2", "no", "device-1", "ipw"), entries()));
 }
 
+// A `server` at or past the list's end selects no row: OK keeps the current choice as it was
+// and saves the list; a save that fails is reported and the dialog still closes with OK.
+TEST_F(CasterSelectTest, OkWithoutASelectedRowKeepsTheChoiceAndSaves) {
+    for (const char* server : {"3", "7"}) {
+        for (const bool diskFull : {false, true}) {
+            SCOPED_TRACE(std::string(server) + (diskFull ? " disk full" : ""));
+            fillKinds();
+            store.server = server;
+            const std::string before = savedExists() ? saved() : "";
+            writer.injectFault(diskFull ? std::optional<std::size_t>(10) : std::nullopt);
+            host.call([](Dialog& d) { EXPECT_EQ(d.controls().selection(Select::kList), -1); });
+            host.ok();
+            EXPECT_EQ(runSelect(), Select::kResultOk);
+            writer.injectFault(std::nullopt);
+            EXPECT_EQ(store.server, server);
+            EXPECT_EQ(store.user, "u");
+            EXPECT_EQ(store.password, "p");
+            const std::vector<std::string> boxes = host.shownSummaries();
+            if (diskFull) {
+                ASSERT_FALSE(boxes.empty());
+                EXPECT_EQ(boxes.back(), "ERROR | The caster list could not be saved: No space "
+                                        "left on device | OK");
+                EXPECT_EQ(savedExists() ? saved() : "", before) << "the old file stays";
+            } else {
+                EXPECT_EQ(saved(), listFile(currentSection(server, "yes", "u", "p"), entries()));
+            }
+        }
+    }
+    EXPECT_EQ(host.shownSummaries().size(), 2u) << "a box for each failed save only";
+}
+
 TEST_F(CasterSelectTest, AHiddenCheckBoxCountsByItsMark) {
     fillKinds();
     store.auth = "yes";

@@ -189,6 +189,31 @@ TEST_F(ServerListTest, CancelOfTheEditLeavesTheCasterAndTheSystemCancelSavesNoth
     EXPECT_FALSE(savedExists());
 }
 
+// An Add that ends in the edit dialog's Cancel or Escape adds nothing and keeps the current choice.
+TEST_F(ServerListTest, AnAddCancelledInTheEditDialogAddsNothing) {
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Cancel");
+        fill(2, "1");
+        host.click(List::kAdd);
+        typeCaster(caster("added"));
+        if (escape)
+            host.cancel();
+        else
+            host.click(Edit::kCancel);
+        host.call([](Dialog& d) {
+            EXPECT_EQ(d.templateId(), List::kTemplate);
+            EXPECT_EQ(d.controls().items(List::kList), (std::vector<std::string>{"c0", "c1"}));
+        });
+        host.ok();
+        EXPECT_EQ(runList(), 0);
+        EXPECT_EQ(rows(), (std::vector<std::string>{"c0", "c1"}));
+        EXPECT_EQ(store.server, "1");
+        EXPECT_EQ(store.current().name, "c1");
+        EXPECT_EQ(saved(),
+                  listFile(currentSection("1", "yes", "u", "p"), {caster("c0"), caster("c1")}));
+    }
+}
+
 // What the version list does to the captions and the port, also after the screen turned.
 TEST_F(ServerListTest, TheVersionChoosesCaptionsAndTheIbssPort) {
     fill(1);

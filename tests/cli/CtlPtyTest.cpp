@@ -50,6 +50,10 @@ struct Case {
     std::string stdoutHas;             // text output, or with --json a key=value check
     std::string stderrHas;
 };
+// gtest prints a case by its name, not as bytes.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const Case kCases[] = {
     {"EmptyList", {}, {}, "casters --json", 0, {}, "[]", ""},
@@ -196,7 +200,7 @@ const Case kCases[] = {
      2,
      {},
      "",
-     "The APN must not contain the character \"."},
+     "The field \"APN\" may not contain a double quote (\")."},
     // How many rates the search tries within the second depends on the load: not compared.
     {"NoModem",
      {"--scenario", "silent"},

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
 #include <fstream>
 #include <future>
@@ -59,6 +60,9 @@ class MainDialogConnect : public ::testing::Test, protected test::MainDialogRig 
     void start(const std::string& list) {
         writeCasterList(list);
         dialog = std::make_unique<MainDialog>(host, port, clock, files);
+        // A handler's commands go out with the monitor parked and the wait cursor shown.
+        probe.setProbe(
+            [this] { return dialog->session().monitorGate().parked() && host.waitCursorShown(); });
         // Ready, with the Connect picture shown.
         host.call([this](Dialog&) {
             ASSERT_GE(test::waitUntil([this] {
@@ -95,6 +99,7 @@ TEST_F(MainDialogConnect, ConnectReadsTheTableAndTheChosenMountpointEndsTheProgr
     EXPECT_TRUE(host.quitRequested());
     EXPECT_EQ(host.exitCode(), 0);
     EXPECT_EQ(writes(connect), 1);
+    EXPECT_EQ(probe.failedFor(p::kSignalOff) + probe.failedFor(kList2), 0);
     EXPECT_EQ(host.shownTexts(),
               (std::vector<std::string>{
                   "Tessadorn configured. When you press OK, application will exit."}));
@@ -111,24 +116,21 @@ TEST_F(MainDialogConnect, ConnectDoesNothingWhileTheModemIsSearchedFor) {
     EXPECT_EQ(writes(p::kSignalOff), 0);
 }
 
-// A `server` beyond the list (hand-edited) names no caster: the panel shows none, Connect's
-// entry reads as empty, the modem refuses its LIST and the user sees "Error 2". No slot outside
-// the list is read, and no other caster is used.
+// A `server` beyond the list (hand-edited) names no caster: the panel shows none, and Connect
+// refuses it with "Error 2" without a word to the modem; no other caster is used.
 TEST_F(MainDialogConnect, ACurrentIndexBeyondTheListNamesNoCaster) {
-    for (const std::string server : {"7", "999999999"}) {
+    for (const std::string server : {"7", "2", "999999999"}) {
         SCOPED_TRACE(server);
-        const int before = writes("#LIST :\r\n");
-        modem.reply("#LIST :\r\n", "CMD_ERROR\r\n");
         start(casterList(server));
         host.call([](Dialog& d) { EXPECT_EQ(d.controls().text(ids::Line1), "Svr:"); });
         host.click(ids::Connect);
         host.ok();
         dialog->doModal();
         dialog.reset();
-        EXPECT_EQ(writes("#LIST :\r\n"), before + 1);
-        EXPECT_EQ(writes("#LIST 2,caster.example:2101\r\n"), 0);
     }
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{"Error 2", "Error 2"}));
+    EXPECT_EQ(port.written().find("#LIST"), std::string::npos);
+    EXPECT_EQ(writes(p::kSignalOff), 0);
+    EXPECT_EQ(host.shownSummaries(), (std::vector<std::string>(3, "ERROR | Error 2 | OK")));
 }
 
 struct TessadornCase {
@@ -153,8 +155,10 @@ TEST_P(TessadornBranch, ConnectsByAddressAlone) {
     host.click(ids::Connect);
     host.ok();
     const int result = dialog->doModal();
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{c.message}));
+    EXPECT_EQ(host.shownSummaries(), (std::vector<std::string>{std::string(kApplicationTitle) +
+                                                               " | " + c.message + " | OK"}));
     EXPECT_EQ(writes(command), c.reply.empty() ? 6 : 1);
+    EXPECT_EQ(probe.failedFor(command), 0);
     EXPECT_EQ(writes(p::kSignalOff), 0) << "no source table";
     EXPECT_EQ(host.quitRequested(), c.ends);
     if (c.ends) {
@@ -173,11 +177,24 @@ INSTANTIATE_TEST_SUITE_P(
         TessadornCase{"Unanswered", "", "Error", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
+struct StopCase {
+    const char* name;
+    std::string list;
+    std::array<std::string, 3> lines; // 1034, 1035, 1093 after the stop
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StopConnection : public MainDialogConnect, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopConnection, EndsTheRunningConnectionAndRewritesThePanel) {
+    const auto& c = GetParam();
     modem.stconnect = "ON";
     modem.gga = "AUTO,TRIMBLE,COM2";
     modem.reply(std::string(p::kStopConnection), "<OK\r\n");
-    start(casterList("1"));
+    start(c.list);
     host.call([&](Dialog&) { ASSERT_EQ(dialog->session().stConnect().load(), 1); });
     host.answer(kIdYes);
     host.click(ids::Disconnect);
@@ -186,19 +203,35 @@ TEST_F(MainDialogConnect, StopEndsTheRunningConnectionAndRewritesThePanel) {
         EXPECT_NE(dialog->session().stConnect().load(), 1)
             << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
-        EXPECT_EQ(d.controls().text(ids::Line1), "Server: Home");
-        EXPECT_EQ(d.controls().text(ids::Line2), "Authorization: yes (alice)");
-        EXPECT_EQ(d.controls().text(ids::Line3), "GPS Position: AUTO (TRIMBLE)");
+        EXPECT_EQ((std::array<std::string, 3>{d.controls().text(ids::Line1),
+                                              d.controls().text(ids::Line2),
+                                              d.controls().text(ids::Line3)}),
+                  c.lines);
     });
     host.ok();
     dialog->doModal();
-    EXPECT_EQ(host.shownTexts(),
-              (std::vector<std::string>{"¿Do you want to finish current connection?",
-                                        "Connection Finished"}));
-    EXPECT_EQ(host.shownBoxes()[0].request.caption, "Attention");
+    EXPECT_EQ(
+        host.shownSummaries(),
+        (std::vector<std::string>{"Attention | ¿Do you want to finish current connection? | Yes/No",
+                                  std::string(kApplicationTitle) + " | Connection Finished | OK"}));
     EXPECT_EQ(writes(p::kStopConnection), 1);
+    EXPECT_EQ(probe.failedFor(p::kStopConnection), 0);
     EXPECT_EQ(debug.count("CONNECT: Thread Pausat ...\r\n"), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainDialog, StopConnection,
+    ::testing::Values(
+        StopCase{"Caster",
+                 casterList("1"),
+                 {"Server: Home", "Authorization: yes (alice)", "GPS Position: AUTO (TRIMBLE)"}},
+        StopCase{"Tessadorn",
+                 casterList("1", "1"),
+                 {"Server: Home", "TESSADORN IP: caster.example", "TESSADORN Port: 2101"}},
+        StopCase{"NoCurrentCaster",
+                 casterList("2"),
+                 {"Svr:", "Authorization:", "GPS Position: AUTO (TRIMBLE)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
     modem.stconnect = "ON";
@@ -215,12 +248,16 @@ TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
     });
     host.ok();
     dialog->doModal();
-    const std::string keepTrying = "The modem does not answer. Keep trying to stop the connection?";
-    EXPECT_EQ(host.shownTexts(),
-              (std::vector<std::string>{"¿Do you want to finish current connection?", keepTrying,
-                                        keepTrying}));
+    const std::string keepTrying =
+        "Attention | The modem does not answer. Keep trying to stop the connection? | Yes/No";
+    EXPECT_EQ(
+        host.shownSummaries(),
+        (std::vector<std::string>{"Attention | ¿Do you want to finish current connection? | Yes/No",
+                                  keepTrying, keepTrying}));
     EXPECT_EQ(writes(p::kStopConnection), 12);
 }
+
+const std::string kTitle = kApplicationTitle;
 
 struct RoleCase {
     const char* name;
@@ -228,7 +265,7 @@ struct RoleCase {
     int answer;
     bool modemAnswers;
     std::string_view command;
-    std::vector<std::string> texts;
+    std::vector<std::string> boxes;
 };
 
 void PrintTo(const RoleCase& c, std::ostream* os) {
@@ -255,8 +292,9 @@ TEST_P(RoleChange, AsksSendsAndFindsTheModemAnew) {
     host.answer(c.answer);
     host.ok();
     dialog->doModal();
-    EXPECT_EQ(host.shownTexts(), c.texts);
+    EXPECT_EQ(host.shownSummaries(), c.boxes);
     EXPECT_EQ(writes(c.command), c.answer != kIdYes ? 0 : c.modemAnswers ? 1 : 6);
+    EXPECT_EQ(probe.failedFor(c.command), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(MainDialog, RoleChange,
@@ -265,25 +303,29 @@ INSTANTIATE_TEST_SUITE_P(MainDialog, RoleChange,
                                                     kIdYes,
                                                     true,
                                                     p::kModeBase,
-                                                    {"Change to SERVER mode?", "Tessadorn SERVER"}},
-                                           RoleCase{"ToServerText",
-                                                    ids::TextServer,
-                                                    kIdNo,
-                                                    true,
-                                                    p::kModeBase,
-                                                    {"Change to SERVER mode?"}},
+                                                    {"Attention | Change to SERVER mode? | Yes/No",
+                                                     kTitle + " | Tessadorn SERVER | OK"}},
+                                           RoleCase{
+                                               "ToServerText",
+                                               ids::TextServer,
+                                               kIdNo,
+                                               true,
+                                               p::kModeBase,
+                                               {"Attention | Change to SERVER mode? | Yes/No"}},
                                            RoleCase{"ToClient",
                                                     ids::ToClient,
                                                     kIdYes,
                                                     true,
                                                     p::kModeRover,
-                                                    {"Change to CLIENT mode?", "Tessadorn CLIENT"}},
+                                                    {"Attention | Change to CLIENT mode? | Yes/No",
+                                                     kTitle + " | Tessadorn CLIENT | OK"}},
                                            RoleCase{"ToClientRefused",
                                                     ids::TextClient,
                                                     kIdYes,
                                                     false,
                                                     p::kModeRover,
-                                                    {"Change to CLIENT mode?", "Tessadorn Error"}}),
+                                                    {"Attention | Change to CLIENT mode? | Yes/No",
+                                                     kTitle + " | Tessadorn Error | OK"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct AutoCase {
@@ -315,10 +357,13 @@ TEST_P(AutoConnection, AsksAndSetsTheModemAndTheMark) {
     });
     host.ok();
     dialog->doModal();
-    ASSERT_EQ(host.shownTexts().size(), 1u) << "the question only";
-    EXPECT_EQ(host.shownTexts()[0], c.modemState == "ON" ? "Disable Autoconnection mode?"
-                                                         : "Enable Autoconnection mode?");
+    EXPECT_EQ(host.shownSummaries(),
+              std::vector<std::string>{c.modemState == "ON"
+                                           ? "Attention | Disable Autoconnection mode? | Yes/No"
+                                           : "Attention | Enable Autoconnection mode? | Yes/No"})
+        << "the question only";
     EXPECT_EQ(writes(c.command), c.answer != kIdYes ? 0 : c.modemAnswers ? 1 : 6);
+    EXPECT_EQ(probe.failedFor(c.command), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

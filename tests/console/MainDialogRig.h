@@ -37,7 +37,9 @@ struct MainDialogRig {
     ScriptedHost host{templates};
     VirtualClock clock;
     ScriptedModem peer{1};
-    FakeSerialPort port{clock, peer};
+    // Notes every command with what `probe.setProbe` says (the monitor parked, say).
+    ProbingPeer probe{peer};
+    FakeSerialPort port{clock, probe};
     Modem modem;
     DebugCapture debug;
 };

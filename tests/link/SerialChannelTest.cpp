@@ -244,13 +244,25 @@ TEST(SerialChannel, ReadBlockCollectsAcrossReads) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(b), 4), "abcd");
 }
 
-TEST(SerialChannel, DrainReadsUntilTheLineIsQuiet) {
+// What arrived before the drain is thrown away unread; what comes after is read until a read
+// brings no more than the threshold.
+TEST(SerialChannel, DrainPurgesWhatArrivedAndReadsUntilTheLineIsQuiet) {
     Rig rig;
     for (int i = 0; i < 5; ++i)
         rig.modem.push(std::string(1024, 'x'), 0);
     rig.modem.push("tail", 0);
     EXPECT_EQ(rig.channel.Drain(64), 1);
     EXPECT_EQ(rig.modem.pending(), 0u);
+    EXPECT_EQ(rig.port.emptyReads(), 1) << "the stale bytes were read, not purged";
+    EXPECT_EQ(rig.clock.nowMs(), 500);
+
+    // A busy line: 100 bytes every 100 ms for two seconds, then quiet.
+    Rig busy;
+    for (int at = 100; at <= 2000; at += 100)
+        busy.modem.push(std::string(100, 'y'), at);
+    EXPECT_EQ(busy.channel.Drain(64), 1);
+    EXPECT_EQ(busy.modem.pending(), 0u);
+    EXPECT_EQ(busy.clock.nowMs(), 2500) << "read until a read of 500 ms brought nothing";
 }
 
 TEST(SerialChannel, ClosedPortGivesOnlyEmptyReads) {

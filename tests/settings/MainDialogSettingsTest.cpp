@@ -30,48 +30,64 @@ struct MainRig : test::MainDialogRig {
 };
 
 // What the main dialog shows after the GPS dialog closed: no Connect picture for a receiver fed
-// straight by the modem (KV-318, WAVECOM), the Connect picture and the automatic-connection box
-// for the others, however they were before.
+// straight by the modem (KV-318, WAVECOM), the Connect picture (Disconnect while a connection
+// runs) and the automatic-connection box for the others, however they were before; a base shows
+// none of them whatever the result. The modem follows the receiver's link rate.
 TEST(MainDialogSettings, GpsResultDecidesTheConnectControls) {
     struct Case {
         const char* name;
-        std::string gga;
+        std::string role, gga, stconnect;
         int make;
         std::string command;
-        bool connect, autoConnect;
+        int modemBaud; // the modem's rate after the command
+        bool connect, disconnect, autoConnect;
     };
     const Case cases[] = {
-        {"to unknown", "AUTO,KV-318,COM0", GpsSourceDialog::Unknown,
-         "#SETGGA,AUTO,UNKNOWN,COM0\r\n", true, true},
-        {"to wavecom", "AUTO,TRIMBLE,COM1", GpsSourceDialog::Wavecom,
-         "#SETGGA,AUTO,WAVECOM,COM0\r\n", false, false},
+        {"to unknown", "CLIENT", "AUTO,KV-318,COM0", "OFF", GpsSourceDialog::Unknown,
+         "#SETGGA,AUTO,UNKNOWN,COM0\r\n", 2, true, false, true},
+        {"to wavecom", "CLIENT", "AUTO,TRIMBLE,COM1", "OFF", GpsSourceDialog::Wavecom,
+         "#SETGGA,AUTO,WAVECOM,COM0\r\n", 2, false, false, false},
+        {"to KV-318", "CLIENT", "AUTO,TRIMBLE,COM1", "OFF", GpsSourceDialog::Kv318,
+         "#SETGGA,AUTO,KV-318,COM0\r\n", 0, false, false, false},
+        {"to Trimble while connected", "CLIENT", "AUTO,UNKNOWN,COM0", "ON",
+         GpsSourceDialog::Trimble, "#SETGGA,AUTO,TRIMBLE,COM1\r\n", 2, false, true, true},
+        {"to Topcon", "CLIENT", "AUTO,KV-318,COM0", "OFF", GpsSourceDialog::Topcon,
+         "#SETGGA,AUTO,TOPCON,COM4\r\n", 4, true, false, true},
+        {"a base to unknown", "SERVER", "AUTO,KV-318,COM0", "OFF", GpsSourceDialog::Unknown,
+         "#SETGGA,AUTO,UNKNOWN,COM0\r\n", 2, false, false, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         MainRig rig;
+        rig.modem.role = c.role;
         rig.modem.gga = c.gga;
-        rig.peer.on(c.command, "<OK\r\n");
+        rig.modem.stconnect = c.stconnect;
+        rig.modem.reply(c.command, "<OK\r\n");
+        rig.modem.answers = [&](std::string_view cmd, int) {
+            if (cmd == c.command) rig.modem.baud = c.modemBaud;
+            return true;
+        };
         MainDialog dialog(rig.host, rig.port, rig.clock, rig.files);
         rig.waitForButton(dialog, ids::Gps);
         rig.host.click(ids::Gps);
         rig.host.select(GpsSourceDialog::kGpsList, c.make);
         rig.host.ok();
         rig.host.call([&](Dialog& d) {
-            EXPECT_EQ(&d, &dialog) << c.name << ": the GPS dialog closed";
-            EXPECT_EQ(d.controls().visible(ids::Connect), c.connect) << c.name;
-            EXPECT_FALSE(d.controls().visible(ids::Disconnect)) << c.name;
-            EXPECT_EQ(d.controls().visible(ids::AutoConnect), c.autoConnect) << c.name;
+            EXPECT_EQ(&d, &dialog) << "the GPS dialog closed";
+            EXPECT_EQ(d.controls().visible(ids::Connect), c.connect);
+            EXPECT_EQ(d.controls().visible(ids::Disconnect), c.disconnect);
+            EXPECT_EQ(d.controls().visible(ids::AutoConnect), c.autoConnect);
             if (c.autoConnect) {
                 EXPECT_EQ(d.controls().checked(ids::AutoConnect),
-                          dialog.session().autoConnect().load() == 1)
-                    << c.name;
+                          dialog.session().autoConnect().load() == 1);
             }
+            EXPECT_EQ(dialog.session().baudIndex().load(), c.modemBaud);
         });
         rig.host.ok();
-        EXPECT_EQ(dialog.doModal(), kIdOk) << c.name;
-        EXPECT_EQ(rig.port.count(c.command), 1) << c.name;
-        EXPECT_EQ(rig.host.shownTexts(),
-                  std::vector<std::string>{"Tessadorn configured successfully!"})
-            << c.name;
+        EXPECT_EQ(dialog.doModal(), kIdOk);
+        EXPECT_EQ(rig.port.count(c.command), 1);
+        EXPECT_EQ(rig.host.shownSummaries(),
+                  std::vector<std::string>{"Attention | Tessadorn configured successfully! | OK"});
     }
 }
 

@@ -72,9 +72,10 @@ TEST(RelayServiceDialog, OkSendsTheTickAndRecordsIt) {
         EXPECT_EQ(dialog.doModal(), 4) << c.name;
         EXPECT_EQ(rig.sent(), std::vector<std::string>{setBroadcast(c.on)}) << c.name;
         EXPECT_EQ(rig.device.read().BroadcastOn, c.on ? "1" : "0") << c.name;
-        EXPECT_EQ(rig.host.shownTexts(),
-                  std::vector<std::string>{"Tessadorn configured successfully!"})
+        EXPECT_EQ(rig.host.shownSummaries(),
+                  std::vector<std::string>{"Attention | Tessadorn configured successfully! | OK"})
             << c.name;
+        EXPECT_TRUE(rig.probe.failed().empty()) << c.name << ": sent with the monitor running";
         EXPECT_EQ(rig.debug.count("Broadcast: Thread Pausat ...\r\n"), 1) << c.name;
     }
 }

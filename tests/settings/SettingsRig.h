@@ -13,7 +13,9 @@
 #include "ui/TemplateSource.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace tessadorn::test {
 
@@ -31,8 +33,10 @@ class SwitchableWriter final : public FileWriter {
 };
 
 // What a settings dialog needs of the main dialog, over a scripted modem in virtual time, with
-// the caster list and the device profile in a temporary folder. The settings dialogs run on a
-// plain parent dialog of the scripted host.
+// the caster list and the device profile in a temporary folder, and a stand-in for the monitor
+// that parks at its checkpoint whenever asked. Every command is noted with whether the monitor
+// was parked and the wait cursor showed when it went out (`probe.failedFor`). The settings
+// dialogs run on a plain parent dialog of the scripted host.
 struct SettingsRig {
     TempDir dir;
     SwitchableWriter writer;
@@ -41,7 +45,8 @@ struct SettingsRig {
     Dialog parent{host, 0};
     VirtualClock clock;
     ScriptedModem modem;
-    FakeSerialPort port{clock, modem};
+    ProbingPeer probe{modem};
+    FakeSerialPort port{clock, probe};
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), writer};
     SerialChannel& serial = session.serial();
     std::atomic<int>& reading = session.reading();
@@ -54,14 +59,25 @@ struct SettingsRig {
     DeviceProfile& profile = session.profile();
     CasterStore store{dir.file("ntripcfg.txt"), writer};
     DebugCapture debug;
+    std::thread monitor;
 
     SettingsRig() {
+        gate.attach();
+        monitor = std::thread([this] {
+            while (gate.checkpoint())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        probe.setProbe([this] { return gate.parked() && host.waitCursorShown(); });
         host.setScreenSize(240, 320);
         mode = kModeClient;
         baudIndex = 2;
         savedBaudIndex = 2;
         autoConnect = 1;
         serial.Open(2);
+    }
+    ~SettingsRig() {
+        gate.stop();
+        monitor.join();
     }
     // Every command written, whole, in order.
     std::vector<std::string> sent() const {

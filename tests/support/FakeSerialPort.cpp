@@ -150,4 +150,27 @@ void ScriptedModem::purged(int, std::int64_t nowMs) {
         m_Out.pop_front();
 }
 
+void ProbingPeer::setProbe(std::function<bool()> probe) {
+    std::lock_guard lock(m_Mutex);
+    m_Probe = std::move(probe);
+}
+
+void ProbingPeer::received(std::string_view bytes, int baudIndex, std::int64_t nowMs) {
+    {
+        std::lock_guard lock(m_Mutex);
+        if (m_Probe && !m_Probe()) m_Failed.emplace_back(bytes);
+    }
+    m_Inner.received(bytes, baudIndex, nowMs);
+}
+
+int ProbingPeer::failedFor(std::string_view command) const {
+    std::lock_guard lock(m_Mutex);
+    return static_cast<int>(std::count(m_Failed.begin(), m_Failed.end(), command));
+}
+
+std::vector<std::string> ProbingPeer::failed() const {
+    std::lock_guard lock(m_Mutex);
+    return m_Failed;
+}
+
 } // namespace tessadorn::test

@@ -155,4 +155,29 @@ class ScriptedModem final : public SerialPeer {
     std::function<void(std::string_view, int, std::int64_t)> m_Unmatched;
 };
 
+// A peer in front of another that notes, with every command written, what `probe` says at that
+// moment (whether the monitor is parked and the wait cursor shows, say).
+class ProbingPeer final : public SerialPeer {
+  public:
+    explicit ProbingPeer(SerialPeer& inner) : m_Inner(inner) {}
+    // Any thread may write while the probe changes: it is set under the lock.
+    void setProbe(std::function<bool()> probe);
+
+    void received(std::string_view bytes, int baudIndex, std::int64_t nowMs) override;
+    std::int64_t readyAt(int baudIndex) override { return m_Inner.readyAt(baudIndex); }
+    std::uint8_t take() override { return m_Inner.take(); }
+    void purged(int baudIndex, std::int64_t nowMs) override { m_Inner.purged(baudIndex, nowMs); }
+
+    // How many times `command` was written while the probe said false.
+    int failedFor(std::string_view command) const;
+    // The commands written while the probe said false, in order.
+    std::vector<std::string> failed() const;
+
+  private:
+    SerialPeer& m_Inner;
+    mutable std::mutex m_Mutex;
+    std::function<bool()> m_Probe;
+    std::vector<std::string> m_Failed;
+};
+
 } // namespace tessadorn::test

@@ -1,5 +1,7 @@
 #include "ScriptedHost.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -58,6 +60,13 @@ int ScriptedHost::messageBox(const MessageBoxRequest& request) {
     if (!m_Answers.empty()) {
         button = m_Answers.front();
         m_Answers.pop_front();
+        // Cancel: the box went away unanswered, which any box may.
+        const bool offered = button == kIdCancel || (request.buttons == MessageButtons::YesNo
+                                                         ? button == kIdYes || button == kIdNo
+                                                         : button == kIdOk);
+        if (!offered)
+            ADD_FAILURE() << "answer " << button << " is not a button of the box \"" << request.text
+                          << "\"";
     }
     MessageBoxRequest shown = request;
     if (shown.caption.empty()) shown.caption = kApplicationTitle;
@@ -75,6 +84,15 @@ std::vector<std::string> ScriptedHost::shownTexts() const {
     std::vector<std::string> out;
     for (const auto& b : m_Shown)
         out.push_back(b.request.text);
+    return out;
+}
+
+std::vector<std::string> ScriptedHost::shownSummaries() const {
+    std::lock_guard lock(m_BoxMutex);
+    std::vector<std::string> out;
+    for (const auto& b : m_Shown)
+        out.push_back(b.request.caption + " | " + b.request.text + " | " +
+                      (b.request.buttons == MessageButtons::YesNo ? "Yes/No" : "OK"));
     return out;
 }
 

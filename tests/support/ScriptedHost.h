@@ -18,7 +18,9 @@ namespace tessadorn::test {
 // never hang on a dialog that waits for the user.
 //
 // Message boxes, from any thread, are answered from a list of answers given beforehand; when
-// none is left an OK box gets kIdOk and a Yes/No box gets kIdNo. Every box is recorded.
+// none is left an OK box gets kIdOk and a Yes/No box gets kIdNo. An answer that is not one of the
+// box's buttons (Yes to an OK box) fails the test. Every box is recorded with its caption (the
+// program's title when the dialog gave none) and its buttons.
 class ScriptedHost final : public DialogRunner {
   public:
     struct ShownBox {
@@ -44,6 +46,9 @@ class ScriptedHost final : public DialogRunner {
     std::vector<ShownBox> shownBoxes() const;
     // Texts of the boxes shown, in order.
     std::vector<std::string> shownTexts() const;
+    // The boxes shown, in order, each as "caption | text | OK" (or "| Yes/No"): what the user
+    // saw of it, for one comparison with a table's expected boxes.
+    std::vector<std::string> shownSummaries() const;
 
     int messageBox(const MessageBoxRequest& request) override;
 

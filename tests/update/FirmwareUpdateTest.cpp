@@ -50,6 +50,7 @@ bool until(const std::function<bool()>& cond) {
 // engine's progress lines follow one a second.
 struct ScriptedEngine {
     bool bye = true;
+    bool byeOnResend = false; // "Bye" to the second exit command only
     int engineBaud = 4;
     std::string setReply = kOkReply;
     std::string startReply = kOkReply;
@@ -58,7 +59,11 @@ struct ScriptedEngine {
     std::atomic<bool>* holdOnTrace = nullptr; // set once the trace is switched on
 
     void attach(ScriptedModem& peer) {
-        if (bye) peer.on(std::string(protocol::kExit0), "\r\nBye\r\n").onlyAtBaud = 2;
+        if (bye) {
+            std::vector<std::string> byes{"\r\nBye\r\n"};
+            if (byeOnResend) byes.insert(byes.begin(), "");
+            peer.on(std::string(protocol::kExit0), byes).onlyAtBaud = 2;
+        }
         peer.setUnmatched([this, &peer](std::string_view cmd, int baud, std::int64_t now) {
             if (baud != engineBaud) return;
             if (cmd == protocol::kAt) {
@@ -118,6 +123,11 @@ class FirmwareUpdateTest : public ::testing::Test {
         engine.attach(peer);
         auto dialog = std::make_unique<FirmwareUpdateDialog>(owner, session, store);
         dialog->model()->addObserver([this, d = dialog.get()](int id) {
+            if (id == u::Progress) {
+                const auto bar = d->controls().state(u::Progress);
+                std::lock_guard lock(m_StatusMutex);
+                if (bar) m_Bar.push_back({bar->position, bar->rangeMax});
+            }
             if (id != u::Status) return;
             std::lock_guard lock(m_StatusMutex);
             const std::string text = d->controls().text(u::Status);
@@ -150,6 +160,17 @@ class FirmwareUpdateTest : public ::testing::Test {
     std::vector<std::string> statuses() const {
         std::lock_guard lock(m_StatusMutex);
         return m_Statuses;
+    }
+    // The progress bar as "position/top" when leaving the correction firmware was done: its
+    // last state before the engine search set its own range.
+    std::string barAfterLeaving() const {
+        std::lock_guard lock(m_StatusMutex);
+        std::string last;
+        for (const auto& [position, top] : m_Bar) {
+            if (top != 6) break;
+            last = std::to_string(position) + "/" + std::to_string(top);
+        }
+        return last;
     }
     // Baud indexes at which `command` was written, in order.
     std::vector<int> writtenAt(std::string_view command) const {
@@ -187,6 +208,7 @@ class FirmwareUpdateTest : public ::testing::Test {
   private:
     mutable std::mutex m_StatusMutex;
     std::vector<std::string> m_Statuses;
+    std::vector<std::pair<int, int>> m_Bar;
 };
 
 // ---- Outcomes of one update ----
@@ -292,45 +314,93 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Leaving the correction firmware and finding the engine ----
 
-TEST_F(FirmwareUpdateTest, WithoutByeTheSecondExitGoesOutBlindlyAtEveryRate) {
-    engine.bye = false;
-    engine.progress = {"Reboot now\r\n"};
-    auto dialog = makeDialog();
-    startAndContinue(*dialog);
-    finishAndClose(*dialog, 1);
-    EXPECT_EQ(dialog->doModal(), kIdOk);
+// "#EXIT0" at the link's rate (38400), resent once; without "Bye" the second exit command goes
+// out blindly at every rate. Then the engine is looked for from the lowest rate up (here at
+// 115200). A port that cannot be opened at a rate is reported and that rate skipped.
+struct LeaveCase {
+    const char* name;
+    bool bye = true;
+    bool byeOnResend = false;
+    int engineBaud = 4;
+    int failOpenAt = -100;
+    std::vector<int> exit0 = {}, exit0Again = {}, at = {}, otapSet = {};
+    std::vector<std::string> texts = {};
+    std::string barAfterLeaving = "6/6";
+};
 
-    EXPECT_EQ(writtenAt(protocol::kExit0), (std::vector<int>{2, 2})) << "sent, then resent once";
-    EXPECT_EQ(writtenAt(protocol::kExit0Again), (std::vector<int>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{kSuccess})) << "no message for it";
+void PrintTo(const LeaveCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST_F(FirmwareUpdateTest, NoEngineAtAnyRate) {
-    engine.engineBaud = -1;
+class LeaveAndSearch : public FirmwareUpdateTest,
+                       public ::testing::WithParamInterface<LeaveCase> {};
+
+TEST_P(LeaveAndSearch, SendsAtTheRatesAndTellsTheOutcome) {
+    const auto& c = GetParam();
+    engine.bye = c.bye;
+    engine.byeOnResend = c.byeOnResend;
+    engine.engineBaud = c.engineBaud;
+    engine.progress = {"Reboot now\r\n"};
+    port.failOpenAt(c.failOpenAt);
     auto dialog = makeDialog();
     startAndContinue(*dialog);
-    finishAndClose(*dialog, 1);
+    finishAndClose(*dialog, c.texts.size());
     EXPECT_EQ(dialog->doModal(), kIdOk);
 
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{kNotDetected}));
-    EXPECT_EQ(writtenAt(protocol::kAt), (std::vector<int>{0, 1, 2, 3, 4}));
-    for (const auto& w : port.writes())
-        EXPECT_NE(w.bytes.rfind("AT^SJOTAP", 0), 0u) << "nothing after the search";
+    EXPECT_EQ(writtenAt(protocol::kExit0), c.exit0);
+    EXPECT_EQ(writtenAt(protocol::kExit0Again), c.exit0Again);
+    EXPECT_EQ(writtenAt(protocol::kAt), c.at);
+    EXPECT_EQ(writtenAt(protocol::otapSet("web.example", "wu", "wp").text), c.otapSet);
+    EXPECT_EQ(host.shownTexts(), c.texts);
+    EXPECT_EQ(barAfterLeaving(), c.barAfterLeaving);
     expectIdleFace(*dialog);
-    EXPECT_EQ(statuses().back(), "Starting Update Process...") << "not through Process Finished";
+    if (c.otapSet.empty()) {
+        EXPECT_EQ(statuses().back(), "Starting Update Process...")
+            << "not through Process Finished";
+    }
 }
 
-TEST_F(FirmwareUpdateTest, APortThatCannotBeOpenedAtOneRateIsReportedAndSkipped) {
-    port.failOpenAt(1);
-    engine.progress = {"Reboot now\r\n"};
-    auto dialog = makeDialog();
-    startAndContinue(*dialog);
-    finishAndClose(*dialog, 2);
-    EXPECT_EQ(dialog->doModal(), kIdOk);
-
-    EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{kComPortError, kSuccess}));
-    EXPECT_EQ(writtenAt(protocol::kAt), (std::vector<int>{0, 2, 3, 4}));
-}
+INSTANTIATE_TEST_SUITE_P(Update, LeaveAndSearch,
+                         ::testing::Values(LeaveCase{.name = "ByeAtOnce",
+                                                     .exit0 = {2},
+                                                     .at = {0, 1, 2, 3, 4},
+                                                     .otapSet = {4},
+                                                     .texts = {kSuccess}},
+                                           LeaveCase{.name = "ByeOnTheResend",
+                                                     .byeOnResend = true,
+                                                     .exit0 = {2, 2},
+                                                     .at = {0, 1, 2, 3, 4},
+                                                     .otapSet = {4},
+                                                     .texts = {kSuccess}},
+                                           LeaveCase{.name = "NoByeBlindAtEveryRate",
+                                                     .bye = false,
+                                                     .exit0 = {2, 2},
+                                                     .exit0Again = {0, 1, 2, 3, 4},
+                                                     .at = {0, 1, 2, 3, 4},
+                                                     .otapSet = {4},
+                                                     .texts = {kSuccess}},
+                                           LeaveCase{.name = "NoEngineAtAnyRate",
+                                                     .engineBaud = -1,
+                                                     .exit0 = {2},
+                                                     .at = {0, 1, 2, 3, 4},
+                                                     .texts = {kNotDetected}},
+                                           LeaveCase{.name = "APortFailsAtOneRateOfTheSearch",
+                                                     .failOpenAt = 1,
+                                                     .exit0 = {2},
+                                                     .at = {0, 2, 3, 4},
+                                                     .otapSet = {4},
+                                                     .texts = {kComPortError, kSuccess}},
+                                           LeaveCase{
+                                               .name = "APortFailsAtOneRateOfTheBlindExit",
+                                               .bye = false,
+                                               .failOpenAt = 1,
+                                               .exit0 = {2, 2},
+                                               .exit0Again = {0, 2, 3, 4},
+                                               .at = {0, 2, 3, 4},
+                                               .otapSet = {4},
+                                               .texts = {kComPortError, kComPortError, kSuccess},
+                                               .barAfterLeaving = "5/6"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Closing ----
 
@@ -428,13 +498,13 @@ TEST_F(FirmwareUpdateTest, TypedValuesGoToTheEngineAndAreNotStored) {
     });
     host.type(u::Apn, "update.apn");
     host.type(u::User, "");
-    host.type(u::Password, "s3cr3t,x");
+    host.type(u::Password, "s3cr3t:x y");
     startAndContinue(*dialog);
     finishAndClose(*dialog, 1);
     EXPECT_EQ(dialog->doModal(), kIdOk);
 
     EXPECT_EQ(writtenAt("AT^SJOTAP=\"wqzt\",\"" + std::string(protocol::updateDescriptorUrl()) +
-                        "\",\"a:\",,,\"gprs\",\"update.apn\",\"\",\"s3cr3t,x\",,\r\n"),
+                        "\",\"a:\",,,\"gprs\",\"update.apn\",\"\",\"s3cr3t:x y\",,\r\n"),
               (std::vector<int>{4}));
     std::lock_guard lock(store.mutex());
     EXPECT_EQ(store.apn, "web.example");
@@ -460,7 +530,9 @@ TEST_P(RefusedValue, IsNamedAndNothingStarts) {
     host.type(GetParam().field, GetParam().value);
     host.click(u::Start);
     host.call([&](Dialog&) {
-        EXPECT_EQ(host.shownTexts(), (std::vector<std::string>{GetParam().message}));
+        EXPECT_EQ(host.shownSummaries(),
+                  (std::vector<std::string>{std::string(kApplicationTitle) + " | " +
+                                            GetParam().message + " | OK"}));
         EXPECT_EQ(dialog->phase(), UpdatePhase::Idle);
         expectIdleFace(*dialog);
     });
@@ -473,12 +545,25 @@ TEST_P(RefusedValue, IsNamedAndNothingStarts) {
 INSTANTIATE_TEST_SUITE_P(
     Update, RefusedValue,
     ::testing::Values(
-        RefusedCase{u::Apn, "web\"x", "The APN must not contain the character \"."},
-        RefusedCase{u::User, "\"", "The User must not contain the character \"."},
-        RefusedCase{u::Password, "pa\"ss\",\"x", "The Password must not contain the character \"."},
-        RefusedCase{u::Password, "pa\r\nAT", "The Password must not contain a line break."},
-        RefusedCase{u::Apn, "web\nAT", "The APN must not contain a line break."},
-        RefusedCase{u::User, std::string("u\0x", 3), "The User must not contain a line break."}));
+        // The APN dialog's rule and wording, for the same three values.
+        RefusedCase{u::Apn, "web\"x", "The field \"APN\" may not contain a double quote (\")."},
+        RefusedCase{u::User, "\"", "The field \"User\" may not contain a double quote (\")."},
+        RefusedCase{u::Password, "pa,ss", "The field \"Password\" may not contain \",\"."},
+        RefusedCase{u::Apn, "a<b", "The field \"APN\" may not contain \"<\"."},
+        RefusedCase{u::Password, "pa\r\nAT",
+                    "The field \"Password\" may not contain a line break (CR)."},
+        RefusedCase{u::Apn, "web\rAT", "The field \"APN\" may not contain a line break (CR)."},
+        RefusedCase{u::User, "web\rAT", "The field \"User\" may not contain a line break (CR)."},
+        RefusedCase{u::Password, "pw\r",
+                    "The field \"Password\" may not contain a line break (CR)."},
+        RefusedCase{u::Apn, "web\nAT", "The field \"APN\" may not contain a line break (LF)."},
+        RefusedCase{u::User, std::string("u\0x", 3),
+                    "The field \"User\" may not contain a NUL character."},
+        RefusedCase{u::User, "u\tx", "The field \"User\" may not contain a tab (TAB)."},
+        RefusedCase{u::Apn, "a\x1b",
+                    "The field \"APN\" may not contain a control character (0x1B)."},
+        RefusedCase{u::Password, "p\x1a",
+                    "The field \"Password\" may not contain a control character (0x1A)."}));
 
 } // namespace
 } // namespace tessadorn
