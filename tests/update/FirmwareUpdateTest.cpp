@@ -323,6 +323,7 @@ struct LeaveCase {
     bool byeOnResend = false;
     int engineBaud = 4;
     int failOpenAt = -100;
+    int linkBaud = 2; // the rate the modem was last found at; -1 while none was found
     std::vector<int> exit0 = {}, exit0Again = {}, at = {}, otapSet = {};
     std::vector<std::string> texts = {};
     std::string barAfterLeaving = "6/6";
@@ -342,6 +343,7 @@ TEST_P(LeaveAndSearch, SendsAtTheRatesAndTellsTheOutcome) {
     engine.engineBaud = c.engineBaud;
     engine.progress = {"Reboot now\r\n"};
     port.failOpenAt(c.failOpenAt);
+    baudIndex = c.linkBaud;
     auto dialog = makeDialog();
     startAndContinue(*dialog);
     finishAndClose(*dialog, c.texts.size());
@@ -375,6 +377,16 @@ INSTANTIATE_TEST_SUITE_P(Update, LeaveAndSearch,
                                            LeaveCase{.name = "NoByeBlindAtEveryRate",
                                                      .bye = false,
                                                      .exit0 = {2, 2},
+                                                     .exit0Again = {0, 1, 2, 3, 4},
+                                                     .at = {0, 1, 2, 3, 4},
+                                                     .otapSet = {4},
+                                                     .texts = {kSuccess}},
+                                           // No rate found yet: the exit goes out at the
+                                           // port's own rate (38400 on a real port, the
+                                           // index as given here), then blindly at every rate.
+                                           LeaveCase{.name = "NoRateFoundYet",
+                                                     .linkBaud = -1,
+                                                     .exit0 = {-1, -1},
                                                      .exit0Again = {0, 1, 2, 3, 4},
                                                      .at = {0, 1, 2, 3, 4},
                                                      .otapSet = {4},
