@@ -4,13 +4,15 @@
 #include "ui/qt/GuiJob.h"
 #include "ui/qt/PictureWidget.h"
 
+#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,6 +20,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tessadorn {
 
@@ -31,6 +36,32 @@ QString qt(const std::string& utf8) {
 constexpr int kComboFieldHeight = 21;
 // The dialogs' font, in device pixels.
 constexpr int kFontPixels = 9;
+
+// The rows of a list box as the control model holds them: a row costs its text and nothing
+// more, and a new set of rows is one reset however many there are.
+class ListBoxRows final : public QAbstractListModel {
+  public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(m_Rows.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) return {};
+        if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+        return qt(m_Rows[static_cast<std::size_t>(index.row())]);
+    }
+    const std::vector<std::string>& rows() const { return m_Rows; }
+    void setRows(std::vector<std::string> rows) {
+        beginResetModel();
+        m_Rows = std::move(rows);
+        m_Rows.shrink_to_fit();
+        endResetModel();
+    }
+
+  private:
+    std::vector<std::string> m_Rows;
+};
 
 } // namespace
 
@@ -64,7 +95,7 @@ void DialogView::build() {
     std::vector<QWidget*> groups, pictureButtons;
     for (int id : m_Model->ids()) {
         if (m_Widgets.count(id)) continue;
-        const auto state = m_Model->state(id);
+        auto state = m_Model->state(id);
         if (!state) continue;
         QWidget* w = create(*state);
         m_Widgets[id] = w;
@@ -140,17 +171,22 @@ QWidget* DialogView::create(const ControlState& s) {
         return edit;
     }
     case ControlKind::ListBox: {
-        auto* list = new QListWidget(this);
+        auto* list = new QListView(this);
+        list->setModel(new ListBoxRows(list));
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         // Rows of one height: long lists are laid out without measuring every row.
         list->setUniformItemSizes(true);
         // The selection, not the current row, is what the user chose: focus by Tab makes the
         // first row current without choosing it. Typing a name's first letters selects the first
         // row that starts with them (the list's keyboard search), a click or an arrow the row.
         if (input)
-            connect(list, &QListWidget::itemSelectionChanged, this, [list, input, serial, id] {
-                const auto chosen = list->selectedItems();
-                if (!chosen.isEmpty()) input->selection(serial, id, list->row(chosen.front()));
-            });
+            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this, list, input, serial, id] {
+                        if (m_SelectingRow) return;
+                        const auto chosen = list->selectionModel()->selectedRows();
+                        if (!chosen.isEmpty()) input->selection(serial, id, chosen.front().row());
+                    });
         return list;
     }
     case ControlKind::ComboBox: {
@@ -185,7 +221,7 @@ QWidget* DialogView::create(const ControlState& s) {
     return new QWidget(this);
 }
 
-void DialogView::applyState(QWidget* w, const ControlState& s) {
+void DialogView::applyState(QWidget* w, ControlState& s) {
     QRect r(s.rect.x * m_Scale, s.rect.y * m_Scale, s.rect.w * m_Scale, s.rect.h * m_Scale);
     if (s.kind == ControlKind::ComboBox)
         r.setHeight(std::min(r.height(), kComboFieldHeight * m_Scale));
@@ -216,36 +252,16 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
         }
         break;
     case ControlKind::ListBox: {
-        auto* list = static_cast<QListWidget*>(w);
-        QStringList rows;
-        rows.reserve(static_cast<qsizetype>(s.items.size()));
-        for (const auto& item : s.items)
-            rows << qt(item);
-        auto fill = m_ListFills.find(s.id);
-        bool same;
-        if (fill != m_ListFills.end()) {
-            same = fill->second.rows == rows;
-        } else {
-            same = list->count() == rows.size();
-            for (int i = 0; same && i < rows.size(); ++i)
-                same = list->item(i)->text() == rows[i];
+        auto* list = static_cast<QListView*>(w);
+        auto* rows = static_cast<ListBoxRows*>(list->model());
+        if (rows->rows() != s.items) {
+            // A new set of rows replaces the old in one reset; the view lays out only what it
+            // shows, so thousands of rows go in within one turn of the event loop.
+            const bool selecting = std::exchange(m_SelectingRow, true);
+            rows->setRows(std::move(s.items));
+            m_SelectingRow = selecting;
         }
-        if (!same) {
-            // A long list is filled a slice per turn of the event loop, so that the window
-            // keeps painting while thousands of rows go in.
-            {
-                const QSignalBlocker block(list);
-                list->clear();
-            }
-            fill =
-                m_ListFills.insert_or_assign(s.id, ListFill{std::move(rows), 0, -1, false}).first;
-        }
-        if (fill != m_ListFills.end()) {
-            fill->second.selection = s.selection;
-            fillList(s.id);
-        } else {
-            selectRow(list, s.selection);
-        }
+        selectRow(list, s.selection);
         break;
     }
     case ControlKind::ComboBox: {
@@ -284,43 +300,16 @@ void DialogView::applyState(QWidget* w, const ControlState& s) {
     w->setVisible(s.visible);
 }
 
-void DialogView::selectRow(QListWidget* list, int row) {
-    const QSignalBlocker block(list);
-    if (row >= 0 && row < list->count()) {
-        list->setCurrentRow(row);
-        list->scrollToItem(list->item(row));
+void DialogView::selectRow(QListView* list, int row) {
+    const bool selecting = std::exchange(m_SelectingRow, true);
+    const QModelIndex index = list->model()->index(row, 0);
+    if (index.isValid()) {
+        list->setCurrentIndex(index);
+        list->scrollTo(index);
     } else {
         list->clearSelection();
     }
-}
-
-void DialogView::fillList(int id) {
-    const auto fill = m_ListFills.find(id);
-    auto* list = qobject_cast<QListWidget*>(controlWidget(id));
-    if (fill == m_ListFills.end() || !list) return;
-    ListFill& f = fill->second;
-    const qsizetype from = f.next;
-    const qsizetype count = std::min<qsizetype>(kListSlice, f.rows.size() - from);
-    {
-        const QSignalBlocker block(list);
-        list->addItems(f.rows.mid(from, count));
-    }
-    f.next = from + count;
-    if (f.next < f.rows.size()) {
-        if (!f.scheduled) {
-            f.scheduled = true;
-            QTimer::singleShot(0, this, [this, id] {
-                if (const auto it = m_ListFills.find(id); it != m_ListFills.end()) {
-                    it->second.scheduled = false;
-                    fillList(id);
-                }
-            });
-        }
-        return;
-    }
-    const int selection = f.selection;
-    m_ListFills.erase(fill);
-    selectRow(list, selection);
+    m_SelectingRow = selecting;
 }
 
 void DialogView::applyDialog() {
@@ -335,7 +324,7 @@ void DialogView::applyDialog() {
 void DialogView::refresh(int id) {
     if (id == ControlModel::kDialogItem) return applyDialog();
     QWidget* w = controlWidget(id);
-    const auto state = m_Model->state(id);
+    auto state = m_Model->state(id);
     if (w && state) applyState(w, *state);
 }
 

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <set>
 
-class QListWidget;
+class QListView;
 
 namespace tessadorn {
 
@@ -45,23 +45,11 @@ class DialogView final : public QWidget {
     void build();
     QWidget* create(const ControlState& state);
     void refresh(int id);
-    void applyState(QWidget* widget, const ControlState& state);
+    void applyState(QWidget* widget, ControlState& state);
     void applyDialog();
     void flush();
     void changed(int id); // any thread
-    // Adds the next slice of a list's pending rows; schedules the rest for the next turn.
-    void fillList(int id);
-    static void selectRow(QListWidget* list, int row);
-
-    // Rows a list box takes a slice at a time, and the row to select once they are all in.
-    struct ListFill {
-        QStringList rows;
-        qsizetype next = 0;
-        int selection = -1;
-        bool scheduled = false;
-    };
-    static constexpr qsizetype kListSlice = 1000;
-    std::map<int, ListFill> m_ListFills;
+    void selectRow(QListView* list, int row);
 
     std::uint64_t m_Serial;
     std::shared_ptr<ControlModel> m_Model;
@@ -71,6 +59,8 @@ class DialogView final : public QWidget {
     std::function<void()> m_OnDialogChanged;
     std::map<int, QWidget*> m_Widgets;
     int m_ObserverToken = 0;
+    // Set while the view itself moves a list's selection: the user chose nothing then.
+    bool m_SelectingRow = false;
 
     std::mutex m_DirtyMutex;
     std::set<int> m_Dirty;

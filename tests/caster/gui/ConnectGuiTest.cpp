@@ -18,7 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -97,13 +97,15 @@ TEST(ConnectGui, PickAMountpointOnTheScreenAndConnect) {
     // The mountpoints of the simulated caster.
     ASSERT_TRUE(waitUntil([&] {
         return screen.topDialog()->model()->title() == "Servers" && !host.inputBlocked() &&
-               qobject_cast<QListWidget*>(screen.topDialog()->controlWidget(D::kList))->count() > 0;
+               qobject_cast<QListView*>(screen.topDialog()->controlWidget(D::kList))
+                       ->model()
+                       ->rowCount() > 0;
     }));
-    auto* list = qobject_cast<QListWidget*>(screen.topDialog()->controlWidget(D::kList));
-    ASSERT_GE(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "DEMO01");
-    QListWidgetItem* second = list->item(1);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(second).center());
+    auto* list = qobject_cast<QListView*>(screen.topDialog()->controlWidget(D::kList));
+    ASSERT_GE(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "DEMO01");
+    const QModelIndex second = list->model()->index(1, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(second).center());
     // The dialog writes the four details one after another; the screen shows each when it comes.
     const auto details = [&] {
         return QStringList{labelText(screen, D::kName), labelText(screen, D::kAuthorization),

@@ -17,7 +17,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
 
@@ -140,10 +140,10 @@ TEST_F(CasterListGuiTest, ANewcomerAddsAndChoosesACaster) {
     type(1015, "s3cret");
     screen.pressTitleOk();
 
-    auto* list = qobject_cast<QListWidget*>(onTop(1039));
+    auto* list = qobject_cast<QListView*>(onTop(1039));
     ASSERT_NE(list, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return list->count() == 1; }));
-    EXPECT_EQ(list->item(0)->text(), "My caster");
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 1; }));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "My caster");
     screen.pressTitleOk();
 
     auto* authentication = qobject_cast<QCheckBox*>(onTop(1037));
