@@ -131,13 +131,14 @@ void MainDialog::rateFound(int baudIndex) {
 // The synchronisation changes the list under its lock and saves it after; a save that fails is
 // reported to the user like any other (the list in memory keeps the change).
 void MainDialog::configurationParsed() {
-    const bool changed = caster_sync::takeApn(m_Session.device().read(), m_Store);
-    if (std::string failure; changed && !saveCasterList(m_Store, failure))
-        messageBox(failure, kSaveFailureCaption);
+    saveWhenChanged(caster_sync::takeApn(m_Session.device().read(), m_Store));
 }
 
 void MainDialog::storedCasterParsed() {
-    const bool changed = caster_sync::takeStoredCaster(m_Session.device().read(), m_Store);
+    saveWhenChanged(caster_sync::takeStoredCaster(m_Session.device().read(), m_Store));
+}
+
+void MainDialog::saveWhenChanged(bool changed) {
     if (std::string failure; changed && !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);
 }

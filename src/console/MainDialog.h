@@ -92,6 +92,8 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     void configurationParsed() override;
     void storedCasterParsed() override;
     PanelInputs panelInputs() override;
+    // Saves the caster list after the synchronisation changed it; a failed save is reported.
+    void saveWhenChanged(bool changed);
 
     Clock& m_Clock;
     ModemSession m_Session;

@@ -27,8 +27,7 @@ void ModemSession::rateFound(int baudIndex) {
 }
 
 void ModemSession::moveLinkTo(int baudIndex) {
-    m_BaudIndex = baudIndex;
-    m_Profile.SaveProfile(baudIndex);
+    rateFound(baudIndex);
     debugLine("Closing COM...\r\n");
     m_Serial.Close();
     debugLine("Opening COM...\r\n");
