@@ -35,8 +35,10 @@ void ModemSession::moveLinkTo(int baudIndex) {
 }
 
 void ModemSession::abortLink() {
-    m_Closing = true;
+    // The gate first: a read cut short by the flag must find the monitor already told to stop,
+    // or it counts as a lost modem and the last state is wiped on the way out.
     m_MonitorGate.stop();
+    m_Closing = true;
 }
 
 } // namespace tessadorn

@@ -74,7 +74,9 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
 
-    EXPECT_TRUE(inLine()) << test::readBytes(files.casterList);
+    EXPECT_TRUE(inLine()) << "ready " << dialog.session().deviceReady().load() << ", "
+                          << dialog.controls().text(ids::Line0) << "\n"
+                          << test::readBytes(files.casterList);
     EXPECT_EQ(dialog.session().savedBaudIndex().load(), 4) << "the rate that answered";
     std::lock_guard lock(dialog.store().mutex());
     EXPECT_EQ(dialog.store().server, "1");
