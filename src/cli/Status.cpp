@@ -24,7 +24,7 @@ Value number(const std::string& device) {
 Value address(std::string ip) {
     while (!ip.empty() && (ip.back() == '\r' || ip.back() == '\n'))
         ip.pop_back();
-    return ip.empty() || ip == "null" ? Value::null() : text(ip);
+    return ip.empty() || ip == DeviceConfig::kNone ? Value::null() : text(ip);
 }
 
 } // namespace

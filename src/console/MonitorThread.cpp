@@ -74,7 +74,7 @@ void MonitorThread::drawApnState(int apnReady, int simState, int signal) {
     m_Display.apnLine(apnReady, simState);
     if (m_Session.mode().load() == kModeServer && (simState == 0 || apnReady == 0 || signal == 0)) {
         m_Display.serverReset();
-        m_Session.device().update([](auto& d) { d.ServerIp = "null\r\n"; });
+        m_Session.device().update([](auto& d) { d.ServerIp = DeviceConfig::kNoAddress; });
     }
 }
 
@@ -114,8 +114,8 @@ void MonitorThread::poll() {
                 signal = *level;
                 const auto device = m_Session.device().read();
                 if (m_Session.mode().load() == kModeServer) {
-                    if (apnReady != 0 && signal != 0 && device.ServerIp == "null\r\n" &&
-                        pauseCheckpoint() &&
+                    if (apnReady != 0 && signal != 0 &&
+                        device.ServerIp == DeviceConfig::kNoAddress && pauseCheckpoint() &&
                         m_Queries.readServerIp(StatusQueries::Attempt::WhilePolling)) {
                         m_Display.serverAddressLines(m_Hooks.panelInputs());
                     }
