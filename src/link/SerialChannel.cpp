@@ -27,6 +27,7 @@ int SerialChannel::Reopen() {
 }
 
 void SerialChannel::WriteCommand(std::string_view command) {
+    if (Aborted()) return; // closing: nothing is written any more
     m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     debugLineDevice("OK CMD: ", command);
     if (m_Yield.load() == nullptr) {

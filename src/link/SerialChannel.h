@@ -46,7 +46,8 @@ class SerialChannel {
     int OpenIndex() const { return m_OpenIndex.load(); }
 
     // Writes the command as it is (it carries its own CR LF), logs "OK CMD: <command>" and
-    // waits 300 ms. The receive buffer is left alone.
+    // waits 300 ms. The receive buffer is left alone. Once the abort flag is set nothing is
+    // written.
     void WriteCommand(std::string_view command);
 
     int WaitToken(std::string_view token);
