@@ -38,11 +38,18 @@ bool ModemSearch::yielding(const std::function<bool()>& exchange) {
     return answered;
 }
 
-// A first try at the held rate, written raw.
+// A first try at the rate the port is open at, written raw: the held rate, or the rate a dialog
+// reopened the port at since (38400 after an update), or after a scan that found nothing the
+// rate it was last opened at. A modem that answers there is found at that rate, the one the
+// link runs at (never at "no rate", which would send the search round this try for as long as
+// the modem answers).
 ModemSearch::Found ModemSearch::tryHeldRate() {
-    const int held = m_Session.baudIndex().load();
+    SerialChannel& serial = m_Session.serial();
+    const bool held = m_Session.baudIndex().load() >= 0;
     for (;;) {
-        if (const auto text = connectingAtText(held); !text.empty()) m_Hooks.status(text);
+        // After a scan that found nothing the status line stays as the scan left it.
+        if (const auto text = connectingAtText(serial.OpenIndex()); held && !text.empty())
+            m_Hooks.status(text);
         if (!m_Hooks.checkpoint()) return Found::Stopping;
         if (deviceGone()) return Found::DeviceGone;
         if (yielding([this] { return m_Queries.answersAtOpenRate(); })) break;
@@ -50,11 +57,7 @@ ModemSearch::Found ModemSearch::tryHeldRate() {
         // A dialog wanted the line: after it this rate is tried again.
         if (!m_Session.monitorGate().yieldRequested()) return Found::No;
     }
-    // After a scan that found nothing the port is open at the rate it was last opened at, by
-    // the scan or by a dialog that reopened it since; a modem that answers there now is found
-    // at that rate (never at "no rate", which would send the search round this try for as long
-    // as the modem answers).
-    const int found = held < 0 ? m_Session.serial().OpenIndex() : held;
+    const int found = serial.OpenIndex();
     m_Session.baudIndex() = found;
     m_Hooks.rateFound(found);
     return Found::Yes;

@@ -9,7 +9,7 @@
 
 namespace tessadorn {
 
-// Finds the modem on the port: one try at the held rate (the session's baud index, written raw),
+// Finds the modem on the port: one try at the rate the port is open at (written raw),
 // then every rate in turn, 9600 first, until it answers "DEVICE?". The rate found becomes the
 // session's and is reported through `rateFound` (the caller saves it).
 //
