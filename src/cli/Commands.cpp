@@ -472,7 +472,7 @@ Result gps(const Request& q, Environment& env) {
     Modem modem(env, q.timeoutSeconds);
     if (!modem.start(list.store, r)) return r;
     ModemSession& session = modem.session();
-    if (manual && session.mode().load() == kModeServer)
+    if (manual && session.mode() == kModeServer)
         return fail(kBadInput, "A base takes its position from its receiver: no manual position.");
     const auto device = session.device().read();
     chosen.reportedPort = device.GpsType == "TRIMBLE"  ? trimblePortIndex(device.GpsPort)
@@ -482,7 +482,7 @@ Result gps(const Request& q, Environment& env) {
     chosen.choice = chosen.make == GpsReceiver::Trimble ? portIndex
                     : rateIndex >= 0                    ? rateIndex
                     : chosen.make == GpsReceiver::Wavecom || chosen.make == GpsReceiver::Unknown
-                        ? session.baudIndex().load()
+                        ? session.baudIndex()
                         : 0;
     DeviceSettings settings(session);
     settings.drain();
@@ -498,7 +498,7 @@ Result relay(const Request& q, Environment& env) {
     List list(env);
     Modem modem(env, q.timeoutSeconds);
     if (!modem.start(list.store, r)) return r;
-    if (modem.session().mode().load() != kModeServer ||
+    if (modem.session().mode() != kModeServer ||
         !firmwareHasRelay(modem.session().device().read().FirmwareVersion))
         return fail(kBadInput, "The relay broadcast needs a base with firmware 3 or later.");
     if (!DeviceSettings(modem.session()).setRelay(q.words[1] == "on"))

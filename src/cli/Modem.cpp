@@ -42,8 +42,8 @@ void Modem::progress(std::string_view line) {
 
 bool Modem::find(Result& r) {
     if (!m_Opened) {
-        m_Session.profile().LoadProfile();
-        if (!m_Session.serial().Open(m_Session.baudIndex().load())) {
+        m_Session.loadProfile();
+        if (!m_Session.serial().Open(m_Session.baudIndex())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
                      why.empty() ? "The port " + m_Env.portName + " cannot be opened." : why);
@@ -55,8 +55,7 @@ bool Modem::find(Result& r) {
     const std::int64_t deadline = clock.nowMs() + std::int64_t{m_TimeoutSeconds} * 1000;
     ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); },
                                    [&] { return clock.nowMs() < deadline; },
-                                   [&] { return clock.nowMs() < deadline; },
-                                   [this](int index) { m_Session.rateFound(index); }});
+                                   [&] { return clock.nowMs() < deadline; }});
     const bool found = search.find();
     progress("");
     if (found) return true;
@@ -80,12 +79,12 @@ bool Modem::start(CasterStore& store, Result& r) {
             r.messages.push_back(failure);
     };
     keep(caster_sync::takeApn(m_Session.device().read(), store));
-    if (m_Session.mode().load() == kModeServer) {
+    if (m_Session.mode() == kModeServer) {
         reads.serverState();
     } else if (reads.clientState()) {
         keep(caster_sync::takeStoredCaster(m_Session.device().read(), store));
     }
-    m_Session.deviceReady() = 1;
+    m_Session.ready();
     return true;
 }
 

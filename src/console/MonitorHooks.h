@@ -10,8 +10,6 @@ class MonitorHooks {
     virtual ~MonitorHooks() = default;
     // The port cannot be opened at start: "Com Port Error", and the program ends.
     virtual void portError() = 0;
-    // The modem answered at this baud index: the device profile remembers it.
-    virtual void rateFound(int baudIndex) = 0;
     // The configuration reply was parsed: the caster list takes the modem's APN block.
     virtual void configurationParsed() = 0;
     // The stored-caster reply was parsed: the caster list looks the caster up.

@@ -21,9 +21,9 @@ void SerialChannel::Close() {
 }
 
 int SerialChannel::Reopen() {
-    if (!m_Port.reopen()) return 0;
-    m_OpenIndex = m_Port.lastBaudIndex();
-    return 1;
+    const int baudIndex = m_OpenIndex.load();
+    Close();
+    return baudIndex >= 0 ? Open(baudIndex) : 0;
 }
 
 void SerialChannel::WriteCommand(std::string_view command) {

@@ -73,8 +73,8 @@ TEST(MainDialogUpdate, AfterTheUpdateThePortReopensAt38400AndTheModemIsFoundWher
         MainDialog dialog(rig.host, rig.port, rig.clock, rig.files);
         std::size_t before = 0;
         rig.host.call([&](Dialog& d) {
-            ASSERT_TRUE(rig.until([&] { return dialog.session().deviceReady().load() == 1; }));
-            ASSERT_EQ(dialog.session().baudIndex().load(), 4);
+            ASSERT_TRUE(rig.until([&] { return dialog.session().deviceReady(); }));
+            ASSERT_EQ(dialog.session().baudIndex(), 4);
             // The picture is hidden on the ready face; the handler is what both buttons run.
             d.onCommand(ids::TextUpdate);
         });
@@ -98,7 +98,7 @@ TEST(MainDialogUpdate, AfterTheUpdateThePortReopensAt38400AndTheModemIsFoundWher
             // Lost, found again and configured: ready once more.
             ASSERT_TRUE(rig.until([&] {
                 const auto w = rig.port.writes();
-                return dialog.session().deviceReady().load() == 1 &&
+                return dialog.session().deviceReady() &&
                        std::any_of(w.begin() + static_cast<long>(before), w.end(),
                                    [](const auto& x) { return x.bytes == protocol::kGetCfg; });
             })) << c.name;
@@ -108,7 +108,7 @@ TEST(MainDialogUpdate, AfterTheUpdateThePortReopensAt38400AndTheModemIsFoundWher
                                   [](const auto& x) { return x.baudIndex == 0; }),
                       c.scans)
                 << c.name;
-            EXPECT_EQ(dialog.session().baudIndex().load(), c.modemAfter) << c.name;
+            EXPECT_EQ(dialog.session().baudIndex(), c.modemAfter) << c.name;
             EXPECT_EQ(test::readBytes(rig.files.profile), std::string(1, c.savedRate)) << c.name;
         });
         rig.host.ok();

@@ -1,6 +1,7 @@
 #include "console/MonitorThread.h"
 #include "FakePanel.h"
 #include "FakeSerialPort.h"
+#include "HeldRate.h"
 #include "TempDir.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
@@ -25,26 +26,18 @@ using test::Modem;
 using test::ScriptedModem;
 
 struct Hooks final : MonitorHooks {
-    std::vector<int> rates;
     std::atomic<int> configs{0}, storedCasters{0}, portErrors{0};
-    std::mutex m;
     void portError() override { ++portErrors; }
-    void rateFound(int i) override {
-        std::lock_guard l(m);
-        rates.push_back(i);
-    }
     void configurationParsed() override { ++configs; }
     void storedCasterParsed() override { ++storedCasters; }
     PanelInputs panelInputs() override {
         PanelInputs in;
-        in.device = device->read();
-        in.baudIndex = baudIndex->load();
-        in.stConnect = stConnect->load();
+        in.device = session->device().read();
+        in.baudIndex = session->baudIndex();
+        in.stConnect = session->stConnect();
         return in;
     }
-    DeviceConfig* device = nullptr;
-    std::atomic<int>* baudIndex = nullptr;
-    std::atomic<int>* stConnect = nullptr;
+    ModemSession* session = nullptr;
 };
 
 struct Rig {
@@ -54,12 +47,8 @@ struct Rig {
     test::TempDir dir;
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& reading = session.reading();
-    std::atomic<int>& ready = session.deviceReady();
-    std::atomic<int>& mode = session.mode();
-    std::atomic<int>& baudIndex = session.baudIndex();
-    std::atomic<int>& stConnect = session.stConnect();
-    std::atomic<int>& autoConnect = session.autoConnect();
+    const std::atomic<int>& reading = session.readingFlag();
+    const std::atomic<int>& ready = session.readyFlag();
     DeviceConfig& device = session.device();
     PauseGate& gate = session.monitorGate();
     FakePanel panel;
@@ -72,9 +61,7 @@ struct Rig {
     DebugCapture quiet;
 
     Rig() {
-        hooks.device = &device;
-        hooks.baudIndex = &baudIndex;
-        hooks.stConnect = &stConnect;
+        hooks.session = &session;
         modem.attach(peer);
     }
     void start() {
@@ -86,6 +73,15 @@ struct Rig {
         if (worker.joinable()) worker.join();
     }
     bool until(const std::function<bool()>& cond) { return test::waitUntil(cond) >= 0; }
+    // The rates the modem was found at, in turn, as the log tells them.
+    std::vector<int> rates() const {
+        std::vector<int> found;
+        const std::string said = "Modem answered at ";
+        for (const auto& line : quiet.lines())
+            if (line.rfind(said, 0) == 0)
+                found.push_back(baudIndexForRate(std::stoi(line.substr(said.size()))));
+        return found;
+    }
     int writesOf(std::string_view cmd, int atBaud = -2) {
         int n = 0;
         for (const auto& w : port.writes())
@@ -99,11 +95,11 @@ TEST(MonitorThread, FoundAtTheHeldRateShowsTheClientFace) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst + 4) && rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{2});
+    EXPECT_EQ(rig.rates(), std::vector<int>{2});
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 1) << "no scan when the held rate answers";
-    EXPECT_EQ(rig.mode.load(), 2);
-    EXPECT_EQ(rig.autoConnect.load(), 1);
-    EXPECT_EQ(rig.stConnect.load(), 2);
+    EXPECT_EQ(rig.session.mode(), 2);
+    EXPECT_EQ(rig.session.autoConnect(), 1);
+    EXPECT_EQ(rig.session.stConnect(), 2);
     EXPECT_EQ(rig.hooks.configs.load(), 1);
     EXPECT_EQ(rig.hooks.storedCasters.load(), 1);
     const auto d = rig.device.read();
@@ -136,8 +132,8 @@ TEST(MonitorThread, ScanFindsTheModemAt57600AfterTheSlowerRatesFailed) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{3});
-    EXPECT_EQ(rig.baudIndex.load(), 3);
+    EXPECT_EQ(rig.rates(), std::vector<int>{3});
+    EXPECT_EQ(rig.session.baudIndex(), 3);
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 0), 2) << "one resend per rate";
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 1), 2);
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 2), 3) << "the held rate, then its turn in the scan";
@@ -163,8 +159,8 @@ TEST(MonitorThread, AModemThatWakesUpAfterTheScanIsFoundAtTheRateTriedLast) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.baudIndex.load(), 4);
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{4});
+    EXPECT_EQ(rig.session.baudIndex(), 4);
+    EXPECT_EQ(rig.rates(), std::vector<int>{4});
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 4), 3);
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 1);
 }
@@ -178,7 +174,7 @@ TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 2) << "identification starts again";
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2);
     EXPECT_EQ(rig.hooks.configs.load(), 1);
-    EXPECT_EQ(rig.mode.load(), 1);
+    EXPECT_EQ(rig.session.mode(), 1);
 }
 
 TEST(MonitorThread, ModeTextsAndStoredCasterKinds) {
@@ -200,7 +196,7 @@ TEST(MonitorThread, ModeTextsAndStoredCasterKinds) {
         rig.start();
         ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << c.role;
         rig.stop();
-        EXPECT_EQ(rig.mode.load(), c.mode) << c.role;
+        EXPECT_EQ(rig.session.mode(), c.mode) << c.role;
         EXPECT_EQ(rig.device.read().CasterKind, c.kind) << c.addr;
         EXPECT_EQ(rig.device.read().CasterUser, c.user) << c.addr;
         EXPECT_EQ(rig.writesOf(protocol::kAddrServer) > 0, c.mode == 2) << c.role;
@@ -227,7 +223,7 @@ TEST(MonitorThread, ServerFace) {
 
 TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     Rig rig;
-    rig.baudIndex = 1;
+    test::holdRate(rig.session, 1);
     rig.modem.baud = 1;
     rig.modem.gga = "AUTO,TOPCON,COM4"; // a poll is then one query: the signal level
     rig.start();
@@ -248,7 +244,7 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
     rig.stop();
-    EXPECT_EQ(rig.mode.load(), -1);
+    EXPECT_EQ(rig.session.mode(), -1);
     EXPECT_FALSE(rig.panel.visible(RoleClient)) << "no role while searching";
     EXPECT_FALSE(rig.panel.visible(RoleServer));
     const auto h = rig.panel.history(Status);
@@ -363,7 +359,7 @@ TEST(MonitorThread, ReadyFlagClearedFromOutsideStartsTheSearchAgain) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
     const int identified = rig.writesOf(protocol::kDevice);
-    rig.ready = 0;
+    rig.session.notReady();
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) > identified; }));
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << "found again";
     EXPECT_EQ(rig.hooks.configs.load(), 2);
@@ -380,11 +376,11 @@ TEST(MonitorThread, ConnectionTurningOnAndOffSwapsTheConnectPictures) {
     rig.modem.set(&Modem::stconnect, "ON");
     ASSERT_TRUE(
         rig.until([&] { return rig.panel.visible(Disconnect) && !rig.panel.visible(Connect); }));
-    EXPECT_EQ(rig.stConnect.load(), 1);
+    EXPECT_EQ(rig.session.stConnect(), 1);
     rig.modem.set(&Modem::stconnect, "OFF");
     ASSERT_TRUE(
         rig.until([&] { return rig.panel.visible(Connect) && !rig.panel.visible(Disconnect); }));
-    EXPECT_EQ(rig.stConnect.load(), 2);
+    EXPECT_EQ(rig.session.stConnect(), 2);
     rig.stop();
 }
 
@@ -430,7 +426,7 @@ TEST(MonitorThread, PausedBetweenExchangesSendsNothing) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.gate.pause();
-    EXPECT_EQ(rig.reading.load(), 0);
+    EXPECT_FALSE(rig.session.reading());
     const auto n = rig.port.writes().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(rig.port.writes().size(), n);
@@ -472,7 +468,7 @@ TEST(MonitorThread, ADialogGetsTheLineFromTheSearchAtOnceAndTheRateIsTriedAgain)
         rig.stop();
         EXPECT_LE(grantedAt - askAt, 300) << "asked at " << askAt;
         EXPECT_GE(grantedAt, askAt);
-        EXPECT_EQ(rig.hooks.rates, std::vector<int>{askedAtBaud.load()}) << askAt;
+        EXPECT_EQ(rig.rates(), std::vector<int>{askedAtBaud.load()}) << askAt;
         // After the dialog the interrupted rate came first: no other rate was tried.
         for (const auto& w : rig.port.writes())
             EXPECT_TRUE(w.atMs < askAt || w.baudIndex == askedAtBaud) << askAt;
@@ -485,7 +481,7 @@ TEST(MonitorThread, ADialogGetsTheLineFromTheSearchAtOnceAndTheRateIsTriedAgain)
 TEST(MonitorThread, APulledAdapterIsLostAtOnceAndFoundAgainSoonAfterItIsBack) {
     constexpr std::int64_t kPulled = 20'000, kBack = 50'000;
     Rig rig;
-    rig.baudIndex = 3;
+    test::holdRate(rig.session, 3);
     rig.modem.baud = 3;
     rig.port.absentBetween(kPulled, kBack);
     std::atomic<std::int64_t> lostAt{-1}, goneShownAt{-1};
@@ -506,7 +502,7 @@ TEST(MonitorThread, APulledAdapterIsLostAtOnceAndFoundAgainSoonAfterItIsBack) {
     EXPECT_GE(goneShownAt, lostAt);
     EXPECT_LE(goneShownAt - kPulled, 1000);
     EXPECT_LE(readyAt - kBack, 3000);
-    EXPECT_EQ(rig.hooks.rates, (std::vector<int>{3, 3}));
+    EXPECT_EQ(rig.rates(), (std::vector<int>{3, 3}));
     // Nothing was sent while the device was away, and the first try after it was at 57600.
     const auto writes = rig.port.writes();
     const auto after = std::find_if(writes.begin(), writes.end(),

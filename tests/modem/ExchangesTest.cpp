@@ -166,7 +166,7 @@ TEST_P(Exchanges, SendReadAndNameTheResult) {
     if (c.elapsedMs >= 0) {
         EXPECT_EQ(r.clock.nowMs() - start, c.elapsedMs);
     }
-    EXPECT_EQ(r.session.reading().load(), 0) << "the exchange is over";
+    EXPECT_FALSE(r.session.reading()) << "the exchange is over";
 }
 
 const std::string kOkLine = "<OK\r\n";

@@ -63,7 +63,6 @@ class RecordingPanel final : public PanelControls {
 
 struct NoHooks final : MonitorHooks {
     void portError() override {}
-    void rateFound(int) override {}
     void configurationParsed() override {}
     void storedCasterParsed() override {}
     PanelInputs panelInputs() override {
