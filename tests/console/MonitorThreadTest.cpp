@@ -26,10 +26,12 @@ using test::Modem;
 using test::ScriptedModem;
 
 struct Hooks final : MonitorHooks {
-    std::atomic<int> configs{0}, storedCasters{0}, portErrors{0};
+    explicit Hooks(const std::string& listPath) : list(listPath, AtomicFile::standard()) {}
+    CasterStore list;
+    std::atomic<int> portErrors{0};
     void portError() override { ++portErrors; }
-    void configurationParsed() override { ++configs; }
-    void storedCasterParsed() override { ++storedCasters; }
+    CasterStore& casterList() override { return list; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = session->device().read();
@@ -54,7 +56,7 @@ struct Rig {
     FakePanel panel;
     StatusDisplay display{panel};
     CursorState cursor;
-    Hooks hooks;
+    Hooks hooks{dir.file("ntripcfg.txt")};
     Modem modem;
     MonitorThread monitor{session, display, hooks};
     std::thread worker;
@@ -100,8 +102,8 @@ TEST(MonitorThread, FoundAtTheHeldRateShowsTheClientFace) {
     EXPECT_EQ(rig.session.mode(), 2);
     EXPECT_EQ(rig.session.autoConnect(), 1);
     EXPECT_EQ(rig.session.stConnect(), 2);
-    EXPECT_EQ(rig.hooks.configs.load(), 1);
-    EXPECT_EQ(rig.hooks.storedCasters.load(), 1);
+    EXPECT_EQ(rig.hooks.list.apn, "web.example") << "the list takes the modem's APN";
+    EXPECT_EQ(rig.writesOf(protocol::kAddrServer), 1) << "the stored caster is read once";
     const auto d = rig.device.read();
     EXPECT_EQ(d.SerialNumber, "T-0042");
     EXPECT_EQ(d.GpsType, "TRIMBLE");
@@ -173,7 +175,7 @@ TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
     rig.stop();
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 2) << "identification starts again";
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2);
-    EXPECT_EQ(rig.hooks.configs.load(), 1);
+    EXPECT_EQ(rig.hooks.list.apn, "A") << "the list takes the APN of the reply it could read";
     EXPECT_EQ(rig.session.mode(), 1);
 }
 
@@ -362,7 +364,7 @@ TEST(MonitorThread, ReadyFlagClearedFromOutsideStartsTheSearchAgain) {
     rig.session.notReady();
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) > identified; }));
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << "found again";
-    EXPECT_EQ(rig.hooks.configs.load(), 2);
+    EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2) << "the start-up runs again";
     rig.stop();
 }
 

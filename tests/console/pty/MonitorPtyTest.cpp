@@ -34,6 +34,7 @@ struct Monitor final : MonitorHooks {
     test::TempDir dir;
     ModemSession session{port, RealClock::instance(), dir.file("tessadorn.cfg"),
                          AtomicFile::standard()};
+    CasterStore list{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
     const std::atomic<int>& ready = session.readyFlag();
     DeviceConfig& device = session.device();
@@ -59,8 +60,8 @@ struct Monitor final : MonitorHooks {
     }
 
     void portError() override {}
-    void configurationParsed() override {}
-    void storedCasterParsed() override {}
+    CasterStore& casterList() override { return list; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = device.read();
