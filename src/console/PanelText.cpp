@@ -76,7 +76,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
     } else if (!casterGpsType(d.GpsType)) {
         // The line keeps its text for an index without a rate.
         std::optional<std::string> baud;
-        if (in.baudIndex >= 0 && in.baudIndex <= 4)
+        if (isBaudIndex(in.baudIndex))
             baud = "Baudrate: " + std::to_string(baudRateForIndex(in.baudIndex));
         add("Mode: WAVECOM EMULATOR", baud, "");
     } else if (in.stConnect == 1 && d.CasterKind != "0") {
