@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Modem.h"
+#include "cli/Watch.h"
 #include "modem/CasterSync.h"
 #include "modem/ConnectionCommands.h"
 #include "modem/DeviceSettings.h"
@@ -526,6 +527,7 @@ Result run(const Request& q, Environment& env) {
     if (c == "gps") return gps(q, env);
     if (c == "relay") return relay(q, env);
     if (c == "update") return update(q, env);
+    if (c == "watch") return watch(q, env);
     return fail(kBadInput, "unknown command " + c);
 }
 
@@ -548,7 +550,9 @@ std::string commandSummary() {
            "  gps manual LAT LON             a manual position\n"
            "  relay on|off                   the relay broadcast (a base, firmware 3 and later)\n"
            "  update --yes                   update the firmware over the air (--apn A --user U\n"
-           "                                 --password P)\n";
+           "                                 --password P)\n"
+           "  watch                          follow the modem until stopped: a line per event\n"
+           "                                 (--interval SECONDS, --prometheus FILE)\n";
 }
 
 } // namespace tessadorn::cli
