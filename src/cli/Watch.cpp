@@ -1,7 +1,6 @@
-#include "cli/Watch.h"
-
 #include "cli/Modem.h"
 #include "cli/StopRequest.h"
+#include "cli/Verbs.h"
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
 #include "modem/ModemMonitor.h"
