@@ -24,7 +24,7 @@ for f in /usr/bin/tessadorn /usr/bin/tessadornctl /usr/bin/tessadorn-sim \
   /usr/share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   /usr/share/metainfo/org.tessadorn.Tessadorn.metainfo.xml \
   /usr/share/man/man1/tessadorn.1.gz /usr/share/man/man1/tessadorn-sim.1.gz \
-  /usr/share/tessadorn/demo-sourcetable.txt; do
+  /usr/share/tessadorn/demo-sourcetable.txt /usr/lib/systemd/system/tessadorn-watch@.service; do
   grep -qx "$f" "$tmp/files" || fail "$f is not in the package"
 done
 

@@ -4,6 +4,7 @@
 #include "app/ProgramStart.h"
 #include "app/ReportingSerialPort.h"
 #include "cli/Commands.h"
+#include "cli/StopRequest.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/ProgramInfo.h"
@@ -15,9 +16,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 using namespace tessadorn;
@@ -59,6 +65,71 @@ void printJson(const QJsonValue& value) {
                                  : QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented);
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
 }
+
+// One value as compact JSON on one line, its members in their order ("class" and "time" first).
+void appendCompact(QByteArray& out, const cli::Value& v) {
+    using Kind = cli::Value::Kind;
+    switch (v.kind) {
+    case Kind::Array:
+        out += '[';
+        for (std::size_t i = 0; i < v.items.size(); ++i) {
+            if (i > 0) out += ',';
+            appendCompact(out, v.items[i]);
+        }
+        out += ']';
+        return;
+    case Kind::Object:
+        out += '{';
+        for (std::size_t i = 0; i < v.members.size(); ++i) {
+            if (i > 0) out += ',';
+            appendCompact(out, cli::Value::str(v.members[i].first));
+            out += ':';
+            appendCompact(out, v.members[i].second);
+        }
+        out += '}';
+        return;
+    default: {
+        // A scalar as Qt writes it, taken out of a one-item array.
+        const QByteArray one = QJsonDocument(QJsonArray{toJson(v)}).toJson(QJsonDocument::Compact);
+        out += one.mid(1, one.size() - 2);
+        return;
+    }
+    }
+}
+
+// watch runs until SIGINT, SIGTERM or SIGHUP: a thread of its own takes the three signals and
+// asks the watch to end, which then finishes its line and ends with status 0.
+class WatchSignals {
+  public:
+    explicit WatchSignals(cli::StopRequest& stop) {
+        sigemptyset(&m_Set);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&m_Set, s);
+        pthread_sigmask(SIG_BLOCK, &m_Set, nullptr);
+        m_Thread = std::thread([this, &stop] {
+            const timespec step{0, 200'000'000};
+            while (!m_Done.load()) {
+                const int signal = sigtimedwait(&m_Set, nullptr, &step);
+                if (signal > 0) {
+                    debugLine(std::string(signal == SIGTERM  ? "SIGTERM"
+                                          : signal == SIGINT ? "SIGINT"
+                                                             : "SIGHUP") +
+                              ": the watch ends\r\n");
+                    stop.request();
+                }
+            }
+        });
+    }
+    ~WatchSignals() {
+        m_Done = true;
+        m_Thread.join();
+    }
+
+  private:
+    sigset_t m_Set;
+    std::atomic<bool> m_Done{false};
+    std::thread m_Thread;
+};
 
 int usageError(const QString& text) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kCtlName,
@@ -109,14 +180,21 @@ int main(int argc, char** argv) {
     const QCommandLineOption rate("rate", "gps receiver: the modem's serial rate.", "BAUD");
     const QCommandLineOption apn("apn", "update: the APN to download with.", "A");
     const QCommandLineOption yes("yes", "update: the cable is connected; do not ask.");
+    const QCommandLineOption interval(
+        "interval", "watch: a heartbeat line when nothing changed for SECONDS (default 60).",
+        "SECONDS");
+    const QCommandLineOption prometheus(
+        "prometheus", "watch: keep the modem's metrics in FILE (node exporter text format).",
+        "FILE");
     // For the shell's completion: what may follow the words given (see completions()).
     QCommandLineOption complete("complete", "");
     complete.setFlags(QCommandLineOption::HiddenFromHelp);
     // For the manual page: the commands as it lists them.
     QCommandLineOption manualCommands("manual-commands", "");
     manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, port, configDir, json, debug, timeout, user, password, ntrip,
-                       auth, noAuth, caster, near, rate, apn, yes, complete, manualCommands});
+    parser.addOptions({help, version,  port,  configDir, json,       debug,    timeout,
+                       user, password, ntrip, auth,      noAuth,     caster,   near,
+                       rate, apn,      yes,   interval,  prometheus, complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -154,7 +232,8 @@ int main(int argc, char** argv) {
         return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                           parser.value(timeout));
     std::string devicePath = parser.value(port).toStdString();
-    for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
+    for (const auto* o :
+         {&user, &password, &ntrip, &caster, &near, &rate, &apn, &interval, &prometheus})
         if (parser.isSet(*o))
             request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();
     for (const auto* o : {&auth, &noAuth, &yes})
@@ -213,12 +292,35 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
+    // watch: every event on its own line as it comes, flushed at once; ended by a signal.
+    cli::StopRequest stop;
+    std::unique_ptr<WatchSignals> watchSignals;
+    if (request.words[0] == "watch") {
+        env.stop = &stop;
+        watchSignals = std::make_unique<WatchSignals>(stop);
+        const bool asJson = parser.isSet(json);
+        env.onEvent = [asJson, progressShown](const cli::Value& event, const std::string& text) {
+            QByteArray line;
+            if (asJson)
+                appendCompact(line, event);
+            else
+                line = QByteArray::fromStdString(text);
+            line += '\n';
+            if (progressShown) std::fputs("\r\033[K", stderr);
+            std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+            std::fflush(stdout);
+        };
+    }
+
     const cli::Result result = cli::run(request, env);
+    watchSignals.reset();
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");
     }
-    if (parser.isSet(json)) {
+    if (env.onEvent) {
+        // The watch said everything as it came.
+    } else if (parser.isSet(json)) {
         if (result.status == cli::kDone) {
             printJson(toJson(result.data));
         } else {

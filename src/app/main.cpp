@@ -9,7 +9,9 @@
 #include "app/ReportingSerialPort.h"
 #include "app/SimulatorProcess.h"
 #include "app/SimulatorWatch.h"
+#include "console/HistoryRecorder.h"
 #include "console/MainDialog.h"
+#include "console/PanelControls.h"
 #include "layout/TemplateLibrary.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugLogFile.h"
@@ -17,14 +19,18 @@
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SerialPortFinder.h"
+#include "ui/PollHistory.h"
 #include "ui/TemplateSource.h"
 #include "ui/qt/DeviceScreen.h"
 #include "ui/qt/DeviceWindow.h"
+#include "ui/qt/HistoryWindow.h"
 #include "ui/qt/QtDialogHost.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QShortcut>
 #include <QTimer>
 
 #include <csignal>
@@ -183,6 +189,24 @@ int main(int argc, char** argv) {
     DeviceWindow window(DeviceWindow::desktopScale());
     QtDialogHost host(templates, window.screen());
 
+    // The history of the polls, shown in a window of its own by a click on the signal picture
+    // or Ctrl+H.
+    PollHistory history;
+    HistoryRecorder historyRecorder(history, [] { return QDateTime::currentMSecsSinceEpoch(); });
+    std::unique_ptr<HistoryWindow> historyWindow;
+    const auto showHistory = [&] {
+        if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(history);
+        historyWindow->show();
+        historyWindow->raise();
+        historyWindow->activateWindow();
+    };
+    std::vector<int> signalPictures;
+    for (int id = ids::SignalFirst; id <= ids::SignalLast; ++id)
+        signalPictures.push_back(id);
+    window.screen().setPictureAction(signalPictures, showHistory);
+    auto* historyKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+H")), &window);
+    QObject::connect(historyKey, &QShortcut::activated, &window, showHistory);
+
     // The main dialog, as the screenshot timer may look at it.
     std::mutex mainMutex;
     MainDialog* mainDialog = nullptr;
@@ -220,6 +244,7 @@ int main(int argc, char** argv) {
     host.start(
         [&](QtDialogHost& h) {
             MainDialog dialog(h, port, RealClock::instance(), MainDialog::filesIn(folder.folder));
+            dialog.addMonitorObserver(historyRecorder);
             {
                 std::lock_guard lock(mainMutex);
                 mainDialog = &dialog;

@@ -144,6 +144,15 @@ const std::vector<Verb>& verbs() {
          "command asks, otherwise \\fB\\-\\-yes\\fP says so. Ends with 0 when the modem reboots "
          "with the update, 1 when no engine answered or it fell silent, 3 when the engine "
          "refused or reported \\(dqTessadorn Update Error (n)\\(dq."},
+        {"watch",
+         "",
+         "follow the modem until stopped (--interval SECONDS, --prometheus FILE)",
+         watch,
+         {},
+         {"interval", "prometheus"},
+         "A line per event on standard output as it comes (with \\fB\\-\\-json\\fP one JSON "
+         "object a line), the metrics in FILE for the node exporter; ends with 0 on SIGINT, "
+         "SIGTERM or SIGHUP. See \\fBWATCHING THE MODEM\\fP."},
     };
     return table;
 }

@@ -13,6 +13,8 @@
 
 namespace tessadorn::cli {
 
+class StopRequest;
+
 // How a command ended, as the program's exit status.
 enum Status {
     kDone = 0,
@@ -44,6 +46,11 @@ struct Environment {
     std::function<void(std::string_view)> progress;
     // The update's cable question ("Connect the cable ... Continue?"); empty: never asked.
     std::function<bool(std::string_view)> confirm;
+    // watch: each event as it comes (as a value and as a line of text), the time of day in
+    // milliseconds since 1970 (empty: the system's), and the request that ends the watch.
+    std::function<void(const Value& event, const std::string& text)> onEvent;
+    std::function<std::int64_t()> wallMs;
+    StopRequest* stop = nullptr;
 };
 
 struct Result {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The command handlers, by topic (Casters.cpp, Mountpoints.cpp, Settings.cpp, Status.cpp,
-// Update.cpp), and what they share. Commands.cpp lists them in the table of verbs.
+// Update.cpp, Watch.cpp), and what they share. Commands.cpp lists them in the table of verbs.
 
 #include "cli/Commands.h"
 #include "store/CasterStore.h"
@@ -42,5 +42,8 @@ Result relay(const Request& request, Environment& environment);
 
 Result status(const Request& request, Environment& environment);
 Result update(const Request& request, Environment& environment);
+// Runs the window's monitor until the environment's stop is requested, telling each event as it
+// comes (WatchReport): 0 when stopped, 1 when the port cannot be opened, 2 for a wrong option.
+Result watch(const Request& request, Environment& environment);
 
 } // namespace tessadorn::cli

@@ -50,7 +50,7 @@ void MainDialog::onInit() {
         animation.run(m_Session.closingFlag());
     });
     m_MonitorThread = std::thread([this] {
-        MonitorThread monitor(m_Session, m_Display, *this);
+        MonitorThread monitor(m_Session, m_Display, *this, m_MonitorObservers);
         monitor.run();
     });
 }

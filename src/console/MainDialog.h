@@ -4,6 +4,7 @@
 #include "console/PanelControls.h"
 #include "console/StatusDisplay.h"
 #include "modem/ModemSession.h"
+#include "modem/MonitorObserver.h"
 #include "modem/SourceTable.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tessadorn {
 
@@ -60,6 +62,8 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
 
     ModemSession& session() { return m_Session; }
     CasterStore& store() { return m_Store; }
+    // Who else hears what the monitor finds (the window's history); before the dialog runs.
+    void addMonitorObserver(MonitorObserver& observer) { m_MonitorObservers.push_back(&observer); }
     // The last source table read from a caster.
     const SourceTable& sources() const { return m_Sources; }
 
@@ -97,6 +101,7 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
                                              StatusDisplay::kBrushRgb};
     StatusDisplay m_Display{*this};
     std::thread m_MonitorThread;
+    std::vector<MonitorObserver*> m_MonitorObservers;
     std::thread m_AnimationThread;
 };
 

@@ -16,7 +16,8 @@ for f in bin/tessadorn bin/tessadornctl bin/tessadorn-sim \
   share/bash-completion/completions/tessadornctl \
   share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   share/metainfo/org.tessadorn.Tessadorn.metainfo.xml share/man/man1/tessadorn.1.gz \
-  share/man/man1/tessadorn-sim.1.gz share/tessadorn/demo-sourcetable.txt; do
+  share/man/man1/tessadorn-sim.1.gz share/tessadorn/demo-sourcetable.txt \
+  lib/systemd/system/tessadorn-watch@.service; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 version=$("$prefix/bin/tessadorn" --version)

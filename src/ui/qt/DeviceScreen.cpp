@@ -4,6 +4,7 @@
 #include "ui/qt/DialogView.h"
 #include "ui/qt/GuiJob.h"
 #include "ui/qt/MessageBoxView.h"
+#include "ui/qt/PictureWidget.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -69,6 +70,10 @@ DialogView* DeviceScreen::openDialog(std::uint64_t serial, std::shared_ptr<Contr
     auto* view = new DialogView(serial, std::move(model), m_Input, m_Bitmaps, m_Scale, this);
     view->setGeometry(clientRect());
     view->setOnDialogChanged([this] { update(); });
+    if (m_Views.empty() && m_PictureAction)
+        for (const int id : m_PictureActionIds)
+            if (auto* picture = dynamic_cast<PictureWidget*>(view->controlWidget(id)))
+                picture->setOnClick(m_PictureAction);
     if (const int icon = view->model()->icon(); icon > 0)
         window()->setWindowIcon(QIcon(QStringLiteral(":/bitmaps/%1.svg").arg(icon)));
     m_Views.push_back(view);
@@ -79,6 +84,11 @@ DialogView* DeviceScreen::openDialog(std::uint64_t serial, std::shared_ptr<Contr
     focusTop();
     update();
     return view;
+}
+
+void DeviceScreen::setPictureAction(std::vector<int> ids, std::function<void()> action) {
+    m_PictureActionIds = std::move(ids);
+    m_PictureAction = std::move(action);
 }
 
 void DeviceScreen::closeDialog(std::uint64_t serial) {

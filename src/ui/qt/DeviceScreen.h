@@ -57,6 +57,9 @@ class DeviceScreen final : public QWidget {
     void setWaitCursor(bool waiting);
     // Presses the title-bar OK as the user would.
     void pressTitleOk();
+    // Pictures of the first dialog (the program's main dialog) that the view itself answers:
+    // a click on one of `ids` calls `action` on the GUI thread, whatever the dialog thread does.
+    void setPictureAction(std::vector<int> ids, std::function<void()> action);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,6 +81,8 @@ class DeviceScreen final : public QWidget {
     bool m_Portrait = true;
     DialogInput* m_Input = nullptr;
     std::function<void(int, int)> m_OnTurned;
+    std::vector<int> m_PictureActionIds;
+    std::function<void()> m_PictureAction;
     SvgBitmaps m_Bitmaps;
     std::vector<DialogView*> m_Views;
 };

@@ -1,0 +1,118 @@
+#include "cli/WatchReport.h"
+
+#include "modem/DeviceConfig.h"
+#include "platform/SerialPort.h"
+#include "platform/TextCodec.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace tessadorn::cli {
+
+namespace {
+
+Value coded(int code, const std::string& name) {
+    return Value::object().set("code", Value::num(code)).set("name", Value::str(name));
+}
+
+} // namespace
+
+WatchReport::WatchReport(Options options, Clock& clock, Emit emit, WatchMetrics* metrics)
+    : m_Options(std::move(options)), m_Clock(clock), m_Emit(std::move(emit)), m_Metrics(metrics) {}
+
+std::string WatchReport::simName(int simState) {
+    return simState == 0 ? "missing" : simState == kSimReady ? "ready" : "not ready";
+}
+
+std::string WatchReport::apnName(int apnReady) {
+    return apnReady == 0 ? "not ready" : "ready";
+}
+
+std::string WatchReport::connectionName(int connection) {
+    return connection == 1 ? "on" : connection == 2 ? "off" : "unknown";
+}
+
+std::string WatchReport::isoTime(std::int64_t wallMs) {
+    const std::time_t seconds = static_cast<std::time_t>(wallMs / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(wallMs % 1000));
+    return text;
+}
+
+void WatchReport::send(Value event, const std::string& text) {
+    m_LastLineAt = m_Clock.nowMs();
+    m_Emit(event, isoTime(m_Options.wallMs ? m_Options.wallMs() : 0) + " " + text);
+}
+
+void WatchReport::found(const ModemFacts& facts) {
+    const std::string serial = deviceToUtf8(facts.serial);
+    const std::string firmware = deviceToUtf8(facts.firmware);
+    const char* role = facts.mode == kModeServer ? "base" : "rover";
+    const int rate = baudRateForIndex(facts.baudIndex);
+    m_Last.reset();
+    if (m_Metrics) m_Metrics->found(facts);
+    Value e = Value::object();
+    e.set("class", Value::str("found"))
+        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
+        .set("serial", Value::str(serial))
+        .set("firmware", Value::str(firmware))
+        .set("role", Value::str(role))
+        .set("rate", Value::num(rate))
+        .set("port", Value::str(m_Options.port));
+    send(std::move(e), "found " + std::string(role) + " " + serial + ", firmware " + firmware +
+                           ", " + std::to_string(rate) + " bit/s on " + m_Options.port);
+}
+
+void WatchReport::values(const char* kind, const PolledValues& v) {
+    Value e = Value::object();
+    e.set("class", Value::str(kind))
+        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
+        .set("signal", Value::num(v.signal))
+        .set("sim", coded(v.simState, simName(v.simState)))
+        .set("apn", coded(v.apnReady, apnName(v.apnReady)))
+        .set("connection", coded(v.connection, connectionName(v.connection)));
+    send(std::move(e), std::string(kind) + " signal " + std::to_string(v.signal) + ", SIM " +
+                           simName(v.simState) + ", APN " + apnName(v.apnReady) + ", connection " +
+                           connectionName(v.connection));
+}
+
+void WatchReport::polled(const PolledValues& v) {
+    if (m_Metrics) m_Metrics->polled(v, m_Options.wallMs ? m_Options.wallMs() : 0);
+    if (!m_Last || *m_Last != v) {
+        m_Last = v;
+        values("status", v);
+    } else if (m_Clock.nowMs() - m_LastLineAt >= m_Options.intervalMs) {
+        values("heartbeat", v);
+    }
+}
+
+void WatchReport::pollFailed() {
+    if (m_Metrics) m_Metrics->pollFailed();
+}
+
+void WatchReport::lost(LostReason reason) {
+    m_Last.reset();
+    if (m_Metrics) m_Metrics->lost();
+    const std::string why(lostReasonText(reason));
+    Value e = Value::object();
+    e.set("class", Value::str("lost"))
+        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
+        .set("reason", Value::str(why));
+    send(std::move(e), "lost: " + why);
+}
+
+void WatchReport::portError(const std::string& reason) {
+    const std::string why =
+        reason.empty() ? "The port " + m_Options.port + " cannot be opened." : reason;
+    Value e = Value::object();
+    e.set("class", Value::str("error"))
+        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
+        .set("error", Value::str(why));
+    send(std::move(e), "error: " + why);
+}
+
+} // namespace tessadorn::cli

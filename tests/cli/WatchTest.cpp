@@ -1,0 +1,171 @@
+// tessadornctl watch's lines and metrics, fed with the monitor's findings in virtual time.
+#include "cli/WatchMetrics.h"
+#include "cli/WatchReport.h"
+#include "modem/DeviceConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+namespace tessadorn::cli {
+namespace {
+
+// Remembers every file as written; fails on demand.
+struct MemoryWriter final : FileWriter {
+    std::map<std::string, std::string> files;
+    int writes = 0;
+    bool fail = false;
+    bool replace(const std::string& path, std::string_view bytes, int) override {
+        if (fail) return false;
+        ++writes;
+        files[path] = std::string(bytes);
+        return true;
+    }
+    bool createIfMissing(const std::string&, int) override { return true; }
+};
+
+struct Line {
+    std::string kind, text;
+    Value event;
+};
+
+struct Rig {
+    VirtualClock clock;
+    MemoryWriter writer;
+    WatchMetrics metrics{"/m.prom", "/dev/ttyUSB0", writer};
+    std::vector<Line> lines;
+    WatchReport report{
+        {"/dev/ttyUSB0", 60'000, [this] { return 1'765'152'000'000 + clock.nowMs(); }},
+        clock,
+        [this](const Value& e, const std::string& text) {
+            lines.push_back({e.get("class")->text, text, e});
+        },
+        &metrics};
+    std::vector<std::string> kinds() const {
+        std::vector<std::string> out;
+        for (const Line& l : lines)
+            out.push_back(l.kind);
+        return out;
+    }
+};
+
+const PolledValues kGood{3, kSimReady, 1, 2};
+
+TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
+    Rig rig;
+    rig.report.found({"T-0042", "2.3.1", kModeClient, 2});
+    for (int i = 0; i < 200; ++i) { // 100 s of polls, every 500 ms
+        rig.report.polled(i == 40 ? PolledValues{1, kSimReady, 1, 2} : kGood);
+        rig.clock.advance(500);
+    }
+    rig.report.lost(LostReason::PortGone);
+    // found; the first values; the dip and its end; one heartbeat 60 s after the last line; lost.
+    EXPECT_EQ(rig.kinds(), (std::vector<std::string>{"found", "status", "status", "status",
+                                                     "heartbeat", "lost"}));
+    const Value& found = rig.lines[0].event;
+    EXPECT_EQ(found.get("serial")->text, "T-0042");
+    EXPECT_EQ(found.get("role")->text, "rover");
+    EXPECT_EQ(found.get("rate")->number, 38400);
+    EXPECT_EQ(found.get("port")->text, "/dev/ttyUSB0");
+    const Value& status = rig.lines[2].event;
+    EXPECT_EQ(status.get("signal")->number, 1);
+    EXPECT_EQ(status.get("sim")->get("name")->text, "ready");
+    EXPECT_EQ(status.get("apn")->get("code")->number, 1);
+    EXPECT_EQ(status.get("connection")->get("name")->text, "off");
+    EXPECT_EQ(rig.lines.back().event.get("reason")->text, "the port is gone");
+    // Every line starts with its time, ISO 8601 with milliseconds.
+    const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )");
+    for (const Line& l : rig.lines) {
+        EXPECT_TRUE(std::regex_search(l.text, stamp)) << l.text;
+        EXPECT_EQ(l.event.members[0].first, "class");
+        EXPECT_EQ(l.event.members[1].first, "time");
+    }
+}
+
+TEST(WatchReport, TimesAreUtcWithMilliseconds) {
+    const struct {
+        std::int64_t ms;
+        const char* text;
+    } cases[] = {{0, "1970-01-01T00:00:00.000Z"},
+                 {1'765'152'000'007, "2025-12-08T00:00:00.007Z"},
+                 {951'782'400'999, "2000-02-29T00:00:00.999Z"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WatchReport::isoTime(c.ms), c.text);
+}
+
+// The text format of the node exporter's textfile collector: every metric has its HELP and TYPE
+// before its samples, and each sample line is "name{labels} value".
+TEST(WatchMetrics, EveryMetricHasHelpTypeAndItsSample) {
+    Rig rig;
+    rig.report.found({"T-\"7\"", "2.3.1", kModeServer, 4});
+    rig.report.polled(kGood);
+    rig.report.pollFailed();
+    const std::string text = rig.metrics.text();
+    const char* names[] = {"tessadorn_up",         "tessadorn_signal_level",
+                           "tessadorn_sim_state",  "tessadorn_apn_up",
+                           "tessadorn_connected",  "tessadorn_polls_failed_total",
+                           "tessadorn_lost_total", "tessadorn_last_poll_timestamp_seconds",
+                           "tessadorn_info"};
+    for (const char* name : names) {
+        const std::string n = name;
+        const auto help = text.find("# HELP " + n + " ");
+        const auto type = text.find("# TYPE " + n + " ");
+        const auto sample = text.find("\n" + n + "{");
+        ASSERT_NE(help, std::string::npos) << n;
+        ASSERT_NE(type, std::string::npos) << n;
+        ASSERT_NE(sample, std::string::npos) << n;
+        EXPECT_LT(help, type);
+        EXPECT_LT(type, sample);
+    }
+    const std::regex sampleLine(R"(^[a-z_]+\{([a-z]+="([^"\\]|\\.)*",?)+\} -?[0-9.]+$)");
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line[0] != '#') {
+            EXPECT_TRUE(std::regex_match(line, sampleLine)) << line;
+        }
+    EXPECT_NE(text.find("tessadorn_up{port=\"/dev/ttyUSB0\"} 1\n"), std::string::npos);
+    EXPECT_NE(text.find("tessadorn_polls_failed_total{port=\"/dev/ttyUSB0\"} 1\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("serial=\"T-\\\"7\\\"\",firmware=\"2.3.1\",role=\"base\""),
+              std::string::npos);
+    EXPECT_NE(text.find("tessadorn_last_poll_timestamp_seconds{port=\"/dev/ttyUSB0\"} "
+                        "1765152000.000\n"),
+              std::string::npos);
+
+    rig.report.lost(LostReason::PollsFailed);
+    const std::string after = rig.metrics.text();
+    EXPECT_NE(after.find("tessadorn_up{port=\"/dev/ttyUSB0\"} 0\n"), std::string::npos);
+    EXPECT_NE(after.find("tessadorn_lost_total{port=\"/dev/ttyUSB0\"} 1\n"), std::string::npos);
+    EXPECT_EQ(after.find("tessadorn_signal_level{"), std::string::npos); // not known now
+}
+
+TEST(WatchMetrics, RewritesAtMostOnceASecondAndOnlyWhatChanged) {
+    Rig rig;
+    const struct {
+        std::int64_t at;
+        bool poll;
+        bool failWrite;
+        bool written;
+    } steps[] = {
+        {0, true, false, true},      // the first write
+        {500, true, false, false},   // too soon
+        {1000, false, false, true},  // a second later: the poll at 500 goes out
+        {2500, false, false, false}, // nothing new
+        {3000, true, true, false},   // the write fails ...
+        {3100, false, false, false}, // ... and waits its second
+        {4000, false, false, true},  // ... then it is written after all
+    };
+    for (const auto& s : steps) {
+        if (s.poll) rig.report.polled(kGood);
+        rig.writer.fail = s.failWrite;
+        EXPECT_EQ(rig.metrics.flush(s.at), s.written) << s.at;
+    }
+    EXPECT_EQ(rig.writer.writes, 3);
+    EXPECT_EQ(rig.writer.files["/m.prom"], rig.metrics.text());
+}
+
+} // namespace
+} // namespace tessadorn::cli

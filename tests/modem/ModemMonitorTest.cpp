@@ -1,0 +1,137 @@
+// The monitor's policy as its observers hear it, in virtual time: found, a poll every 500 ms,
+// three failed polls or a pulled port and the modem is lost, then found again.
+#include "modem/ModemMonitor.h"
+#include "FakeSerialPort.h"
+#include "TempDir.h"
+#include "TestModem.h"
+#include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tessadorn {
+namespace {
+
+struct Event {
+    std::string kind; // found, polled, failed, lost
+    std::int64_t atMs;
+    PolledValues values{};
+    LostReason reason{};
+};
+
+struct Recorder final : MonitorObserver {
+    VirtualClock& clock;
+    std::vector<Event> events;
+    explicit Recorder(VirtualClock& c) : clock(c) {}
+    void found(const ModemFacts& f) override {
+        events.push_back({"found " + f.serial, clock.nowMs()});
+    }
+    void polled(const PolledValues& v) override { events.push_back({"polled", clock.nowMs(), v}); }
+    void pollFailed() override { events.push_back({"failed", clock.nowMs()}); }
+    void lost(LostReason r) override { events.push_back({"lost", clock.nowMs(), {}, r}); }
+
+    std::vector<std::string> kinds() const {
+        std::vector<std::string> out;
+        for (const Event& e : events)
+            if (out.empty() || out.back() != e.kind) out.push_back(e.kind); // runs as one
+        return out;
+    }
+    const Event* first(const std::string& kind, std::int64_t fromMs = 0) const {
+        for (const Event& e : events)
+            if (e.kind == kind && e.atMs >= fromMs) return &e;
+        return nullptr;
+    }
+};
+
+struct Rig {
+    VirtualClock clock;
+    test::ScriptedModem peer{1};
+    test::FakeSerialPort port{clock, peer};
+    test::TempDir dir;
+    ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
+    CasterStore list{dir.file("ntripcfg.txt"), AtomicFile::standard()};
+    test::Modem modem;
+    Recorder recorder{clock};
+    DebugCapture quiet;
+
+    Rig() { modem.attach(peer); }
+    // Runs the monitor on this thread until virtual time `endMs`.
+    void runUntil(std::int64_t endMs) {
+        port.atTime(endMs, [this] { session.monitorGate().stop(); });
+        ModemMonitor(session, list, {}, {&recorder}).run();
+    }
+};
+
+TEST(ModemMonitor, APollEveryHalfSecondWithTheModemsValues) {
+    const struct {
+        const char* name;
+        std::string role, apn;
+        PolledValues values;
+    } cases[] = {
+        {"Rover", "CLIENT", "1,5", {3, kSimReady, 1, 2}},
+        {"Base", "SERVER", "1,5", {3, kSimReady, 1, 0}}, // a base's connection is not asked
+        {"NoSim", "CLIENT", "0,0", {-1, 0, 0, 2}},
+        {"ApnDown", "CLIENT", "0,5", {3, kSimReady, 0, 2}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.modem.role = c.role;
+        rig.modem.apn = c.apn;
+        rig.runUntil(30'000);
+        EXPECT_EQ(rig.recorder.kinds(), (std::vector<std::string>{"found T-0042", "polled"}))
+            << c.name;
+        std::vector<std::int64_t> times;
+        for (const Event& e : rig.recorder.events) {
+            if (e.kind != "polled") continue;
+            EXPECT_EQ(e.values, c.values) << c.name;
+            times.push_back(e.atMs);
+        }
+        ASSERT_GE(times.size(), 10u) << c.name;
+        // From one poll to the next: the 500 ms pause and the poll's own exchanges.
+        for (std::size_t i = 1; i < times.size(); ++i) {
+            EXPECT_GE(times[i] - times[i - 1], ModemMonitor::kPollMs) << c.name;
+            EXPECT_LE(times[i] - times[i - 1], 2000) << c.name;
+        }
+    }
+}
+
+TEST(ModemMonitor, ThreeFailedPollsLoseTheModemAndItIsFoundAgain) {
+    Rig rig;
+    rig.modem.answers = [&rig](std::string_view, int) {
+        const std::int64_t t = rig.clock.nowMs();
+        return t < 10'000 || t > 20'000;
+    };
+    rig.runUntil(40'000);
+    EXPECT_EQ(rig.recorder.kinds(), (std::vector<std::string>{"found T-0042", "polled", "failed",
+                                                              "lost", "found T-0042", "polled"}));
+    int failed = 0;
+    for (const Event& e : rig.recorder.events)
+        failed += e.kind == "failed";
+    EXPECT_EQ(failed, ModemMonitor::kFailedPollLimit);
+    const Event* lost = rig.recorder.first("lost");
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->reason, LostReason::PollsFailed);
+    EXPECT_EQ(lostReasonText(lost->reason), "three polls failed");
+}
+
+TEST(ModemMonitor, APulledPortIsLostAtOnceAndFoundSoonAfterItsReturn) {
+    Rig rig;
+    constexpr std::int64_t kPulled = 10'000, kBack = 15'000;
+    rig.port.absentBetween(kPulled, kBack);
+    rig.runUntil(30'000);
+    EXPECT_EQ(rig.recorder.kinds(), (std::vector<std::string>{"found T-0042", "polled", "failed",
+                                                              "lost", "found T-0042", "polled"}));
+    const Event* lost = rig.recorder.first("lost");
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->reason, LostReason::PortGone);
+    EXPECT_LE(lost->atMs - kPulled, 1000);
+    const Event* again = rig.recorder.first("found T-0042", kPulled);
+    ASSERT_NE(again, nullptr);
+    EXPECT_LE(again->atMs - kBack, 3000);
+}
+
+} // namespace
+} // namespace tessadorn
