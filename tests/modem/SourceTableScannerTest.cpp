@@ -238,6 +238,21 @@ TEST(SourceTableScanner, ReportsProgressByTheClock) {
               clock.nowMs() / SourceTableScanner::kProgressIntervalMs + 1);
 }
 
+// A name typed in UTF-8 finds the row the caster wrote, in UTF-8 or in the code page.
+TEST(SourceTable, FindsATypedNameAsTheCasterWroteIt) {
+    SourceTable table;
+    for (const char* name : {"Basel", "Z\xc3\xbcrich-1", "Z\xfcrich-2", "\xc3\xbc"}) {
+        SourceTableEntry e;
+        e.mountpoint = name;
+        table.add(e);
+    }
+    const std::pair<const char*, int> typed[] = {
+        {"Basel", 0},     {"Z\xc3\xbcrich-1", 1}, {"Z\xc3\xbcrich-2", 2}, {"\xc3\xbc", 3},
+        {"Zurich-1", -1}, {"Z\xfcrich-2", -1},    {"basel", -1}};
+    for (const auto& [name, row] : typed)
+        EXPECT_EQ(table.findTyped(name), row) << name;
+}
+
 // A modem that relays rows for ever and never the end marker.
 class EndlessRows final : public test::SerialPeer {
   public:
