@@ -16,6 +16,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -26,6 +28,23 @@ using namespace tessadorn;
 namespace {
 
 constexpr const char* kCtlName = "tessadornctl";
+
+// Ctrl-C: the first one asks the running command to stop (a source table coming in is read to
+// its end and let go, so that the modem's line is free again); a second one ends the program.
+std::atomic<bool> g_Interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int) {
+    g_Interrupted.store(true);
+}
+
+void catchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 QJsonValue toJson(const cli::Value& v) {
     using Kind = cli::Value::Kind;
@@ -139,6 +158,8 @@ int main(int argc, char** argv) {
     std::string devicePath;
     static const QRegularExpression comPort(QStringLiteral("^[Cc][Oo][Mm][0-9]+$"));
     for (const QString& value : parser.values(port)) {
+        // An empty path would quietly mean the default device: another modem than the one meant.
+        if (value.isEmpty()) return usageError("--port needs a value");
         if (comPort.match(value).hasMatch() && request.words[0] == "gps")
             request.options["port"] = value.toStdString();
         else
@@ -152,6 +173,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(auth) && parser.isSet(noAuth))
         return usageError("--auth and --no-auth exclude each other");
 
+    // A file size limit fails the save (the command says why, status 1) instead of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    catchInterrupt();
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
@@ -182,6 +206,7 @@ int main(int argc, char** argv) {
     env.casterListPath = (std::filesystem::path(folder.folder) / kCasterListFileName).string();
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
+    env.interrupted = &g_Interrupted;
     env.portFailure = [&] {
         std::lock_guard lock(reasonMutex);
         return serialPort.openFailed() ? portReason : std::string();
@@ -203,7 +228,14 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
-    const cli::Result result = cli::run(request, env);
+    cli::Result result = cli::run(request, env);
+    // A device that went away while the command talked to it leaves its results half read: no
+    // part of them is printed, and a script sees the failure.
+    if (serialPort.deviceGone()) {
+        result = cli::Result{};
+        result.status = cli::kPortOrModem;
+        result.messages.push_back("The port " + devicePath + " is gone.");
+    }
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");
