@@ -2,6 +2,7 @@
 
 #include "modem/ConnectionCommands.h"
 #include "modem/MountpointOrder.h"
+#include "modem/Outcomes.h"
 #include "platform/TextCodec.h"
 
 #include <cmath>
@@ -17,7 +18,7 @@ std::string SourceTableDialog::distanceText(double km) {
 }
 
 std::string SourceTableDialog::leftOutText(int rows) {
-    return "The caster lists " + std::to_string(rows) + " more mountpoints than can be shown.";
+    return outcome::rowsLeftOut(rows);
 }
 
 void SourceTableDialog::onInit() {

@@ -1,6 +1,7 @@
 #include "caster/SourceTableRetrieval.h"
 
 #include "caster/SourceTableDialog.h"
+#include "modem/Outcomes.h"
 #include "modem/SourceTableRequest.h"
 #include "ui/Dialog.h"
 
@@ -11,7 +12,7 @@ namespace tessadorn {
 
 namespace {
 constexpr std::string_view kCaption = "ERROR";
-constexpr std::string_view kNoSignalOff = "Error 1";
+constexpr std::string_view kNoSignalOff = outcome::kSignalNotStopped;
 
 // Escape while the table comes in: the question is asked on a thread of its own, as the dialog
 // thread must go on reading (the modem does not wait). Yes stops the request.

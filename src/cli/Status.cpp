@@ -1,4 +1,5 @@
 #include "cli/Modem.h"
+#include "cli/Verbs.h"
 
 #include "modem/DeviceSettings.h"
 #include "modem/StatusQueries.h"
@@ -31,10 +32,9 @@ Value address(std::string ip) {
 Result status(const Request& q, Environment& env) {
     if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
     Result r;
-    CasterStore store(env.casterListPath, *env.writer);
-    store.Load();
+    CasterList list(env);
     Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(store, r)) return r;
+    if (!modem.start(list.store, r)) return r;
     ModemSession& session = modem.session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
