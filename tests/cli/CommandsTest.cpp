@@ -8,18 +8,28 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace tessadorn {
 namespace {
 
-// The commands against the simulated modem in virtual time, with one caster in the list. The
-// modem relays a table of 10 003 rows (three past the cap): about 80 s at 38400 bit/s.
+std::string row(const std::string& name) {
+    return "STR;" + name + ";id;RTCM 3;;;;;;;;;0;;;N;;\r\n";
+}
+
+// 10 003 rows (three past the cap): about 80 s at 38400 bit/s.
+std::string pastTheCap() {
+    std::string rows;
+    for (int i = 0; i < SourceTable::kMaxRecords + 3; ++i)
+        rows += row("M" + std::to_string(i));
+    return rows;
+}
+
+// The commands against the simulated modem in virtual time, with one caster in the list whose
+// table holds `rows`.
 struct Rig {
-    explicit Rig(bool silent) {
-        std::string rows;
-        for (int i = 0; i < SourceTable::kMaxRecords + 3; ++i)
-            rows += "STR;M" + std::to_string(i) + ";id;RTCM 3;;;;;;;;;0;;;N;;\r\n";
+    explicit Rig(bool silent, const std::string& rows = pastTheCap()) {
         test::writeBytes(dir.file("table.txt"), rows + "ENDSOURCETABLE\r\n");
         sim::SimSettings s;
         s.defaultTable = dir.file("table.txt");
@@ -88,6 +98,35 @@ TEST(Commands, MountpointsPastTheCapAreSaidBesideTheRows) {
     EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
     EXPECT_EQ(r.messages,
               std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
+}
+
+// Ctrl-C while the table comes: no more rows are kept, the rest is read to its end (the modem
+// cannot be told to stop) and the command ends with status 1.
+TEST(Commands, CtrlCStopsTheTableAndFreesTheLine) {
+    Rig rig(false);
+    std::atomic<bool> interrupted{false};
+    rig.env.interrupted = &interrupted;
+    rig.port->atTime(30000, [&] { interrupted = true; });
+    const cli::Result r = rig.run({"mountpoints"}, 600);
+    EXPECT_EQ(r.status, cli::kPortOrModem);
+    EXPECT_EQ(r.messages,
+              std::vector<std::string>{"Stopped; the rest of the source table was discarded."});
+    EXPECT_GT(rig.clock.nowMs(), 75000) << "read to its end";
+    EXPECT_EQ(rig.debug.count("LIST: OK Found!!\r\n"), 1) << "and the exchange closed";
+}
+
+// A mountpoint typed in UTF-8 goes out in the bytes of the row that holds it, whether the caster
+// wrote its table in UTF-8 or in the code page.
+TEST(Commands, ATypedMountpointGoesOutAsTheCasterWroteIt) {
+    const std::pair<const char*, const char*> cases[] = {{"Z\xc3\xbcrich-1", "Z\xc3\xbcrich-1"},
+                                                         {"Z\xc3\xbcrich-2", "Z\xfcrich-2"}};
+    for (const auto& [typed, sent] : cases) {
+        SCOPED_TRACE(sent);
+        Rig rig(false, row("Basel") + row("Z\xc3\xbcrich-1") + row("Z\xfcrich-2"));
+        rig.run({"connect", typed}, 600);
+        EXPECT_NE(rig.port->written().find(std::string("/") + sent + " "), std::string::npos)
+            << rig.port->written();
+    }
 }
 
 } // namespace
