@@ -115,8 +115,9 @@ int main(int argc, char** argv) {
         "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
     const QCommandLineOption json("json", "Write the result as one JSON document.");
     const QCommandLineOption debug("debug", "Write the debug output to stderr too.");
-    const QCommandLineOption timeout("timeout", "How long to look for the modem (default 60).",
-                                     "SECONDS", "60");
+    const QCommandLineOption timeout(
+        "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
+        "60");
     const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
     const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
