@@ -164,7 +164,7 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
     std::size_t done = 0;
     while (done < bytes.size()) {
         std::size_t chunk = bytes.size() - done;
-        if (faultAt && fault != Fault::CommitError && *faultAt <= bytes.size()) {
+        if ((writeFault || fault == Fault::Crash) && faultAt && *faultAt <= bytes.size()) {
             if (done >= *faultAt) {
                 if (fault == Fault::Crash) std::_Exit(3); // the copy stays, as after a crash
                 return fail(ENOSPC);
