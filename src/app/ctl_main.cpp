@@ -32,6 +32,23 @@ namespace {
 
 constexpr const char* kCtlName = "tessadornctl";
 
+// Ctrl-C: the first one asks the running command to stop (a source table coming in is read to
+// its end and let go, so that the modem's line is free again); a second one ends the program.
+std::atomic<bool> g_Interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int) {
+    g_Interrupted.store(true);
+}
+
+void catchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
 QJsonValue toJson(const cli::Value& v) {
     using Kind = cli::Value::Kind;
     switch (v.kind) {
@@ -167,8 +184,9 @@ int main(int argc, char** argv) {
         "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
     const QCommandLineOption json("json", "Write the result as one JSON document.");
     const QCommandLineOption debug("debug", "Write the debug output to stderr too.");
-    const QCommandLineOption timeout("timeout", "How long to look for the modem (default 60).",
-                                     "SECONDS", "60");
+    const QCommandLineOption timeout(
+        "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
+        "60");
     const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
     const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
@@ -231,6 +249,9 @@ int main(int argc, char** argv) {
     if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
         return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                           parser.value(timeout));
+    // An empty path would quietly mean the default device: another modem than the one meant.
+    if (parser.isSet(port) && parser.value(port).isEmpty())
+        return usageError("--port needs a value");
     std::string devicePath = parser.value(port).toStdString();
     for (const auto* o :
          {&user, &password, &ntrip, &caster, &near, &rate, &apn, &interval, &prometheus})
@@ -241,6 +262,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(auth) && parser.isSet(noAuth))
         return usageError("--auth and --no-auth exclude each other");
 
+    // A file size limit fails the save (the command says why, status 1) instead of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    catchInterrupt();
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
@@ -271,6 +295,7 @@ int main(int argc, char** argv) {
     env.casterListPath = (std::filesystem::path(folder.folder) / kCasterListFileName).string();
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
+    env.interrupted = &g_Interrupted;
     env.portFailure = [&] {
         std::lock_guard lock(reasonMutex);
         return serialPort.openFailed() ? portReason : std::string();
@@ -295,7 +320,8 @@ int main(int argc, char** argv) {
     // watch: every event on its own line as it comes, flushed at once; ended by a signal.
     cli::StopRequest stop;
     std::unique_ptr<WatchSignals> watchSignals;
-    if (request.words[0] == "watch") {
+    const bool watching = request.words[0] == "watch";
+    if (watching) {
         env.stop = &stop;
         watchSignals = std::make_unique<WatchSignals>(stop);
         const bool asJson = parser.isSet(json);
@@ -312,8 +338,15 @@ int main(int argc, char** argv) {
         };
     }
 
-    const cli::Result result = cli::run(request, env);
+    cli::Result result = cli::run(request, env);
     watchSignals.reset();
+    // A device that went away while the command talked to it leaves its results half read: no
+    // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.
+    if (!watching && serialPort.deviceGone()) {
+        result = cli::Result{};
+        result.status = cli::kPortOrModem;
+        result.messages.push_back("The port " + devicePath + " is gone.");
+    }
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");

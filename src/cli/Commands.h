@@ -5,6 +5,7 @@
 #include "platform/FileWriter.h"
 #include "platform/SerialPort.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <string>
@@ -51,6 +52,8 @@ struct Environment {
     std::function<void(const Value& event, const std::string& text)> onEvent;
     std::function<std::int64_t()> wallMs;
     StopRequest* stop = nullptr;
+    // Raised (any thread) when the user asks the command to stop (Ctrl-C); may be null.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 struct Result {

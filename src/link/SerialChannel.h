@@ -38,7 +38,8 @@ class SerialChannel {
 
     // Opens at the rate of the baud index (an index without a row gives 38400) and remembers
     // that rate's index, whoever opened the port: the monitor's scan, the GPS dialog, the update.
-    // The channel is the one place that holds the rate the link runs at.
+    // The channel is the one place that holds the rate the link runs at. Refused (0) once the
+    // abort flag is up.
     int Open(int baudIndex);
     void Close();
     bool IsOpen() const { return m_Port.isOpen(); }

@@ -15,7 +15,8 @@ void ModemMonitor::run() {
     gate.attach();
     if (!m_Session.serial().Open(m_Session.baudIndex())) {
         gate.detach();
-        call(m_Face.portError);
+        // A program that closes before the first open opens nothing: that is no port error.
+        if (!m_Session.closing()) call(m_Face.portError);
         return;
     }
     while (running()) {
