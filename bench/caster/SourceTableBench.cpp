@@ -68,7 +68,12 @@ class CountingPort final : public SerialPort {
     void close() override { m_Port.close(); }
     bool isOpen() const override { return m_Port.isOpen(); }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
-        const std::size_t n = m_Port.read(buffer, capacity);
+        return counted(m_Port.read(buffer, capacity));
+    }
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override {
+        return counted(m_Port.readAvailable(buffer, capacity));
+    }
+    std::size_t counted(std::size_t n) {
         if (m_Counting) {
             if (n > 0) lastDataAt = Steady::now().time_since_epoch().count();
             bytes += n;

@@ -41,6 +41,7 @@ class TermiosSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return m_Fd.load() >= 0; }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
     void setAbortFlag(const std::atomic<bool>* abort) override { m_Abort.store(abort); }
@@ -73,6 +74,8 @@ class TermiosSerialPort final : public SerialPort {
     pid_t holderPid() const { return m_HolderPid.load(); }
 
   private:
+    // Reads until `capacity` bytes came, or (with `firstOnly`) until the first read brought any.
+    std::size_t readUpTo(std::uint8_t* buffer, std::size_t capacity, bool firstOnly);
     bool pathNamesOpenDevice(int fd);
     void deviceWentAway();
     void closeDescriptor();

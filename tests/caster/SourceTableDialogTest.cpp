@@ -103,8 +103,13 @@ TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
         std::vector<std::string> distances; // of the rows in list order
     };
     const Case cases[] = {
-        {"MANUAL", {"MP2", "MP0", "MP1", "MP3"}, {"Distance: 44 km", "Distance: 100 km", "", ""}},
-        {"AUTO", {"MP0", "MP1", "MP2", "MP3"}, {"", "", "", ""}},
+        {"MANUAL",
+         {"MP2", "MP0", "MP1", "MP3"},
+         {"Distance: 44 km", "Distance: 100 km", "Network solution: no fixed place",
+          "No fixed place given"}},
+        {"AUTO",
+         {"MP0", "MP1", "MP2", "MP3"},
+         {"", "Network solution: no fixed place", "", "No fixed place given"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -124,6 +129,75 @@ TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
         rig.host.ok();
         rig.parent.doModal();
         EXPECT_EQ(rig.port.count(first), 1) << "the first row connects its own mountpoint";
+    }
+}
+
+// Names as the caster wrote them, what a mountpoint needs, and the question before connecting
+// one that needs the receiver's position on a modem without a position source.
+TEST_F(MountpointDialog, ShowsNamesAsWrittenAndAsksWhenAPositionIsNeeded) {
+    SourceTableEntry e;
+    e.mountpoint = "FUKU";
+    e.identifier = "福岡市早良区";
+    e.format = "RTCM 3.2";
+    e.nmea = "1";
+    e.solution = "1";
+    e.authentication = "B";
+    e.latitude = "33.58";
+    e.longitude = "130.35";
+    rig.table.add(e);
+    e.mountpoint = "BESA";
+    e.identifier = "Besan\xE7on"; // the device code page: no valid UTF-8
+    e.nmea = "0";
+    e.solution = "0";
+    rig.table.add(e);
+    struct Case {
+        const char* gga;
+        const char* type;
+        int index;
+        int answer; // to the question; 0: none asked
+        bool sent;
+    };
+    const Case cases[] = {
+        {"AUTO", "UNKNOWN", 4, kIdNo, false},
+        {"AUTO", "UNKNOWN", 4, kIdYes, true},
+        {"", "", 4, kIdNo, false},
+        {"AUTO", "TRIMBLE", 4, 0, true},
+        {"AUTO", "UNKNOWN", 5, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.gga) + c.type + std::to_string(c.index));
+        rig.session.device().update([&](DeviceConfig::Values& v) {
+            v.GgaMode = c.gga;
+            v.GpsType = c.type;
+        });
+        const std::string mountpoint = c.index == 4 ? "FUKU" : "BESA";
+        const std::string command = "#CONNECT 2,caster.example:2101/" + mountpoint + " u:p\r\n";
+        rig.modem.on(command, "CMD_OK\r\nERROR 4_3\r\n");
+        const int before = rig.port.count(command);
+        const std::size_t boxes = rig.host.shownBoxes().size();
+        open();
+        rig.host.select(D::kList, c.index);
+        rig.host.call([&](Dialog& d) {
+            EXPECT_EQ(d.controls().itemText(D::kList, c.index), mountpoint);
+            EXPECT_EQ(d.controls().text(D::kName),
+                      c.index == 4 ? "Name: 福岡市早良区" : "Name: Besançon");
+            EXPECT_EQ(d.controls().text(D::kNeeds), c.index == 4 ? "Needs your position" : "");
+            EXPECT_EQ(d.controls().text(D::kDistance),
+                      c.index == 4 ? "Network solution: no fixed place" : "");
+        });
+        if (c.answer) rig.host.answer(c.answer);
+        rig.host.ok();
+        if (!c.sent) rig.host.click(D::kCancel);
+        rig.parent.doModal();
+        EXPECT_EQ(rig.port.count(command) - before, c.sent ? 1 : 0);
+        const auto& shown = rig.host.shownBoxes();
+        ASSERT_GT(shown.size(), boxes);
+        const auto& first = shown[boxes].request;
+        EXPECT_EQ(first.caption == "Attention", c.answer != 0);
+        if (c.answer) {
+            EXPECT_EQ(first.buttons, MessageButtons::YesNo);
+            EXPECT_NE(first.text.find("Set GPS first"), std::string::npos) << first.text;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // nodes, sysfs terminals and udev's by-id links.
 #include "TempDir.h"
 
+#include "platform/PortHolder.h"
 #include "platform/PortOpenFailure.h"
 #include "platform/SerialPortFinder.h"
 #include "platform/TermiosSerialPort.h"
@@ -12,8 +13,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
+#include <pty.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessadorn {
@@ -41,6 +46,25 @@ class FakeMachine {
         if (!driverDevice.empty())
             fs::create_directory_symlink(m_Dir.file("devices/" + driverDevice),
                                          sys() + "/" + name + "/device");
+    }
+    // A USB serial adapter as sysfs shows it: the terminal below the adapter's interface,
+    // below the USB device that carries the maker, model and serial number.
+    void addUsbTerminal(const std::string& name, const std::string& serial) {
+        const std::string usb = m_Dir.file("devices/usb1/1-1");
+        const std::string port = usb + "/1-1:1.0/" + name;
+        fs::create_directories(port);
+        for (const auto& [file, text] : {std::pair<std::string, std::string>{"idVendor", "0403"},
+                                         {"idProduct", "6001"},
+                                         {"manufacturer", "FTDI"},
+                                         {"product", "FT232R USB UART"},
+                                         {"serial", serial}})
+            if (!text.empty()) test::writeBytes(usb + "/" + file, text + "\n");
+        test::writeBytes(dev() + "/" + name, "");
+        fs::create_directories(sys() + "/" + name);
+        fs::create_directory_symlink(port, sys() + "/" + name + "/device");
+    }
+    void addLink(const std::string& link, const std::string& target) {
+        fs::create_symlink(target, dev() + "/" + link);
     }
     void addById(const std::string& link, const std::string& target) {
         fs::create_directories(byId());
@@ -104,12 +128,98 @@ TEST(SerialPortFinder, ListsRealTerminalsWithTheirByIdNames) {
 
     const auto devices = machine.finder().devices();
     ASSERT_EQ(devices.size(), 3u);
-    EXPECT_EQ(devices[0].path, machine.canonicalDev("ttyACM0"));
-    EXPECT_TRUE(devices[0].byId.empty());
-    EXPECT_EQ(devices[1].path, machine.canonicalDev("ttyS0"));
-    EXPECT_EQ(devices[2].path, machine.canonicalDev("ttyUSB0"));
-    EXPECT_EQ(devices[2].byId, (std::vector<std::string>{machine.byId() + "/usb-A-if00",
+    // Stable names first.
+    EXPECT_EQ(devices[0].path, machine.canonicalDev("ttyUSB0"));
+    EXPECT_EQ(devices[0].byId, (std::vector<std::string>{machine.byId() + "/usb-A-if00",
                                                          machine.byId() + "/usb-B-if00"}));
+    EXPECT_EQ(devices[1].path, machine.canonicalDev("ttyACM0"));
+    EXPECT_TRUE(devices[1].byId.empty());
+    EXPECT_EQ(devices[2].path, machine.canonicalDev("ttyS0"));
+}
+
+// The adapter's maker, model and serial number come from sysfs, and the udev rule that keeps
+// ModemManager away is made from them; an adapter without a serial number (or with one a rule
+// cannot carry) gets no rule, and says why.
+TEST(SerialPortFinder, TheUdevRuleIsMadeFromTheAdaptersSerialNumber) {
+    struct Case {
+        const char* serial;
+        const char* rule; // nullptr: none, and a reason
+    };
+    const Case cases[] = {
+        {"A10K3Q7Z", "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
+                     "ATTRS{serial}==\"A10K3Q7Z\", ENV{ID_MM_DEVICE_IGNORE}=\"1\", "
+                     "SYMLINK+=\"tessadorn-A10K3Q7Z\"\n"},
+        {"12:34 ab", "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
+                     "ATTRS{serial}==\"12:34 ab\", ENV{ID_MM_DEVICE_IGNORE}=\"1\", "
+                     "SYMLINK+=\"tessadorn-12_34_ab\"\n"},
+        {"", nullptr},
+        {"A\"1", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.serial);
+        FakeMachine machine;
+        machine.addUsbTerminal("ttyUSB0", c.serial);
+        machine.addById("usb-FTDI_FT232R_USB_UART-if00-port0", "ttyUSB0");
+        machine.addLink("tessadorn-A10K3Q7Z", "ttyUSB0");
+        const auto devices = machine.finder().devices();
+        ASSERT_EQ(devices.size(), 1u);
+        const SerialDevice& d = devices[0];
+        EXPECT_EQ(d.maker, "FTDI");
+        EXPECT_EQ(d.model, "FT232R USB UART");
+        EXPECT_EQ(d.serial, c.serial);
+        EXPECT_EQ(d.links, (std::vector<std::string>{machine.dev() + "/tessadorn-A10K3Q7Z"}));
+        EXPECT_EQ(d.stableName(), machine.dev() + "/tessadorn-A10K3Q7Z");
+        EXPECT_NE(d.describe().find("(FTDI FT232R USB UART"), std::string::npos) << d.describe();
+        std::string why;
+        const std::string rule = SerialPortFinder::udevRule(d, why);
+        if (c.rule) {
+            EXPECT_EQ(rule.substr(rule.find('\n') + 1), c.rule);
+            EXPECT_EQ(rule.front(), '#');
+        } else {
+            EXPECT_EQ(rule, "");
+            EXPECT_NE(why.find(d.path), std::string::npos) << why;
+        }
+    }
+}
+
+// A busy port is named by the process that holds it, found in the process table; ModemManager
+// is told how to keep away.
+TEST(PortHolder, NamesTheChildProcessThatHoldsTheDevice) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    int opened[2], release[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::prctl(PR_SET_NAME, "ModemManager");
+        const int fd = ::open(name, O_RDWR | O_NOCTTY);
+        const char ok = fd >= 0 ? 'y' : 'n';
+        if (::write(opened[1], &ok, 1) != 1) ::_exit(2);
+        char c = 0;
+        if (::read(release[0], &c, 1) < 0) ::_exit(3);
+        ::_exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(::read(opened[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    const PortHolder processes;
+    EXPECT_EQ(processes.holders(name), (std::vector<pid_t>{child}));
+    const std::string holder = "ModemManager (process " + std::to_string(child) + ")";
+    EXPECT_EQ(processes.describe(child), holder);
+    const std::string text = describePortOpenFailure(name, EBUSY, child);
+    EXPECT_NE(text.find("is in use by " + holder + "."), std::string::npos) << text;
+    EXPECT_NE(text.find("tessadorn --udev-rule"), std::string::npos) << text;
+
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(processes.holders(name).empty());
+    for (int fd : {master, opened[0], opened[1], release[0], release[1]})
+        ::close(fd);
 }
 
 TEST(SerialPortFinder, NothingFoundOnAMachineWithoutSerialDevices) {

@@ -268,7 +268,7 @@ TEST(TermiosSerialPort, ASecondProgramOnTheDeviceIsToldWhoHoldsIt) {
     EXPECT_EQ(second.openError(), EBUSY);
     EXPECT_EQ(second.holderPid(), child);
     EXPECT_EQ(describePortOpenFailure(second.devicePath(), second.openError(), second.holderPid()),
-              "The port " + pty.slavePath + " is in use by another program (process " +
+              "The port " + pty.slavePath + " is in use by platform_tests (process " +
                   std::to_string(child) + ").");
 
     ASSERT_EQ(::write(release[1], "x", 1), 1);
