@@ -265,8 +265,19 @@ std::size_t TermiosSerialPort::readUpTo(std::uint8_t* buffer, std::size_t capaci
             const ssize_t n = ::read(fd, buffer + got, capacity - got);
             if (n > 0) {
                 got += static_cast<std::size_t>(n);
-                if (firstOnly) break;
-                continue;
+                if (!firstOnly) continue;
+                // A few bytes of a stream: let more come, within the time-out.
+                const std::int64_t at = m_Clock.nowMs();
+                const bool streaming = at - m_LastDataMs <= kStreamGapMs;
+                const std::int64_t gather = std::min<std::int64_t>(kGatherMs, deadline - at);
+                if (streaming && got < kGatherBelow && got < capacity && gather > 0 &&
+                    !interrupted()) {
+                    m_Clock.sleepMs(static_cast<int>(gather));
+                    const ssize_t more = ::read(fd, buffer + got, capacity - got);
+                    if (more > 0) got += static_cast<std::size_t>(more);
+                }
+                m_LastDataMs = m_Clock.nowMs();
+                break;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
             deviceWentAway(); // EOF after a hang-up, EIO, ENXIO: the other side is gone

@@ -102,6 +102,14 @@ TEST(TermiosSerialPort, EmptyReadTakesTheTimeOutAndDataComesAtOnce) {
     });
     EXPECT_EQ(got, "TESSADORN\r\n"); // bytes pass unchanged: no CR/LF translation
     EXPECT_LT(busy, 490);
+
+    // What the port holds comes in one call, up to the caller's room; silence stays empty.
+    pty.send(std::string(300, 'x'));
+    ::usleep(50'000); // the pseudo-terminal passes the bytes on
+    std::uint8_t block[1024] = {};
+    EXPECT_EQ(port.readAvailable(block, 200), 200u);
+    EXPECT_EQ(port.readAvailable(block, sizeof block), 100u);
+    EXPECT_EQ(port.readAvailable(block, sizeof block), 0u);
 }
 
 TEST(TermiosSerialPort, PurgeDropsWhatWasReceived) {
