@@ -152,8 +152,16 @@ std::string SerialPortFinder::defaultPort() const {
         adapters.insert(link.second);
     // One adapter may show under several names (its interfaces); two adapters are a choice
     // the user must make.
-    if (adapters.size() == 1) return links.front().first;
-    return kFallbackPort;
+    if (adapters.size() != 1) return kFallbackPort;
+    // The link of this program's own rule names the adapter whatever its by-id name.
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(m_DevFolder, ec)) {
+        std::error_code linkError;
+        if (entry.path().filename().string().rfind(kLinkPrefix, 0) == 0 &&
+            fs::canonical(entry.path(), linkError).string() == *adapters.begin())
+            return entry.path().string();
+    }
+    return links.front().first;
 }
 
 std::string SerialPortFinder::udevRule(const SerialDevice& device, std::string& why) {

@@ -44,8 +44,9 @@ class SerialPortFinder {
     // Devices with stable names first, each part sorted by path.
     std::vector<SerialDevice> devices() const;
 
-    // The port to use when none is given: the by-id name of the USB serial adapter when exactly
-    // one is plugged in, otherwise /dev/ttyS0.
+    // The port to use when none is given: the stable name of the USB serial adapter when exactly
+    // one is plugged in (the /dev/tessadorn-SERIAL link of this program's rule, else its by-id
+    // name), otherwise /dev/ttyS0.
     std::string defaultPort() const;
 
     // The udev rule that keeps ModemManager away from `device` and links it as

@@ -169,6 +169,7 @@ TEST(SerialPortFinder, TheUdevRuleIsMadeFromTheAdaptersSerialNumber) {
         EXPECT_EQ(d.serial, c.serial);
         EXPECT_EQ(d.links, (std::vector<std::string>{machine.dev() + "/tessadorn-A10K3Q7Z"}));
         EXPECT_EQ(d.stableName(), machine.dev() + "/tessadorn-A10K3Q7Z");
+        EXPECT_EQ(machine.finder().defaultPort(), d.stableName());
         EXPECT_NE(d.describe().find("(FTDI FT232R USB UART"), std::string::npos) << d.describe();
         std::string why;
         const std::string rule = SerialPortFinder::udevRule(d, why);
