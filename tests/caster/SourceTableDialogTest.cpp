@@ -132,8 +132,8 @@ TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
     }
 }
 
-// Names as the caster wrote them, what a mountpoint needs, and the question before connecting
-// one that needs the receiver's position on a modem without a position source.
+// A name as the caster wrote it, what the mountpoint needs, and the question before connecting
+// it on a modem without a position source: No sends nothing, with a receiver nothing is asked.
 TEST_F(MountpointDialog, ShowsNamesAsWrittenAndAsksWhenAPositionIsNeeded) {
     SourceTableEntry e;
     e.mountpoint = "FUKU";
@@ -141,63 +141,30 @@ TEST_F(MountpointDialog, ShowsNamesAsWrittenAndAsksWhenAPositionIsNeeded) {
     e.format = "RTCM 3.2";
     e.nmea = "1";
     e.solution = "1";
-    e.authentication = "B";
-    e.latitude = "33.58";
-    e.longitude = "130.35";
     rig.table.add(e);
-    e.mountpoint = "BESA";
-    e.identifier = "Besan\xE7on"; // the device code page: no valid UTF-8
-    e.nmea = "0";
-    e.solution = "0";
-    rig.table.add(e);
-    struct Case {
-        const char* gga;
-        const char* type;
-        int index;
-        int answer; // to the question; 0: none asked
-        bool sent;
-    };
-    const Case cases[] = {
-        {"AUTO", "UNKNOWN", 4, kIdNo, false},
-        {"AUTO", "UNKNOWN", 4, kIdYes, true},
-        {"", "", 4, kIdNo, false},
-        {"AUTO", "TRIMBLE", 4, 0, true},
-        {"AUTO", "UNKNOWN", 5, 0, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.gga) + c.type + std::to_string(c.index));
+    const std::string command = "#CONNECT 2,caster.example:2101/FUKU u:p\r\n";
+    rig.modem.on(command, "CMD_OK\r\nERROR 4_3\r\n");
+    for (const char* type : {"UNKNOWN", "TRIMBLE"}) {
+        const bool asks = type == std::string("UNKNOWN");
         rig.session.device().update([&](DeviceConfig::Values& v) {
-            v.GgaMode = c.gga;
-            v.GpsType = c.type;
+            v.GgaMode = "AUTO";
+            v.GpsType = type;
         });
-        const std::string mountpoint = c.index == 4 ? "FUKU" : "BESA";
-        const std::string command = "#CONNECT 2,caster.example:2101/" + mountpoint + " u:p\r\n";
-        rig.modem.on(command, "CMD_OK\r\nERROR 4_3\r\n");
-        const int before = rig.port.count(command);
-        const std::size_t boxes = rig.host.shownBoxes().size();
         open();
-        rig.host.select(D::kList, c.index);
-        rig.host.call([&](Dialog& d) {
-            EXPECT_EQ(d.controls().itemText(D::kList, c.index), mountpoint);
-            EXPECT_EQ(d.controls().text(D::kName),
-                      c.index == 4 ? "Name: 福岡市早良区" : "Name: Besançon");
-            EXPECT_EQ(d.controls().text(D::kNeeds), c.index == 4 ? "Needs your position" : "");
-            EXPECT_EQ(d.controls().text(D::kDistance),
-                      c.index == 4 ? "Network solution: no fixed place" : "");
+        rig.host.select(D::kList, 4);
+        rig.host.call([](Dialog& d) {
+            EXPECT_EQ(d.controls().text(D::kName), "Name: 福岡市早良区");
+            EXPECT_EQ(d.controls().text(D::kNeeds), "Needs your position");
+            EXPECT_EQ(d.controls().text(D::kDistance), "Network solution: no fixed place");
         });
-        if (c.answer) rig.host.answer(c.answer);
+        if (asks) rig.host.answer(kIdNo);
         rig.host.ok();
-        if (!c.sent) rig.host.click(D::kCancel);
+        if (asks) rig.host.click(D::kCancel);
         rig.parent.doModal();
-        EXPECT_EQ(rig.port.count(command) - before, c.sent ? 1 : 0);
-        const auto& shown = rig.host.shownBoxes();
-        ASSERT_GT(shown.size(), boxes);
-        const auto& first = shown[boxes].request;
-        EXPECT_EQ(first.caption == "Attention", c.answer != 0);
-        if (c.answer) {
-            EXPECT_EQ(first.buttons, MessageButtons::YesNo);
-            EXPECT_NE(first.text.find("Set GPS first"), std::string::npos) << first.text;
-        }
+        EXPECT_EQ(rig.port.count(command), asks ? 0 : 1) << type;
+        const auto first = rig.host.shownBoxes().back().request;
+        EXPECT_EQ(first.caption, asks ? "Attention" : "ERROR") << type;
+        EXPECT_EQ(first.text.find("Set GPS first") != std::string::npos, asks) << first.text;
     }
 }
 

@@ -29,8 +29,6 @@ TEST(TextCodec, DeviceCodePageToUnicodeAndBack) {
 // A caster's text: UTF-8 when it is valid UTF-8, else the device code page.
 TEST(TextCodec, SourceTextsReadAsUtf8WhenTheyAreUtf8) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},
-        {"Moustoir-Ac", "Moustoir-Ac"},
         {"Tombeb\xC5\x93uf", "Tombebœuf"},
         {"\xE7\xA6\x8F\xE5\xB2\xA1", "福岡"},
         {"Besan\xE7on", "Besançon"}, // code page
