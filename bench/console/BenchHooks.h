@@ -2,13 +2,16 @@
 
 #include "console/MonitorHooks.h"
 #include "modem/DeviceConfig.h"
+#include "platform/FileWriter.h"
+#include "store/CasterStore.h"
 
 #include <atomic>
 #include <functional>
 
 namespace tessadorn::bench {
 
-// The main dialog's side of the monitor without the dialog: no caster list and no profile file,
+// The main dialog's side of the monitor without the dialog: a caster list that is never written
+// and no profile file,
 // the panel inputs made of the monitor's own state. The ready observer is called (on the
 // monitor thread) whenever the panel inputs are asked for while the modem is ready: that is
 // the moment the ready face is drawn.
@@ -24,14 +27,13 @@ class BenchHooks final : public MonitorHooks {
 
     void portError() override { ++m_PortErrors; }
     void rateFound(int baudIndex) override { m_RateFound = baudIndex; }
-    void configurationParsed() override { ++m_Configurations; }
-    void storedCasterParsed() override {}
+    CasterStore& casterList() override { return m_CasterList; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override;
 
     int portErrors() const { return m_PortErrors.load(); }
     // The last baud index the modem answered at, -1 before it answered.
     int rateFound() const { return m_RateFound.load(); }
-    int configurations() const { return m_Configurations.load(); }
 
   private:
     DeviceConfig& m_Device;
@@ -41,7 +43,12 @@ class BenchHooks final : public MonitorHooks {
     std::function<void()> m_ReadyObserver;
     std::atomic<int> m_PortErrors{0};
     std::atomic<int> m_RateFound{-1};
-    std::atomic<int> m_Configurations{0};
+    // Takes every save and keeps nothing.
+    struct NoFile final : FileWriter {
+        bool replace(const std::string&, std::string_view, int) override { return true; }
+        bool createIfMissing(const std::string&, int) override { return true; }
+    } m_NoFile;
+    CasterStore m_CasterList{"ntripcfg.txt", m_NoFile};
 };
 
 } // namespace tessadorn::bench

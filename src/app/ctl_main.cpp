@@ -14,7 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <cstdio>
 #include <filesystem>
@@ -91,9 +90,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
     const QCommandLineOption version("version", "Show the version and exit.");
     const QCommandLineOption port(
-        "port",
-        "The modem's serial device (default: the one USB serial adapter, else "
-        "/dev/ttyS0); with gps receiver TRIMBLE also the receiver's COMn.",
+        "port", "The modem's serial device (default: the one USB serial adapter, else /dev/ttyS0).",
         "PATH");
     const QCommandLineOption configDir(
         "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
@@ -112,13 +109,23 @@ int main(int argc, char** argv) {
     const QCommandLineOption rate("rate", "gps receiver: the modem's serial rate.", "BAUD");
     const QCommandLineOption apn("apn", "update: the APN to download with.", "A");
     const QCommandLineOption yes("yes", "update: the cable is connected; do not ask.");
+    // For the shell's completion: what may follow the words given (see completions()).
+    QCommandLineOption complete("complete", "");
+    complete.setFlags(QCommandLineOption::HiddenFromHelp);
+    // For the manual page: the commands as it lists them.
+    QCommandLineOption manualCommands("manual-commands", "");
+    manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, version, port, configDir, json, debug, timeout, user, password, ntrip,
-                       auth, noAuth, caster, near, rate, apn, yes});
+                       auth, noAuth, caster, near, rate, apn, yes, complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(helpText(parser)));
+        return 0;
+    }
+    if (parser.isSet(manualCommands)) {
+        std::printf("%s", cli::commandManual().c_str());
         return 0;
     }
     if (parser.isSet(version)) {
@@ -129,21 +136,24 @@ int main(int argc, char** argv) {
     cli::Request request;
     for (const QString& word : parser.positionalArguments())
         request.words.push_back(word.toStdString());
+    if (parser.isSet(complete)) {
+        ProgramFolderChoice folder;
+        if (std::string error;
+            !prepareProgramFolder(parser.value(configDir).toStdString(), folder, error))
+            return cli::kPortOrModem;
+        for (const std::string& word : cli::completions(
+                 request.words,
+                 (std::filesystem::path(folder.folder) / kCasterListFileName).string()))
+            std::printf("%s\n", word.c_str());
+        return 0;
+    }
     if (request.words.empty()) return usageError("no command given");
     bool numberOk = false;
     request.timeoutSeconds = parser.value(timeout).toInt(&numberOk);
     if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
         return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                           parser.value(timeout));
-    // --port names the device, or with gps a receiver's COMn.
-    std::string devicePath;
-    static const QRegularExpression comPort(QStringLiteral("^[Cc][Oo][Mm][0-9]+$"));
-    for (const QString& value : parser.values(port)) {
-        if (comPort.match(value).hasMatch() && request.words[0] == "gps")
-            request.options["port"] = value.toStdString();
-        else
-            devicePath = value.toStdString();
-    }
+    std::string devicePath = parser.value(port).toStdString();
     for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
         if (parser.isSet(*o))
             request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();

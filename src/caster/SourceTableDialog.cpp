@@ -3,6 +3,7 @@
 #include "modem/ConnectionCommands.h"
 #include "modem/MountpointNeeds.h"
 #include "modem/MountpointOrder.h"
+#include "modem/Outcomes.h"
 #include "modem/SourceRow.h"
 
 #include <cmath>
@@ -18,7 +19,7 @@ std::string SourceTableDialog::distanceText(double km) {
 }
 
 std::string SourceTableDialog::leftOutText(int rows) {
-    return "The caster lists " + std::to_string(rows) + " more mountpoints than can be shown.";
+    return outcome::rowsLeftOut(rows);
 }
 
 void SourceTableDialog::onInit() {

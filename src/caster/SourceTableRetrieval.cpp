@@ -1,6 +1,7 @@
 #include "caster/SourceTableRetrieval.h"
 
 #include "caster/SourceTableDialog.h"
+#include "modem/Outcomes.h"
 #include "modem/SourceTableRequest.h"
 #include "ui/Dialog.h"
 
@@ -8,7 +9,7 @@ namespace tessadorn {
 
 namespace {
 constexpr std::string_view kCaption = "ERROR";
-constexpr std::string_view kNoSignalOff = "Error 1";
+constexpr std::string_view kNoSignalOff = outcome::kSignalNotStopped;
 } // namespace
 
 SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, ModemSession& session,

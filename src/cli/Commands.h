@@ -55,10 +55,41 @@ struct Result {
     Value data;
 };
 
+// One command of the command line: what run(), --help, the manual page and the shell's
+// completion know of it.
+struct Verb {
+    // Its words: "status", or a command and its sub-command ("caster add").
+    std::string_view name;
+    // Its arguments as --help shows them ("NAME HOST PORT", "[MOUNTPOINT]").
+    std::string_view arguments;
+    // One line for --help.
+    std::string_view summary;
+    Result (*handler)(const Request&, Environment&);
+    // What the shell offers for the first argument: fixed words, or kCasterNames for the names
+    // of the caster list.
+    std::vector<std::string_view> completion;
+    // The options it takes, without the dashes.
+    std::vector<std::string_view> options;
+    // What the manual page says of it (roff), after its summary.
+    std::string_view manual = {};
+};
+// In Verb::completion: the caster names of the list in --config-dir.
+inline constexpr std::string_view kCasterNames = "@casters";
+
+// Every command, in the order --help lists them.
+const std::vector<Verb>& verbs();
+
 // Runs one command. Never prints; blocks until the command ended.
 Result run(const Request& request, Environment& environment);
 
 // The commands and their arguments, one line each, for --help.
 std::string commandSummary();
+// The commands as the manual page lists them (roff, one .TP paragraph each).
+std::string commandManual();
+
+// What the shell may offer for the word after `words` (the command line so far, without options):
+// sub-commands, arguments, or the caster names of the list at `casterListPath`.
+std::vector<std::string> completions(const std::vector<std::string>& words,
+                                     const std::string& casterListPath);
 
 } // namespace tessadorn::cli

@@ -1,11 +1,9 @@
 #include "cli/Modem.h"
 
-#include "modem/CasterSync.h"
 #include "modem/ModemSearch.h"
-#include "modem/StartupReads.h"
+#include "modem/ModemStartup.h"
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
-#include "store/SaveReport.h"
 
 namespace tessadorn::cli {
 
@@ -70,20 +68,12 @@ bool Modem::find(Result& r) {
 
 bool Modem::start(CasterStore& store, Result& r) {
     if (!find(r)) return false;
-    StartupReads reads(m_Session, [] { return true; });
-    if (!reads.configuration()) {
+    ModemStartup startup(m_Session, store, {{}, {}, {}, [&](const std::string& failure) {
+                                                r.messages.push_back(forTerminal(failure));
+                                            }});
+    if (startup.run() != ModemStartup::Outcome::Done) {
         r = fail(kPortOrModem, "The modem did not give its configuration.");
         return false;
-    }
-    const auto keep = [&](bool changed) {
-        if (std::string failure; changed && !saveCasterList(store, failure))
-            r.messages.push_back(failure);
-    };
-    keep(caster_sync::takeApn(m_Session.device().read(), store));
-    if (m_Session.mode().load() == kModeServer) {
-        reads.serverState();
-    } else if (reads.clientState()) {
-        keep(caster_sync::takeStoredCaster(m_Session.device().read(), store));
     }
     m_Session.deviceReady() = 1;
     return true;

@@ -25,8 +25,8 @@ class Modem {
     // every rate, until it answers (the rate found is saved) or the timeout passed. False with
     // status 1 and the reason in `r`.
     bool find(Result& r);
-    // find, then the reads of the window's start (configuration, then what the role is asked
-    // about) with the caster list brought in line with the modem as the window does.
+    // find, then the start-up the window's monitor runs (configuration, what the role is asked
+    // about, the caster list brought in line with the modem).
     bool start(CasterStore& store, Result& r);
     // A line of progress for a watching user; empty clears it.
     void progress(std::string_view line);
@@ -37,8 +37,5 @@ class Modem {
     ModemSession m_Session;
     bool m_Opened = false;
 };
-
-Result status(const Request& request, Environment& environment);
-Result update(const Request& request, Environment& environment);
 
 } // namespace tessadorn::cli

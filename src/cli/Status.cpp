@@ -1,8 +1,10 @@
 #include "cli/Modem.h"
+#include "cli/Verbs.h"
 
 #include "modem/DeviceSettings.h"
 #include "modem/StatusQueries.h"
 #include "platform/SerialPort.h"
+#include "platform/SerialPortFinder.h"
 #include "platform/TextCodec.h"
 #include "store/TextInput.h"
 
@@ -31,10 +33,9 @@ Value address(std::string ip) {
 Result status(const Request& q, Environment& env) {
     if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
     Result r;
-    CasterStore store(env.casterListPath, *env.writer);
-    store.Load();
+    CasterList list(env);
     Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(store, r)) return r;
+    if (!modem.start(list.store, r)) return r;
     ModemSession& session = modem.session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
@@ -87,6 +88,17 @@ Result status(const Request& q, Environment& env) {
         rows.push_back({name + ":", value.line()});
     r.text = alignedTable(rows);
     r.data = std::move(out);
+    return r;
+}
+
+Result udevRule(const Request& q, Environment&) {
+    if (q.words.size() != 1) return fail(kBadInput, "udev-rule takes no arguments");
+    std::string why;
+    const std::string rules = SerialPortFinder::udevRules(SerialPortFinder().devices(), why);
+    if (rules.empty()) return fail(kPortOrModem, why);
+    Result r;
+    r.text = rules;
+    r.data = Value::object().set("rules", Value::str(rules));
     return r;
 }
 

@@ -1,4 +1,5 @@
 #include "cli/Modem.h"
+#include "cli/Verbs.h"
 
 #include "modem/UpdateRun.h"
 #include "platform/TextCodec.h"

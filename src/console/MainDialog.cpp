@@ -3,7 +3,6 @@
 
 #include "console/AnimationThread.h"
 #include "console/MonitorThread.h"
-#include "modem/CasterSync.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
 #include "ui/MessageBoxRequest.h"
@@ -128,19 +127,10 @@ void MainDialog::rateFound(int baudIndex) {
     m_Session.rateFound(baudIndex);
 }
 
-// The synchronisation changes the list under its lock and saves it after; a save that fails is
-// reported to the user like any other (the list in memory keeps the change).
-void MainDialog::configurationParsed() {
-    saveWhenChanged(caster_sync::takeApn(m_Session.device().read(), m_Store));
-}
-
-void MainDialog::storedCasterParsed() {
-    saveWhenChanged(caster_sync::takeStoredCaster(m_Session.device().read(), m_Store));
-}
-
-void MainDialog::saveWhenChanged(bool changed) {
-    if (std::string failure; changed && !saveCasterList(m_Store, failure))
-        messageBox(failure, kSaveFailureCaption);
+// The start-up changes the list under its lock and saves it after; a save that fails is reported
+// to the user like any other (the list in memory keeps the change).
+void MainDialog::listNotSaved(const std::string& failure) {
+    messageBox(failure, kSaveFailureCaption);
 }
 
 PanelInputs MainDialog::panelInputs() {

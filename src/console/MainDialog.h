@@ -89,11 +89,9 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     // MonitorHooks
     void portError() override;
     void rateFound(int baudIndex) override;
-    void configurationParsed() override;
-    void storedCasterParsed() override;
+    CasterStore& casterList() override { return m_Store; }
+    void listNotSaved(const std::string& failure) override;
     PanelInputs panelInputs() override;
-    // Saves the caster list after the synchronisation changed it; a failed save is reported.
-    void saveWhenChanged(bool changed);
 
     Clock& m_Clock;
     ModemSession m_Session;

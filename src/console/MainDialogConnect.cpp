@@ -6,6 +6,7 @@
 #include "console/PanelText.h"
 #include "link/PauseSection.h"
 #include "modem/ConnectionCommands.h"
+#include "modem/Outcomes.h"
 
 namespace tessadorn {
 
@@ -37,7 +38,7 @@ void MainDialog::stopConnection() {
     }
     m_Session.stConnect() = 0;
     setText(ids::TextConnect, "Conn.");
-    messageBox("Connection Finished");
+    messageBox(outcome::kConnectionFinished);
 
     // The panel's lines of the current caster, or its empty ones when `server` names none.
     for (const auto& [id, text] : panel::currentCasterLines(panelInputs(), false))
@@ -53,7 +54,7 @@ void MainDialog::connectTessadorn() {
         endDialog(0);
         quitApplication(0);
     } else {
-        messageBox("Error");
+        messageBox(outcome::kDirectRefused);
     }
 }
 
@@ -62,7 +63,7 @@ void MainDialog::changeRole(bool toServer) {
     if (!yes(*this, toServer ? "Change to SERVER mode?" : "Change to CLIENT mode?")) return;
     PauseSection section = m_Session.pause(toServer ? "C2S" : "S2C", waitCursor());
     const bool done = ConnectionCommands(m_Session).setRole(toServer);
-    messageBox(!done ? "Tessadorn Error" : toServer ? "Tessadorn SERVER" : "Tessadorn CLIENT");
+    messageBox(done ? outcome::roleChanged(toServer) : outcome::kRoleRefused);
     // The modem restarts in its role (or not at all): the monitor finds it anew either way.
     m_Session.deviceReady() = 0;
 }

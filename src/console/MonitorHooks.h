@@ -1,6 +1,9 @@
 #pragma once
 
 #include "console/PanelText.h"
+#include "store/CasterStore.h"
+
+#include <string>
 
 namespace tessadorn {
 
@@ -12,10 +15,10 @@ class MonitorHooks {
     virtual void portError() = 0;
     // The modem answered at this baud index: the device profile remembers it.
     virtual void rateFound(int baudIndex) = 0;
-    // The configuration reply was parsed: the caster list takes the modem's APN block.
-    virtual void configurationParsed() = 0;
-    // The stored-caster reply was parsed: the caster list looks the caster up.
-    virtual void storedCasterParsed() = 0;
+    // The caster list that follows the modem at every start-up (its APN, its stored caster).
+    virtual CasterStore& casterList() = 0;
+    // The list followed the modem but could not be saved: the message for the user.
+    virtual void listNotSaved(const std::string& failure) = 0;
     // The values the panel lines are made of, read now.
     virtual PanelInputs panelInputs() = 0;
 };

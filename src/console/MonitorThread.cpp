@@ -2,7 +2,7 @@
 
 #include "console/PanelText.h"
 #include "modem/ModemSearch.h"
-#include "modem/StartupReads.h"
+#include "modem/ModemStartup.h"
 
 namespace tessadorn {
 
@@ -19,11 +19,12 @@ void MonitorThread::run() {
     }
     while (running()) {
         if (!identify()) break;
-        if (!configure()) continue; // unparsable configuration: identify again
+        if (!startUp()) continue; // unparsable configuration: identify again
+        if (!running()) break;
         if (m_Session.mode().load() == kModeServer)
-            serverBranch();
+            serverReady();
         else
-            clientBranch();
+            clientReady();
         if (!running()) break;
         m_Display.firmwareLine(m_Session.device().read());
         poll();
@@ -42,33 +43,31 @@ bool MonitorThread::identify() {
     return search.find();
 }
 
-bool MonitorThread::configure() {
+bool MonitorThread::startUp() {
     m_Display.statusLine("Starting Communication...");
     if (!pauseCheckpoint()) return false;
-    if (!startupReads().configuration()) return false;
-    m_Hooks.configurationParsed();
-    return true;
+    ModemStartup startup(m_Session, m_Hooks.casterList(),
+                         {[this] { return pauseCheckpoint(); },
+                          [this](int mode) {
+                              if (mode == kModeServer)
+                                  m_Display.serverModelLines(m_Hooks.panelInputs());
+                              else
+                                  m_Display.clientStart();
+                          },
+                          [this] { m_Display.serverAddressLines(m_Hooks.panelInputs()); },
+                          [this](const std::string& failure) { m_Hooks.listNotSaved(failure); }});
+    return startup.run() == ModemStartup::Outcome::Done;
 }
 
-void MonitorThread::serverBranch() {
-    m_Display.serverModelLines(m_Hooks.panelInputs());
-    if (startupReads().serverState()) m_Display.serverAddressLines(m_Hooks.panelInputs());
-    if (!running()) return;
+void MonitorThread::serverReady() {
     m_Session.deviceReady() = 1;
     m_Display.serverReadyFace(m_Hooks.panelInputs());
 }
 
-void MonitorThread::clientBranch() {
-    m_Display.clientStart();
-    if (startupReads().clientState()) m_Hooks.storedCasterParsed();
-    if (!running()) return;
+void MonitorThread::clientReady() {
     m_Session.deviceReady() = 1;
     m_Session.stConnect() =
         m_Display.clientReadyFace(m_Hooks.panelInputs(), m_Session.autoConnect().load());
-}
-
-StartupReads MonitorThread::startupReads() {
-    return StartupReads(m_Session, [this] { return pauseCheckpoint(); });
 }
 
 void MonitorThread::drawApnState(int apnReady, int simState, int signal) {

@@ -3,7 +3,6 @@
 #include "console/MonitorHooks.h"
 #include "console/StatusDisplay.h"
 #include "modem/ModemSession.h"
-#include "modem/StartupReads.h"
 #include "modem/StatusQueries.h"
 
 #include <atomic>
@@ -32,13 +31,14 @@ class MonitorThread {
     bool running() { return !m_Session.monitorGate().stopping(); }
     // Where the worker may be paused, between two exchanges; false once it must stop.
     bool pauseCheckpoint() { return m_Session.monitorGate().checkpoint(); }
-    // The start-up reads, paused at the monitor gate before each.
-    StartupReads startupReads();
     // Finds the modem's rate: a try at the held rate, then the scan; false once stopping.
     bool identify();
-    bool configure();
-    void serverBranch();
-    void clientBranch();
+    // The start-up the command line runs too, drawn on the panel as it goes; false when the
+    // configuration could not be read (the modem is identified again).
+    bool startUp();
+    // The ready face of each role, once the start-up is done.
+    void serverReady();
+    void clientReady();
     void poll();
     void linkLost();
     void drawApnState(int apnReady, int simState, int signal);

@@ -27,6 +27,20 @@ int trimblePortIndex(const std::string& gpsPort) {
     return 0;
 }
 
+int startingChoice(GpsReceiver make, const DeviceConfig::Values& device, int linkBaudIndex) {
+    switch (make) {
+    case GpsReceiver::Trimble:
+        return device.GpsType == receiverType(make) ? trimblePortIndex(device.GpsPort) : 0;
+    case GpsReceiver::Wavecom:
+    case GpsReceiver::Unknown:
+        return linkBaudIndex;
+    case GpsReceiver::Kv318:
+    case GpsReceiver::Topcon:
+        break;
+    }
+    return 0;
+}
+
 std::string positionRefusal(std::string_view field, std::optional<double> value, double limit) {
     if (value && std::fabs(*value) <= limit) return {};
     const std::string bound = std::to_string(static_cast<int>(limit));

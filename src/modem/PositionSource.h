@@ -33,6 +33,11 @@ int applyPositionSource(ModemSession& session, DeviceSettings& settings,
 // The TRIMBLE port index (0..2) of the modem's reported port ("COM1".."COM3").
 int trimblePortIndex(const std::string& gpsPort);
 
+// The second choice the GPS configuration starts with for `make`: what the modem reports when it
+// reports this make (its TRIMBLE port, the link's rate for WAVECOM and UNKNOWN), otherwise what
+// the list shows when the user picks the make (the first port; the link's own rate).
+int startingChoice(GpsReceiver make, const DeviceConfig::Values& device, int linkBaudIndex);
+
 // The message for a typed latitude or longitude (`field`) that is no number within +-`limit`,
 // or an empty text for a good one.
 std::string positionRefusal(std::string_view field, std::optional<double> value, double limit);

@@ -1,6 +1,7 @@
 #include "settings/ApnDialog.h"
 
 #include "modem/DeviceSettings.h"
+#include "modem/Outcomes.h"
 #include "store/SaveReport.h"
 #include "store/TextInput.h"
 
@@ -10,17 +11,21 @@ ApnDialog::ApnDialog(Dialog& parent, ModemSession& session, CasterStore& store)
     : Dialog(parent, kTemplate), m_Session(session), m_Store(store) {}
 
 void ApnDialog::onInit() {
+    Typed& stored = m_Prefill.stored;
     {
         std::lock_guard lock(m_Store.mutex());
-        m_Stored = {m_Store.apn, m_Store.carrierUser, m_Store.carrierPassword};
+        stored = {m_Store.apn, m_Store.carrierUser, m_Store.carrierPassword};
     }
-    controls().setDeviceText(kApn, m_Stored.apn);
-    controls().setDeviceText(kUser, m_Stored.user);
-    controls().setDeviceText(kPassword, m_Stored.password);
+    controls().setDeviceText(kApn, stored.apn);
+    controls().setDeviceText(kUser, stored.user);
+    controls().setDeviceText(kPassword, stored.password);
     // What the edits hold of them: a value from the modem may be longer than an edit.
-    m_Shown = {controls().readEdit(kApn), controls().readEdit(kUser),
-               controls().readEdit(kPassword)};
+    m_Prefill.shown = readTyped();
     controls().setDeviceText(kImei, m_Session.device().read().Imei);
+}
+
+ApnDialog::Typed ApnDialog::readTyped() const {
+    return {controls().readEdit(kApn), controls().readEdit(kUser), controls().readEdit(kPassword)};
 }
 
 void ApnDialog::onCommand(int id) {
@@ -35,15 +40,9 @@ bool ApnDialog::acceptable(const Typed& typed) {
 
 void ApnDialog::onOk() {
     // A field whose edit still shows what it showed at the start keeps its value whole.
-    const auto edited = [this](int id, const std::string& shown, const std::string& stored) {
-        const std::string text = controls().readEdit(id);
-        return text == shown ? stored : text;
-    };
-    const Typed typed{edited(kApn, m_Shown.apn, m_Stored.apn),
-                      edited(kUser, m_Shown.user, m_Stored.user),
-                      edited(kPassword, m_Shown.password, m_Stored.password)};
-    if (typed.apn == m_Stored.apn && typed.user == m_Stored.user &&
-        typed.password == m_Stored.password) {
+    const Typed typed = m_Prefill.typed(readTyped());
+    if (typed.apn == m_Prefill.stored.apn && typed.user == m_Prefill.stored.user &&
+        typed.password == m_Prefill.stored.password) {
         endDialog(1);
         return;
     }
@@ -62,11 +61,11 @@ void ApnDialog::onOk() {
 
     PauseSection section = m_Session.pause("APN", waitCursor());
     if (!DeviceSettings(m_Session).setApn(typed.apn, typed.user, typed.password)) {
-        messageBox("APN configuration Error");
+        messageBox(outcome::kApnRefused);
         section.end();
         return;
     }
-    messageBox("APN configured. Tessadorn is rebooting...");
+    messageBox(outcome::kApnRebooting);
     section.end();
     endDialog(1);
 }

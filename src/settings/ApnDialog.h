@@ -28,11 +28,12 @@ class ApnDialog final : public Dialog {
     using Typed = caster_list::TypedApn;
     // False (after telling the user which field) when a value cannot be kept.
     bool acceptable(const Typed& typed);
+    // What the three edits hold now.
+    Typed readTyped() const;
 
     ModemSession& m_Session;
     // The list's values when the dialog opened, and what the edits showed of them.
-    Typed m_Stored;
-    Typed m_Shown;
+    caster_list::ApnPrefill m_Prefill;
     CasterStore& m_Store;
 };
 

@@ -1,6 +1,7 @@
 #include "settings/GpsSourceDialog.h"
 
 #include "link/PauseSection.h"
+#include "modem/Outcomes.h"
 #include "modem/PositionSource.h"
 #include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
@@ -93,7 +94,7 @@ void GpsSourceDialog::onInit() {
         showPortLabel(true);
         fillSecondList(Trimble);
         c.setSelection(kGpsList, Trimble);
-        m_PortIndex = trimblePortIndex(device.GpsPort);
+        m_PortIndex = startingChoice(GpsReceiver::Trimble, device, baudIndex);
         c.setSelection(kSecondList, m_PortIndex);
         c.setEnabled(kManual, false);
     } else if (type == "WAVECOM" || type == "UNKNOWN") {
@@ -196,11 +197,10 @@ void GpsSourceDialog::onOk() {
                                 latitude,
                                 longitude,
                                 m_PortIndex};
-    const int result = applyPositionSource(m_Session, settings, chosen, [this] {
-        messageBox("Tessadorn configured successfully!", "Attention");
-    });
+    const int result = applyPositionSource(
+        m_Session, settings, chosen, [this] { messageBox(outcome::kSettingTaken, "Attention"); });
     if (result == 0) {
-        messageBox("Configuration Error", "Attention");
+        messageBox(outcome::kSettingRefused, "Attention");
         section.end();
         return;
     }

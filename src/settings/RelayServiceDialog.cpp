@@ -1,6 +1,7 @@
 #include "settings/RelayServiceDialog.h"
 
 #include "modem/DeviceSettings.h"
+#include "modem/Outcomes.h"
 
 namespace tessadorn {
 
@@ -33,11 +34,11 @@ void RelayServiceDialog::onOk() {
     const bool on = controls().checked(kEnable);
     // Sent even when the state did not change.
     if (!DeviceSettings(m_Session).setRelay(on)) {
-        messageBox("Configuration Error", "Attention");
+        messageBox(outcome::kSettingRefused, "Attention");
         section.end();
         return;
     }
-    messageBox("Tessadorn configured successfully!", "Attention");
+    messageBox(outcome::kSettingTaken, "Attention");
     section.end();
     endDialog(kResultConfigured);
 }

@@ -100,6 +100,15 @@ bool sameApn(const CasterDocument& doc, const TypedApn& typed) {
            typed.password == doc.carrierPassword;
 }
 
+TypedApn ApnPrefill::typed(const TypedApn& read) const {
+    const auto kept = [](const std::string& text, const std::string& shownText,
+                         const std::string& storedText) {
+        return text == shownText ? storedText : text;
+    };
+    return {kept(read.apn, shown.apn, stored.apn), kept(read.user, shown.user, stored.user),
+            kept(read.password, shown.password, stored.password)};
+}
+
 void setApn(CasterDocument& doc, const TypedApn& typed) {
     doc.apn = typed.apn;
     doc.carrierUser = typed.user;

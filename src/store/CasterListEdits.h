@@ -67,5 +67,14 @@ bool sameApn(const CasterDocument& doc, const TypedApn& typed);
 // The list takes the block (written before the modem is told).
 void setApn(CasterDocument& doc, const TypedApn& typed);
 
+// The APN block a dialog's edits were filled with from the list. An edit holds at most 48
+// characters and the list up to 49 bytes, so an edit that still shows what it showed at the
+// start stands for the whole value: only what the user changed is taken as typed.
+struct ApnPrefill {
+    TypedApn stored;
+    TypedApn shown;
+    TypedApn typed(const TypedApn& read) const;
+};
+
 } // namespace caster_list
 } // namespace tessadorn

@@ -28,12 +28,15 @@ void FirmwareUpdateDialog::onInit() {
     ControlModel& c = controls();
     c.setVisible(update_ids::Accept, false);
     c.setVisible(update_ids::Cancel, false);
+    caster_list::TypedApn& stored = m_Flags.prefill.stored;
     {
         std::lock_guard lock(m_Store.mutex());
-        c.setDeviceText(update_ids::Apn, m_Store.apn);
-        c.setDeviceText(update_ids::User, m_Store.carrierUser);
-        c.setDeviceText(update_ids::Password, m_Store.carrierPassword);
+        stored = {m_Store.apn, m_Store.carrierUser, m_Store.carrierPassword};
     }
+    c.setDeviceText(update_ids::Apn, stored.apn);
+    c.setDeviceText(update_ids::User, stored.user);
+    c.setDeviceText(update_ids::Password, stored.password);
+    m_Flags.prefill.shown = readUpdateEdits(c);
     c.setVisible(update_ids::Continue, false);
     c.setVisible(update_ids::Status, false);
     c.setVisible(update_ids::Progress, false);
@@ -53,7 +56,7 @@ void FirmwareUpdateDialog::onCommand(int id) {
     if (id == update_ids::Start) {
         if (m_Flags.phase.load() != UpdatePhase::Idle) return;
         // Values that cannot reach the engine intact are refused before anything starts.
-        const std::string why = readUpdateValues(controls()).refusal();
+        const std::string why = readUpdateValues(controls(), m_Flags.prefill).refusal();
         if (!why.empty()) {
             messageBox(why);
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/CasterListEdits.h"
+
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -26,6 +28,9 @@ struct UpdateFlags {
     // and the dialog restores this one.
     std::mutex statusMutex;
     std::string status;
+
+    // The APN block the edits were filled with; set before the sequencer starts, read-only after.
+    caster_list::ApnPrefill prefill;
 };
 
 } // namespace tessadorn

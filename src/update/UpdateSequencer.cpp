@@ -54,7 +54,7 @@ bool UpdateSequencer::idle() {
 }
 
 bool UpdateSequencer::waitForCable(UpdateValues& values) {
-    values = readUpdateValues(m_Controls);
+    values = readUpdateValues(m_Controls, m_Flags.prefill);
     // "Start Update" refuses values that cannot be sent; they may have changed since.
     if (const std::string why = values.refusal(); !why.empty()) {
         message(why);

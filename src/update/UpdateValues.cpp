@@ -4,9 +4,15 @@
 
 namespace tessadorn {
 
-UpdateValues readUpdateValues(const ControlModel& controls) {
+caster_list::TypedApn readUpdateEdits(const ControlModel& controls) {
     return {controls.readEdit(update_ids::Apn), controls.readEdit(update_ids::User),
             controls.readEdit(update_ids::Password)};
+}
+
+UpdateValues readUpdateValues(const ControlModel& controls,
+                              const caster_list::ApnPrefill& prefill) {
+    const caster_list::TypedApn typed = prefill.typed(readUpdateEdits(controls));
+    return {typed.apn, typed.user, typed.password};
 }
 
 } // namespace tessadorn

@@ -37,6 +37,14 @@ std::string readAll(const std::string& path) {
     return s.str();
 }
 
+// What the modem hears first from every command that acts on a rover: the start-up's reads.
+std::vector<std::string> afterRoverStart(std::vector<std::string> commands) {
+    std::vector<std::string> all = {"DEVICE?", "#GETCFG?",   "#GETGGA?",
+                                    "#AUTO?",  "#STCONNECT", "ADDRSERVER?"};
+    all.insert(all.end(), commands.begin(), commands.end());
+    return all;
+}
+
 const std::string kHome = "caster add Home caster.example.com 2101 --user bob --password pw";
 const std::string kUseHome = "caster use Home --auth";
 
@@ -104,16 +112,56 @@ const Case kCases[] = {
      {kHome, kUseHome},
      "mountpoints --json",
      0,
-     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101"},
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101"}),
      "0.name=DEMO01",
+     ""},
+    // The caster the modem has stored becomes the current one, as in the window.
+    {"MountpointsOfTheStoredCaster",
+     {"--caster", "beta.example.com:2101/DEMO01 bob:pw"},
+     {kHome, kUseHome, "caster add Beta beta.example.com 2101 --user bob --password pw"},
+     "mountpoints --json",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,beta.example.com:2101"}),
+     "0.name=DEMO01",
+     ""},
+    // Every field as the caster wrote it and typed (tests/data/sourcetables/casters-mixed.txt).
+    {"MountpointsTypedAsWritten",
+     {"--default-table", TESSADORN_TEST_DATA "/casters-mixed.txt"},
+     {kHome, kUseHome},
+     "mountpoints --json",
+     0,
+     {"*"},
+     "5.identifier=Tombebœuf 6.identifier=福岡市早良区 7.identifier=Besançon 6.nmea=true "
+     "6.solution=1 6.fixed_place=false 5.fixed_place=true 3.carrier=3 9.carrier=null "
+     "9.latitude=null 9.bitrate=null 5.bitrate=15200 5.authentication=N "
+     "5.authentication_required=false 6.fee=true 10.name=SHORT 10.solution=null",
+     ""},
+    // Nearest first from the modem's manual position.
+    {"MountpointsNearTheManualPosition",
+     {"--gps", "UNKNOWN", "--gga-mode", "MANUAL", "--latitude", "41.71", "--longitude", "1.84"},
+     {kHome, kUseHome},
+     "mountpoints --json",
+     0,
+     {"*"},
+     "0.name=DEMO21 0.distance_km=0",
      ""},
     {"Connect",
      {},
      {kHome, kUseHome},
      "connect DEMO01",
      0,
-     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
-      "#CONNECT 1,caster.example.com:2101/DEMO01 bob:pw"},
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+                      "#CONNECT 1,caster.example.com:2101/DEMO01 bob:pw"}),
+     "Tessadorn configured.",
+     ""},
+    // Another caster than the current one: its own user decides, not the current one's flag.
+    {"ConnectAnotherCasterWithoutUser",
+     {},
+     {kHome, kUseHome, "caster add Open open.example.com 2101"},
+     "connect DEMO01 --caster Open",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,open.example.com:2101",
+                      "#CONNECT 1,open.example.com:2101/DEMO01"}),
      "Tessadorn configured.",
      ""},
     {"ConnectNotAuthorized",
@@ -121,21 +169,54 @@ const Case kCases[] = {
      {kHome, kUseHome},
      "connect DEMO02",
      3,
-     {"DEVICE?", "#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
-      "#CONNECT 1,caster.example.com:2101/DEMO02 bob:pw"},
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+                      "#CONNECT 1,caster.example.com:2101/DEMO02 bob:pw"}),
      "",
      "Connection not authorized."},
-    {"ConnectWithoutCaster", {}, {}, "connect DEMO01", 2, {}, "", "No current caster"},
+    {"ConnectWithoutCaster",
+     {},
+     {},
+     "connect DEMO01",
+     2,
+     afterRoverStart({}),
+     "",
+     "No current caster"},
     {"Disconnect",
      {"--scenario", "connected"},
      {},
      "disconnect",
      0,
-     {"DEVICE?", "#STOPCONNECTION"},
+     afterRoverStart({"#STOPCONNECTION"}),
      "Connection Finished",
      ""},
-    {"RoleBase", {}, {}, "role base", 0, {"DEVICE?", "MODE=BASE"}, "Tessadorn SERVER", ""},
-    {"AutoOn", {}, {}, "auto on", 0, {"DEVICE?", "#AUTO ON"}, "Autoconnection enabled", ""},
+    {"RoleBase", {}, {}, "role base", 0, afterRoverStart({"MODE=BASE"}), "Tessadorn SERVER", ""},
+    {"AutoOn", {}, {}, "auto on", 0, afterRoverStart({"#AUTO ON"}), "Autoconnection enabled", ""},
+    // A user and password not given keep what the modem holds.
+    {"ApnKeepsTheUserAndPassword",
+     {"--apn-user", "wu", "--apn-password", "wp", "--restart-ms", "0"},
+     {},
+     "apn other.example",
+     0,
+     afterRoverStart({"APN other.example", "USER wu", "PASSWORD wp", "SAVE", "RESET", "DEVICE?"}),
+     "APN configured. Tessadorn is rebooting...",
+     ""},
+    // The receiver's port defaults to the one the modem reports; a port given goes out.
+    {"GpsReceiverKeepsTheReportedPort",
+     {"--gps", "TRIMBLE", "--gps-port", "COM2"},
+     {},
+     "gps receiver TRIMBLE",
+     0,
+     afterRoverStart({}),
+     "Tessadorn configured successfully!",
+     ""},
+    {"GpsReceiverOnAnotherPort",
+     {"--gps", "TRIMBLE", "--gps-port", "COM2"},
+     {},
+     "gps receiver TRIMBLE COM3",
+     0,
+     {"*"},
+     "Tessadorn configured successfully!",
+     ""},
     {"GpsManual",
      {},
      {},
@@ -257,8 +338,10 @@ void expectJson(const std::string& text, const std::string& checks) {
         for (std::string key; std::getline(path, key, '.');)
             v = v.isArray() ? v.toArray().at(std::stoi(key)) : v.toObject().value(key.c_str());
         const std::string want = check.substr(eq + 1);
-        const std::string got =
-            v.isDouble() ? std::to_string(v.toInt()) : v.toString().toStdString();
+        const std::string got = v.isDouble() ? std::to_string(v.toInt())
+                                : v.isBool() ? (v.toBool() ? "true" : "false")
+                                : v.isNull() ? "null"
+                                             : v.toString().toStdString();
         EXPECT_EQ(got, want) << check << " in " << text;
     }
 }

@@ -26,15 +26,17 @@ using test::ScriptedModem;
 
 struct Hooks final : MonitorHooks {
     std::vector<int> rates;
-    std::atomic<int> configs{0}, storedCasters{0}, portErrors{0};
+    explicit Hooks(const std::string& listPath) : list(listPath, AtomicFile::standard()) {}
+    CasterStore list;
+    std::atomic<int> portErrors{0};
     std::mutex m;
     void portError() override { ++portErrors; }
     void rateFound(int i) override {
         std::lock_guard l(m);
         rates.push_back(i);
     }
-    void configurationParsed() override { ++configs; }
-    void storedCasterParsed() override { ++storedCasters; }
+    CasterStore& casterList() override { return list; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = device->read();
@@ -65,7 +67,7 @@ struct Rig {
     FakePanel panel;
     StatusDisplay display{panel};
     CursorState cursor;
-    Hooks hooks;
+    Hooks hooks{dir.file("ntripcfg.txt")};
     Modem modem;
     MonitorThread monitor{session, display, hooks};
     std::thread worker;
@@ -104,8 +106,8 @@ TEST(MonitorThread, FoundAtTheHeldRateShowsTheClientFace) {
     EXPECT_EQ(rig.mode.load(), 2);
     EXPECT_EQ(rig.autoConnect.load(), 1);
     EXPECT_EQ(rig.stConnect.load(), 2);
-    EXPECT_EQ(rig.hooks.configs.load(), 1);
-    EXPECT_EQ(rig.hooks.storedCasters.load(), 1);
+    EXPECT_EQ(rig.hooks.list.apn, "web.example") << "the list takes the modem's APN";
+    EXPECT_EQ(rig.writesOf(protocol::kAddrServer), 1) << "the stored caster is read once";
     const auto d = rig.device.read();
     EXPECT_EQ(d.SerialNumber, "T-0042");
     EXPECT_EQ(d.GpsType, "TRIMBLE");
@@ -177,7 +179,7 @@ TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
     rig.stop();
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 2) << "identification starts again";
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2);
-    EXPECT_EQ(rig.hooks.configs.load(), 1);
+    EXPECT_EQ(rig.hooks.list.apn, "A") << "the list takes the APN of the reply it could read";
     EXPECT_EQ(rig.mode.load(), 1);
 }
 
@@ -366,7 +368,7 @@ TEST(MonitorThread, ReadyFlagClearedFromOutsideStartsTheSearchAgain) {
     rig.ready = 0;
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) > identified; }));
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << "found again";
-    EXPECT_EQ(rig.hooks.configs.load(), 2);
+    EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2) << "the start-up runs again";
     rig.stop();
 }
 

@@ -524,6 +524,24 @@ TEST_F(FirmwareUpdateTest, TypedValuesGoToTheEngineAndAreNotStored) {
     EXPECT_EQ(store.carrierPassword, "wp");
 }
 
+// An edit holds 48 characters, the list 49 bytes: a value left alone goes out whole, as in the
+// APN dialog.
+TEST_F(FirmwareUpdateTest, ALongApnLeftAloneGoesOutWhole) {
+    const std::string long49(49, 'a');
+    {
+        std::lock_guard lock(store.mutex());
+        store.apn = long49;
+    }
+    engine.progress = {"Reboot now\r\n"};
+    auto dialog = makeDialog();
+    startAndContinue(*dialog);
+    finishAndClose(*dialog, 1);
+    EXPECT_EQ(dialog->doModal(), kIdOk);
+    EXPECT_EQ(writtenAt("AT^SJOTAP=\"wqzt\",\"" + std::string(protocol::updateDescriptorUrl()) +
+                        "\",\"a:\",,,\"gprs\",\"" + long49 + "\",\"wu\",\"wp\",,\r\n"),
+              (std::vector<int>{4}));
+}
+
 struct RefusedCase {
     int field;
     std::string value;

@@ -32,6 +32,7 @@ struct Monitor final : MonitorHooks {
     test::TempDir dir;
     ModemSession session{port, RealClock::instance(), dir.file("tessadorn.cfg"),
                          AtomicFile::standard()};
+    CasterStore list{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
     std::atomic<int>& ready = session.deviceReady();
     std::atomic<int>& mode = session.mode();
@@ -62,8 +63,8 @@ struct Monitor final : MonitorHooks {
 
     void portError() override {}
     void rateFound(int i) override { rate = i; }
-    void configurationParsed() override {}
-    void storedCasterParsed() override {}
+    CasterStore& casterList() override { return list; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = device.read();

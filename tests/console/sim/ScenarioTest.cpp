@@ -62,10 +62,12 @@ class RecordingPanel final : public PanelControls {
 };
 
 struct NoHooks final : MonitorHooks {
+    explicit NoHooks(const std::string& listPath) : list(listPath, AtomicFile::standard()) {}
+    CasterStore list;
     void portError() override {}
     void rateFound(int) override {}
-    void configurationParsed() override {}
-    void storedCasterParsed() override {}
+    CasterStore& casterList() override { return list; }
+    void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = device->read();
@@ -106,7 +108,7 @@ struct ScenarioRun {
     std::unique_ptr<ModemSession> session;
     RecordingPanel panel{clock};
     StatusDisplay display{panel};
-    NoHooks hooks;
+    NoHooks hooks{dir.file("ntripcfg.txt")};
 };
 
 bool anyIn(const std::vector<std::int64_t>& at, std::int64_t from, std::int64_t to) {

@@ -1,0 +1,162 @@
+// The caster list's commands: list, add, edit, remove and choose the current caster. No modem.
+#include "cli/Modem.h"
+#include "cli/Verbs.h"
+#include "platform/TextCodec.h"
+#include "store/CasterListEdits.h"
+
+#include <mutex>
+
+namespace tessadorn::cli {
+
+namespace {
+
+Value casterJson(const CasterDocument& doc, int slot) {
+    const CasterEntry& e = doc.entries[static_cast<std::size_t>(slot)];
+    const char* ntrip = "none";
+    switch (e.vntrip.value()) {
+    case NtripKind::Ntrip1:
+        ntrip = "1";
+        break;
+    case NtripKind::Ntrip2:
+        ntrip = "2";
+        break;
+    case NtripKind::Ibss:
+        ntrip = "ibss";
+        break;
+    case NtripKind::Other:
+        break;
+    }
+    const bool current = doc.hasCurrent && doc.server.value() == slot;
+    Value v = Value::object();
+    v.set("name", Value::str(deviceToUtf8(e.name)))
+        .set("host", Value::str(deviceToUtf8(e.ip)))
+        .set("port", Value::str(deviceToUtf8(e.port)))
+        .set("user", Value::str(deviceToUtf8(e.user)))
+        .set("ntrip", Value::str(ntrip))
+        .set("kind",
+             Value::str(e.Tessadorn.value() == ServerKind::Tessadorn ? "tessadorn" : "caster"))
+        .set("current", Value::boolean(current));
+    if (current) v.set("auth", Value::boolean(doc.auth == "yes"));
+    return v;
+}
+
+// --ntrip 1|2|ibss as a row of the version list.
+bool versionRow(const std::string& text, int& row) {
+    const std::string t = lower(text);
+    if (t == "1" || t == "1.0")
+        row = 0;
+    else if (t == "2" || t == "2.0")
+        row = 1;
+    else if (t == "ibss")
+        row = caster_list::kIbssRow;
+    else
+        return false;
+    return true;
+}
+
+// caster add NAME HOST PORT / caster edit NAME [HOST [PORT]] with --user, --password, --ntrip.
+Result storeCaster(const Request& q, Environment& env, bool add) {
+    const auto& w = q.words;
+    if (w.size() < (add ? 5u : 3u) || w.size() > 5)
+        return fail(kBadInput, add ? "caster add needs NAME HOST PORT"
+                                   : "caster edit needs NAME and may take HOST and PORT");
+    CasterList list(env);
+    std::lock_guard lock(list.store.mutex());
+    int slot = caster_list::kNewCaster;
+    caster_list::TypedCaster typed;
+    typed.name = utf8ToDevice(w[2]);
+    if (!add) {
+        slot = caster_list::find(list.store, typed.name);
+        if (slot < 0) return fail(kBadInput, "No caster is called \"" + w[2] + "\".");
+        const CasterEntry& e = list.store.entries[static_cast<std::size_t>(slot)];
+        typed = {
+            e.name,
+            e.ip,
+            e.port,
+            e.user,
+            e.Password,
+            e.vntrip.value() == NtripKind::Other ? -1 : static_cast<int>(e.vntrip.value()) - 1};
+    } else if (caster_list::find(list.store, typed.name) >= 0) {
+        return fail(kBadInput, "A caster is already called \"" + w[2] + "\".");
+    } else if (list.store.count >= CasterDocument::kMaxEntries) {
+        return fail(kBadInput, "The caster list is full (" +
+                                   std::to_string(CasterDocument::kMaxEntries) + " casters).");
+    }
+    if (w.size() > 3) typed.ip = utf8ToDevice(w[3]);
+    if (w.size() > 4) typed.port = utf8ToDevice(w[4]);
+    if (const auto* u = option(q, "user")) typed.user = utf8ToDevice(*u);
+    if (const auto* p = option(q, "password")) typed.password = utf8ToDevice(*p);
+    if (const auto* n = option(q, "ntrip"); n && !versionRow(*n, typed.versionRow))
+        return fail(kBadInput, "--ntrip takes 1, 2 or ibss, not " + *n);
+    // An IBSS caster is reached at its fixed port, as the edit dialog fills it in.
+    if (typed.versionRow == caster_list::kIbssRow && w.size() <= 4 && option(q, "ntrip"))
+        typed.port = std::string(caster_list::kIbssPort);
+    if (const std::string refused =
+            caster_list::refusal(typed, caster_list::fieldNames(typed.versionRow));
+        !refused.empty())
+        return fail(kBadInput, refused);
+    caster_list::store(list.store, slot, typed);
+    Result r;
+    if (!list.save(r)) return r;
+    return done(std::string(add ? "Caster added: " : "Caster changed: ") + w[2]);
+}
+
+// caster remove NAME / caster use NAME.
+Result namedCaster(const Request& q, Environment& env, bool remove) {
+    const auto& w = q.words;
+    if (w.size() != 3) return fail(kBadInput, "caster " + w[1] + " needs a NAME");
+    CasterList list(env);
+    std::lock_guard lock(list.store.mutex());
+    const int slot = caster_list::find(list.store, utf8ToDevice(w[2]));
+    if (slot < 0) return fail(kBadInput, "No caster is called \"" + w[2] + "\".");
+    if (remove) {
+        caster_list::remove(list.store, slot);
+    } else {
+        bool auth = list.store.auth == "yes";
+        if (option(q, "auth")) auth = true;
+        if (option(q, "no-auth")) auth = false;
+        // A list read from a file without a current section gets one now.
+        list.store.hasCurrent = true;
+        caster_list::use(list.store, slot, auth);
+    }
+    Result r;
+    if (!list.save(r)) return r;
+    return done(std::string(remove ? "Caster removed: " : "Current caster: ") + w[2]);
+}
+
+} // namespace
+
+Result listCasters(const Request& q, Environment& env) {
+    if (q.words.size() != 1) return fail(kBadInput, "casters takes no arguments");
+    CasterList list(env);
+    Result r;
+    r.data = Value::array();
+    std::vector<std::vector<std::string>> rows = {{"", "NAME", "HOST", "PORT", "USER", "NTRIP"}};
+    std::lock_guard lock(list.store.mutex());
+    for (int i = 0; i < list.store.count; ++i) {
+        Value v = casterJson(list.store, i);
+        rows.push_back({v.get("current")->flag ? "*" : "", v.get("name")->text, v.get("host")->text,
+                        v.get("port")->text, v.get("user")->text, v.get("ntrip")->text});
+        r.data.push(std::move(v));
+    }
+    r.text = alignedTable(rows);
+    return r;
+}
+
+Result addCaster(const Request& q, Environment& env) {
+    return storeCaster(q, env, true);
+}
+
+Result editCaster(const Request& q, Environment& env) {
+    return storeCaster(q, env, false);
+}
+
+Result removeCaster(const Request& q, Environment& env) {
+    return namedCaster(q, env, true);
+}
+
+Result useCaster(const Request& q, Environment& env) {
+    return namedCaster(q, env, false);
+}
+
+} // namespace tessadorn::cli

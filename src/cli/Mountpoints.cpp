@@ -1,0 +1,216 @@
+// The caster's mountpoints through the modem, and the modem's connection to one of them.
+#include "cli/Modem.h"
+#include "cli/Verbs.h"
+#include "modem/CasterAddress.h"
+#include "modem/ConnectionCommands.h"
+#include "modem/MountpointOrder.h"
+#include "modem/Outcomes.h"
+#include "modem/Position.h"
+#include "modem/PositionSource.h"
+#include "modem/SourceRow.h"
+#include "modem/SourceTableRequest.h"
+#include "platform/TextCodec.h"
+#include "store/CasterListEdits.h"
+#include "store/TextInput.h"
+
+#include <cmath>
+#include <mutex>
+
+namespace tessadorn::cli {
+
+namespace {
+
+// The caster a command works with: --caster NAME, else the current one (after the start-up,
+// the caster the modem has stored when the list holds it). False (with the result set) when
+// there is none.
+bool chooseCaster(const Request& q, CasterStore& store, CasterEntry& caster, Result& r) {
+    std::lock_guard lock(store.mutex());
+    if (const auto* name = option(q, "caster")) {
+        const int slot = caster_list::find(store, utf8ToDevice(*name));
+        if (slot < 0) {
+            r = fail(kBadInput, "No caster is called \"" + *name + "\".");
+            return false;
+        }
+        caster = store.entries[static_cast<std::size_t>(slot)];
+        return true;
+    }
+    if (!store.serverInList()) {
+        r = fail(kBadInput, "No current caster: choose one with \"caster use NAME\".");
+        return false;
+    }
+    caster = store.current();
+    return true;
+}
+
+// --near LAT,LON.
+bool nearPosition(const std::string& text, double& latitude, double& longitude, Result& r) {
+    const auto comma = text.find(',');
+    const auto lat = text_input::parseDecimal(text.substr(0, comma));
+    const auto lon = comma == std::string::npos ? std::nullopt
+                                                : text_input::parseDecimal(text.substr(comma + 1));
+    for (const std::string& why : {positionRefusal("latitude", lat, kMaxLatitude),
+                                   positionRefusal("longitude", lon, kMaxLongitude)})
+        if (!why.empty()) {
+            r = fail(kBadInput, why);
+            return false;
+        }
+    latitude = *lat;
+    longitude = *lon;
+    return true;
+}
+
+// Every field of a row by name, typed as the window reads it: numbers as numbers, flags as
+// booleans (the authentication letter kept beside its flag), null for what the caster left
+// blank or wrote as no number; and its distance when a position is known.
+Value entryJson(const SourceRow& row, std::optional<double> distanceKm) {
+    const auto number = [](auto value) {
+        return value ? Value::num(static_cast<double>(*value)) : Value::null();
+    };
+    const auto flag = [](std::optional<bool> b) { return b ? Value::boolean(*b) : Value::null(); };
+    Value v = Value::object()
+                  .set("name", Value::str(row.mountpoint))
+                  .set("identifier", Value::str(row.identifier))
+                  .set("format", Value::str(row.format))
+                  .set("format_details", Value::str(row.formatDetails))
+                  .set("carrier", number(row.carrier))
+                  .set("nav_system", Value::str(row.navSystem))
+                  .set("network", Value::str(row.network))
+                  .set("country", Value::str(row.country))
+                  .set("latitude", number(row.latitude))
+                  .set("longitude", number(row.longitude))
+                  .set("fixed_place", Value::boolean(row.place.has_value()))
+                  .set("nmea", flag(row.nmea))
+                  .set("solution", number(row.solution))
+                  .set("generator", Value::str(row.generator))
+                  .set("compression", Value::str(row.compression))
+                  .set("authentication", Value::str(row.authentication))
+                  .set("authentication_required", flag(row.authenticationRequired))
+                  .set("fee", flag(row.fee))
+                  .set("bitrate", number(row.bitrate));
+    if (distanceKm) v.set("distance_km", Value::num(std::round(*distanceKm * 10) / 10));
+    return v;
+}
+
+// Reads the caster's table through the modem into `table`, as the Connect control does.
+bool readTable(Modem& modem, const CasterEntry& caster, SourceTable& table, Result& r) {
+    SourceTableRequest request(modem.session());
+    if (!request.signalOff()) {
+        r = fail(kPortOrModem, outcome::kSignalNotStopped);
+        return false;
+    }
+    modem.progress("Reading the source table of " + deviceToUtf8(caster.name) + "...");
+    const auto end = request.readTable(sourceTableAddress(caster), table);
+    modem.progress("");
+    if (end != SourceTableScanner::End::Table) {
+        const bool caster = end == SourceTableScanner::End::ServerNotResponding ||
+                            end == SourceTableScanner::End::NotAuthorized ||
+                            end == SourceTableScanner::End::ConnectionError;
+        r = fail(caster ? kRefused : kPortOrModem, sourceTableFailureText(end));
+        return false;
+    }
+    request.closeExchange();
+    return true;
+}
+
+// Whether a connection sends the caster's user and password: --auth or --no-auth, else the
+// list's setting when the caster is the current one, else whether the caster has a user.
+bool authorizes(const Request& q, const CasterStore& store, const CasterEntry& caster) {
+    if (option(q, "auth")) return true;
+    if (option(q, "no-auth")) return false;
+    if (store.serverInList() && store.current() == caster) return store.auth == "yes";
+    return !caster.user.empty();
+}
+
+} // namespace
+
+Result mountpoints(const Request& q, Environment& env) {
+    if (q.words.size() != 1) return fail(kBadInput, "mountpoints takes no arguments");
+    Result r;
+    double latitude = 0, longitude = 0;
+    std::optional<Position> from;
+    if (const auto* near = option(q, "near")) {
+        if (!nearPosition(*near, latitude, longitude, r)) return r;
+        from = Position{latitude, longitude};
+    }
+    CasterList list(env);
+    Modem modem(env, q.timeoutSeconds);
+    if (!modem.start(list.store, r)) return r;
+    CasterEntry caster;
+    if (!chooseCaster(q, list.store, caster, r)) return r;
+    if (caster.Tessadorn.value() == ServerKind::Tessadorn)
+        return fail(kBadInput, "The caster \"" + deviceToUtf8(caster.name) +
+                                   "\" is another Tessadorn: it has no mountpoints.");
+    auto table = std::make_unique<SourceTable>();
+    if (!readTable(modem, caster, *table, r)) return r;
+    // Nearest first from --near, else from the manual position the modem reports.
+    if (!from) from = MountpointOrder::manualPosition(modem.session().device().read());
+    r.data = Value::array();
+    std::vector<std::vector<std::string>> rows = {
+        {"MOUNTPOINT", "IDENTIFIER", "FORMAT", "SOLUTION", "AUTH", "KM"}};
+    for (const int i : MountpointOrder::byDistance(*table, from)) {
+        const auto distance =
+            from ? MountpointOrder::distanceKm(*table, i, *from) : std::optional<double>();
+        Value v = entryJson(SourceRow::read(*table, i), distance);
+        rows.push_back(
+            {v.get("name")->text, v.get("identifier")->text, v.get("format")->text,
+             v.get("solution")->line(), v.get("authentication")->text,
+             distance ? std::to_string(static_cast<long>(std::lround(*distance))) : std::string()});
+        r.data.push(std::move(v));
+    }
+    r.text = alignedTable(rows);
+    if (table->leftOut() > 0) r.text += outcome::rowsLeftOut(table->leftOut()) + "\n";
+    return r;
+}
+
+Result connect(const Request& q, Environment& env) {
+    if (q.words.size() > 2) return fail(kBadInput, "connect takes one MOUNTPOINT");
+    if (option(q, "auth") && option(q, "no-auth"))
+        return fail(kBadInput, "--auth and --no-auth exclude each other");
+    Result r;
+    CasterList list(env);
+    Modem modem(env, q.timeoutSeconds);
+    if (!modem.start(list.store, r)) return r;
+    CasterEntry caster;
+    if (!chooseCaster(q, list.store, caster, r)) return r;
+    const bool direct = caster.Tessadorn.value() == ServerKind::Tessadorn;
+    if (q.words.size() != (direct ? 1u : 2u))
+        return fail(kBadInput, direct ? "connect takes no MOUNTPOINT for another Tessadorn"
+                                      : "connect needs a MOUNTPOINT");
+    ConnectionCommands commands(modem.session());
+    if (direct) {
+        if (!commands.connectDirect(caster.ip, caster.port))
+            return fail(kRefused, outcome::kDirectRefused);
+        return done("Tessadorn configured.");
+    }
+    // As the Connect control: the table first, then the mountpoint chosen from it.
+    auto table = std::make_unique<SourceTable>();
+    if (!readTable(modem, caster, *table, r)) return r;
+    CasterAddress address;
+    {
+        std::lock_guard lock(list.store.mutex());
+        // The current caster connects with the user and password of the list's current
+        // section, as the window does; another caster with its own.
+        const bool chosen = option(q, "caster") != nullptr;
+        address = connectionAddress(caster, authorizes(q, list.store, caster),
+                                    chosen ? caster.user : list.store.user,
+                                    chosen ? caster.Password : list.store.password);
+    }
+    const CasterReply reply = commands.connectMountpoint(address, utf8ToDevice(q.words[1]));
+    if (reply == CasterReply::Accepted) return done("Tessadorn configured.");
+    return fail(reply == CasterReply::NoAnswer ? kPortOrModem : kRefused,
+                casterReplyMessage(reply));
+}
+
+Result disconnect(const Request& q, Environment& env) {
+    if (q.words.size() != 1) return fail(kBadInput, "disconnect takes no arguments");
+    Result r;
+    CasterList list(env);
+    Modem modem(env, q.timeoutSeconds);
+    if (!modem.start(list.store, r)) return r;
+    // One round of resends; the window asks whether to go on, the command line gives up.
+    if (!ConnectionCommands(modem.session()).stopConnection())
+        return fail(kPortOrModem, "The modem does not answer.");
+    return done(outcome::kConnectionFinished);
+}
+
+} // namespace tessadorn::cli
