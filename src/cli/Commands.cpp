@@ -81,7 +81,10 @@ const std::vector<Verb>& verbs() {
          {"caster", "near"},
          "Read through the modem from the caster the window would use: the caster the modem has "
          "stored when the list holds it, else the current one. Nearest first from "
-         "\\fB\\-\\-near\\fP, else from the modem's manual position."},
+         "\\fB\\-\\-near\\fP, else from the modem's manual position; stations without a place of "
+         "their own (network solutions, no or 0,0 position) last. With \\fB\\-\\-json\\fP "
+         "every field of a row by name, typed: numbers, booleans, null where the caster left it "
+         "blank or wrote no number; names as the caster wrote them."},
         {"connect",
          "[MOUNTPOINT]",
          "connect the modem (--caster NAME, --auth, --no-auth)",
