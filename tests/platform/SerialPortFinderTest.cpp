@@ -2,7 +2,6 @@
 // nodes, sysfs terminals and udev's by-id links.
 #include "TempDir.h"
 
-#include "platform/PortHolder.h"
 #include "platform/PortOpenFailure.h"
 #include "platform/SerialPortFinder.h"
 #include "platform/TermiosSerialPort.h"
@@ -13,12 +12,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
-#include <pty.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tessadorn {
@@ -167,46 +162,6 @@ TEST(SerialPortFinder, TheUdevRuleIsMadeFromTheAdaptersSerialNumber) {
         EXPECT_EQ(rule.empty() ? rule : rule.substr(rule.find('\n') + 1), want);
         EXPECT_EQ(why.find(d.path) != std::string::npos, !link) << why;
     }
-}
-
-// A busy port is named by the process that holds it, found in the process table; ModemManager
-// is told how to keep away.
-TEST(PortHolder, NamesTheChildProcessThatHoldsTheDevice) {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ::close(slave);
-    int opened[2], release[2];
-    ASSERT_EQ(::pipe(opened), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::prctl(PR_SET_NAME, "ModemManager");
-        const int fd = ::open(name, O_RDWR | O_NOCTTY);
-        const char ok = fd >= 0 ? 'y' : 'n';
-        if (::write(opened[1], &ok, 1) != 1) ::_exit(2);
-        char c = 0;
-        if (::read(release[0], &c, 1) < 0) ::_exit(3);
-        ::_exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(::read(opened[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 'y');
-    const PortHolder processes;
-    EXPECT_EQ(processes.holders(name), (std::vector<pid_t>{child}));
-    const std::string holder = "ModemManager (process " + std::to_string(child) + ")";
-    EXPECT_EQ(processes.describe(child), holder);
-    const std::string text = describePortOpenFailure(name, EBUSY, child);
-    EXPECT_NE(text.find("is in use by " + holder + "."), std::string::npos) << text;
-    EXPECT_NE(text.find("tessadorn --udev-rule"), std::string::npos) << text;
-
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(processes.holders(name).empty());
-    for (int fd : {master, opened[0], opened[1], release[0], release[1]})
-        ::close(fd);
 }
 
 TEST(SerialPortFinder, NothingFoundOnAMachineWithoutSerialDevices) {
