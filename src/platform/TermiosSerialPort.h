@@ -51,7 +51,6 @@ class TermiosSerialPort final : public SerialPort {
     bool deviceGone() const override { return m_Gone.load(); }
     bool devicePresent() const override;
     bool waitForDevice(int timeoutMs) override;
-    int lastBaudIndex() const override { return m_LastBaudIndex.load(); }
 
     // While bytes stream in (the last ones came less than kStreamGapMs before), a read for what
     // the port holds that finds fewer than kGatherBelow bytes waits up to kGatherMs for more, so
@@ -95,7 +94,6 @@ class TermiosSerialPort final : public SerialPort {
     std::atomic<bool> m_Gone{false};
     std::atomic<int> m_OpenError{0};
     std::atomic<pid_t> m_HolderPid{0};
-    std::atomic<int> m_LastBaudIndex{-1};
     std::atomic<const std::atomic<bool>*> m_Abort{nullptr};
     std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
     std::int64_t m_LastPresenceCheckMs = 0;
