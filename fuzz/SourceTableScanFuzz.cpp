@@ -3,7 +3,9 @@
 // Any bytes the modem could relay after "CMD_OK", then silence: the scan ends (at the end
 // marker, an error token or the fifth failed read), stores at most 10 000 records and 8 MiB of
 // fields of at most 99 bytes, keeps only rows whose format begins with "R" or "C", counts the
-// rows it could not hold, and leaves nothing after a give-up.
+// rows it could not hold, and leaves nothing after a give-up. Every row kept reads by its named
+// fields with coordinates in range and a place only where both coordinates are.
+#include "modem/SourceRow.h"
 #include "modem/SourceTableScanner.h"
 
 #include <cstddef>
@@ -37,6 +39,10 @@ class ReplayPort final : public SerialPort {
         std::memcpy(buffer, m_Data + m_Pos, n);
         m_Pos += n;
         return n;
+    }
+    // What the port holds comes in one read, as from a fast line.
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override {
+        return read(buffer, capacity);
     }
     void write(const std::uint8_t*, std::size_t) override {}
     void purgeReceive() override {}
@@ -77,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view format = table->field(i, 3);
         require(!format.empty() && (format[0] == 'R' || format[0] == 'C'));
         require(table->entry(i).format == format);
+        const SourceRow row = SourceRow::read(*table, i);
+        require(!row.latitude || (*row.latitude >= -90 && *row.latitude <= 90));
+        require(!row.longitude || (*row.longitude >= -180 && *row.longitude <= 180));
+        require(!row.place || (row.latitude && row.longitude && !row.networkSolution()));
+        require(!row.mountpoint.empty() || table->mountpoint(i).empty());
     }
     require(bytes == table->bytes());
     // Rows the table could not hold were all STR rows after the last one kept.

@@ -51,11 +51,13 @@ fuzz caster_reader_fuzz \
 # The source-table scan: any bytes after "CMD_OK", then silence.
 fuzz source_table_scan_fuzz \
   "src/modem/SourceTableScanner.cpp src/modem/SourceTable.cpp src/modem/CasterReply.cpp
+   src/modem/SourceRow.cpp src/modem/Position.cpp
    src/link/SerialChannel.cpp src/link/TokenMatcher.cpp
    src/platform/Clock.cpp src/platform/DebugOutput.cpp src/platform/TextCodec.cpp
    fuzz/SourceTableScanFuzz.cpp" \
   "src/modem/*.h src/link/*.h" "" tests/data/sourcetables/gpsd-sapos.txt \
-  tests/data/sourcetables/trignet.txt fuzz/corpus-sourcetable
+  tests/data/sourcetables/trignet.txt tests/data/sourcetables/casters-mixed.txt \
+  fuzz/corpus-sourcetable
 
 # One target per reply of the modem, seeded with real replies.
 for reply in configuration:configuration position:position broadcast:broadcast \

@@ -6,7 +6,7 @@
 // - Elapsed time from the LIST command to the mountpoint dialog on the screen, as a ratio to its
 //   floor: 300 ms after the command is written, the bytes read at the line rate
 //   (bytes x 10 / 115200 s) and the 1000 ms pause after the table (goal <= 1.05).
-// - CPU time of the dialog thread over the same span, as a share of one core (goal < 5 %), and
+// - CPU time of the dialog thread over the same span, as a share of one core (goal <= 1 %), and
 //   of the whole process (which includes the probe below).
 // - The longest stall of the Qt event loop meanwhile, until the list on the screen holds every
 //   row and for kSettleMs after (the view lays out and paints the rows it shows), measured by a
@@ -68,7 +68,12 @@ class CountingPort final : public SerialPort {
     void close() override { m_Port.close(); }
     bool isOpen() const override { return m_Port.isOpen(); }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override {
-        const std::size_t n = m_Port.read(buffer, capacity);
+        return counted(m_Port.read(buffer, capacity));
+    }
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override {
+        return counted(m_Port.readAvailable(buffer, capacity));
+    }
+    std::size_t counted(std::size_t n) {
         if (m_Counting) {
             if (n > 0) lastDataAt = Steady::now().time_since_epoch().count();
             bytes += n;
@@ -295,7 +300,7 @@ int main(int argc, char** argv) {
     };
     growth("of the scan (LIST to the table read, before the dialog opens)", peakAtScanned);
     growth("of the whole dialog (LIST to the filled and painted list)", peakAtEnd);
-    std::printf("dialog thread CPU: %.3f s = %.2f %% of one core (goal < 5 %%); whole process "
+    std::printf("dialog thread CPU: %.3f s = %.2f %% of one core (goal <= 1 %%); whole process "
                 "with the 1 ms probe: %.2f %%\n",
                 threadCpu, 100.0 * threadCpu / elapsed,
                 100.0 * (processCpuAtShown - processCpuAtList) / elapsed);

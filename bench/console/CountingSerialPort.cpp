@@ -10,6 +10,14 @@ std::size_t CountingSerialPort::read(std::uint8_t* buffer, std::size_t capacity)
     return got;
 }
 
+std::size_t CountingSerialPort::readAvailable(std::uint8_t* buffer, std::size_t capacity) {
+    const std::size_t got = m_Inner.readAvailable(buffer, capacity);
+    m_Reads.fetch_add(1);
+    if (got == 0) m_EmptyReads.fetch_add(1);
+    m_BytesRead.fetch_add(static_cast<std::int64_t>(got));
+    return got;
+}
+
 void CountingSerialPort::write(const std::uint8_t* data, std::size_t length) {
     m_Writes.fetch_add(1);
     m_BytesWritten.fetch_add(static_cast<std::int64_t>(length));

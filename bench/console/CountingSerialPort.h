@@ -28,6 +28,7 @@ class CountingSerialPort final : public SerialPort {
     void close() override { m_Inner.close(); }
     bool isOpen() const override { return m_Inner.isOpen(); }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
 

@@ -11,7 +11,8 @@ namespace {
 
 const char* const kWithValue[] = {"--port", "--config-dir", "--screenshot", "--screenshot-wait",
                                   "--render-dialogs"};
-const char* const kFlags[] = {"--simulate", "--debug", "--list-ports", "--help", "-h", "--version"};
+const char* const kFlags[] = {"--simulate", "--debug", "--list-ports", "--udev-rule",
+                              "--help",     "-h",      "--version"};
 
 // "--port=PATH" is "--port" with its value attached.
 std::string optionName(const std::string& arg) {
@@ -52,7 +53,12 @@ std::string ProgramOptions::usage() {
            "  --port PATH              the modem's serial device; by default the USB serial\n"
            "                           adapter under /dev/serial/by-id when there is exactly\n"
            "                           one, else /dev/ttyS0\n"
-           "  --list-ports             print the serial devices found, with their by-id names\n"
+           "  --list-ports             print the serial devices found, stable names first, with\n"
+           "                           the adapter's maker, model and serial number and the\n"
+           "                           process that holds a port in use\n"
+           "  --udev-rule              print a udev rule for the USB serial adapter plugged in\n"
+           "                           that keeps ModemManager away from it and links it as\n"
+           "                           /dev/tessadorn-SERIAL (installs nothing)\n"
            "  --simulate [SIMOPTION...]  run on the simulated modem (tessadorn-sim on a\n"
            "                           pseudo-terminal); the options up to the next option of\n"
            "                           tessadorn go to the simulator (see tessadorn-sim --help)\n"
@@ -99,9 +105,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& args) {
     const QCommandLineOption port("port", "", "PATH"), configDir("config-dir", "", "DIR"),
         screenshot("screenshot", "", "FILE"), screenshotWait("screenshot-wait", "", "SECONDS"),
         renderDialogs("render-dialogs", "", "DIR"), simulate("simulate"), debug("debug"),
-        listPorts("list-ports");
-    parser.addOptions(
-        {port, configDir, screenshot, screenshotWait, renderDialogs, simulate, debug, listPorts});
+        listPorts("list-ports"), udevRule("udev-rule");
+    parser.addOptions({port, configDir, screenshot, screenshotWait, renderDialogs, simulate, debug,
+                       listPorts, udevRule});
     QStringList line{QStringLiteral("tessadorn")};
     for (const std::string& a : own)
         line << QString::fromStdString(a);
@@ -152,6 +158,7 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& args) {
         return failed;
     }
     if (parser.isSet(listPorts)) o.action = Action::ListPorts;
+    if (parser.isSet(udevRule)) o.action = Action::UdevRule;
     o.simulate = parser.isSet(simulate);
     o.debug = parser.isSet(debug);
     o.port = parser.value(port).toStdString();

@@ -7,7 +7,7 @@ namespace tessadorn {
 
 // The command line of tessadorn.
 struct ProgramOptions {
-    enum class Action { Run, Help, Version, ListPorts, Error };
+    enum class Action { Run, Help, Version, ListPorts, UdevRule, Error };
 
     Action action = Action::Run;
     std::string error; // for Action::Error: what was wrong, one line

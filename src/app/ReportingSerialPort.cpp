@@ -27,6 +27,12 @@ std::size_t ReportingSerialPort::read(std::uint8_t* buffer, std::size_t capacity
     return got;
 }
 
+std::size_t ReportingSerialPort::readAvailable(std::uint8_t* buffer, std::size_t capacity) {
+    const std::size_t got = m_Port.readAvailable(buffer, capacity);
+    noticeGone();
+    return got;
+}
+
 void ReportingSerialPort::write(const std::uint8_t* data, std::size_t length) {
     m_Port.write(data, length);
     noticeGone();

@@ -20,6 +20,7 @@ class ReportingSerialPort final : public SerialPort {
     void close() override { m_Port.close(); }
     bool isOpen() const override { return m_Port.isOpen(); }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override { m_Port.purgeReceive(); }
     void setAbortFlag(const std::atomic<bool>* abort) override { m_Port.setAbortFlag(abort); }

@@ -54,12 +54,19 @@ void printError(const std::string& text) {
 int listPorts() {
     const auto devices = SerialPortFinder().devices();
     if (devices.empty()) std::fprintf(stderr, "%s: no serial devices found\n", kProgramName);
-    for (const auto& device : devices) {
-        std::string line = device.path;
-        for (const auto& name : device.byId)
-            line += "  " + name;
-        std::printf("%s\n", line.c_str());
+    for (const auto& device : devices)
+        std::printf("%s\n", device.describe().c_str());
+    return 0;
+}
+
+int udevRule() {
+    std::string why;
+    const std::string rules = SerialPortFinder::udevRules(SerialPortFinder().devices(), why);
+    if (rules.empty()) {
+        printError(why);
+        return 1;
     }
+    std::printf("%s", rules.c_str());
     return 0;
 }
 
@@ -121,6 +128,8 @@ int main(int argc, char** argv) {
         return 0;
     case ProgramOptions::Action::ListPorts:
         return listPorts();
+    case ProgramOptions::Action::UdevRule:
+        return udevRule();
     case ProgramOptions::Action::Error:
         printError(options.error);
         std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgramName);

@@ -1,9 +1,10 @@
 #include "caster/SourceTableDialog.h"
 
 #include "modem/ConnectionCommands.h"
+#include "modem/MountpointNeeds.h"
 #include "modem/MountpointOrder.h"
 #include "modem/Outcomes.h"
-#include "platform/TextCodec.h"
+#include "modem/SourceRow.h"
 
 #include <cmath>
 
@@ -29,7 +30,7 @@ void SourceTableDialog::onInit() {
     std::vector<std::string> names;
     names.reserve(m_Order.size());
     for (int record : m_Order)
-        names.push_back(deviceToUtf8(table.mountpoint(record)));
+        names.push_back(sourceText(table.mountpoint(record)));
     controls().setItems(kList, std::move(names));
     if (table.leftOut() > 0) messageBox(leftOutText(table.leftOut()));
 }
@@ -45,15 +46,19 @@ void SourceTableDialog::onSelectionChange(int id) {
     if (id != kList) return;
     const int index = selected();
     if (index < 0) return;
-    const SourceTable& t = m_Table;
-    controls().setDeviceText(kName, "Name: " + std::string(t.field(index, 2)));
-    controls().setDeviceText(kAuthorization, std::string("Authorization: ") +
-                                                 (t.field(index, 15) == "N" ? "None" : "Basic"));
-    controls().setDeviceText(kFormat, "Format: " + std::string(t.field(index, 3)));
-    controls().setDeviceText(kSolution, std::string("Solution: ") +
-                                            (t.field(index, 12) == "0" ? "Simple Base" : "VRS"));
-    const auto km = m_From ? MountpointOrder::distanceKm(t, index, *m_From) : std::nullopt;
-    controls().setText(kDistance, km ? distanceText(*km) : std::string());
+    const SourceRow row = SourceRow::read(m_Table, index);
+    ControlModel& c = controls();
+    c.setText(kName, "Name: " + row.identifier);
+    c.setText(kAuthorization,
+              std::string("Authorization: ") + (row.authentication == "N" ? "None" : "Basic"));
+    c.setText(kFormat, "Format: " + row.format);
+    c.setText(kSolution, std::string("Solution: ") +
+                             (m_Table.field(index, 12) == "0" ? "Simple Base" : "VRS"));
+    const auto km = m_From && row.place
+                        ? std::optional<double>(MountpointOrder::distanceKm(*m_From, *row.place))
+                        : std::nullopt;
+    c.setText(kDistance, km ? distanceText(*km) : row.placeNote());
+    c.setText(kNeeds, row.needsPosition() ? SourceRow::kNeedsPosition : "");
 }
 
 void SourceTableDialog::onCommand(int id) {
@@ -64,6 +69,10 @@ void SourceTableDialog::onOk() {
     if (m_Table.count() < 1) return;
     const int record = selected();
     if (record < 0) return;
+    const std::string question =
+        positionQuestion(SourceRow::read(m_Table, record), m_Session.device().read());
+    if (!question.empty() && messageBox(question, "Attention", MessageButtons::YesNo) != kIdYes)
+        return;
 
     WaitCursor& cursor = waitCursor();
     cursor.showWait();

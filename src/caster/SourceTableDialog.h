@@ -16,8 +16,11 @@ namespace tessadorn {
 // and on OK the modem told to connect to it. When the modem confirms, the program ends; the
 // modem keeps the connection by itself.
 //
-// When the modem reports a manual position, the list runs from the nearest station to the
-// farthest (stations without a position last) and the details give the distance.
+// Names show as the caster wrote them (UTF-8, or the device code page); the modem is sent the
+// row's own bytes. When the modem reports a manual position, the list runs from the nearest
+// station to the farthest (stations without a place last) and the details give the distance;
+// a row without a place says why. A mountpoint that needs the receiver's position asks first
+// when the modem has no position source.
 class SourceTableDialog : public Dialog {
   public:
     static constexpr int kTemplate = 105;
@@ -26,7 +29,10 @@ class SourceTableDialog : public Dialog {
     static constexpr int kAuthorization = 1042;
     static constexpr int kFormat = 1043;
     static constexpr int kSolution = 1044;
+    // The distance, or why the row has no place (and so comes after the rows with one).
     static constexpr int kDistance = 1045;
+    // What the mountpoint needs: "Needs your position" for a caster that wants the position.
+    static constexpr int kNeeds = 1046;
     static constexpr int kCancel = 1000;
 
     SourceTableDialog(Dialog& parent, ModemSession& session, CasterStore& store,

@@ -81,7 +81,10 @@ const std::vector<Verb>& verbs() {
          {"caster", "near"},
          "Read through the modem from the caster the window would use: the caster the modem has "
          "stored when the list holds it, else the current one. Nearest first from "
-         "\\fB\\-\\-near\\fP, else from the modem's manual position."},
+         "\\fB\\-\\-near\\fP, else from the modem's manual position; stations without a place of "
+         "their own (network solutions, no or 0,0 position) last. With \\fB\\-\\-json\\fP "
+         "every field of a row by name, typed: numbers, booleans, null where the caster left it "
+         "blank or wrote no number; names as the caster wrote them."},
         {"connect",
          "[MOUNTPOINT]",
          "connect the modem (--caster NAME, --auth, --no-auth)",
@@ -153,6 +156,17 @@ const std::vector<Verb>& verbs() {
          "A line per event on standard output as it comes (with \\fB\\-\\-json\\fP one JSON "
          "object a line), the metrics in FILE for the node exporter; ends with 0 on SIGINT, "
          "SIGTERM or SIGHUP. See \\fBWATCHING THE MODEM\\fP."},
+        {"udev-rule",
+         "",
+         "a udev rule that keeps ModemManager away from the adapter",
+         udevRule,
+         {},
+         {},
+         "No modem needed. Prints a rule for the USB serial adapter plugged in, matched on its "
+         "serial number, that sets ENV{ID_MM_DEVICE_IGNORE}=\\(dq1\\(dq and links it as "
+         "\\fI/dev/tessadorn\\-SERIAL\\fP; nothing is installed. Save it as "
+         "\\fI/etc/udev/rules.d/70\\-tessadorn.rules\\fP. Ends with 1 when no adapter can "
+         "have one."},
     };
     return table;
 }

@@ -7,6 +7,7 @@
 #include "modem/Outcomes.h"
 #include "modem/Position.h"
 #include "modem/PositionSource.h"
+#include "modem/SourceRow.h"
 #include "modem/SourceTableRequest.h"
 #include "platform/TextCodec.h"
 #include "store/CasterListEdits.h"
@@ -58,33 +59,34 @@ bool nearPosition(const std::string& text, double& latitude, double& longitude, 
     return true;
 }
 
-// A number field of the table, or null when it is none.
-Value numberField(std::string_view text) {
-    const auto value = text_input::parseDecimal(std::string(text));
-    return value ? Value::num(*value) : Value::null();
-}
-
-// Every field of a row by name, and its distance when a position is known.
-Value entryJson(const SourceTableEntry& e, std::optional<double> distanceKm) {
-    const auto text = [](const std::string& field) { return Value::str(deviceToUtf8(field)); };
+// Every field of a row by name, typed as the window reads it: numbers as numbers, flags as
+// booleans (the authentication letter kept beside its flag), null for what the caster left
+// blank or wrote as no number; and its distance when a position is known.
+Value entryJson(const SourceRow& row, std::optional<double> distanceKm) {
+    const auto number = [](auto value) {
+        return value ? Value::num(static_cast<double>(*value)) : Value::null();
+    };
+    const auto flag = [](std::optional<bool> b) { return b ? Value::boolean(*b) : Value::null(); };
     Value v = Value::object()
-                  .set("name", text(e.mountpoint))
-                  .set("identifier", text(e.identifier))
-                  .set("format", text(e.format))
-                  .set("format_details", text(e.formatDetails))
-                  .set("carrier", text(e.carrier))
-                  .set("nav_system", text(e.navSystem))
-                  .set("network", text(e.network))
-                  .set("country", text(e.country))
-                  .set("latitude", numberField(e.latitude))
-                  .set("longitude", numberField(e.longitude))
-                  .set("nmea", text(e.nmea))
-                  .set("solution", text(e.solution))
-                  .set("generator", text(e.generator))
-                  .set("compression", text(e.compression))
-                  .set("authentication", text(e.authentication))
-                  .set("fee", text(e.fee))
-                  .set("bitrate", text(e.bitrate));
+                  .set("name", Value::str(row.mountpoint))
+                  .set("identifier", Value::str(row.identifier))
+                  .set("format", Value::str(row.format))
+                  .set("format_details", Value::str(row.formatDetails))
+                  .set("carrier", number(row.carrier))
+                  .set("nav_system", Value::str(row.navSystem))
+                  .set("network", Value::str(row.network))
+                  .set("country", Value::str(row.country))
+                  .set("latitude", number(row.latitude))
+                  .set("longitude", number(row.longitude))
+                  .set("fixed_place", Value::boolean(row.place.has_value()))
+                  .set("nmea", flag(row.nmea))
+                  .set("solution", number(row.solution))
+                  .set("generator", Value::str(row.generator))
+                  .set("compression", Value::str(row.compression))
+                  .set("authentication", Value::str(row.authentication))
+                  .set("authentication_required", flag(row.authenticationRequired))
+                  .set("fee", flag(row.fee))
+                  .set("bitrate", number(row.bitrate));
     if (distanceKm) v.set("distance_km", Value::num(std::round(*distanceKm * 10) / 10));
     return v;
 }
@@ -127,10 +129,10 @@ Result mountpoints(const Request& q, Environment& env) {
     for (const int i : MountpointOrder::byDistance(*table, from)) {
         const auto distance =
             from ? MountpointOrder::distanceKm(*table, i, *from) : std::optional<double>();
-        Value v = entryJson(table->entry(i), distance);
+        Value v = entryJson(SourceRow::read(*table, i), distance);
         rows.push_back(
             {v.get("name")->text, v.get("identifier")->text, v.get("format")->text,
-             v.get("solution")->text, v.get("authentication")->text,
+             v.get("solution")->line(), v.get("authentication")->text,
              distance ? std::to_string(static_cast<long>(std::lround(*distance))) : std::string()});
         r.data.push(std::move(v));
     }

@@ -4,6 +4,7 @@
 #include "modem/DeviceSettings.h"
 #include "modem/StatusQueries.h"
 #include "platform/SerialPort.h"
+#include "platform/SerialPortFinder.h"
 #include "platform/TextCodec.h"
 #include "store/TextInput.h"
 
@@ -87,6 +88,17 @@ Result status(const Request& q, Environment& env) {
         rows.push_back({name + ":", value.line()});
     r.text = alignedTable(rows);
     r.data = std::move(out);
+    return r;
+}
+
+Result udevRule(const Request& q, Environment&) {
+    if (q.words.size() != 1) return fail(kBadInput, "udev-rule takes no arguments");
+    std::string why;
+    const std::string rules = SerialPortFinder::udevRules(SerialPortFinder().devices(), why);
+    if (rules.empty()) return fail(kPortOrModem, why);
+    Result r;
+    r.text = rules;
+    r.data = Value::object().set("rules", Value::str(rules));
     return r;
 }
 

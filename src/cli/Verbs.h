@@ -41,6 +41,7 @@ Result gpsManual(const Request& request, Environment& environment);
 Result relay(const Request& request, Environment& environment);
 
 Result status(const Request& request, Environment& environment);
+Result udevRule(const Request& request, Environment& environment);
 Result update(const Request& request, Environment& environment);
 // Runs the window's monitor until the environment's stop is requested, telling each event as it
 // comes (WatchReport): 0 when stopped, 1 when the port cannot be opened, 2 for a wrong option.

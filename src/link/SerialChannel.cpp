@@ -13,12 +13,14 @@ SerialChannel::SerialChannel(SerialPort& port, Clock& clock) : m_Port(port), m_C
 int SerialChannel::Open(int baudIndex) {
     // Once the program closes nothing opens the port again (a gone device would only be
     // reported as a failure on the way out).
+    dropBuffered();
     if (Aborted() || !m_Port.open(baudIndex)) return 0;
     m_OpenIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     return 1;
 }
 
 void SerialChannel::Close() {
+    dropBuffered();
     m_Port.close();
 }
 
@@ -27,6 +29,16 @@ int SerialChannel::Reopen() {
     const int baudIndex = m_OpenIndex.load();
     Close();
     return baudIndex >= 0 ? Open(baudIndex) : 0;
+}
+
+bool SerialChannel::nextByte(std::uint8_t& byte) {
+    if (m_Next == m_End) {
+        m_Next = 0;
+        m_End = m_Port.readAvailable(m_Buffer.data(), m_Buffer.size());
+        if (m_End == 0) return false;
+    }
+    byte = m_Buffer[m_Next++];
+    return true;
 }
 
 void SerialChannel::WriteCommand(std::string_view command) {
@@ -60,7 +72,7 @@ int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std
     for (int reads = 0; reads < readLimit && empty < emptyLimit; ++reads) {
         if (Interrupted()) return 0;
         std::uint8_t byte = 0;
-        if (m_Port.read(&byte, 1) == 0) {
+        if (!nextByte(byte)) {
             ++empty;
             continue;
         }
@@ -102,7 +114,7 @@ int SerialChannel::capture(std::string_view start, std::string_view end, std::st
     for (int reads = 0; reads < readLimit && empty < kEmptyReadLimit; ++reads) {
         if (Interrupted()) break;
         std::uint8_t byte = 0;
-        if (m_Port.read(&byte, 1) == 0) {
+        if (!nextByte(byte)) {
             ++empty;
             continue;
         }
@@ -145,7 +157,18 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
     std::size_t have = 0;
     for (int attempt = 0; attempt < kBlockReads; ++attempt) {
         if (Interrupted()) return 0;
-        have += m_Port.read(buffer + have, length - have);
+        // The buffer's bytes first; a single byte comes from one read into the buffer, a longer
+        // block waits for the rest as one read of the port.
+        const std::size_t buffered = std::min(Buffered(), length - have);
+        std::copy_n(m_Buffer.begin() + static_cast<std::ptrdiff_t>(m_Next), buffered,
+                    buffer + have);
+        m_Next += buffered;
+        have += buffered;
+        if (have + 1 == length) {
+            if (nextByte(buffer[have])) ++have;
+        } else if (have < length) {
+            have += m_Port.read(buffer + have, length - have);
+        }
         if (have == length) return 1;
         if (Interrupted()) return 0;
         m_Clock.sleepMs(kBlockRetryMs);
@@ -154,7 +177,7 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
 }
 
 int SerialChannel::Drain(std::size_t threshold) {
-    m_Port.purgeReceive();
+    PurgeReceive();
     std::vector<std::uint8_t> block(1024);
     while (!Interrupted() && m_Port.read(block.data(), block.size()) > threshold) {
     }

@@ -12,8 +12,15 @@
 
 namespace tessadorn {
 
-// The program's only path to the modem: one serial port, written with whole commands and read
-// one byte at a time. Replies are recognised by scanning the byte stream for fixed tokens.
+// The program's only path to the modem: one serial port, written with whole commands, and its
+// bytes handed to the readers one at a time. Replies are recognised by scanning the byte stream
+// for fixed tokens.
+//
+// A read takes what the port holds in one call into the channel's buffer, and the readers are
+// handed bytes from it: each byte counts as one read toward a reader's limit, as if read alone,
+// and an empty read is still a read of the port that brought nothing within its time-out. Bytes
+// a reader did not take stay for the next one; opening, closing and purging drop them with what
+// the port holds.
 //
 // Every reader stops at the first of: a token completed, its read limit, or its limit of empty
 // reads (a read that brought no byte within the port's time-out). Empty reads count toward the
@@ -33,6 +40,8 @@ class SerialChannel {
     static constexpr int kBlockRetryMs = 1000;
     static constexpr int kBlockReads = 5;
     static constexpr std::size_t kCaptureCut = 5;
+    // The most one read of the port takes: about 90 ms of the line at 115200 bit/s.
+    static constexpr std::size_t kBufferSize = 1024;
 
     SerialChannel(SerialPort& port, Clock& clock);
 
@@ -74,7 +83,12 @@ class SerialChannel {
     // bytes or fewer. Always 1.
     int Drain(std::size_t threshold);
 
-    void PurgeReceive() { m_Port.purgeReceive(); }
+    void PurgeReceive() {
+        dropBuffered();
+        m_Port.purgeReceive();
+    }
+    // Bytes read from the port that no reader has taken yet.
+    std::size_t Buffered() const { return m_End - m_Next; }
 
     // When the flag is set every reader returns 0 at its next read and resend loops end: the
     // way out of an unanswered exchange when the program closes.
@@ -114,6 +128,9 @@ class SerialChannel {
     Clock& clock() { return m_Clock; }
 
   private:
+    // The next byte: from the buffer, else from one read of the port. False for an empty read.
+    bool nextByte(std::uint8_t& byte);
+    void dropBuffered() { m_Next = m_End = 0; }
     enum class Keep { None, All, SkipNul };
     int waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count, int readLimit,
                    int emptyLimit);
@@ -125,6 +142,9 @@ class SerialChannel {
     const std::atomic<bool>* m_Abort = nullptr;
     std::atomic<const std::atomic<bool>*> m_Yield{nullptr};
     std::atomic<int> m_OpenIndex{-1};
+    std::array<std::uint8_t, kBufferSize> m_Buffer{};
+    std::size_t m_Next = 0;
+    std::size_t m_End = 0;
 };
 
 } // namespace tessadorn

@@ -1,7 +1,8 @@
 #include "modem/MountpointOrder.h"
 
+#include "modem/SourceRow.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -9,20 +10,6 @@
 namespace tessadorn {
 
 namespace {
-
-std::optional<double> number(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 double radians(double degrees) {
     return degrees * std::numbers::pi / 180.0;
@@ -32,17 +19,11 @@ double radians(double degrees) {
 
 std::optional<Position> MountpointOrder::parse(std::string_view latitude,
                                                std::string_view longitude) {
-    const auto lat = number(latitude);
-    const auto lon = number(longitude);
-    if (!lat || !lon) return std::nullopt;
-    if (std::fabs(*lat) > kMaxLatitude || *lon < -kMaxLongitude || *lon > 2 * kMaxLongitude)
-        return std::nullopt;
-    if (*lat == 0 && *lon == 0) return std::nullopt;
-    return Position{*lat, *lon > kMaxLongitude ? *lon - 2 * kMaxLongitude : *lon};
+    return readPosition(latitude, longitude);
 }
 
 std::optional<Position> MountpointOrder::station(const SourceTable& table, int index) {
-    return parse(table.field(index, 9), table.field(index, 10));
+    return SourceRow::placeOf(table, index);
 }
 
 std::optional<Position> MountpointOrder::manualPosition(const DeviceConfig::Values& device) {

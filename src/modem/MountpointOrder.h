@@ -10,7 +10,9 @@
 
 namespace tessadorn {
 
-// The rows of a source table ordered by their distance from a position, nearest first.
+// The rows of a source table ordered by their distance from a position, nearest first; rows
+// without a place of their own (network solutions, unknown or 0,0 positions) come after all
+// the others.
 class MountpointOrder {
   public:
     // Mean radius of the earth, in km.
@@ -21,7 +23,7 @@ class MountpointOrder {
     // within -90 to 90, the longitude not within -180 to 360 (some casters count east up to 360),
     // or the position is exactly 0,0 (what casters write when they do not know it).
     static std::optional<Position> parse(std::string_view latitude, std::string_view longitude);
-    // The position of row `index`, as parse() reads it.
+    // The place of row `index` (none for a network solution, see SourceRow).
     static std::optional<Position> station(const SourceTable& table, int index);
     // The manual position the modem reports for its GGA, if it reports one that parse() takes.
     static std::optional<Position> manualPosition(const DeviceConfig::Values& device);

@@ -42,6 +42,22 @@ void SourceTableScanner::endField() {
     ++m_FieldNumber;
 }
 
+void SourceTableScanner::endShortRow() {
+    // A row whose line ends before its field 15 keeps the fields it has, once its format
+    // (field 3) is there and accepted.
+    if (m_FieldNumber < 3) {
+        ++m_Rejected;
+        m_InRow = false;
+        return;
+    }
+    endField(); // the fields after it stay as the row began: empty
+    m_Tail = 0;
+    if (!m_InRow) return; // format refused, or field 15 completed the row
+    m_InRow = false;
+    m_Table.add(m_Row);
+    m_Tail = 0;
+}
+
 void SourceTableScanner::feedTail(std::uint8_t byte) {
     if (byte == ';') {
         m_Tail = m_Tail == 16 ? 17 : 0;
@@ -74,6 +90,8 @@ SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
         }
     } else if (byte == ';') {
         endField();
+    } else if (byte == '\r' || byte == '\n') {
+        endShortRow();
     } else if (m_Field.size() < SourceTable::kMaxField) {
         m_Field.push_back(static_cast<char>(byte));
     }

@@ -15,8 +15,10 @@ namespace tessadorn {
 // Reads a source table as the modem relays it, one byte at a time, into a SourceTable.
 //
 // "STR;" opens a row (only outside a row); ";" ends a field; the row ends at the ";" that closes
-// its field 15, so line ends are ordinary bytes. Fields 1 to 15 are kept, each cut at
-// SourceTable::kMaxField bytes. A row whose format does not begin with "R" or "C" is dropped,
+// its field 15, or at a line end: a shorter row keeps the fields it has and leaves the others
+// empty. Anything before the first "STR;" (a reply header some modems relay) and the CAS and NET
+// records are passed over. Fields 1 to 15 are kept, each cut at SourceTable::kMaxField bytes.
+// A row whose format does not begin with "R" or "C" (or that ends before it) is dropped,
 // and so is every row once the table is full (counted in the table's leftOut()); the scan itself
 // goes on to its end.
 //
@@ -84,6 +86,7 @@ class SourceTableScanner {
 
   private:
     void endField();
+    void endShortRow();
     void feedTail(std::uint8_t byte);
 
     SourceTable& m_Table;

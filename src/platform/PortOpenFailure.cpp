@@ -1,5 +1,7 @@
 #include "platform/PortOpenFailure.h"
 
+#include "platform/PortHolder.h"
+
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
@@ -25,10 +27,22 @@ std::string owningGroup(const std::string& path) {
 
 } // namespace
 
-std::string describePortOpenFailure(const std::string& path, int error, int holderPid) {
-    if (error == EBUSY && holderPid > 0)
-        return "The port " + path + " is in use by another program (process " +
-               std::to_string(holderPid) + ").";
+std::string describePortOpenFailure(const std::string& path, int error, int holderPid,
+                                    const std::string& procFolder) {
+    if (error == EBUSY && holderPid > 0) {
+        const PortHolder processes(procFolder);
+        const std::string name = processes.name(holderPid);
+        std::string text =
+            "The port " + path + " is in use by " +
+            (name.empty() ? "another program (process " + std::to_string(holderPid) + ")"
+                          : processes.describe(holderPid)) +
+            ".";
+        if (isModemManager(name))
+            text += " ModemManager probes every new serial adapter for a while. To keep it away "
+                    "from this one for good, install the rule that \"tessadorn --udev-rule\" "
+                    "prints (see the README), or stop it: sudo systemctl stop ModemManager.";
+        return text;
+    }
     std::string text = "cannot open the serial port " + path + ": " + std::strerror(error);
     switch (error) {
     case EACCES:

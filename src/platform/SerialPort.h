@@ -28,6 +28,12 @@ class SerialPort {
     // Reads until `capacity` bytes arrived or the read time-out (500 ms for the whole call)
     // passed, and returns how many arrived.
     virtual std::size_t read(std::uint8_t* buffer, std::size_t capacity) = 0;
+    // Waits up to the read time-out for the first byte, then returns at once with it and what
+    // else the port holds already, at most `capacity` bytes: the way to take a fast stream in
+    // few calls. A port that cannot tell what it holds reads one byte.
+    virtual std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) {
+        return read(buffer, capacity > 0 ? 1 : 0);
+    }
     virtual void write(const std::uint8_t* data, std::size_t length) = 0;
     // Throws away whatever the port has received and not yet read.
     virtual void purgeReceive() = 0;

@@ -1,5 +1,6 @@
 #include "platform/TermiosSerialPort.h"
 
+#include "platform/PortHolder.h"
 #include "platform/TermiosSpeed.h"
 
 #include <algorithm>
@@ -86,6 +87,14 @@ pid_t lockHolderFromTable(dev_t dev, ino_t ino) {
     return 0;
 }
 
+// Who holds the device: the lock table first, else a process that has it open (one that took
+// it with TIOCEXCL and no lock, as ModemManager's probe does).
+pid_t holderOf(const std::string& path, dev_t dev, ino_t ino) {
+    if (const pid_t pid = lockHolderFromTable(dev, ino)) return pid;
+    const auto open = PortHolder().holders(path);
+    return open.empty() ? 0 : open.front();
+}
+
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_rdev == b.st_rdev;
 }
@@ -142,7 +151,7 @@ bool TermiosSerialPort::open(int baudIndex) {
     if (fd < 0) {
         const int error = errno;
         // Another program's TIOCEXCL ends the open before any lock can be asked about.
-        return fail(-1, error, error == EBUSY ? lockHolderFromTable(node.st_dev, node.st_ino) : 0);
+        return fail(-1, error, error == EBUSY ? holderOf(path, node.st_dev, node.st_ino) : 0);
     }
     if (!isatty(fd)) return fail(fd, ENOTTY, 0);
 
@@ -155,7 +164,7 @@ bool TermiosSerialPort::open(int baudIndex) {
         struct flock holder = whole;
         const pid_t pid =
             fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type != F_UNLCK ? holder.l_pid : 0;
-        return fail(fd, EBUSY, pid > 0 ? pid : lockHolderFromTable(node.st_dev, node.st_ino));
+        return fail(fd, EBUSY, pid > 0 ? pid : holderOf(path, node.st_dev, node.st_ino));
     }
     // A device without record locks (ENOLCK) is still used; TIOCEXCL keeps later opens out
     // where the device knows it.
@@ -219,6 +228,15 @@ bool TermiosSerialPort::waitForDevice(int timeoutMs) {
 }
 
 std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
+    return readUpTo(buffer, capacity, false);
+}
+
+std::size_t TermiosSerialPort::readAvailable(std::uint8_t* buffer, std::size_t capacity) {
+    return readUpTo(buffer, capacity, true);
+}
+
+std::size_t TermiosSerialPort::readUpTo(std::uint8_t* buffer, std::size_t capacity,
+                                        bool firstOnly) {
     const std::int64_t deadline = m_Clock.nowMs() + kReadTimeoutMs;
     const int fd = m_Fd.load();
     const std::atomic<bool>* interrupt = m_Interrupt.load();
@@ -246,7 +264,19 @@ std::size_t TermiosSerialPort::read(std::uint8_t* buffer, std::size_t capacity) 
             const ssize_t n = ::read(fd, buffer + got, capacity - got);
             if (n > 0) {
                 got += static_cast<std::size_t>(n);
-                continue;
+                if (!firstOnly) continue;
+                // A few bytes of a stream: let more come, within the time-out.
+                const std::int64_t at = m_Clock.nowMs();
+                const bool streaming = at - m_LastDataMs <= kStreamGapMs;
+                const std::int64_t gather = std::min<std::int64_t>(kGatherMs, deadline - at);
+                if (streaming && got < kGatherBelow && got < capacity && gather > 0 &&
+                    !interrupted()) {
+                    m_Clock.sleepMs(static_cast<int>(gather));
+                    const ssize_t more = ::read(fd, buffer + got, capacity - got);
+                    if (more > 0) got += static_cast<std::size_t>(more);
+                }
+                m_LastDataMs = m_Clock.nowMs();
+                break;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
             deviceWentAway(); // EOF after a hang-up, EIO, ENXIO: the other side is gone

@@ -41,6 +41,7 @@ class TermiosSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return m_Fd.load() >= 0; }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
     void setAbortFlag(const std::atomic<bool>* abort) override { m_Abort.store(abort); }
@@ -51,6 +52,13 @@ class TermiosSerialPort final : public SerialPort {
     bool devicePresent() const override;
     bool waitForDevice(int timeoutMs) override;
 
+    // While bytes stream in (the last ones came less than kStreamGapMs before), a read for what
+    // the port holds that finds fewer than kGatherBelow bytes waits up to kGatherMs for more, so
+    // that a table at line rate costs one wake-up for a couple of hundred bytes rather than for
+    // each few. The first read after a quiet line (a reply to a command) returns at once.
+    static constexpr int kGatherMs = 20;
+    static constexpr std::size_t kGatherBelow = 256;
+    static constexpr int kStreamGapMs = 50;
     // How often a blocked write looks at the abort flag.
     static constexpr int kWriteWaitStepMs = 100;
     // How often an open port makes sure that its path still names the device it holds, and how
@@ -72,6 +80,8 @@ class TermiosSerialPort final : public SerialPort {
     pid_t holderPid() const { return m_HolderPid.load(); }
 
   private:
+    // Reads until `capacity` bytes came, or (with `firstOnly`) until the first read brought any.
+    std::size_t readUpTo(std::uint8_t* buffer, std::size_t capacity, bool firstOnly);
     bool pathNamesOpenDevice(int fd);
     void deviceWentAway();
     void closeDescriptor();
@@ -87,6 +97,8 @@ class TermiosSerialPort final : public SerialPort {
     std::atomic<const std::atomic<bool>*> m_Abort{nullptr};
     std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
     std::int64_t m_LastPresenceCheckMs = 0;
+    // When the last read for what the port holds brought bytes (the reading thread's own).
+    std::int64_t m_LastDataMs = -1'000'000;
     // The device this port claimed in this process (see the .cpp), valid while open.
     bool m_Claimed = false;
     dev_t m_ClaimDev = 0;

@@ -91,6 +91,28 @@ std::string deviceToUtf8(std::string_view device) {
     return out;
 }
 
+std::string sourceTextToUtf8(std::string_view text, std::size_t cutAt) {
+    bool ascii = true;
+    for (const unsigned char b : text)
+        ascii = ascii && b < 0x80;
+    if (ascii) return std::string(text);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t at = i;
+        char32_t c = 0;
+        if (decodeUtf8(text, i, c)) continue;
+        // A lead byte whose sequence the end of the text cut short: the rest is good UTF-8.
+        const auto b0 = static_cast<unsigned char>(text[at]);
+        const std::size_t need = (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : 4;
+        bool cut = text.size() == cutAt && b0 >= 0xC2 && b0 <= 0xF4 && at + need > text.size();
+        for (std::size_t k = at + 1; cut && k < text.size(); ++k)
+            cut = (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80;
+        if (cut && at > 0) return std::string(text.substr(0, at));
+        return deviceToUtf8(text);
+    }
+    return std::string(text);
+}
+
 std::string utf8ToDeviceLimited(std::string_view utf8, std::size_t maxChars) {
     std::string out;
     std::size_t i = 0;

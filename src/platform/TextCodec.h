@@ -13,6 +13,11 @@ namespace tessadorn {
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value.
 std::string deviceToUtf8(std::string_view device);
 
+// A text a caster wrote (a source table's names): UTF-8 as it stands when it is valid UTF-8,
+// otherwise read as the device code page. A text of `cutAt` bytes was cut at its size limit: a
+// UTF-8 sequence the cut left short at its end is dropped.
+std::string sourceTextToUtf8(std::string_view text, std::size_t cutAt = 0);
+
 // UTF-8 to the device code page. A character the code page cannot hold becomes '?';
 // so does every byte of a malformed UTF-8 sequence.
 std::string utf8ToDevice(std::string_view utf8);

@@ -2,6 +2,7 @@
 
 #include "app/ProgramOptions.h"
 #include "app/ReportingSerialPort.h"
+#include "platform/PortHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"HelpAfterSimulate", {"--simulate", "--role", "base", "-h"}, Action::Help},
         OptionCase{"VersionWinsOverAWrongOption", {"--bogus", "--version"}, Action::Version},
         OptionCase{"ListPorts", {"--debug", "--list-ports"}, Action::ListPorts},
+        OptionCase{"UdevRule", {"--udev-rule"}, Action::UdevRule},
         OptionCase{
             "PortWithItsValueAttached", {"--port=/dev/ttyUSB1"}, Action::Run, "/dev/ttyUSB1"},
         OptionCase{
@@ -167,8 +169,8 @@ TEST(ReportingSerialPort, SaysWhoHoldsThePortAndThatItsDeviceWentAway) {
     EXPECT_FALSE(intruder.open(3));
     EXPECT_TRUE(intruder.openFailed());
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "The port " + names[0] + " is in use by another program (process " +
-                              std::to_string(::getpid()) + ").");
+    EXPECT_EQ(reports[0],
+              "The port " + names[0] + " is in use by " + PortHolder().describe(::getpid()) + ".");
 
     ::close(masters[0]); // the simulator ended, and another one took its place
     port.setDevicePath(names[1]);

@@ -103,8 +103,13 @@ TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
         std::vector<std::string> distances; // of the rows in list order
     };
     const Case cases[] = {
-        {"MANUAL", {"MP2", "MP0", "MP1", "MP3"}, {"Distance: 44 km", "Distance: 100 km", "", ""}},
-        {"AUTO", {"MP0", "MP1", "MP2", "MP3"}, {"", "", "", ""}},
+        {"MANUAL",
+         {"MP2", "MP0", "MP1", "MP3"},
+         {"Distance: 44 km", "Distance: 100 km", "Network solution: no fixed place",
+          "No fixed place given"}},
+        {"AUTO",
+         {"MP0", "MP1", "MP2", "MP3"},
+         {"", "Network solution: no fixed place", "", "No fixed place given"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -124,6 +129,42 @@ TEST_F(MountpointDialog, NearestFirstWithTheModemsManualPosition) {
         rig.host.ok();
         rig.parent.doModal();
         EXPECT_EQ(rig.port.count(first), 1) << "the first row connects its own mountpoint";
+    }
+}
+
+// A name as the caster wrote it, what the mountpoint needs, and the question before connecting
+// it on a modem without a position source: No sends nothing, with a receiver nothing is asked.
+TEST_F(MountpointDialog, ShowsNamesAsWrittenAndAsksWhenAPositionIsNeeded) {
+    SourceTableEntry e;
+    e.mountpoint = "FUKU";
+    e.identifier = "福岡市早良区";
+    e.format = "RTCM 3.2";
+    e.nmea = "1";
+    e.solution = "1";
+    rig.table.add(e);
+    const std::string command = "#CONNECT 2,caster.example:2101/FUKU u:p\r\n";
+    rig.modem.on(command, "CMD_OK\r\nERROR 4_3\r\n");
+    for (const char* type : {"UNKNOWN", "TRIMBLE"}) {
+        const bool asks = type == std::string("UNKNOWN");
+        rig.session.device().update([&](DeviceConfig::Values& v) {
+            v.GgaMode = "AUTO";
+            v.GpsType = type;
+        });
+        open();
+        rig.host.select(D::kList, 4);
+        rig.host.call([](Dialog& d) {
+            EXPECT_EQ(d.controls().text(D::kName), "Name: 福岡市早良区");
+            EXPECT_EQ(d.controls().text(D::kNeeds), "Needs your position");
+            EXPECT_EQ(d.controls().text(D::kDistance), "Network solution: no fixed place");
+        });
+        if (asks) rig.host.answer(kIdNo);
+        rig.host.ok();
+        if (asks) rig.host.click(D::kCancel);
+        rig.parent.doModal();
+        EXPECT_EQ(rig.port.count(command), asks ? 0 : 1) << type;
+        const auto first = rig.host.shownBoxes().back().request;
+        EXPECT_EQ(first.caption, asks ? "Attention" : "ERROR") << type;
+        EXPECT_EQ(first.text.find("Set GPS first") != std::string::npos, asks) << first.text;
     }
 }
 

@@ -159,7 +159,8 @@ TEST_F(Retrieval, EscapeWhileTheTableComesAsksWhetherToStop) {
         EXPECT_EQ(dialog, c.dialog);
         EXPECT_EQ(rig.host.shownSummaries(),
                   std::vector<std::string>{"Attention | Stop reading the mountpoints? | Yes/No"});
-        EXPECT_EQ(rig.modem.pending(), 2u) << "the table was read to its end (but its last CR LF)";
+        EXPECT_LE(rig.modem.pending(), 2u)
+            << "the table was read to its end (its last CR LF may wait in the port)";
         EXPECT_EQ(rig.debug.count("LIST: OK Found!!\r\n"), 1) << "and the exchange closed";
         EXPECT_EQ(rig.commands(), (std::vector<std::string>{kSignalOff, kList}));
         if (c.dialog) {

@@ -145,6 +145,18 @@ const Case kCases[] = {
      afterRoverStart({"#SIGNAL OFF", "#LIST 1,beta.example.com:2101"}),
      "0.name=DEMO01",
      ""},
+    // Every field as the caster wrote it and typed (tests/data/sourcetables/casters-mixed.txt).
+    {"MountpointsTypedAsWritten",
+     {"--default-table", TESSADORN_TEST_DATA "/casters-mixed.txt"},
+     {kHome, kUseHome},
+     "mountpoints --json",
+     0,
+     {"*"},
+     "5.identifier=Tombebœuf 6.identifier=福岡市早良区 7.identifier=Besançon 6.nmea=true "
+     "6.solution=1 6.fixed_place=false 5.fixed_place=true 3.carrier=3 9.carrier=null "
+     "9.latitude=null 9.bitrate=null 5.bitrate=15200 5.authentication=N "
+     "5.authentication_required=false 6.fee=true 10.name=SHORT 10.solution=null",
+     ""},
     // Nearest first from the modem's manual position.
     {"MountpointsNearTheManualPosition",
      {"--gps", "UNKNOWN", "--gga-mode", "MANUAL", "--latitude", "41.71", "--longitude", "1.84"},
@@ -352,9 +364,10 @@ void expectJson(const std::string& text, const std::string& checks) {
         for (std::string key; std::getline(path, key, '.');)
             v = v.isArray() ? v.toArray().at(std::stoi(key)) : v.toObject().value(key.c_str());
         const std::string want = check.substr(eq + 1);
-        const std::string got = v.isNull()     ? std::string("null")
-                                : v.isDouble() ? std::to_string(v.toInt())
-                                               : v.toString().toStdString();
+        const std::string got = v.isDouble() ? std::to_string(v.toInt())
+                                : v.isBool() ? (v.toBool() ? "true" : "false")
+                                : v.isNull() ? "null"
+                                             : v.toString().toStdString();
         EXPECT_EQ(got, want) << check << " in " << text;
     }
 }
@@ -400,9 +413,7 @@ TEST(CtlPtyLock, ASecondProgramOnAHeldPortEndsWithStatus1) {
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_LT(took, std::chrono::seconds(1));
-    EXPECT_NE(readAll(err).find("is in use by another program (process " +
-                                std::to_string(getpid()) + ")"),
-              std::string::npos)
+    EXPECT_NE(readAll(err).find("(process " + std::to_string(getpid()) + ")."), std::string::npos)
         << readAll(err);
     simulator.stop();
 }

@@ -28,7 +28,7 @@ TEST(VerbTable, CompletionOffersTheNextWordOfEveryVerbAndTheListsCasters) {
     } cases[] = {
         {{},
          {"status", "casters", "caster", "mountpoints", "connect", "disconnect", "role", "auto",
-          "apn", "gps", "relay", "update", "watch"}},
+          "apn", "gps", "relay", "update", "watch", "udev-rule"}},
         {{"caster"}, {"add", "edit", "remove", "use"}},
         {{"caster", "use"}, {"Home", "Zürich"}},
         {{"gps"}, {"receiver", "manual"}},

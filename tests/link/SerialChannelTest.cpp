@@ -214,7 +214,31 @@ TEST(SerialChannel, WaitOneOfFiveLimitedStopsAtItsReadLimitEvenWhileBytesFlow) {
     Rig rig;
     rig.modem.push(std::string(600, '.') + "<OK", 0);
     EXPECT_EQ(rig.channel.WaitOneOfFiveLimited({"<OK", "E1", "E2", "E3", "E5"}, 512), 0);
-    EXPECT_EQ(rig.modem.pending(), 600u - 512u + 3u);
+    EXPECT_EQ(rig.modem.pending() + rig.channel.Buffered(), 600u - 512u + 3u);
+    EXPECT_EQ(rig.modem.pending(), 0u) << "the port's bytes came in one read";
+    // What one reader did not take is the next one's, as it would be on the port.
+    EXPECT_EQ(rig.channel.WaitTokenLimited("<OK", 91), 1);
+    EXPECT_EQ(rig.channel.Buffered(), 0u);
+    EXPECT_EQ(rig.clock.nowMs(), 0);
+}
+
+// Opening, closing and purging drop the bytes read ahead along with what the port holds.
+TEST(SerialChannel, BytesReadAheadGoWhereThePortsBytesGo) {
+    const std::pair<const char*, void (*)(SerialChannel&)> drops[] = {
+        {"purge", [](SerialChannel& c) { c.PurgeReceive(); }},
+        {"close and open", [](SerialChannel& c) { c.Close(), c.Open(2); }},
+        {"reopen", [](SerialChannel& c) { c.Reopen(); }},
+        {"drain", [](SerialChannel& c) { c.Drain(64); }},
+    };
+    for (const auto& [name, drop] : drops) {
+        Rig rig;
+        rig.modem.push("xxTESSADORN", 0);
+        EXPECT_EQ(rig.channel.WaitTokenLimited("yy", 2), 0) << name;
+        EXPECT_EQ(rig.channel.Buffered(), 9u) << name;
+        drop(rig.channel);
+        EXPECT_EQ(rig.channel.Buffered(), 0u) << name;
+        EXPECT_EQ(rig.channel.WaitToken("TESSADORN"), 0) << name;
+    }
 }
 
 TEST(SerialChannel, TokenBytesWithEmptyReadsBetweenThemStillMatch) {

@@ -42,6 +42,25 @@ class FakeMachine {
             fs::create_directory_symlink(m_Dir.file("devices/" + driverDevice),
                                          sys() + "/" + name + "/device");
     }
+    // A USB serial adapter as sysfs shows it: the terminal below the adapter's interface,
+    // below the USB device that carries the maker, model and serial number.
+    void addUsbTerminal(const std::string& name, const std::string& serial) {
+        const std::string usb = m_Dir.file("devices/usb1/1-1");
+        const std::string port = usb + "/1-1:1.0/" + name;
+        fs::create_directories(port);
+        for (const auto& [file, text] : {std::pair<std::string, std::string>{"idVendor", "0403"},
+                                         {"idProduct", "6001"},
+                                         {"manufacturer", "FTDI"},
+                                         {"product", "FT232R USB UART"},
+                                         {"serial", serial}})
+            if (!text.empty()) test::writeBytes(usb + "/" + file, text + "\n");
+        test::writeBytes(dev() + "/" + name, "");
+        fs::create_directories(sys() + "/" + name);
+        fs::create_directory_symlink(port, sys() + "/" + name + "/device");
+    }
+    void addLink(const std::string& link, const std::string& target) {
+        fs::create_symlink(target, dev() + "/" + link);
+    }
     void addById(const std::string& link, const std::string& target) {
         fs::create_directories(byId());
         fs::create_symlink("../../" + target, byId() + "/" + link);
@@ -104,12 +123,45 @@ TEST(SerialPortFinder, ListsRealTerminalsWithTheirByIdNames) {
 
     const auto devices = machine.finder().devices();
     ASSERT_EQ(devices.size(), 3u);
-    EXPECT_EQ(devices[0].path, machine.canonicalDev("ttyACM0"));
-    EXPECT_TRUE(devices[0].byId.empty());
-    EXPECT_EQ(devices[1].path, machine.canonicalDev("ttyS0"));
-    EXPECT_EQ(devices[2].path, machine.canonicalDev("ttyUSB0"));
-    EXPECT_EQ(devices[2].byId, (std::vector<std::string>{machine.byId() + "/usb-A-if00",
+    // Stable names first.
+    EXPECT_EQ(devices[0].path, machine.canonicalDev("ttyUSB0"));
+    EXPECT_EQ(devices[0].byId, (std::vector<std::string>{machine.byId() + "/usb-A-if00",
                                                          machine.byId() + "/usb-B-if00"}));
+    EXPECT_EQ(devices[1].path, machine.canonicalDev("ttyACM0"));
+    EXPECT_TRUE(devices[1].byId.empty());
+    EXPECT_EQ(devices[2].path, machine.canonicalDev("ttyS0"));
+}
+
+// The adapter's maker, model and serial number come from sysfs, and the udev rule that keeps
+// ModemManager away is made from them; an adapter without a serial number (or with one a rule
+// cannot carry) gets no rule, and says why.
+TEST(SerialPortFinder, TheUdevRuleIsMadeFromTheAdaptersSerialNumber) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"A10K3Q7Z", "A10K3Q7Z"}, {"12:34 ab", "12_34_ab"}, {"", nullptr}, {"A\"1", nullptr}};
+    for (const auto& [serial, link] : cases) {
+        SCOPED_TRACE(serial);
+        FakeMachine machine;
+        machine.addUsbTerminal("ttyUSB0", serial);
+        machine.addById("usb-FTDI_FT232R_USB_UART-if00-port0", "ttyUSB0");
+        machine.addLink("tessadorn-A10K3Q7Z", "ttyUSB0");
+        const auto devices = machine.finder().devices();
+        ASSERT_EQ(devices.size(), 1u);
+        const SerialDevice& d = devices[0];
+        EXPECT_EQ(d.maker + "/" + d.model + "/" + d.serial,
+                  "FTDI/FT232R USB UART/" + std::string(serial));
+        EXPECT_EQ(d.stableName(), machine.dev() + "/tessadorn-A10K3Q7Z");
+        EXPECT_EQ(machine.finder().defaultPort(), d.stableName());
+        std::string why;
+        const std::string rule = SerialPortFinder::udevRule(d, why);
+        const std::string want =
+            link ? "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
+                   "ATTRS{serial}==\"" +
+                       std::string(serial) +
+                       "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\", SYMLINK+=\"tessadorn-" + link + "\"\n"
+                 : "";
+        EXPECT_EQ(rule.empty() ? rule : rule.substr(rule.find('\n') + 1), want);
+        EXPECT_EQ(why.find(d.path) != std::string::npos, !link) << why;
+    }
 }
 
 TEST(SerialPortFinder, NothingFoundOnAMachineWithoutSerialDevices) {

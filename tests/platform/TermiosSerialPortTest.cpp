@@ -2,6 +2,7 @@
 
 #include "TempDir.h"
 #include "WaitUntil.h"
+#include "platform/PortHolder.h"
 #include "platform/PortOpenFailure.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <pty.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -102,6 +104,14 @@ TEST(TermiosSerialPort, EmptyReadTakesTheTimeOutAndDataComesAtOnce) {
     });
     EXPECT_EQ(got, "TESSADORN\r\n"); // bytes pass unchanged: no CR/LF translation
     EXPECT_LT(busy, 490);
+
+    // What the port holds comes in one call, up to the caller's room; silence stays empty.
+    pty.send(std::string(300, 'x'));
+    ::usleep(50'000); // the pseudo-terminal passes the bytes on
+    std::uint8_t block[1024] = {};
+    EXPECT_EQ(port.readAvailable(block, 200), 200u);
+    EXPECT_EQ(port.readAvailable(block, sizeof block), 100u);
+    EXPECT_EQ(port.readAvailable(block, sizeof block), 0u);
 }
 
 TEST(TermiosSerialPort, PurgeDropsWhatWasReceived) {
@@ -241,7 +251,8 @@ speed_t lineSpeed(int master) {
 }
 
 // One port, one program: a second program on the device is refused, and the refusal names the
-// process that holds it; once that program ends the device is free again.
+// process that holds it (here under ModemManager's name, which brings the advice to keep it
+// away); once that program ends the device is free again.
 TEST(TermiosSerialPort, ASecondProgramOnTheDeviceIsToldWhoHoldsIt) {
     Pty pty;
     int opened[2], release[2];
@@ -250,6 +261,7 @@ TEST(TermiosSerialPort, ASecondProgramOnTheDeviceIsToldWhoHoldsIt) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        ::prctl(PR_SET_NAME, "ModemManager");
         TermiosSerialPort holder(pty.slavePath);
         const char ok = holder.open(4) ? 'y' : 'n';
         if (::write(opened[1], &ok, 1) != 1) ::_exit(2);
@@ -267,9 +279,15 @@ TEST(TermiosSerialPort, ASecondProgramOnTheDeviceIsToldWhoHoldsIt) {
     EXPECT_FALSE(second.isOpen());
     EXPECT_EQ(second.openError(), EBUSY);
     EXPECT_EQ(second.holderPid(), child);
-    EXPECT_EQ(describePortOpenFailure(second.devicePath(), second.openError(), second.holderPid()),
-              "The port " + pty.slavePath + " is in use by another program (process " +
-                  std::to_string(child) + ").");
+    const std::string text =
+        describePortOpenFailure(second.devicePath(), second.openError(), second.holderPid());
+    EXPECT_EQ(text.rfind("The port " + pty.slavePath + " is in use by ModemManager (process " +
+                             std::to_string(child) + "). ",
+                         0),
+              0u)
+        << text;
+    EXPECT_NE(text.find("tessadorn --udev-rule"), std::string::npos) << text;
+    EXPECT_EQ(PortHolder().holders(pty.slavePath), std::vector<pid_t>{child});
 
     ASSERT_EQ(::write(release[1], "x", 1), 1);
     int status = -1;

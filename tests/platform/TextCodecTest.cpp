@@ -26,6 +26,24 @@ TEST(TextCodec, DeviceCodePageToUnicodeAndBack) {
     }
 }
 
+// A caster's text: UTF-8 when it is valid UTF-8, else the device code page.
+TEST(TextCodec, SourceTextsReadAsUtf8WhenTheyAreUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tombeb\xC5\x93uf", "Tombebœuf"},
+        {"\xE7\xA6\x8F\xE5\xB2\xA1", "福岡"},
+        {"Besan\xE7on", "Besançon"}, // code page
+        {"\xC3\xA9t\xE9", "Ã©té"},   // mixed: not UTF-8 as a whole
+        {"caf\xE9", "café"},         // code page, not a cut
+        {"\xE7\xA6", "ç¦"},          // nothing but a cut sequence
+        {"\xC0\xAF", "À¯"},          // overlong: code page
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(sourceTextToUtf8(text), shown) << text;
+    // A field cut at its size limit (5 bytes here) in the middle of a character.
+    EXPECT_EQ(sourceTextToUtf8("\xE7\xA6\x8F\xE5\xB2", 5), "福");
+    EXPECT_EQ(sourceTextToUtf8("\xE7\xA6\x8F\xE5\xB2", 6), "ç¦\xC2\x8Få²");
+}
+
 TEST(TextCodec, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
     const std::pair<std::string, std::string> cases[] = {
         {"日本", "??"},          {"a\xF0\x9F\x98\x80z", "a?z"}, // outside the code page

@@ -27,7 +27,7 @@ pty=$(sed -n 's/^Port: //p' "$log" | tr -d '\r' | head -1)
 XDG_STATE_HOME="$work/state2" "$prog" --config-dir "$work" --port "$pty" --screenshot \
   "$work/second.png" --screenshot-wait 3 2>"$work/second" >/dev/null
 rc=$?
-want="The port $pty is in use by another program (process $pid)."
+want="The port $pty is in use by $(cat /proc/$pid/comm) (process $pid)."
 grep -qF "$want" "$work/second" || fail "the second program did not say: $want ($(cat "$work/second"))"
 [ "$rc" -eq 1 ] || fail "the second program ended with $rc, not 1"
 

@@ -65,6 +65,14 @@ std::size_t FakeSerialPort::read(std::uint8_t* buffer, std::size_t capacity) {
     return got;
 }
 
+std::size_t FakeSerialPort::readAvailable(std::uint8_t* buffer, std::size_t capacity) {
+    std::size_t got = read(buffer, capacity > 0 ? 1 : 0);
+    while (got > 0 && got < capacity && m_Open && !m_Gone &&
+           m_Peer->readyAt(m_BaudIndex) <= m_Clock.nowMs())
+        buffer[got++] = m_Peer->take();
+    return got;
+}
+
 void FakeSerialPort::write(const std::uint8_t* data, std::size_t length) {
     if (!m_Open) return;
     std::string bytes(reinterpret_cast<const char*>(data), length);

@@ -45,6 +45,8 @@ class FakeSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return m_Open; }
     std::size_t read(std::uint8_t* buffer, std::size_t capacity) override;
+    // Waits for the first byte as read() does, then takes the bytes ready by then.
+    std::size_t readAvailable(std::uint8_t* buffer, std::size_t capacity) override;
     void write(const std::uint8_t* data, std::size_t length) override;
     void purgeReceive() override;
     bool deviceGone() const override { return m_Gone.load(); }

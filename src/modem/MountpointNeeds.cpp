@@ -1,0 +1,25 @@
+#include "modem/MountpointNeeds.h"
+
+#include "modem/DeviceSettings.h"
+#include "modem/MountpointOrder.h"
+
+namespace tessadorn {
+
+bool modemHasPositionSource(const DeviceConfig::Values& device) {
+    if (device.GgaMode == "MANUAL") return MountpointOrder::manualPosition(device).has_value();
+    if (device.GgaMode != "AUTO") return false;
+    for (const GpsReceiver make :
+         {GpsReceiver::Kv318, GpsReceiver::Trimble, GpsReceiver::Wavecom, GpsReceiver::Topcon})
+        if (device.GpsType == receiverType(make)) return true;
+    return false;
+}
+
+std::string positionQuestion(const SourceRow& row, const DeviceConfig::Values& device) {
+    if (!row.needsPosition() || modemHasPositionSource(device)) return {};
+    return "The mountpoint " + row.mountpoint +
+           " sends corrections only once it has your position, and the modem has no position "
+           "source. Set GPS first: your receiver's make, or Manual Input with your latitude and "
+           "longitude.\r\nConnect anyway?";
+}
+
+} // namespace tessadorn
