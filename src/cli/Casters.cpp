@@ -60,7 +60,7 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
     if (w.size() < (add ? 5u : 3u) || w.size() > 5)
         return fail(kBadInput, add ? "caster add needs NAME HOST PORT"
                                    : "caster edit needs NAME and may take HOST and PORT");
-    CasterList list(env);
+    CasterList list(env, true);
     std::lock_guard lock(list.store.mutex());
     int slot = caster_list::kNewCaster;
     caster_list::TypedCaster typed;
@@ -105,7 +105,7 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
 Result namedCaster(const Request& q, Environment& env, bool remove) {
     const auto& w = q.words;
     if (w.size() != 3) return fail(kBadInput, "caster " + w[1] + " needs a NAME");
-    CasterList list(env);
+    CasterList list(env, true);
     std::lock_guard lock(list.store.mutex());
     const int slot = caster_list::find(list.store, utf8ToDevice(w[2]));
     if (slot < 0) return fail(kBadInput, "No caster is called \"" + w[2] + "\".");

@@ -23,7 +23,8 @@ std::string lower(std::string text) {
     return text;
 }
 
-CasterList::CasterList(Environment& env) : store(env.casterListPath, *env.writer) {
+CasterList::CasterList(Environment& env, bool edit) : store(env.casterListPath, *env.writer) {
+    if (edit) hold = std::make_unique<CasterStore::FileHold>(store);
     store.Load();
 }
 
