@@ -10,6 +10,7 @@ ReportingSerialPort::ReportingSerialPort(std::string devicePath,
 
 bool ReportingSerialPort::open(int baudIndex) {
     if (m_Port.open(baudIndex)) {
+        m_Opened = true;
         m_Failed = false;
         m_GoneReported = false;
         return true;

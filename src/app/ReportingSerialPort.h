@@ -10,8 +10,8 @@ namespace tessadorn {
 
 // The modem's port as the program uses it: a TermiosSerialPort that says, through `report`,
 // why it cannot be opened (once per run of failures) and that its device went away (once each
-// time), and remembers whether the last open failed, so that the program can end with a
-// failure status.
+// time), and remembers whether the last open failed and whether any open succeeded, so that
+// the program can end with a failure status when it never had its port.
 class ReportingSerialPort final : public SerialPort {
   public:
     ReportingSerialPort(std::string devicePath, std::function<void(const std::string&)> report);
@@ -37,6 +37,8 @@ class ReportingSerialPort final : public SerialPort {
 
     // True when the last open failed.
     bool openFailed() const { return m_Failed.load(); }
+    // True until an open succeeds: the program never had its port.
+    bool neverOpened() const { return !m_Opened.load(); }
 
   private:
     void noticeGone();
@@ -44,6 +46,7 @@ class ReportingSerialPort final : public SerialPort {
     TermiosSerialPort m_Port;
     std::function<void(const std::string&)> m_Report;
     std::atomic<bool> m_Failed{false};
+    std::atomic<bool> m_Opened{false};
     std::atomic<bool> m_GoneReported{false};
 };
 

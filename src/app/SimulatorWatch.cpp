@@ -44,7 +44,11 @@ SimulatorWatch::Step SimulatorWatch::check() {
                                   SimulatorProcess::describeExit(m_Simulator.exitStatus()) + ")";
         if (tooOften) {
             m_GaveUp = true;
-            say(ended + giveUp, true);
+            say(ended, false);
+            // Each start within the minute ended, and so did this one.
+            say("The simulated modem stopped " + std::to_string(m_Starts.size() + 1) +
+                    " times within a minute and is not started again.",
+                true);
             return Step::GaveUp;
         }
         say(ended + "; starting it again", true);

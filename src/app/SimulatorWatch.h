@@ -3,6 +3,7 @@
 #include "app/SimulatorProcess.h"
 #include "platform/Clock.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -35,6 +36,8 @@ class SimulatorWatch {
     SimulatorWatch& operator=(const SimulatorWatch&) = delete;
 
     void setStatusListener(Say status);
+    // True once the watch gave up (any thread): what it said last is its last word.
+    bool gaveUp() const { return m_GaveUp.load(); }
 
     enum class Step { Running, Restarted, RestartFailed, GaveUp };
     // One look at the simulator, and what came of it. Called by the watching thread; tests
@@ -59,7 +62,7 @@ class SimulatorWatch {
     // Touched by the thread that calls check() only.
     std::deque<std::int64_t> m_Starts;
     bool m_Restarting = false;
-    bool m_GaveUp = false;
+    std::atomic<bool> m_GaveUp{false};
 
     std::mutex m_StopMutex;
     std::condition_variable m_StopCv;

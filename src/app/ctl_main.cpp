@@ -15,6 +15,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -25,6 +27,23 @@ using namespace tessadorn;
 namespace {
 
 constexpr const char* kCtlName = "tessadornctl";
+
+// Ctrl-C: the first one asks the running command to stop (a source table coming in is read to
+// its end and let go, so that the modem's line is free again); a second one ends the program.
+std::atomic<bool> g_Interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int) {
+    g_Interrupted.store(true);
+}
+
+void catchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 QJsonValue toJson(const cli::Value& v) {
     using Kind = cli::Value::Kind;
@@ -96,8 +115,9 @@ int main(int argc, char** argv) {
         "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
     const QCommandLineOption json("json", "Write the result as one JSON document.");
     const QCommandLineOption debug("debug", "Write the debug output to stderr too.");
-    const QCommandLineOption timeout("timeout", "How long to look for the modem (default 60).",
-                                     "SECONDS", "60");
+    const QCommandLineOption timeout(
+        "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
+        "60");
     const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
     const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
@@ -153,6 +173,9 @@ int main(int argc, char** argv) {
     if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
         return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                           parser.value(timeout));
+    // An empty path would quietly mean the default device: another modem than the one meant.
+    if (parser.isSet(port) && parser.value(port).isEmpty())
+        return usageError("--port needs a value");
     std::string devicePath = parser.value(port).toStdString();
     for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
         if (parser.isSet(*o))
@@ -162,6 +185,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(auth) && parser.isSet(noAuth))
         return usageError("--auth and --no-auth exclude each other");
 
+    // A file size limit fails the save (the command says why, status 1) instead of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    catchInterrupt();
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
@@ -192,6 +218,7 @@ int main(int argc, char** argv) {
     env.casterListPath = (std::filesystem::path(folder.folder) / kCasterListFileName).string();
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
+    env.interrupted = &g_Interrupted;
     env.portFailure = [&] {
         std::lock_guard lock(reasonMutex);
         return serialPort.openFailed() ? portReason : std::string();
@@ -213,7 +240,14 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
-    const cli::Result result = cli::run(request, env);
+    cli::Result result = cli::run(request, env);
+    // A device that went away while the command talked to it leaves its results half read: no
+    // part of them is printed, and a script sees the failure.
+    if (serialPort.deviceGone()) {
+        result = cli::Result{};
+        result.status = cli::kPortOrModem;
+        result.messages.push_back("The port " + devicePath + " is gone.");
+    }
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");

@@ -195,7 +195,13 @@ int main(int argc, char** argv) {
     // main dialog's pointer and its lock go.
     simulatorWatch.setStatusListener([&](const std::string& text) {
         std::lock_guard lock(mainMutex);
-        if (mainDialog) mainDialog->display().statusLine(text);
+        if (!mainDialog) return;
+        // Once the watch gives up, its word stays: the monitor's "The port is gone" would hide
+        // that the modem is not coming back.
+        if (simulatorWatch.gaveUp())
+            mainDialog->display().finalStatusLine(text);
+        else
+            mainDialog->display().statusLine(text);
     });
     struct WatchStop {
         SimulatorWatch& watch;
@@ -274,6 +280,7 @@ int main(int argc, char** argv) {
 
     window.show();
     const int exitCode = app.exec();
-    // The program could not work without its port: a script or the desktop sees the failure.
-    return port.openFailed() ? 1 : exitCode;
+    // The program could not work without its port: a script or the desktop sees the failure. A
+    // port lost later (a pulled adapter) does not make a close a failure.
+    return port.neverOpened() ? 1 : exitCode;
 }

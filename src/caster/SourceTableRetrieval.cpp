@@ -5,11 +5,55 @@
 #include "modem/SourceTableRequest.h"
 #include "ui/Dialog.h"
 
+#include <atomic>
+#include <thread>
+
 namespace tessadorn {
 
 namespace {
 constexpr std::string_view kCaption = "ERROR";
 constexpr std::string_view kNoSignalOff = outcome::kSignalNotStopped;
+
+// Escape while the table comes in: the question is asked on a thread of its own, as the dialog
+// thread must go on reading (the modem does not wait). Yes stops the request.
+class StopQuestion {
+  public:
+    StopQuestion(Dialog& parent, SourceTableRequest& request)
+        : m_Parent(parent), m_Request(request) {
+        m_Parent.host().setEscapeWhileBusy([this] { m_Escaped = true; });
+    }
+    ~StopQuestion() {
+        m_Parent.host().setEscapeWhileBusy({});
+        if (m_Asker.joinable()) m_Asker.join();
+    }
+    StopQuestion(const StopQuestion&) = delete;
+    StopQuestion& operator=(const StopQuestion&) = delete;
+
+    // Dialog thread, while the table comes: asks when Escape was pressed and no question is up.
+    void poll() {
+        if (!m_Escaped.exchange(false) || m_Asking.load() || m_Request.stopRequested()) return;
+        if (m_Asker.joinable()) m_Asker.join();
+        m_Asking = true;
+        m_Asker = std::thread([this] {
+            if (m_Parent.messageBox(SourceTableRetrieval::kStopQuestion, "Attention",
+                                    MessageButtons::YesNo) == kIdYes)
+                m_Request.requestStop();
+            m_Asking = false;
+        });
+    }
+    // Dialog thread, once the table is in: a question still up is answered first.
+    bool stopped() {
+        if (m_Asker.joinable()) m_Asker.join();
+        return m_Request.stopRequested();
+    }
+
+  private:
+    Dialog& m_Parent;
+    SourceTableRequest& m_Request;
+    std::atomic<bool> m_Escaped{false};
+    std::atomic<bool> m_Asking{false};
+    std::thread m_Asker;
+};
 } // namespace
 
 SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, ModemSession& session,
@@ -53,15 +97,25 @@ void SourceTableRetrieval::run() {
         return;
     }
 
-    // The window's title counts the mountpoints while the table comes (a few times a second).
+    // The window's title counts the mountpoints while the table comes (a few times a second),
+    // and says when the rest is only discarded.
     ControlModel& window = m_Parent.controls();
     const std::string title = window.title();
-    const auto result = request.readTable(sourceTableAddress(caster), m_Table, [&window](int rows) {
-        window.setTitle(progressText(rows));
-    });
+    StopQuestion question(m_Parent, request);
+    const auto result = request.readTable(
+        sourceTableAddress(caster), m_Table, [&window, &question](int rows, bool discarding) {
+            window.setTitle(discarding ? std::string(kDiscardingText) : progressText(rows));
+            question.poll();
+        });
+    const bool stopped = question.stopped();
     window.setTitle(title);
     cursor.restore();
 
+    // A stopped table was read to its end only to free the line: no dialog shows it.
+    if (stopped) {
+        if (result == SourceTableScanner::End::Table) request.closeExchange();
+        return;
+    }
     if (result != SourceTableScanner::End::Table) {
         m_Parent.messageBox(failureText(result), kCaption);
         return;

@@ -14,7 +14,8 @@ class Dialog;
 
 // Reads the current caster's source table through the modem and opens the mountpoint dialog
 // on it, all on the dialog thread. The monitor stays paused from the first command until the
-// mountpoint dialog has closed.
+// mountpoint dialog has closed. Escape while the table comes asks whether to stop; on Yes the
+// rest is discarded as the modem sends it, and no dialog opens.
 class SourceTableRetrieval {
   public:
     SourceTableRetrieval(Dialog& parent, ModemSession& session, CasterStore& store,
@@ -25,8 +26,11 @@ class SourceTableRetrieval {
 
     // The message box text for a retrieval that ended without a table.
     static std::string_view failureText(SourceTableScanner::End end);
-    // The window's title while the table comes in.
+    // The window's title while the table comes in, and once the rest of it is discarded.
     static std::string progressText(int rows);
+    static constexpr std::string_view kDiscardingText = "Modem still sending the rest";
+    // Asked when the user presses Escape while the table comes in (Attention, Yes/No).
+    static constexpr std::string_view kStopQuestion = "Stop reading the mountpoints?";
 
   private:
     Dialog& m_Parent;

@@ -5,6 +5,7 @@
 #include "platform/FileWriter.h"
 #include "platform/SerialPort.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <string>
@@ -44,6 +45,8 @@ struct Environment {
     std::function<void(std::string_view)> progress;
     // The update's cable question ("Connect the cable ... Continue?"); empty: never asked.
     std::function<bool(std::string_view)> confirm;
+    // Raised (any thread) when the user asks the command to stop (Ctrl-C); may be null.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 struct Result {

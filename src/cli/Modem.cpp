@@ -1,7 +1,10 @@
 #include "cli/Modem.h"
 
+#include "modem/CasterAddress.h"
 #include "modem/ModemSearch.h"
 #include "modem/ModemStartup.h"
+#include "modem/Outcomes.h"
+#include "modem/SourceTableRequest.h"
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
 
@@ -32,7 +35,8 @@ Result done(std::string_view message) {
 
 Modem::Modem(Environment& env, int timeoutSeconds)
     : m_Env(env), m_TimeoutSeconds(timeoutSeconds),
-      m_Session(*env.port, *env.clock, env.profilePath, *env.writer) {}
+      m_Session(*env.port, *env.clock, env.profilePath, *env.writer),
+      m_Deadline(env.clock->nowMs() + std::int64_t{timeoutSeconds} * 1000) {}
 
 void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
@@ -50,10 +54,8 @@ bool Modem::find(Result& r) {
         m_Opened = true;
     }
     Clock& clock = m_Session.clock();
-    const std::int64_t deadline = clock.nowMs() + std::int64_t{m_TimeoutSeconds} * 1000;
-    ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); },
-                                   [&] { return clock.nowMs() < deadline; },
-                                   [&] { return clock.nowMs() < deadline; },
+    const auto going = [&] { return clock.nowMs() < m_Deadline && !interrupted(); };
+    ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); }, going, going,
                                    [this](int index) { m_Session.rateFound(index); }});
     const bool found = search.find();
     progress("");
@@ -76,6 +78,47 @@ bool Modem::start(CasterStore& store, Result& r) {
         return false;
     }
     m_Session.deviceReady() = 1;
+    return true;
+}
+
+bool Modem::readTable(const CasterEntry& caster, SourceTable& table, Result& r) {
+    SourceTableRequest request(m_Session);
+    if (!request.signalOff()) {
+        r = fail(kPortOrModem, outcome::kSignalNotStopped);
+        return false;
+    }
+    progress("Reading the source table of " + deviceToUtf8(caster.name) + "...");
+    // Past the deadline every read of the channel ends at once: the table is given up.
+    SerialChannel& serial = m_Session.serial();
+    const std::atomic<bool>* closing = serial.AbortFlag();
+    std::atomic<bool> timeUp{false};
+    serial.SetAbortFlag(&timeUp);
+    const auto end = request.readTable(sourceTableAddress(caster), table, [&](int, bool) {
+        if (interrupted() && !request.stopRequested()) {
+            request.requestStop();
+            progress("Stopped: the modem is still sending the rest of the table...");
+        }
+        if (m_Session.clock().nowMs() >= m_Deadline && !request.stopRequested()) timeUp = true;
+    });
+    serial.SetAbortFlag(closing);
+    progress("");
+    using End = SourceTableScanner::End;
+    if (end == End::Stopped) {
+        r = fail(kPortOrModem, "Stopped; the rest of the source table was discarded.");
+        return false;
+    }
+    if (timeUp.load()) {
+        r = fail(kPortOrModem, "The source table did not come within " +
+                                   std::to_string(m_TimeoutSeconds) + " seconds.");
+        return false;
+    }
+    if (end != End::Table) {
+        const bool refused = end == End::ServerNotResponding || end == End::NotAuthorized ||
+                             end == End::ConnectionError;
+        r = fail(refused ? kRefused : kPortOrModem, sourceTableFailureText(end));
+        return false;
+    }
+    request.closeExchange();
     return true;
 }
 

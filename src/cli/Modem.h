@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "modem/ModemSession.h"
+#include "modem/SourceTable.h"
 #include "store/CasterStore.h"
 
 #include <string_view>
@@ -30,11 +31,19 @@ class Modem {
     bool start(CasterStore& store, Result& r);
     // A line of progress for a watching user; empty clears it.
     void progress(std::string_view line);
+    // The caster's source table through the modem into `table`, as the Connect control reads
+    // it. The command's timeout bounds the search and the table together. Ctrl-C stops keeping
+    // rows: the rest is read to its end and let go, and the command ends with status 1.
+    bool readTable(const CasterEntry& caster, SourceTable& table, Result& r);
 
   private:
+    bool interrupted() const { return m_Env.interrupted && m_Env.interrupted->load(); }
+
     Environment& m_Env;
     int m_TimeoutSeconds;
     ModemSession m_Session;
+    // When the command's time is up (the session's clock).
+    std::int64_t m_Deadline;
     bool m_Opened = false;
 };
 

@@ -89,27 +89,6 @@ Value entryJson(const SourceTableEntry& e, std::optional<double> distanceKm) {
     return v;
 }
 
-// Reads the caster's table through the modem into `table`, as the Connect control does.
-bool readTable(Modem& modem, const CasterEntry& caster, SourceTable& table, Result& r) {
-    SourceTableRequest request(modem.session());
-    if (!request.signalOff()) {
-        r = fail(kPortOrModem, outcome::kSignalNotStopped);
-        return false;
-    }
-    modem.progress("Reading the source table of " + deviceToUtf8(caster.name) + "...");
-    const auto end = request.readTable(sourceTableAddress(caster), table);
-    modem.progress("");
-    if (end != SourceTableScanner::End::Table) {
-        const bool caster = end == SourceTableScanner::End::ServerNotResponding ||
-                            end == SourceTableScanner::End::NotAuthorized ||
-                            end == SourceTableScanner::End::ConnectionError;
-        r = fail(caster ? kRefused : kPortOrModem, sourceTableFailureText(end));
-        return false;
-    }
-    request.closeExchange();
-    return true;
-}
-
 // Whether a connection sends the caster's user and password: --auth or --no-auth, else the
 // list's setting when the caster is the current one, else whether the caster has a user.
 bool authorizes(const Request& q, const CasterStore& store, const CasterEntry& caster) {
@@ -139,7 +118,7 @@ Result mountpoints(const Request& q, Environment& env) {
         return fail(kBadInput, "The caster \"" + deviceToUtf8(caster.name) +
                                    "\" is another Tessadorn: it has no mountpoints.");
     auto table = std::make_unique<SourceTable>();
-    if (!readTable(modem, caster, *table, r)) return r;
+    if (!modem.readTable(caster, *table, r)) return r;
     // Nearest first from --near, else from the manual position the modem reports.
     if (!from) from = MountpointOrder::manualPosition(modem.session().device().read());
     r.data = Value::array();
@@ -156,7 +135,8 @@ Result mountpoints(const Request& q, Environment& env) {
         r.data.push(std::move(v));
     }
     r.text = alignedTable(rows);
-    if (table->leftOut() > 0) r.text += outcome::rowsLeftOut(table->leftOut()) + "\n";
+    // On stderr, so that it is said with --json too, where stdout is the list of rows.
+    if (table->leftOut() > 0) r.messages.push_back(outcome::rowsLeftOut(table->leftOut()));
     return r;
 }
 
@@ -182,7 +162,7 @@ Result connect(const Request& q, Environment& env) {
     }
     // As the Connect control: the table first, then the mountpoint chosen from it.
     auto table = std::make_unique<SourceTable>();
-    if (!readTable(modem, caster, *table, r)) return r;
+    if (!modem.readTable(caster, *table, r)) return r;
     CasterAddress address;
     {
         std::lock_guard lock(list.store.mutex());
@@ -193,7 +173,11 @@ Result connect(const Request& q, Environment& env) {
                                     chosen ? caster.user : list.store.user,
                                     chosen ? caster.Password : list.store.password);
     }
-    const CasterReply reply = commands.connectMountpoint(address, utf8ToDevice(q.words[1]));
+    // The row's own bytes for a name the table holds, however the caster encoded it.
+    const int row = table->findTyped(q.words[1]);
+    const std::string mountpoint =
+        row >= 0 ? std::string(table->mountpoint(row)) : utf8ToDevice(q.words[1]);
+    const CasterReply reply = commands.connectMountpoint(address, mountpoint);
     if (reply == CasterReply::Accepted) return done("Tessadorn configured.");
     return fail(reply == CasterReply::NoAnswer ? kPortOrModem : kRefused,
                 casterReplyMessage(reply));

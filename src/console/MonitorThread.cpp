@@ -14,7 +14,8 @@ void MonitorThread::run() {
     gate.attach();
     if (!m_Session.serial().Open(m_Session.baudIndex().load())) {
         gate.detach();
-        m_Hooks.portError();
+        // A program that closes before the first open opens nothing: that is no port error.
+        if (!m_Session.closing()) m_Hooks.portError();
         return;
     }
     while (running()) {

@@ -13,6 +13,7 @@ void StatusDisplay::text(int id, const std::string& device) {
 
 void StatusDisplay::write(int id, std::string_view utf8) {
     std::lock_guard lock(m_WrittenMutex);
+    if (id == Status && m_StatusFinal) return;
     m_Written[id] = std::string(utf8);
     m_Controls.setText(id, utf8);
 }
@@ -48,6 +49,13 @@ void StatusDisplay::linkLost() {
 
 void StatusDisplay::statusLine(const std::string& utf8) {
     write(Status, utf8);
+}
+
+void StatusDisplay::finalStatusLine(const std::string& utf8) {
+    show(Status);
+    write(Status, utf8);
+    std::lock_guard lock(m_WrittenMutex);
+    m_StatusFinal = true;
 }
 
 void StatusDisplay::portGone() {

@@ -22,6 +22,9 @@ class StatusDisplay {
     // The searching face after the modem was lost (the monitor also clears m_DeviceReady).
     void linkLost();
     void statusLine(const std::string& utf8);
+    // A status that nothing after it can change (the simulated modem is not started again): the
+    // line shows it from now on, whatever the monitor says later.
+    void finalStatusLine(const std::string& utf8);
     // The searching face while the port's device is gone and the monitor waits for it.
     void portGone();
     static constexpr std::string_view kPortGoneText = "The port is gone; waiting for it...";
@@ -72,6 +75,7 @@ class StatusDisplay {
     PanelControls& m_Controls;
     std::mutex m_WrittenMutex;
     std::map<int, std::string> m_Written; // the last text written to each control (UTF-8)
+    bool m_StatusFinal = false;           // under m_WrittenMutex
 };
 
 } // namespace tessadorn

@@ -11,7 +11,9 @@ namespace tessadorn {
 SerialChannel::SerialChannel(SerialPort& port, Clock& clock) : m_Port(port), m_Clock(clock) {}
 
 int SerialChannel::Open(int baudIndex) {
-    if (!m_Port.open(baudIndex)) return 0;
+    // Once the program closes nothing opens the port again (a gone device would only be
+    // reported as a failure on the way out).
+    if (Aborted() || !m_Port.open(baudIndex)) return 0;
     m_OpenIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     return 1;
 }
@@ -21,7 +23,7 @@ void SerialChannel::Close() {
 }
 
 int SerialChannel::Reopen() {
-    if (!m_Port.reopen()) return 0;
+    if (Aborted() || !m_Port.reopen()) return 0;
     m_OpenIndex = m_Port.lastBaudIndex();
     return 1;
 }

@@ -38,6 +38,7 @@ class SerialChannel {
 
     // Opens at the rate of the baud index (any index but 0 to 4 gives 38400) and remembers that
     // rate's index, whoever opened the port: the monitor's scan, the GPS dialog, the update.
+    // Refused (0) once the abort flag is up.
     int Open(int baudIndex);
     void Close();
     bool IsOpen() const { return m_Port.isOpen(); }

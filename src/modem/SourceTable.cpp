@@ -1,8 +1,35 @@
 #include "modem/SourceTable.h"
 
+#include "platform/TextCodec.h"
+
 #include <algorithm>
 
 namespace tessadorn {
+
+namespace {
+// Whether `bytes` are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool validUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const std::size_t n = b < 0x80         ? 1
+                              : (b >> 5) == 6  ? 2
+                              : (b >> 4) == 14 ? 3
+                              : (b >> 3) == 30 ? 4
+                                               : 0;
+        if (n == 0 || i + n > bytes.size()) return false;
+        std::uint32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto t = static_cast<unsigned char>(bytes[i + k]);
+            if ((t & 0xC0) != 0x80) return false;
+            c = (c << 6) | (t & 0x3F);
+        }
+        constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < kLeast[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += n;
+    }
+    return true;
+}
+} // namespace
 
 std::string* SourceTableEntry::field(int number) {
     std::string* const fields[kFields] = {
@@ -35,6 +62,14 @@ SourceTableEntry SourceTable::entry(int index) const {
     for (int n = 1; n <= SourceTableEntry::kFields; ++n)
         e.field(n)->assign(field(index, n));
     return e;
+}
+
+int SourceTable::findTyped(std::string_view utf8) const {
+    for (int i = 0; i < count(); ++i) {
+        const std::string_view name = mountpoint(i);
+        if (validUtf8(name) ? name == utf8 : deviceToUtf8(name) == utf8) return i;
+    }
+    return -1;
 }
 
 void SourceTable::clear() {

@@ -61,6 +61,10 @@ class SourceTable {
     std::string_view mountpoint(int index) const { return field(index, 1); }
     // Row `index` as a whole (a default entry when there is none).
     SourceTableEntry entry(int index) const;
+    // The first row whose mountpoint is the name a user typed (UTF-8), or -1. Each row's name
+    // is read as the caster wrote it: as UTF-8 where its bytes are valid UTF-8, else in the
+    // device code page. The row's own bytes are what the modem must be sent.
+    int findTyped(std::string_view utf8) const;
 
     // Forgets every row and the count of rows left out.
     void clear();

@@ -24,7 +24,9 @@ SourceTableRequest::readTable(const CasterAddress& caster, SourceTable& table,
     const int accepted = m_Session.transactions().SendWaitEither(
         list, p::kTokCmdOk, p::kTokCmdError, kListResends, kListReadLimit);
     if (accepted != 1) return SourceTableScanner::End::ReadFailures;
-    return SourceTableScanner::read(m_Session.serial(), table, progress);
+    const auto end = SourceTableScanner::read(m_Session.serial(), table, progress, &m_Stop);
+    if (end == SourceTableScanner::End::Stopped) closeExchange();
+    return end;
 }
 
 void SourceTableRequest::closeExchange() {
@@ -51,6 +53,8 @@ std::string_view sourceTableFailureText(SourceTableScanner::End end) {
         return casterReplyMessage(CasterReply::ConnectionError);
     case End::Table:
     case End::ReadFailures:
+    case End::TooLong:
+    case End::Stopped:
     case End::None:
         break;
     }

@@ -54,7 +54,9 @@ void SourceTableScanner::feedTail(std::uint8_t byte) {
 }
 
 SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
-    if (!m_InRow) {
+    if (!m_Keep) {
+        // Nothing more is kept.
+    } else if (!m_InRow) {
         const std::size_t tailBefore = m_Table.field(m_Table.count() - 1, m_Tail).size();
         if (m_Str.feed(byte)) {
             // The "STR" before this ";" went into the tail field: take it back.
@@ -89,33 +91,51 @@ SourceTableScanner::End SourceTableScanner::feed(std::uint8_t byte) {
 }
 
 SourceTableScanner::End SourceTableScanner::read(SerialChannel& serial, SourceTable& table,
-                                                 const Progress& progress) {
+                                                 const Progress& progress,
+                                                 const std::atomic<bool>* stop) {
     SourceTableScanner scanner(table);
     Clock& clock = serial.clock();
     std::int64_t lastReport = clock.nowMs();
     int reported = 0;
+    bool discarding = false;
+    const auto report = [&] {
+        lastReport = clock.nowMs();
+        reported = table.count();
+        if (progress) progress(reported, discarding);
+    };
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     int failures = 0;
+    std::size_t bytes = 0;
     for (;;) {
+        if (!discarding && (table.leftOut() > 0 || stopped())) {
+            // The modem cannot be told to stop sending: the rest is read and let go.
+            discarding = true;
+            if (stopped()) scanner.stopKeeping();
+            report();
+        } else if (discarding && scanner.m_Keep && stopped()) {
+            scanner.stopKeeping();
+        } else if (clock.nowMs() - lastReport >= kProgressIntervalMs) {
+            report();
+        }
         std::uint8_t byte = 0;
         if (!serial.ReadBlock(&byte, 1)) {
             // A closing program aborts the channel: every read fails at once from then on.
             if (++failures >= kFailedReadLimit || serial.Aborted()) {
+                if (stopped()) return End::Stopped;
                 table.clear();
                 return End::ReadFailures;
             }
             continue;
         }
-        if (const End end = scanner.feed(byte); end != End::None) {
-            if (progress && table.count() != reported) progress(table.count());
-            return end;
+        if (++bytes > kMaxStreamBytes) {
+            if (stopped()) return End::Stopped;
+            table.clear();
+            return End::TooLong;
         }
-        if (progress && table.count() != reported) {
-            const std::int64_t now = clock.nowMs();
-            if (now - lastReport >= kProgressIntervalMs) {
-                lastReport = now;
-                reported = table.count();
-                progress(reported);
-            }
+        if (const End end = scanner.feed(byte); end != End::None) {
+            if (stopped()) return End::Stopped;
+            if (table.count() != reported) report();
+            return end;
         }
     }
 }

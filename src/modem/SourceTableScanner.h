@@ -4,6 +4,8 @@
 #include "link/TokenMatcher.h"
 #include "modem/SourceTable.h"
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,7 +26,8 @@ namespace tessadorn {
 // is not part of the fields.
 //
 // Every byte, inside a row or not, is also watched for the end marker and the modem's error
-// tokens; the scan is over as soon as one of them is complete.
+// tokens; the scan is over as soon as one of them is complete. Once it keeps no more rows
+// (stopKeeping()) it only watches for them.
 class SourceTableScanner {
   public:
     enum class End {
@@ -33,13 +36,28 @@ class SourceTableScanner {
         ServerNotResponding,
         NotAuthorized,
         ConnectionError,
-        ReadFailures
+        ReadFailures,
+        // The stream went on past kMaxStreamBytes without an end marker or an error token.
+        TooLong,
+        // The reader was asked to stop: the rest was discarded as it came.
+        Stopped
     };
     static constexpr int kFailedReadLimit = 5;
     // How often read() reports the rows read so far, in milliseconds of the channel's clock.
     static constexpr std::int64_t kProgressIntervalMs = 250;
-    // Hears the number of rows stored so far.
-    using Progress = std::function<void(int rows)>;
+    // The most the scan reads of one relayed stream. The program keeps at most
+    // SourceTable::kMaxBytes of fields, and the text that carries a table is its fields plus
+    // separators and the lines and rows it skips: the largest public casters' tables are well
+    // under 1 MB, and a table twice the row cap (20 000 rows of about 160 bytes) is about 3 MB,
+    // so 8 MB reads every real table to its end and counts the rows left out past the caps.
+    // A stream longer than that never ends (a caster that streams data instead of its table, a
+    // modem that relays in a loop): it is given up with "Error 2". At 115200 bit/s the bound
+    // is reached after about 12 minutes, at 9600 bit/s after about 2.4 hours; the window's
+    // title says once the rows are no longer kept, and the user may stop sooner.
+    static constexpr std::size_t kMaxStreamBytes = SourceTable::kMaxBytes;
+    // Hears the number of rows stored so far, and whether the rest is being discarded (the
+    // table is full, or the reader was asked to stop).
+    using Progress = std::function<void(int rows, bool discarding)>;
 
     // Starts with an empty table.
     explicit SourceTableScanner(SourceTable& table);
@@ -48,10 +66,17 @@ class SourceTableScanner {
     // the scanner must not be fed again.
     End feed(std::uint8_t byte);
 
-    // Reads the table from the modem one byte at a time until the end marker, an error token or
-    // the fifth failed read, which empties the table (so does an aborted channel). `progress`,
-    // when given, hears the rows stored at most every kProgressIntervalMs while the table comes.
-    static End read(SerialChannel& serial, SourceTable& table, const Progress& progress = {});
+    // From now on no byte begins or feeds a row; only the end marker and the error tokens count.
+    void stopKeeping() { m_Keep = false; }
+
+    // Reads the table from the modem one byte at a time until the end marker, an error token,
+    // the fifth failed read, which empties the table (so does an aborted channel), or
+    // kMaxStreamBytes (End::TooLong, the table emptied). `progress`, when given, hears the rows
+    // stored every kProgressIntervalMs while the table comes, and at once when the rest starts
+    // to be discarded. Once `stop` is raised (any thread) no more rows are kept, the rest is
+    // read to its end and discarded, and the scan ends with End::Stopped.
+    static End read(SerialChannel& serial, SourceTable& table, const Progress& progress = {},
+                    const std::atomic<bool>* stop = nullptr);
 
     bool inRow() const { return m_InRow; }
     // Rows whose format was not accepted, and accepted rows that found the table full.
@@ -66,6 +91,7 @@ class SourceTableScanner {
     SourceTableEntry m_Row;
     std::string m_Field;
     bool m_InRow = false;
+    bool m_Keep = true;
     int m_FieldNumber = 0;
     int m_Rejected = 0;
     // Field (16 or 17) of the last stored row that takes the bytes after it; 0 for none.

@@ -3,13 +3,17 @@
 #include "platform/DebugOutput.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,26 +39,45 @@ QFileDevice::Permissions permissionsFromMode(int mode) {
     return p;
 }
 
-bool writeAll(QSaveFile& file, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = file.write(bytes.data() + done, static_cast<qint64>(bytes.size() - done));
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
+// The copies only this program writes: "<name>.tessadorn-<process>-<number>". The process id
+// tells whose copy it is, so a start never takes the copy of a save still running elsewhere.
+constexpr std::string_view kCopyMark = ".tessadorn-";
+
+bool allDigits(std::string_view text) {
+    if (text.empty() || text.size() > 10) return false;
+    for (const char c : text)
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
-// "<name>.XXXXXX": the name of a save's temporary copy of `name`.
-bool isSaveCopyName(std::string_view entry, std::string_view name) {
-    constexpr std::size_t kRandom = 6;
-    if (entry.size() != name.size() + 1 + kRandom || entry.substr(0, name.size()) != name ||
-        entry[name.size()] != '.')
-        return false;
-    for (const char c : entry.substr(name.size() + 1))
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-            return false;
-    return true;
+// The process whose save left `entry` (a copy of `name`), or 0 when it is no such copy.
+pid_t copyOwner(std::string_view entry, std::string_view name) {
+    if (entry.size() <= name.size() + kCopyMark.size() || entry.substr(0, name.size()) != name ||
+        entry.substr(name.size(), kCopyMark.size()) != kCopyMark)
+        return 0;
+    const std::string_view rest = entry.substr(name.size() + kCopyMark.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || !allDigits(rest.substr(0, dash)) ||
+        !allDigits(rest.substr(dash + 1)))
+        return 0;
+    const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+bool processRuns(pid_t pid) {
+    return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+std::string systemReason(int error) {
+    return std::strerror(error);
+}
+
+// The file a save replaces: the target of a symbolic link, else the path itself.
+std::string finalPath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
 } // namespace
@@ -67,9 +90,11 @@ std::vector<std::string> AtomicFile::removeLeftoverCopies(const std::string& pat
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return removed;
     std::vector<std::string> candidates;
-    while (const dirent* entry = ::readdir(dir))
-        if (isSaveCopyName(entry->d_name, name))
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = copyOwner(entry->d_name, name);
+        if (owner != 0 && !processRuns(owner))
             candidates.push_back((slash == std::string::npos ? "" : folder) + entry->d_name);
+    }
     ::closedir(dir);
     for (const std::string& copy : candidates) {
         struct stat st {};
@@ -84,6 +109,12 @@ std::vector<std::string> AtomicFile::removeLeftoverCopies(const std::string& pat
         }
     }
     return removed;
+}
+
+std::string AtomicFile::copyName(const std::string& path) {
+    static std::atomic<unsigned> next{0};
+    return path + std::string(kCopyMark) + std::to_string(::getpid()) + "-" +
+           std::to_string(next++);
 }
 
 bool AtomicFile::replace(const std::string& path, std::string_view bytes, int mode) {
@@ -101,38 +132,84 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
         faultAt = m_FaultAt;
         fault = m_Fault;
     }
+    const bool writeFault = faultAt && fault == Fault::WriteError;
 
-    QSaveFile file(toQPath(path));
-    const auto fail = [&](const QString& why) {
-        reason = why.isEmpty() ? std::string("the file could not be written") : why.toStdString();
-        file.cancelWriting();
+    const std::string target = finalPath(path);
+    // The mode asked for, else the old file's, else the system's default for a new file.
+    int finalMode = mode;
+    if (struct stat st{}; mode == kKeepMode && ::stat(target.c_str(), &st) == 0)
+        finalMode = static_cast<int>(st.st_mode & 07777);
+    std::string copy;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        copy = copyName(target);
+        fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    finalMode == kKeepMode ? 0666 : 0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        reason = systemReason(errno);
+        return false;
+    }
+    const auto fail = [&](int error) {
+        reason = systemReason(error);
+        ::close(fd);
+        ::unlink(copy.c_str());
         return false;
     };
-    // Unbuffered: every write reaches the system at once, so a full disk fails the write here
-    // instead of a flush inside commit(), which would still rename the short file into place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file.errorString());
-    if (mode != kKeepMode && !file.setPermissions(permissionsFromMode(mode)))
-        return fail(file.errorString());
-    const bool commitFails = faultAt && fault == Fault::CommitError;
-    if (faultAt && !commitFails && *faultAt <= bytes.size()) {
-        const bool written = writeAll(file, bytes.substr(0, *faultAt));
-        if (fault == Fault::Crash) {
-            file.flush();
-            std::_Exit(3);
+    if (finalMode != kKeepMode && ::fchmod(fd, static_cast<mode_t>(finalMode)) != 0)
+        return fail(errno);
+
+    // Every byte goes to the system at once, so a full disk fails the write that meets it.
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        std::size_t chunk = bytes.size() - done;
+        if ((writeFault || fault == Fault::Crash) && faultAt && *faultAt <= bytes.size()) {
+            if (done >= *faultAt) {
+                if (fault == Fault::Crash) std::_Exit(3); // the copy stays, as after a crash
+                return fail(ENOSPC);
+            }
+            chunk = std::min(chunk, *faultAt - done);
         }
-        (void)written;
-        return fail(QStringLiteral("No space left on device"));
+        const ssize_t n = ::write(fd, bytes.data() + done, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return fail(n < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(n);
     }
-    if (!writeAll(file, bytes) || !file.flush()) return fail(file.errorString());
-    // The bytes are on the disk before the name moves over (a file system that delays its
-    // blocks may only find out now that it has no room).
-    if (::fsync(file.handle()) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    // An injected commit failure: the bytes are all there, but the commit does not go through.
-    if (commitFails) file.cancelWriting();
-    if (file.commit()) return true;
-    reason = file.errorString().isEmpty() ? std::string("the file could not be written")
-                                          : file.errorString().toStdString();
-    return false;
+    if (faultAt && fault == Fault::Crash && *faultAt <= bytes.size()) std::_Exit(3);
+    // The bytes are on the disk before the name moves over: a file system that delays its
+    // blocks may only find out now that it has no room. An injected write fault that every
+    // byte came before fails here, as such a disk does.
+    const bool syncFault =
+        (writeFault && *faultAt == bytes.size()) || (faultAt && fault == Fault::SyncError);
+    if ((syncFault ? (errno = ENOSPC, -1) : ::fsync(fd)) != 0) return fail(errno);
+    if (::close(fd) != 0) {
+        fd = -1;
+        const int error = errno;
+        ::unlink(copy.c_str());
+        reason = systemReason(error);
+        return false;
+    }
+    fd = -1;
+    if (faultAt && fault == Fault::CommitError) {
+        ::unlink(copy.c_str());
+        reason = systemReason(EIO);
+        return false;
+    }
+    if (::rename(copy.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(copy.c_str());
+        reason = systemReason(error);
+        return false;
+    }
+    // The new name on the disk too.
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    if (const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 bool AtomicFile::createIfMissing(const std::string& path, int mode) {

@@ -4,6 +4,8 @@
 #include "platform/WaitCursor.h"
 #include "ui/MessageBoxRequest.h"
 
+#include <functional>
+
 namespace tessadorn {
 
 class Dialog;
@@ -33,6 +35,10 @@ class DialogHost {
     int screenHeight() const { return screenSize().height; }
     // Asks the application to end: every running dialog unwinds, the program exits with the code.
     virtual void quitApplication(int exitCode) = 0;
+    // While a handler works on with the wait cursor up, the dialogs take no input; Escape alone
+    // still reaches `onEscape` while one is set. It runs on the thread the key came from, so it
+    // must only note the key. An empty function takes it away.
+    virtual void setEscapeWhileBusy(std::function<void()> onEscape) = 0;
 };
 
 } // namespace tessadorn

@@ -78,6 +78,18 @@ void DialogRunner::endDialog(Dialog& dialog, int result) {
     m_Wake.notify_all();
 }
 
+void DialogRunner::setEscapeWhileBusy(std::function<void()> onEscape) {
+    std::lock_guard lock(m_EscapeMutex);
+    m_OnEscape = std::move(onEscape);
+}
+
+bool DialogRunner::escapeWhileBusy() {
+    std::lock_guard lock(m_EscapeMutex);
+    if (!m_OnEscape) return false;
+    m_OnEscape();
+    return true;
+}
+
 void DialogRunner::quitApplication(int exitCode) {
     {
         std::lock_guard lock(m_Mutex);

@@ -32,6 +32,9 @@ class DialogRunner : public DialogHost {
     WaitCursor& waitCursor() override { return m_Cursor; }
     ScreenSize screenSize() const override { return unpack(m_ScreenSize.load()); }
     void quitApplication(int exitCode) override;
+    void setEscapeWhileBusy(std::function<void()> onEscape) override;
+    // Any thread: Escape while the dialog thread is busy. True when a handler heard it.
+    bool escapeWhileBusy();
 
     CursorState& cursor() { return m_Cursor; }
     bool waitCursorShown() const { return m_Cursor.waiting(); }
@@ -102,6 +105,9 @@ class DialogRunner : public DialogHost {
     std::atomic<std::uint64_t> m_ScreenSize{pack(240, 320)};
     std::atomic<bool> m_Quit{false};
     std::atomic<int> m_ExitCode{0};
+
+    std::mutex m_EscapeMutex;
+    std::function<void()> m_OnEscape;
 
     mutable std::mutex m_Mutex;
     std::condition_variable m_Wake;

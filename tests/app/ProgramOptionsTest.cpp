@@ -127,6 +127,7 @@ TEST(ReportingSerialPort, SaysOnceWhyThePortCannotBeOpenedAndForgetsItOnceItOpen
     EXPECT_FALSE(port.open(2));
     EXPECT_FALSE(port.open(2));
     EXPECT_TRUE(port.openFailed());
+    EXPECT_TRUE(port.neverOpened());
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find(path), std::string::npos) << reports[0];
     EXPECT_NE(reports[0].find("No such file or directory"), std::string::npos) << reports[0];
@@ -140,6 +141,7 @@ TEST(ReportingSerialPort, SaysOnceWhyThePortCannotBeOpenedAndForgetsItOnceItOpen
     port.setDevicePath(path);
     EXPECT_FALSE(port.open(2));
     EXPECT_TRUE(port.openFailed());
+    EXPECT_FALSE(port.neverOpened()) << "a port lost later: a close is no failure";
     ASSERT_EQ(reports.size(), 2u) << "a new failure after a success is said again";
     EXPECT_EQ(reports[1], reports[0]);
     ::close(master);

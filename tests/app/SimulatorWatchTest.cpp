@@ -103,9 +103,10 @@ TEST(SimulatorWatch, StartsAgainAtMostFiveTimesAMinute) {
         EXPECT_FALSE(rig.simulator.running());
         EXPECT_EQ(rig.watch.check(), SimulatorWatch::Step::GaveUp) << "and stays given up";
         ASSERT_FALSE(rig.status.empty());
-        EXPECT_EQ(rig.status.back(), "The simulated modem stopped (exit status 3); it was started "
-                                     "5 times within a minute and is not started again");
+        EXPECT_EQ(rig.status.back(),
+                  "The simulated modem stopped 6 times within a minute and is not started again.");
         EXPECT_EQ(rig.log.back(), rig.status.back());
+        EXPECT_TRUE(rig.watch.gaveUp());
         EXPECT_EQ(rig.ports.size(), 5u);
     }
 }

@@ -130,6 +130,46 @@ TEST_F(Retrieval, MissingCloseTokensOnlyChangeTheLog) {
     EXPECT_EQ(rig.debug.count("LIST: OK Not Found!!\r\n"), 1);
 }
 
+// Escape while a long table comes asks whether to stop (the question is asked while the table
+// goes on coming). Yes: the rest is read to its end with the exchange's close and let go, and no
+// dialog opens; No lets the table come in whole.
+TEST_F(Retrieval, EscapeWhileTheTableComesAsksWhetherToStop) {
+    struct Case {
+        int answer;
+        bool dialog;
+    };
+    for (const Case& c : {Case{kIdYes, false}, Case{kIdNo, true}}) {
+        SCOPED_TRACE(c.answer == kIdYes ? "Yes" : "No");
+        CasterRig rig;
+        std::string rows;
+        for (int i = 0; i < 200; ++i)
+            rows += row("M" + std::to_string(i), "id", "RTCM 3");
+        rig.modem.setPace(1); // a byte every millisecond: about 16 s of table
+        rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+        rig.modem.on(kList, tableReply(rows));
+        rig.port.atTime(3000, [&] { EXPECT_TRUE(rig.host.escapeWhileBusy()); });
+        rig.host.answer(c.answer);
+        bool dialog = false;
+        rig.host.call([&](Dialog& parent) {
+            SourceTableRetrieval(parent, rig.session, rig.store, rig.table).run();
+        });
+        rig.host.call(
+            [&](Dialog& top) { dialog = top.templateId() == SourceTableDialog::kTemplate; });
+        rig.parent.doModal();
+        EXPECT_EQ(dialog, c.dialog);
+        EXPECT_EQ(rig.host.shownSummaries(),
+                  std::vector<std::string>{"Attention | Stop reading the mountpoints? | Yes/No"});
+        EXPECT_EQ(rig.modem.pending(), 2u) << "the table was read to its end (but its last CR LF)";
+        EXPECT_EQ(rig.debug.count("LIST: OK Found!!\r\n"), 1) << "and the exchange closed";
+        EXPECT_EQ(rig.commands(), (std::vector<std::string>{kSignalOff, kList}));
+        if (c.dialog) {
+            EXPECT_EQ(rig.table.count(), 200);
+        }
+        EXPECT_EQ(rig.parent.controls().title(), kApplicationTitle);
+        EXPECT_GE(test::waitUntil([&] { return !rig.gate.parked(); }), 0) << "the monitor resumes";
+    }
+}
+
 struct ListForm {
     const char* name;
     CasterEntry caster;

@@ -86,5 +86,26 @@ TEST_F(MainDialogUpdateTest, AfterTheUpdateThePortReopensAt38400AndTheModemIsFou
     EXPECT_EQ(dialog.doModal(), kIdOk);
 }
 
+// The adapter is pulled while the update dialog is up, and the window is closed: the close
+// opens nothing (an open of the gone device would be reported as a failure on the way out).
+TEST_F(MainDialogUpdateTest, ClosingDuringTheUpdateOpensThePortNoMore) {
+    modem.silent = true;
+    MainDialog dialog(host, port, clock, files);
+    host.call([&](Dialog&) { ASSERT_TRUE(until([&] { return port.writes().size() >= 2; })); });
+    host.click(ids::Update);
+    int opensAtClose = -1;
+    host.call([&](Dialog& top) {
+        ASSERT_EQ(top.templateId(), kUpdateTemplate);
+        port.goAway();
+        // What the window's close does: the link is cut, then every dialog unwinds.
+        dialog.abortLink();
+        opensAtClose = port.opens();
+        host.quitApplication(0);
+    });
+    dialog.doModal();
+    EXPECT_EQ(port.opens(), opensAtClose);
+    EXPECT_FALSE(port.isOpen());
+}
+
 } // namespace
 } // namespace tessadorn

@@ -224,6 +224,24 @@ TEST(StatusDisplay, SizeRefresh) {
     }
 }
 
+// A final status (the simulated modem is not started again) stays on the line whatever the
+// monitor says after it, also after a size change.
+TEST(StatusDisplay, AFinalStatusStaysOnTheLine) {
+    FakePanel panel;
+    StatusDisplay display(panel);
+    const std::string last = "The simulated modem stopped 6 times within a minute and is not "
+                             "started again.";
+    display.statusLine("Connecting ...");
+    display.finalStatusLine(last);
+    display.portGone();
+    display.linkLost();
+    display.statusLine("Searching at 38400...");
+    int st = 0;
+    display.sizeRefresh(false, -1, client("TRIMBLE"), st);
+    EXPECT_EQ(panel.text(Status), last);
+    EXPECT_TRUE(panel.visible(Status));
+}
+
 TEST(StatusDisplay, SignalAndApnLines) {
     FakePanel panel;
     StatusDisplay display(panel);

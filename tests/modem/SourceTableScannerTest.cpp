@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -224,7 +226,7 @@ TEST(SourceTableScanner, ReportsProgressByTheClock) {
     std::vector<std::pair<std::int64_t, int>> heard;
     SourceTable table;
     const auto end = SourceTableScanner::read(
-        channel, table, [&](int rows) { heard.emplace_back(clock.nowMs(), rows); });
+        channel, table, [&](int rows, bool) { heard.emplace_back(clock.nowMs(), rows); });
     ASSERT_EQ(end, End::Table);
     ASSERT_GE(heard.size(), 3u);
     EXPECT_EQ(heard.back().second, 300);
@@ -234,6 +236,90 @@ TEST(SourceTableScanner, ReportsProgressByTheClock) {
     }
     EXPECT_LE(static_cast<std::int64_t>(heard.size()),
               clock.nowMs() / SourceTableScanner::kProgressIntervalMs + 1);
+}
+
+// A name typed in UTF-8 finds the row the caster wrote, in UTF-8 or in the code page.
+TEST(SourceTable, FindsATypedNameAsTheCasterWroteIt) {
+    SourceTable table;
+    for (const char* name : {"Basel", "Z\xc3\xbcrich-1", "Z\xfcrich-2", "\xc3\xbc"}) {
+        SourceTableEntry e;
+        e.mountpoint = name;
+        table.add(e);
+    }
+    const std::pair<const char*, int> typed[] = {
+        {"Basel", 0},     {"Z\xc3\xbcrich-1", 1}, {"Z\xc3\xbcrich-2", 2}, {"\xc3\xbc", 3},
+        {"Zurich-1", -1}, {"Z\xfcrich-2", -1},    {"basel", -1}};
+    for (const auto& [name, row] : typed)
+        EXPECT_EQ(table.findTyped(name), row) << name;
+}
+
+// A modem that relays rows for ever and never the end marker.
+class EndlessRows final : public test::SerialPeer {
+  public:
+    void received(std::string_view, int, std::int64_t) override {}
+    std::int64_t readyAt(int) override { return 0; }
+    std::uint8_t take() override {
+        if (m_At == m_Row.size()) m_Row = numbered(++m_Number, 2), m_At = 0;
+        ++m_Taken;
+        return static_cast<std::uint8_t>(m_Row[m_At++]);
+    }
+    void purged(int, std::int64_t) override {}
+    std::size_t taken() const { return m_Taken; }
+
+  private:
+    int m_Number = 0;
+    std::string m_Row = numbered(0, 2);
+    std::size_t m_At = 0;
+    std::size_t m_Taken = 0;
+};
+
+// The scan stops keeping rows when the table is full or when it is told to stop, says so at
+// once, and reads on. A stopped table is read to its end; a stream that never ends is given up
+// after kMaxStreamBytes, with nothing kept.
+TEST(SourceTableScanner, StopsKeepingRowsAndBoundsAStreamWithoutEnd) {
+    struct Case {
+        const char* name;
+        bool endless;
+        std::int64_t stopAtMs; // -1: never asked to stop
+        End end;
+    };
+    for (const Case& c :
+         {Case{"endless", true, -1, End::TooLong}, Case{"stopped", false, 2000, End::Stopped}}) {
+        SCOPED_TRACE(c.name);
+        VirtualClock clock;
+        EndlessRows endless;
+        test::ScriptedModem modem(1);
+        test::FakeSerialPort port{clock, c.endless ? static_cast<test::SerialPeer&>(endless)
+                                                   : static_cast<test::SerialPeer&>(modem)};
+        SerialChannel channel{port, clock};
+        channel.Open(2);
+        std::string input;
+        for (int i = 0; i < 300; ++i)
+            input += numbered(i, 2);
+        modem.push(input + "ENDSOURCETABLE\r\n", 0);
+        std::atomic<bool> stop{false};
+        if (c.stopAtMs >= 0) port.atTime(c.stopAtMs, [&] { stop = true; });
+        std::vector<std::pair<int, bool>> heard;
+        SourceTable table;
+        const auto end = SourceTableScanner::read(
+            channel, table,
+            [&](int rows, bool discarding) { heard.emplace_back(rows, discarding); }, &stop);
+        EXPECT_EQ(end, c.end);
+        ASSERT_FALSE(heard.empty());
+        const auto discarding =
+            std::find_if(heard.begin(), heard.end(), [](const auto& h) { return h.second; });
+        ASSERT_NE(discarding, heard.end()) << "the rest is said to be discarded";
+        if (c.endless) {
+            EXPECT_EQ(discarding->first, SourceTable::kMaxRecords);
+            EXPECT_EQ(endless.taken(), SourceTableScanner::kMaxStreamBytes + 1);
+            EXPECT_EQ(table.count(), 0);
+        } else {
+            EXPECT_EQ(table.count(), discarding->first) << "no row kept after the stop";
+            EXPECT_GT(discarding->first, 0);
+            EXPECT_LT(discarding->first, 300);
+            EXPECT_EQ(modem.pending(), 2u) << "read to its end (but its last CR LF)";
+        }
+    }
 }
 
 // The same table read line by line: STR lines with their fields split at ";".

@@ -12,10 +12,13 @@ cp "$app" "$(dirname "$app")/tessadorn-sim" "$work/"
 mkdir -m 700 "$work/cfg"
 cp "$list" "$work/cfg/ntripcfg.txt"
 printf 2 >"$work/cfg/tessadorn.cfg"
-(umask 077 && echo '<Password>s3cret</Password>' >"$work/cfg/ntripcfg.txt.QxWvUt" &&
-  printf 1 >"$work/cfg/tessadorn.cfg.AbCdEf")
+# Copies of saves whose process is gone (99999999 is past the largest process number), and the
+# user's own copy, which stays.
+(umask 077 && echo '<Password>s3cret</Password>' >"$work/cfg/ntripcfg.txt.tessadorn-99999999-0" &&
+  printf 1 >"$work/cfg/tessadorn.cfg.tessadorn-99999999-3" &&
+  echo 'my own copy' >"$work/cfg/ntripcfg.txt.backup")
 log="$work/state/tessadorn/tessadorn.log"
-copies() { ls "$work/cfg" | grep -E '^(ntripcfg\.txt|ntripcfg\.txt\.bak|tessadorn\.cfg)\.[A-Za-z0-9]{6}$'; }
+copies() { ls "$work/cfg" | grep -E '^(ntripcfg\.txt|ntripcfg\.txt\.bak|tessadorn\.cfg)\.tessadorn-'; }
 fail() {
   echo "$*" >&2
   [ -f "$log" ] && tail -20 "$log" >&2
@@ -45,11 +48,12 @@ for sig in TERM INT HUP; do
   left=$(copies)
   [ -z "$left" ] || fail "SIG$sig: temporary copies left: $left"
   if [ "$sig" = TERM ]; then
-    for copy in ntripcfg.txt.QxWvUt tessadorn.cfg.AbCdEf; do
+    for copy in ntripcfg.txt.tessadorn-99999999-0 tessadorn.cfg.tessadorn-99999999-3; do
       grep -q "cfg/$copy: removed, a copy left by an interrupted save" "$log" ||
         fail "the removal of $copy is not in the log"
     done
   fi
   [ -s "$work/cfg/ntripcfg.txt" ] || fail "SIG$sig: the caster list is gone or empty"
+  [ -f "$work/cfg/ntripcfg.txt.backup" ] || fail "SIG$sig: the user's own ntripcfg.txt.backup is gone"
   echo "SIG$sig: exit status 0, simulated modem ended, no temporary copy"
 done

@@ -25,8 +25,9 @@ using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
 
-// A save that breaks off after any number of bytes leaves the previous file as it was, and no
-// stray temporary file behind.
+// A save that breaks off after any number of bytes, or whose sync fails once every byte was
+// written (a fault at the copy's size), leaves the previous file as it was, and no stray
+// temporary file behind.
 TEST(SaveFault, WriteErrorAtEveryPositionKeepsThePreviousFile) {
     TempDir dir;
     const std::string previous = dataFile("full.txt");
@@ -57,25 +58,28 @@ TEST(SaveFault, WriteErrorAtEveryPositionKeepsThePreviousFile) {
     EXPECT_EQ(reloaded.entries[0].name, "a new name that makes the file longer");
 }
 
-// The commit itself fails after every byte was written: the save reports it, the old file and
-// the folder stay as they were, and the next save goes through.
-TEST(SaveFault, AFailedCommitKeepsThePreviousFile) {
-    TempDir dir;
-    const std::string previous = dataFile("full.txt");
-    writeBytes(dir.file("ntripcfg.txt"), previous);
-    AtomicFile writer;
-    CasterStore store(dir.file("ntripcfg.txt"), writer);
-    ASSERT_TRUE(store.Load());
-    ASSERT_TRUE(store.Save());
-    const std::string folderBefore = listFolder(dir.path());
-    store.entries[0].name = "changed";
-    writer.injectFault(0, AtomicFile::Fault::CommitError);
-    EXPECT_FALSE(store.Save());
-    EXPECT_EQ(readBytes(store.path()), previous);
-    EXPECT_EQ(listFolder(dir.path()), folderBefore);
-    writer.injectFault(std::nullopt);
-    EXPECT_TRUE(store.Save());
-    EXPECT_NE(readBytes(store.path()).find("<name>changed</name>"), std::string::npos);
+// Every byte was written, then the sync to the disk or the commit fails: the save reports it,
+// the old file and the folder stay as they were, and the next save goes through.
+TEST(SaveFault, AFailedSyncOrCommitKeepsThePreviousFile) {
+    for (const auto fault : {AtomicFile::Fault::SyncError, AtomicFile::Fault::CommitError}) {
+        SCOPED_TRACE(fault == AtomicFile::Fault::SyncError ? "sync" : "commit");
+        TempDir dir;
+        const std::string previous = dataFile("full.txt");
+        writeBytes(dir.file("ntripcfg.txt"), previous);
+        AtomicFile writer;
+        CasterStore store(dir.file("ntripcfg.txt"), writer);
+        ASSERT_TRUE(store.Load());
+        ASSERT_TRUE(store.Save());
+        const std::string folderBefore = listFolder(dir.path());
+        store.entries[0].name = "changed";
+        writer.injectFault(0, fault);
+        EXPECT_FALSE(store.Save());
+        EXPECT_EQ(readBytes(store.path()), previous);
+        EXPECT_EQ(listFolder(dir.path()), folderBefore);
+        writer.injectFault(std::nullopt);
+        EXPECT_TRUE(store.Save());
+        EXPECT_NE(readBytes(store.path()).find("<name>changed</name>"), std::string::npos);
+    }
 }
 
 // The writer never writes more than 25 casters, whatever the count says.

@@ -141,6 +141,8 @@ class ScriptedModem final : public SerialPeer {
     void purged(int baudIndex, std::int64_t nowMs) override;
 
     std::size_t pending() const { return m_Out.size(); }
+    // Bytes of replies given from now on arrive this many milliseconds apart.
+    void setPace(int msPerByte) { m_MsPerByte = msPerByte; }
 
   private:
     struct Byte {

@@ -199,6 +199,13 @@ bool DeviceScreen::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::KeyPress:
+        if (blocksInputTo(watched)) {
+            // A long piece of work (a source table coming in) may still hear Escape.
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                m_Input->escapeWhileBlocked();
+            return true;
+        }
+        break;
     case QEvent::KeyRelease:
     case QEvent::Wheel:
         if (blocksInputTo(watched)) return true;

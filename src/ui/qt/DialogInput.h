@@ -13,6 +13,9 @@ class DialogInput {
     virtual void cancel(std::uint64_t serial) = 0;
     // True while the wait cursor shows: clicks and keys on the dialogs are dropped.
     virtual bool inputBlocked() const = 0;
+    // Escape while input is blocked: a long piece of work may hear it (see
+    // DialogHost::setEscapeWhileBusy).
+    virtual void escapeWhileBlocked() = 0;
 };
 
 } // namespace tessadorn

@@ -65,6 +65,7 @@ class QtDialogHost final : public QObject, public DialogRunner, public DialogInp
         inputSent();
     }
     bool inputBlocked() const override;
+    void escapeWhileBlocked() override { escapeWhileBusy(); }
 
   protected:
     void dialogOpened(std::uint64_t serial, const std::shared_ptr<ControlModel>& model) override;

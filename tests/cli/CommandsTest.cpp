@@ -1,0 +1,133 @@
+#include "cli/Commands.h"
+#include "FakeSerialPort.h"
+#include "SimModemPeer.h"
+#include "TempDir.h"
+#include "modem/SourceTable.h"
+#include "platform/AtomicFile.h"
+#include "platform/DebugOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+namespace tessadorn {
+namespace {
+
+std::string row(const std::string& name) {
+    return "STR;" + name + ";id;RTCM 3;;;;;;;;;0;;;N;;\r\n";
+}
+
+// 10 003 rows (three past the cap): about 80 s at 38400 bit/s.
+std::string pastTheCap() {
+    std::string rows;
+    for (int i = 0; i < SourceTable::kMaxRecords + 3; ++i)
+        rows += row("M" + std::to_string(i));
+    return rows;
+}
+
+// The commands against the simulated modem in virtual time, with one caster in the list whose
+// table holds `rows`.
+struct Rig {
+    explicit Rig(bool silent, const std::string& rows = pastTheCap()) {
+        test::writeBytes(dir.file("table.txt"), rows + "ENDSOURCETABLE\r\n");
+        sim::SimSettings s;
+        s.defaultTable = dir.file("table.txt");
+        s.silent = silent;
+        modem = std::make_unique<sim::SimModem>(s, 0);
+        peer = std::make_unique<test::SimModemPeer>(*modem);
+        port = std::make_unique<test::FakeSerialPort>(clock, *peer);
+        env.port = port.get();
+        env.clock = &clock;
+        env.portName = "COM1";
+        env.casterListPath = dir.file("ntripcfg.txt");
+        env.profilePath = dir.file("tessadorn.cfg");
+        env.writer = &AtomicFile::standard();
+        for (const auto& words :
+             {std::vector<std::string>{"caster", "add", "Home", "h.example", "2101"},
+              std::vector<std::string>{"caster", "use", "Home"}})
+            EXPECT_EQ(run(words, 60).status, cli::kDone);
+    }
+    cli::Result run(std::vector<std::string> words, int timeoutSeconds) {
+        cli::Request q;
+        q.words = std::move(words);
+        q.timeoutSeconds = timeoutSeconds;
+        return cli::run(q, env);
+    }
+
+    test::TempDir dir;
+    DebugCapture debug;
+    VirtualClock clock;
+    std::unique_ptr<sim::SimModem> modem;
+    std::unique_ptr<test::SimModemPeer> peer;
+    std::unique_ptr<test::FakeSerialPort> port;
+    cli::Environment env;
+};
+
+// --timeout N bounds the search for the modem and, for mountpoints, the table too.
+TEST(Commands, TheTimeoutBoundsTheWholeCommand) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> words;
+        bool silent;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"search", {"status"}, true, "No modem answered on COM1 within 20 seconds."},
+        {"table", {"mountpoints"}, false, "The source table did not come within 20 seconds."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig(c.silent);
+        const auto start = rig.clock.nowMs();
+        const cli::Result r = rig.run(c.words, 20);
+        const auto took = rig.clock.nowMs() - start;
+        EXPECT_EQ(r.status, cli::kPortOrModem);
+        ASSERT_FALSE(r.messages.empty());
+        EXPECT_EQ(r.messages.back(), c.message);
+        EXPECT_GE(took, 20000);
+        EXPECT_LT(took, 25000) << "one step of the search or the read past it";
+    }
+}
+
+// Rows past the table's cap are said on stderr, so also with --json, where stdout is the rows.
+TEST(Commands, MountpointsPastTheCapAreSaidBesideTheRows) {
+    Rig rig(false);
+    const cli::Result r = rig.run({"mountpoints"}, 600);
+    EXPECT_EQ(r.status, cli::kDone);
+    EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
+    EXPECT_EQ(r.messages,
+              std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
+}
+
+// Ctrl-C while the table comes: no more rows are kept, the rest is read to its end (the modem
+// cannot be told to stop) and the command ends with status 1.
+TEST(Commands, CtrlCStopsTheTableAndFreesTheLine) {
+    Rig rig(false);
+    std::atomic<bool> interrupted{false};
+    rig.env.interrupted = &interrupted;
+    rig.port->atTime(30000, [&] { interrupted = true; });
+    const cli::Result r = rig.run({"mountpoints"}, 600);
+    EXPECT_EQ(r.status, cli::kPortOrModem);
+    EXPECT_EQ(r.messages,
+              std::vector<std::string>{"Stopped; the rest of the source table was discarded."});
+    EXPECT_GT(rig.clock.nowMs(), 75000) << "read to its end";
+    EXPECT_EQ(rig.debug.count("LIST: OK Found!!\r\n"), 1) << "and the exchange closed";
+}
+
+// A mountpoint typed in UTF-8 goes out in the bytes of the row that holds it, whether the caster
+// wrote its table in UTF-8 or in the code page.
+TEST(Commands, ATypedMountpointGoesOutAsTheCasterWroteIt) {
+    const std::pair<const char*, const char*> cases[] = {{"Z\xc3\xbcrich-1", "Z\xc3\xbcrich-1"},
+                                                         {"Z\xc3\xbcrich-2", "Z\xfcrich-2"}};
+    for (const auto& [typed, sent] : cases) {
+        SCOPED_TRACE(sent);
+        Rig rig(false, row("Basel") + row("Z\xc3\xbcrich-1") + row("Z\xfcrich-2"));
+        rig.run({"connect", typed}, 600);
+        EXPECT_NE(rig.port->written().find(std::string("/") + sent + " "), std::string::npos)
+            << rig.port->written();
+    }
+}
+
+} // namespace
+} // namespace tessadorn
