@@ -26,6 +26,7 @@ std::string lower(std::string text) {
 CasterList::CasterList(Environment& env, bool edit) : store(env.casterListPath, *env.writer) {
     if (edit) hold = std::make_unique<CasterStore::FileHold>(store);
     store.Load();
+    store.hidePasswordsInDebug();
 }
 
 bool CasterList::save(Result& r) {

@@ -6,6 +6,7 @@
 
 #include "platform/DebugOutput.h"
 #include "platform/FileLock.h"
+#include "platform/TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -92,6 +93,14 @@ bool CasterStore::absorbDisk(bool& changed, std::string& reason) {
     *m_Base = theirs;
     m_DiskBytes = std::move(bytes);
     return true;
+}
+
+void CasterStore::hidePasswordsInDebug() const {
+    std::lock_guard lock(m_Mutex);
+    for (int i = 0; i < count && i < kMaxEntries; ++i)
+        hideInDebug(deviceToUtf8(entries[static_cast<std::size_t>(i)].Password));
+    for (const std::string* secret : {&password, &carrierPassword})
+        hideInDebug(deviceToUtf8(*secret));
 }
 
 bool CasterStore::refresh() {

@@ -73,6 +73,9 @@ class CasterStore : public CasterDocument {
     // with any change of this store not yet saved applied to it. True when the list changed.
     bool refresh();
 
+    // The list's passwords show as "***" in every later debug line (platform/DebugOutput.h).
+    void hidePasswordsInDebug() const;
+
     std::string lockPath() const { return m_Path + ".lock"; }
 
     // Slot of the current caster: the value of `server` (see decimalValue), kept within
