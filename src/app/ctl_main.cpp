@@ -16,10 +16,15 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tessadorn;
@@ -72,10 +77,13 @@ QJsonValue toJson(const cli::Value& v) {
     return QJsonValue::Null;
 }
 
+// One document: indented for a person at a terminal, one line for a script.
 void printJson(const QJsonValue& value) {
-    const QByteArray bytes = value.isArray()
-                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)
-                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented);
+    const auto format =
+        isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented : QJsonDocument::Compact;
+    QByteArray bytes = value.isArray() ? QJsonDocument(value.toArray()).toJson(format)
+                                       : QJsonDocument(value.toObject()).toJson(format);
+    if (!bytes.endsWith('\n')) bytes += '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
 }
 
@@ -85,13 +93,75 @@ int usageError(const QString& text) {
     return cli::kBadInput;
 }
 
+// A word that starts like a negative number ("-33.9") is a value, not an option: it is marked
+// before the parser sees it and unmarked after.
+constexpr char kValueMark = '\x1f';
+
+QStringList markNegativeNumbers(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (arguments[i].size() > 1 && arguments[i][0] == '-' &&
+            (arguments[i][1].isDigit() || arguments[i][1] == '.'))
+            arguments[i].prepend(QChar(kValueMark));
+    return arguments;
+}
+
+std::string unmarked(const QString& text) {
+    return (text.startsWith(QChar(kValueMark)) ? text.mid(1) : text).toStdString();
+}
+
+// The password of --password-file FILE (its first line) or --password - (standard input, read
+// without echo on a terminal). False with the reason when it cannot be read.
+bool readSecret(const std::string& file, std::string& secret, std::string& why) {
+    std::FILE* in = stdin;
+    if (file != "-") {
+        in = std::fopen(file.c_str(), "r");
+        if (!in) {
+            why = file + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    termios saved{};
+    const bool terminal =
+        in == stdin && isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        std::fputs("Password: ", stderr);
+        std::fflush(stderr);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    for (int c; (c = std::fgetc(in)) != EOF && c != '\n';)
+        line += static_cast<char>(c);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (in != stdin) std::fclose(in);
+    secret = std::move(line);
+    return true;
+}
+
+// Ends the program when the command still runs past its time (a modem that answers slowly on
+// every rate, an exchange that keeps waiting): "no answer within N s", status 4. The commands
+// give up by themselves at the same moment; this is the bound that holds whatever they do.
+void boundTime(int seconds) {
+    std::thread([seconds] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 500));
+        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName, seconds);
+        std::fflush(stderr);
+        std::_Exit(tessadorn::cli::kTimedOut);
+    }).detach();
+}
+
 QString helpText(const QCommandLineParser& parser) {
     QString text = parser.helpText();
     text += QStringLiteral("\nCommands:\n") + QString::fromStdString(cli::commandSummary());
     text += QStringLiteral(
-        "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, not found in\n"
-        "time, no answer); 2 a wrong command line or a refused value; 3 refused by the modem\n"
-        "or the caster.\n");
+        "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, gone), or the\n"
+        "output cannot be written; 2 a wrong command line or a refused value; 3 refused by\n"
+        "the modem or the caster; 4 no answer within --timeout.\n");
     return text;
 }
 
@@ -119,7 +189,11 @@ int main(int argc, char** argv) {
         "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
         "60");
     const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
-    const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
+    const QCommandLineOption password(
+        "password", "The password of a caster or an APN; - reads it from standard input.", "P");
+    const QCommandLineOption passwordFile(
+        "password-file", "The password: the first line of FILE (kept out of the process list).",
+        "FILE");
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
     const QCommandLineOption auth("auth", "caster use: the caster needs authentication.");
     const QCommandLineOption noAuth("no-auth", "caster use: no authentication.");
@@ -135,11 +209,13 @@ int main(int argc, char** argv) {
     // For the manual page: the commands as it lists them.
     QCommandLineOption manualCommands("manual-commands", "");
     manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, port, configDir, json, debug, timeout, user, password, ntrip,
-                       auth, noAuth, caster, near, rate, apn, yes, complete, manualCommands});
+    parser.addOptions({help, version,  port,         configDir, json,     debug,         timeout,
+                       user, password, passwordFile, ntrip,     auth,     noAuth,        caster,
+                       near, rate,     apn,          yes,       complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
-    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
+    if (!parser.parse(markNegativeNumbers(QCoreApplication::arguments())))
+        return usageError(parser.errorText());
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(helpText(parser)));
         return 0;
@@ -155,7 +231,7 @@ int main(int argc, char** argv) {
 
     cli::Request request;
     for (const QString& word : parser.positionalArguments())
-        request.words.push_back(word.toStdString());
+        request.words.push_back(unmarked(word));
     if (parser.isSet(complete)) {
         ProgramFolderChoice folder;
         if (std::string error;
@@ -179,7 +255,18 @@ int main(int argc, char** argv) {
     std::string devicePath = parser.value(port).toStdString();
     for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
         if (parser.isSet(*o))
-            request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();
+            request.options[o->names().first().toStdString()] = unmarked(parser.value(*o));
+    if (parser.isSet(password) && parser.isSet(passwordFile))
+        return usageError("--password and --password-file exclude each other");
+    if (parser.isSet(passwordFile) || parser.value(password) == "-") {
+        std::string secret, why;
+        if (!readSecret(parser.isSet(passwordFile) ? parser.value(passwordFile).toStdString() : "-",
+                        secret, why))
+            return usageError(QString::fromStdString(why));
+        request.options["password"] = secret;
+    }
+    if (const auto it = request.options.find("password"); it != request.options.end())
+        hideInDebug(it->second);
     for (const auto* o : {&auth, &noAuth, &yes})
         if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
     if (parser.isSet(auth) && parser.isSet(noAuth))
@@ -240,6 +327,8 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
+    // The update keeps its own time limits (it runs for minutes); every other command is bound.
+    if (request.words.front() != "update") boundTime(request.timeoutSeconds);
     cli::Result result = cli::run(request, env);
     // A device that went away while the command talked to it leaves its results half read: no
     // part of them is printed, and a script sees the failure.
@@ -265,6 +354,11 @@ int main(int argc, char** argv) {
     } else {
         std::fwrite(result.text.data(), 1, result.text.size(), stdout);
     }
-    std::fflush(stdout);
+    // A script must not take a cut output for the whole one.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: the output could not be written: %s\n", kCtlName,
+                     std::strerror(errno));
+        return cli::kPortOrModem;
+    }
     return result.status;
 }

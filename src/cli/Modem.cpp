@@ -26,6 +26,13 @@ Result fail(int status, std::string_view message) {
     return r;
 }
 
+Result failTyped(int status, std::string message) {
+    Result r;
+    r.status = status;
+    r.messages.push_back(std::move(message));
+    return r;
+}
+
 Result done(std::string_view message) {
     Result r;
     r.text = forTerminal(message) + "\n";
@@ -63,8 +70,9 @@ bool Modem::find(Result& r) {
     if (m_Env.portFailure && !m_Env.portFailure().empty())
         r = fail(kPortOrModem, m_Env.portFailure());
     else
-        r = fail(kPortOrModem, "No modem answered on " + m_Env.portName + " within " +
-                                   std::to_string(m_TimeoutSeconds) + " seconds.");
+        r = fail(interrupted() ? kPortOrModem : kTimedOut,
+                 "No modem answered on " + m_Env.portName + ": no answer within " +
+                     std::to_string(m_TimeoutSeconds) + " s.");
     return false;
 }
 
@@ -108,8 +116,8 @@ bool Modem::readTable(const CasterEntry& caster, SourceTable& table, Result& r) 
         return false;
     }
     if (timeUp.load()) {
-        r = fail(kPortOrModem, "The source table did not come within " +
-                                   std::to_string(m_TimeoutSeconds) + " seconds.");
+        r = fail(kTimedOut, "The source table did not come: no answer within " +
+                                std::to_string(m_TimeoutSeconds) + " s.");
         return false;
     }
     if (end != End::Table) {

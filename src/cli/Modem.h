@@ -11,6 +11,8 @@ namespace tessadorn::cli {
 
 // A failed command: its status and the message (a dialog's text, its line ends as LF).
 Result fail(int status, std::string_view message);
+// As fail, for a message already in UTF-8 (one that quotes what the user typed).
+Result failTyped(int status, std::string message);
 // A command that did what it was asked: the message on stdout, and as {"message": ...}.
 Result done(std::string_view message);
 // A dialog's message for a terminal: CR LF as LF, the device code page as UTF-8.

@@ -13,6 +13,9 @@ namespace tessadorn::cli {
 
 // The value of an option, or nullptr when it was not given.
 const std::string* option(const Request& request, const std::string& name);
+// The message naming `field` when the UTF-8 text holds a character the caster list's code page
+// (Windows-1252) cannot carry, else an empty text.
+std::string codePageRefusal(std::string_view field, std::string_view utf8);
 // ASCII lower case.
 std::string lower(std::string text);
 
