@@ -14,11 +14,15 @@ namespace {
 // What a dialog's edit holds; a longer value (typed on the command line) is refused, not cut.
 constexpr std::size_t kMaxTyped = 48;
 
+} // namespace
+
 std::string tooLong(std::string_view field, std::string_view value) {
     if (value.size() <= kMaxTyped) return {};
     return "The field \"" + std::string(field) + "\" holds at most " + std::to_string(kMaxTyped) +
            " characters.";
 }
+
+namespace {
 
 // A TCP port: 1 to 65535 in decimal digits.
 bool isPort(std::string_view text) {
@@ -118,8 +122,6 @@ std::string apnRefusal(const TypedApn& typed) {
     for (const auto& f : fields)
         if (std::string why = refusedValueMessage(f.field, f.value, FieldUse::Carrier);
             !why.empty())
-            return why;
-        else if (why = tooLong(f.field, f.value); !why.empty())
             return why;
     return {};
 }
