@@ -42,6 +42,24 @@ extern "C" void onInterrupt(int) {
     g_Interrupted.store(true);
 }
 
+// Ctrl-C during the update: it cannot be undone half way, so the program says what to do and ends
+// (only async-signal-safe calls here).
+extern "C" void onUpdateInterrupt(int) {
+    static const char kText[] =
+        "\ntessadornctl: the update was cut short. Run 'tessadornctl update' again: the modem's "
+        "cellular engine stays reachable, and the update starts over from the engine.\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    std::_Exit(130);
+}
+
+void catchUpdateInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onUpdateInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
 void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
@@ -274,7 +292,10 @@ int main(int argc, char** argv) {
 
     // A file size limit fails the save (the command says why, status 1) instead of the program.
     std::signal(SIGXFSZ, SIG_IGN);
-    catchInterrupt();
+    if (request.words.front() == "update")
+        catchUpdateInterrupt();
+    else
+        catchInterrupt();
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
