@@ -7,6 +7,9 @@
 #include "modem/SourceTableRequest.h"
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
+#include "store/PortRates.h"
+
+#include <filesystem>
 
 namespace tessadorn::cli {
 
@@ -45,6 +48,11 @@ Modem::Modem(Environment& env, int timeoutSeconds)
       m_Session(*env.port, *env.clock, env.profilePath, *env.writer),
       m_Deadline(env.clock->nowMs() + std::int64_t{timeoutSeconds} * 1000) {}
 
+PortRates Modem::portRates() const {
+    const auto folder = std::filesystem::path(m_Env.profilePath).parent_path();
+    return PortRates((folder / "tessadorn.ports").string(), *m_Env.writer);
+}
+
 void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
 }
@@ -52,6 +60,8 @@ void Modem::progress(std::string_view line) {
 bool Modem::find(Result& r) {
     if (!m_Opened) {
         m_Session.profile().LoadProfile();
+        // The rate this port's modem last answered at, where it differs from the folder's one.
+        if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.baudIndex() = *index;
         if (!m_Session.serial().Open(m_Session.baudIndex().load())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
@@ -63,7 +73,10 @@ bool Modem::find(Result& r) {
     Clock& clock = m_Session.clock();
     const auto going = [&] { return clock.nowMs() < m_Deadline && !interrupted(); };
     ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); }, going, going,
-                                   [this](int index) { m_Session.rateFound(index); }});
+                                   [this](int index) {
+                                       m_Session.rateFound(index);
+                                       portRates().remember(m_Env.portName, index);
+                                   }});
     const bool found = search.find();
     progress("");
     if (found) return true;

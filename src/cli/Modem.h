@@ -4,6 +4,7 @@
 #include "modem/ModemSession.h"
 #include "modem/SourceTable.h"
 #include "store/CasterStore.h"
+#include "store/PortRates.h"
 
 #include <string_view>
 
@@ -39,6 +40,7 @@ class Modem {
     bool readTable(const CasterEntry& caster, SourceTable& table, Result& r);
 
   private:
+    PortRates portRates() const;
     bool interrupted() const { return m_Env.interrupted && m_Env.interrupted->load(); }
 
     Environment& m_Env;

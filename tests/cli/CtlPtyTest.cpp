@@ -490,8 +490,8 @@ TEST_P(CtlParallel, NoRunLosesAnother) {
     for (int i = 0; i < c.count && !c.before.empty(); ++i)
         script += ctl + numbered(c.before, i) + " >/dev/null || exit 9\n";
     for (int i = 0; i < c.count; ++i)
-        script += ctl + numbered(c.parallel, i) + " >/dev/null 2>&1 &\n";
-    script += "failed=0; for p in $(jobs -p); do wait $p || failed=1; done; exit $failed\n";
+        script += ctl + numbered(c.parallel, i) + " >/dev/null 2>&1 & pids=\"$pids $!\"\n";
+    script += "failed=0; for p in $pids; do wait $p || failed=1; done; exit $failed\n";
     const std::string file = dir.file("runs.sh");
     std::ofstream(file) << script;
     const int status = std::system(("XDG_STATE_HOME=" + dir.file("state") + " sh " + file).c_str());
