@@ -17,12 +17,16 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,6 +43,24 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onInterrupt(int) {
     g_Interrupted.store(true);
+}
+
+// Ctrl-C during the update: it cannot be undone half way, so the program says what to do and ends
+// (only async-signal-safe calls here).
+extern "C" void onUpdateInterrupt(int) {
+    static const char kText[] =
+        "\ntessadornctl: the update was cut short. Run 'tessadornctl update' again: the modem's "
+        "cellular engine stays reachable, and the update starts over from the engine.\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    std::_Exit(130);
+}
+
+void catchUpdateInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onUpdateInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 void catchInterrupt() {
@@ -76,10 +98,13 @@ QJsonValue toJson(const cli::Value& v) {
     return QJsonValue::Null;
 }
 
+// One document: indented for a person at a terminal, one line for a script.
 void printJson(const QJsonValue& value) {
-    const QByteArray bytes = value.isArray()
-                                 ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)
-                                 : QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented);
+    const auto format =
+        isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented : QJsonDocument::Compact;
+    QByteArray bytes = value.isArray() ? QJsonDocument(value.toArray()).toJson(format)
+                                       : QJsonDocument(value.toObject()).toJson(format);
+    if (!bytes.endsWith('\n')) bytes += '\n';
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
 }
 
@@ -154,13 +179,75 @@ int usageError(const QString& text) {
     return cli::kBadInput;
 }
 
+// A word that starts like a negative number ("-33.9") is a value, not an option: it is marked
+// before the parser sees it and unmarked after.
+constexpr char kValueMark = '\x1f';
+
+QStringList markNegativeNumbers(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (arguments[i].size() > 1 && arguments[i][0] == '-' &&
+            (arguments[i][1].isDigit() || arguments[i][1] == '.'))
+            arguments[i].prepend(QChar(kValueMark));
+    return arguments;
+}
+
+std::string unmarked(const QString& text) {
+    return (text.startsWith(QChar(kValueMark)) ? text.mid(1) : text).toStdString();
+}
+
+// The password of --password-file FILE (its first line) or --password - (standard input, read
+// without echo on a terminal). False with the reason when it cannot be read.
+bool readSecret(const std::string& file, std::string& secret, std::string& why) {
+    std::FILE* in = stdin;
+    if (file != "-") {
+        in = std::fopen(file.c_str(), "r");
+        if (!in) {
+            why = file + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    termios saved{};
+    const bool terminal =
+        in == stdin && isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+        std::fputs("Password: ", stderr);
+        std::fflush(stderr);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    for (int c; (c = std::fgetc(in)) != EOF && c != '\n';)
+        line += static_cast<char>(c);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (in != stdin) std::fclose(in);
+    secret = std::move(line);
+    return true;
+}
+
+// Ends the program when the command still runs past its time (a modem that answers slowly on
+// every rate, an exchange that keeps waiting): "no answer within N s", status 4. The commands
+// give up by themselves at the same moment; this is the bound that holds whatever they do.
+void boundTime(int seconds) {
+    std::thread([seconds] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 500));
+        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName, seconds);
+        std::fflush(stderr);
+        std::_Exit(tessadorn::cli::kTimedOut);
+    }).detach();
+}
+
 QString helpText(const QCommandLineParser& parser) {
     QString text = parser.helpText();
     text += QStringLiteral("\nCommands:\n") + QString::fromStdString(cli::commandSummary());
     text += QStringLiteral(
-        "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, not found in\n"
-        "time, no answer); 2 a wrong command line or a refused value; 3 refused by the modem\n"
-        "or the caster.\n");
+        "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, gone), or the\n"
+        "output cannot be written; 2 a wrong command line or a refused value; 3 refused by\n"
+        "the modem or the caster; 4 no answer within --timeout.\n");
     return text;
 }
 
@@ -188,7 +275,11 @@ int main(int argc, char** argv) {
         "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
         "60");
     const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
-    const QCommandLineOption password("password", "The password of a caster or an APN.", "P");
+    const QCommandLineOption password(
+        "password", "The password of a caster or an APN; - reads it from standard input.", "P");
+    const QCommandLineOption passwordFile(
+        "password-file", "The password: the first line of FILE (kept out of the process list).",
+        "FILE");
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
     const QCommandLineOption auth("auth", "caster use: the caster needs authentication.");
     const QCommandLineOption noAuth("no-auth", "caster use: no authentication.");
@@ -210,12 +301,14 @@ int main(int argc, char** argv) {
     // For the manual page: the commands as it lists them.
     QCommandLineOption manualCommands("manual-commands", "");
     manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version,  port,  configDir, json,       debug,    timeout,
-                       user, password, ntrip, auth,      noAuth,     caster,   near,
-                       rate, apn,      yes,   interval,  prometheus, complete, manualCommands});
+    parser.addOptions({help,     version,    port,     configDir,     json,  debug,
+                       timeout,  user,       password, passwordFile,  ntrip, auth,
+                       noAuth,   caster,     near,     rate,          apn,   yes,
+                       interval, prometheus, complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
-    if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
+    if (!parser.parse(markNegativeNumbers(QCoreApplication::arguments())))
+        return usageError(parser.errorText());
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(helpText(parser)));
         return 0;
@@ -231,7 +324,7 @@ int main(int argc, char** argv) {
 
     cli::Request request;
     for (const QString& word : parser.positionalArguments())
-        request.words.push_back(word.toStdString());
+        request.words.push_back(unmarked(word));
     if (parser.isSet(complete)) {
         ProgramFolderChoice folder;
         if (std::string error;
@@ -256,7 +349,18 @@ int main(int argc, char** argv) {
     for (const auto* o :
          {&user, &password, &ntrip, &caster, &near, &rate, &apn, &interval, &prometheus})
         if (parser.isSet(*o))
-            request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();
+            request.options[o->names().first().toStdString()] = unmarked(parser.value(*o));
+    if (parser.isSet(password) && parser.isSet(passwordFile))
+        return usageError("--password and --password-file exclude each other");
+    if (parser.isSet(passwordFile) || parser.value(password) == "-") {
+        std::string secret, why;
+        if (!readSecret(parser.isSet(passwordFile) ? parser.value(passwordFile).toStdString() : "-",
+                        secret, why))
+            return usageError(QString::fromStdString(why));
+        request.options["password"] = secret;
+    }
+    if (const auto it = request.options.find("password"); it != request.options.end())
+        hideInDebug(it->second);
     for (const auto* o : {&auth, &noAuth, &yes})
         if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
     if (parser.isSet(auth) && parser.isSet(noAuth))
@@ -264,7 +368,10 @@ int main(int argc, char** argv) {
 
     // A file size limit fails the save (the command says why, status 1) instead of the program.
     std::signal(SIGXFSZ, SIG_IGN);
-    catchInterrupt();
+    if (request.words.front() == "update")
+        catchUpdateInterrupt();
+    else
+        catchInterrupt();
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
@@ -337,6 +444,9 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         };
     }
+    // The update keeps its own time limits (it runs for minutes) and watch runs until it is
+    // stopped; every other command is bound.
+    if (!watching && request.words.front() != "update") boundTime(request.timeoutSeconds);
 
     cli::Result result = cli::run(request, env);
     watchSignals.reset();
@@ -366,6 +476,11 @@ int main(int argc, char** argv) {
     } else {
         std::fwrite(result.text.data(), 1, result.text.size(), stdout);
     }
-    std::fflush(stdout);
+    // A script must not take a cut output for the whole one.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: the output could not be written: %s\n", kCtlName,
+                     std::strerror(errno));
+        return cli::kPortOrModem;
+    }
     return result.status;
 }

@@ -26,6 +26,8 @@ void CasterSelectDialog::fillList() {
 }
 
 void CasterSelectDialog::onInit() {
+    // Another program (the command line) may have changed the list since it was read.
+    m_Store.refresh();
     ControlModel& c = controls();
     std::lock_guard lock(m_Store.mutex());
     if (!m_Store.hasCurrent) {

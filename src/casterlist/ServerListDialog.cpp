@@ -13,6 +13,8 @@ ServerListDialog::ServerListDialog(Dialog& parent, CasterStore& store)
     : Dialog(parent, kTemplate), m_Store(store) {}
 
 void ServerListDialog::onInit() {
+    // Another program (the command line) may have changed the list since it was read.
+    m_Store.refresh();
     std::lock_guard lock(m_Store.mutex());
     if (m_Store.count == 0) return;
     fillList();

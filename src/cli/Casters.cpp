@@ -3,6 +3,7 @@
 #include "cli/Verbs.h"
 #include "platform/TextCodec.h"
 #include "store/CasterListEdits.h"
+#include "store/TextInput.h"
 
 #include <mutex>
 
@@ -28,9 +29,12 @@ Value casterJson(const CasterDocument& doc, int slot) {
     }
     const bool current = doc.hasCurrent && doc.server.value() == slot;
     Value v = Value::object();
+    // A port as a number; one a hand-edited file holds that is not a port stays its text.
+    const auto port = text_input::parseDecimal(e.port);
+    const bool numeric = port && *port >= 1 && *port <= 65535 && *port == static_cast<int>(*port);
     v.set("name", Value::str(deviceToUtf8(e.name)))
-        .set("host", Value::str(deviceToUtf8(e.ip)))
-        .set("port", Value::str(deviceToUtf8(e.port)))
+        .set("host", e.ip == "null" ? Value::null() : Value::str(deviceToUtf8(e.ip)))
+        .set("port", numeric ? Value::num(*port) : Value::str(deviceToUtf8(e.port)))
         .set("user", Value::str(deviceToUtf8(e.user)))
         .set("ntrip", Value::str(ntrip))
         .set("kind",
@@ -60,14 +64,24 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
     if (w.size() < (add ? 5u : 3u) || w.size() > 5)
         return fail(kBadInput, add ? "caster add needs NAME HOST PORT"
                                    : "caster edit needs NAME and may take HOST and PORT");
-    CasterList list(env);
+    // What the list's code page cannot hold is refused, never stored as "?".
+    const bool ibss = option(q, "ntrip") && lower(*option(q, "ntrip")) == "ibss";
+    const auto names = caster_list::fieldNames(ibss ? caster_list::kIbssRow : 0);
+    const std::string* typedTexts[] = {&w[2], w.size() > 3 ? &w[3] : nullptr,
+                                       w.size() > 4 ? &w[4] : nullptr, option(q, "user"),
+                                       option(q, "password")};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (typedTexts[i])
+            if (std::string why = codePageRefusal(names[i], *typedTexts[i]); !why.empty())
+                return failTyped(kBadInput, why);
+    CasterList list(env, true);
     std::lock_guard lock(list.store.mutex());
     int slot = caster_list::kNewCaster;
     caster_list::TypedCaster typed;
     typed.name = utf8ToDevice(w[2]);
     if (!add) {
         slot = caster_list::find(list.store, typed.name);
-        if (slot < 0) return fail(kBadInput, "No caster is called \"" + w[2] + "\".");
+        if (slot < 0) return fail(kBadInput, "No caster is called \"" + typed.name + "\".");
         const CasterEntry& e = list.store.entries[static_cast<std::size_t>(slot)];
         typed = {
             e.name,
@@ -77,7 +91,7 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
             e.Password,
             e.vntrip.value() == NtripKind::Other ? -1 : static_cast<int>(e.vntrip.value()) - 1};
     } else if (caster_list::find(list.store, typed.name) >= 0) {
-        return fail(kBadInput, "A caster is already called \"" + w[2] + "\".");
+        return fail(kBadInput, "A caster is already called \"" + typed.name + "\".");
     } else if (list.store.count >= CasterDocument::kMaxEntries) {
         return fail(kBadInput, "The caster list is full (" +
                                    std::to_string(CasterDocument::kMaxEntries) + " casters).");
@@ -98,17 +112,20 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
     caster_list::store(list.store, slot, typed);
     Result r;
     if (!list.save(r)) return r;
-    return done(std::string(add ? "Caster added: " : "Caster changed: ") + w[2]);
+    return done(std::string(add ? "Caster added: " : "Caster changed: ") + typed.name);
 }
 
 // caster remove NAME / caster use NAME.
 Result namedCaster(const Request& q, Environment& env, bool remove) {
     const auto& w = q.words;
     if (w.size() != 3) return fail(kBadInput, "caster " + w[1] + " needs a NAME");
-    CasterList list(env);
+    if (std::string why = codePageRefusal("Name", w[2]); !why.empty())
+        return failTyped(kBadInput, why);
+    const std::string name = utf8ToDevice(w[2]);
+    CasterList list(env, true);
     std::lock_guard lock(list.store.mutex());
-    const int slot = caster_list::find(list.store, utf8ToDevice(w[2]));
-    if (slot < 0) return fail(kBadInput, "No caster is called \"" + w[2] + "\".");
+    const int slot = caster_list::find(list.store, name);
+    if (slot < 0) return fail(kBadInput, "No caster is called \"" + name + "\".");
     if (remove) {
         caster_list::remove(list.store, slot);
     } else {
@@ -121,7 +138,7 @@ Result namedCaster(const Request& q, Environment& env, bool remove) {
     }
     Result r;
     if (!list.save(r)) return r;
-    return done(std::string(remove ? "Caster removed: " : "Current caster: ") + w[2]);
+    return done(std::string(remove ? "Caster removed: " : "Current caster: ") + name);
 }
 
 } // namespace
@@ -135,8 +152,9 @@ Result listCasters(const Request& q, Environment& env) {
     std::lock_guard lock(list.store.mutex());
     for (int i = 0; i < list.store.count; ++i) {
         Value v = casterJson(list.store, i);
-        rows.push_back({v.get("current")->flag ? "*" : "", v.get("name")->text, v.get("host")->text,
-                        v.get("port")->text, v.get("user")->text, v.get("ntrip")->text});
+        rows.push_back({v.get("current")->flag ? "*" : "", v.get("name")->line(),
+                        v.get("host")->line(), v.get("port")->line(), v.get("user")->line(),
+                        v.get("ntrip")->line()});
         r.data.push(std::move(v));
     }
     r.text = alignedTable(rows);

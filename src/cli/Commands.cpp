@@ -17,14 +17,32 @@ const std::string* option(const Request& request, const std::string& name) {
     return it == request.options.end() ? nullptr : &it->second;
 }
 
+std::string codePageRefusal(std::string_view field, std::string_view utf8) {
+    if (deviceToUtf8(utf8ToDevice(utf8)) == utf8) return {};
+    // The first character that does not come back: one UTF-8 sequence at a time.
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string_view one = utf8.substr(at, length);
+        if (deviceToUtf8(utf8ToDevice(one)) != one)
+            return "The field \"" + std::string(field) + "\" may not contain \"" +
+                   std::string(one) + "\": the caster list's code page has no such character.";
+        at += length;
+    }
+    return "The field \"" + std::string(field) + "\" is not valid UTF-8.";
+}
+
 std::string lower(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
-CasterList::CasterList(Environment& env) : store(env.casterListPath, *env.writer) {
+CasterList::CasterList(Environment& env, bool edit) : store(env.casterListPath, *env.writer) {
+    if (edit) hold = std::make_unique<CasterStore::FileHold>(store);
     store.Load();
+    store.hidePasswordsInDebug();
 }
 
 bool CasterList::save(Result& r) {

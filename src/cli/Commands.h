@@ -22,6 +22,7 @@ enum Status {
     kPortOrModem = 1, // the port cannot be opened or the modem does not answer
     kBadInput = 2,    // a wrong command line or a refused value
     kRefused = 3,     // the modem or the caster refused
+    kTimedOut = 4,    // no answer within --timeout
 };
 
 // One command as the command line gave it: its words (the command first, e.g. "caster", "add",

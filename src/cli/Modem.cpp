@@ -7,6 +7,9 @@
 #include "modem/SourceTableRequest.h"
 #include "platform/DebugOutput.h"
 #include "platform/TextCodec.h"
+#include "store/PortRates.h"
+
+#include <filesystem>
 
 namespace tessadorn::cli {
 
@@ -26,6 +29,13 @@ Result fail(int status, std::string_view message) {
     return r;
 }
 
+Result failTyped(int status, std::string message) {
+    Result r;
+    r.status = status;
+    r.messages.push_back(std::move(message));
+    return r;
+}
+
 Result done(std::string_view message) {
     Result r;
     r.text = forTerminal(message) + "\n";
@@ -38,6 +48,11 @@ Modem::Modem(Environment& env, int timeoutSeconds)
       m_Session(*env.port, *env.clock, env.profilePath, *env.writer),
       m_Deadline(env.clock->nowMs() + std::int64_t{timeoutSeconds} * 1000) {}
 
+PortRates Modem::portRates() const {
+    const auto folder = std::filesystem::path(m_Env.profilePath).parent_path();
+    return PortRates((folder / "tessadorn.ports").string(), *m_Env.writer);
+}
+
 void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
 }
@@ -45,6 +60,8 @@ void Modem::progress(std::string_view line) {
 bool Modem::find(Result& r) {
     if (!m_Opened) {
         m_Session.loadProfile();
+        // The rate this port's modem last answered at, where it differs from the folder's one.
+        if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.holdRate(*index);
         if (!m_Session.serial().Open(m_Session.baudIndex())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
@@ -59,12 +76,16 @@ bool Modem::find(Result& r) {
                        {[this](std::string_view text) { progress(text); }, going, going});
     const bool found = search.find();
     progress("");
-    if (found) return true;
+    if (found) {
+        portRates().remember(m_Env.portName, m_Session.baudIndex());
+        return true;
+    }
     if (m_Env.portFailure && !m_Env.portFailure().empty())
         r = fail(kPortOrModem, m_Env.portFailure());
     else
-        r = fail(kPortOrModem, "No modem answered on " + m_Env.portName + " within " +
-                                   std::to_string(m_TimeoutSeconds) + " seconds.");
+        r = fail(interrupted() ? kPortOrModem : kTimedOut,
+                 "No modem answered on " + m_Env.portName + ": no answer within " +
+                     std::to_string(m_TimeoutSeconds) + " s.");
     return false;
 }
 
@@ -108,8 +129,8 @@ bool Modem::readTable(const CasterEntry& caster, SourceTable& table, Result& r) 
         return false;
     }
     if (timeUp.load()) {
-        r = fail(kPortOrModem, "The source table did not come within " +
-                                   std::to_string(m_TimeoutSeconds) + " seconds.");
+        r = fail(kTimedOut, "The source table did not come: no answer within " +
+                                std::to_string(m_TimeoutSeconds) + " s.");
         return false;
     }
     if (end != End::Table) {

@@ -4,6 +4,7 @@
 #include "modem/ModemSession.h"
 #include "modem/SourceTable.h"
 #include "store/CasterStore.h"
+#include "store/PortRates.h"
 
 #include <string_view>
 
@@ -11,6 +12,8 @@ namespace tessadorn::cli {
 
 // A failed command: its status and the message (a dialog's text, its line ends as LF).
 Result fail(int status, std::string_view message);
+// As fail, for a message already in UTF-8 (one that quotes what the user typed).
+Result failTyped(int status, std::string message);
 // A command that did what it was asked: the message on stdout, and as {"message": ...}.
 Result done(std::string_view message);
 // A dialog's message for a terminal: CR LF as LF, the device code page as UTF-8.
@@ -37,6 +40,7 @@ class Modem {
     bool readTable(const CasterEntry& caster, SourceTable& table, Result& r);
 
   private:
+    PortRates portRates() const;
     bool interrupted() const { return m_Env.interrupted && m_Env.interrupted->load(); }
 
     Environment& m_Env;

@@ -13,8 +13,11 @@
 #include "store/CasterListEdits.h"
 #include "store/TextInput.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 namespace tessadorn::cli {
 
@@ -89,6 +92,38 @@ Value entryJson(const SourceRow& row, std::optional<double> distanceKm) {
                   .set("bitrate", number(row.bitrate));
     if (distanceKm) v.set("distance_km", Value::num(std::round(*distanceKm * 10) / 10));
     return v;
+}
+
+// How many single-character edits turn `a` into `b` (ASCII case ignored).
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const std::size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + !same});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; nearest: A, B, C": the table's mountpoints closest in spelling to `typed` (device text).
+std::string nearestNames(const SourceTable& table, std::string_view typed) {
+    std::vector<std::pair<std::size_t, std::string>> ranked;
+    for (int i = 0; i < table.count(); ++i)
+        ranked.emplace_back(editDistance(typed, table.mountpoint(i)), table.mountpoint(i));
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::string text;
+    for (std::size_t i = 0; i < ranked.size() && i < 3; ++i)
+        text += (i == 0 ? "; nearest: " : ", ") + ranked[i].second;
+    return text;
 }
 
 // Whether a connection sends the caster's user and password: --auth or --no-auth, else the
@@ -177,6 +212,9 @@ Result connect(const Request& q, Environment& env) {
     }
     // The row's own bytes for a name the table holds, however the caster encoded it.
     const int row = table->findTyped(q.words[1]);
+    if (row < 0)
+        return fail(kBadInput, "No mountpoint " + utf8ToDevice(q.words[1]) + " at " + caster.name +
+                                   nearestNames(*table, utf8ToDevice(q.words[1])));
     const std::string mountpoint =
         row >= 0 ? std::string(table->mountpoint(row)) : utf8ToDevice(q.words[1]);
     const CasterReply reply = commands.connectMountpoint(address, mountpoint);

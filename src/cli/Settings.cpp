@@ -91,6 +91,15 @@ Result autoConnect(const Request& q, Environment& env) {
 
 Result apn(const Request& q, Environment& env) {
     if (q.words.size() != 2) return fail(kBadInput, "apn needs a NAME");
+    for (const auto& [field, text] :
+         {std::pair{"APN", &q.words[1]}, std::pair{"User", option(q, "user")},
+          std::pair{"Password", option(q, "password")}})
+        if (text) {
+            if (std::string why = codePageRefusal(field, *text); !why.empty())
+                return failTyped(kBadInput, why);
+            if (std::string why = caster_list::tooLong(field, utf8ToDevice(*text)); !why.empty())
+                return fail(kBadInput, why);
+        }
     // What was given is checked before the modem is looked for.
     caster_list::TypedApn typed{utf8ToDevice(q.words[1]), {}, {}};
     const auto* user = option(q, "user");

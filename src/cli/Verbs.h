@@ -6,21 +6,29 @@
 #include "cli/Commands.h"
 #include "store/CasterStore.h"
 
+#include <memory>
 #include <string>
 
 namespace tessadorn::cli {
 
 // The value of an option, or nullptr when it was not given.
 const std::string* option(const Request& request, const std::string& name);
+// The message naming `field` when the UTF-8 text holds a character the caster list's code page
+// (Windows-1252) cannot carry, else an empty text.
+std::string codePageRefusal(std::string_view field, std::string_view utf8);
 // ASCII lower case.
 std::string lower(std::string text);
 
-// The caster list, loaded from its file.
+// The caster list, loaded from its file. A command that only edits the list holds the list's
+// lock from the load to the save (`edit`), so that parallel runs queue instead of losing each
+// other's casters; one that talks to the modem first does not hold it that long, its saves
+// apply its changes to the list on disk as it is then.
 struct CasterList {
-    explicit CasterList(Environment& env);
+    explicit CasterList(Environment& env, bool edit = false);
     // Saves; a failure is the command's message, and its status 1.
     bool save(Result& r);
     CasterStore store;
+    std::unique_ptr<CasterStore::FileHold> hold;
 };
 
 Result listCasters(const Request& request, Environment& environment);

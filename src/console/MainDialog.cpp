@@ -43,6 +43,7 @@ void MainDialog::onInit() {
 
     // Start-up load: the caster list (a failed load is not shown), then the device profile.
     m_Store.Load();
+    m_Store.hidePasswordsInDebug();
     m_Session.loadProfile();
 
     m_AnimationThread = std::thread([this] {

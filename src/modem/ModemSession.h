@@ -66,6 +66,9 @@ class ModemSession {
 
     // Reads the device profile: the rate to try first and the one saved. 1 when the file opened.
     int loadProfile() { return m_Profile.LoadProfile(); }
+    // The rate to try first when another record than the device profile knows it better (the
+    // command line's rate per port).
+    void holdRate(int baudIndex) { m_BaudIndex = baudIndex; }
     // Not ready: the window opens, or a dialog sent the modem away (a role change, with the
     // monitor paused); the monitor finds it anew.
     void notReady() { m_DeviceReady = 0; }

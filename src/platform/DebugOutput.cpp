@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tessadorn {
@@ -17,10 +18,37 @@ DebugSink& currentSink() {
     return sink;
 }
 
+std::vector<std::string>& secrets() {
+    static std::vector<std::string> texts;
+    return texts;
+}
+
+// The line with every secret as "***" (under the sink's lock).
+std::string masked(std::string_view utf8) {
+    std::string line(utf8);
+    for (const std::string& secret : secrets())
+        for (auto at = line.find(secret); at != std::string::npos; at = line.find(secret, at + 3))
+            line.replace(at, secret.size(), "***");
+    return line;
+}
+
 } // namespace
 
-void debugLine(std::string_view utf8) {
+void hideInDebug(std::string_view utf8) {
+    if (utf8.size() < 3) return;
     std::lock_guard lock(sinkMutex());
+    for (const std::string& secret : secrets())
+        if (secret == utf8) return;
+    secrets().emplace_back(utf8);
+    // Longer first, so that a password holding another one is hidden whole.
+    std::sort(secrets().begin(), secrets().end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+void debugLine(std::string_view text) {
+    std::lock_guard lock(sinkMutex());
+    const std::string line = secrets().empty() ? std::string(text) : masked(text);
+    const std::string_view utf8 = line;
     if (currentSink()) {
         currentSink()(utf8);
         return;

@@ -9,6 +9,34 @@ std::array<std::string, 5> fieldNames(int versionRow) {
     return {"Name", ibss ? "Organization" : "Server", "Port", ibss ? "Device" : "User", "Password"};
 }
 
+namespace {
+
+// What a dialog's edit holds; a longer value (typed on the command line) is refused, not cut.
+constexpr std::size_t kMaxTyped = 48;
+
+} // namespace
+
+std::string tooLong(std::string_view field, std::string_view value) {
+    if (value.size() <= kMaxTyped) return {};
+    return "The field \"" + std::string(field) + "\" holds at most " + std::to_string(kMaxTyped) +
+           " characters.";
+}
+
+namespace {
+
+// A TCP port: 1 to 65535 in decimal digits.
+bool isPort(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= 65535;
+}
+
+} // namespace
+
 std::string refusal(const TypedCaster& t, const std::array<std::string, 5>& names) {
     const struct {
         const std::string& value;
@@ -20,8 +48,11 @@ std::string refusal(const TypedCaster& t, const std::array<std::string, 5>& name
                   {t.password, FieldUse::Credential}};
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string refused = refusedValueMessage(names[i], fields[i].value, fields[i].use);
+        if (refused.empty()) refused = tooLong(names[i], fields[i].value);
         if (!refused.empty()) return refused;
     }
+    if (!t.port.empty() && !isPort(t.port))
+        return "The field \"" + names[2] + "\" takes a port from 1 to 65535.";
     return {};
 }
 

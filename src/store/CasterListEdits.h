@@ -36,6 +36,11 @@ std::array<std::string, 5> fieldNames(int versionRow);
 // `names` are the fields' names in the order name, server, port, user, password.
 std::string refusal(const TypedCaster& typed, const std::array<std::string, 5>& names);
 
+// The message naming `field` when `value` is longer than a dialog's edit holds (48 characters);
+// refusal() applies it to every caster field. A value kept from the file (up to 49 bytes) that
+// the user did not type is not checked with it.
+std::string tooLong(std::string_view field, std::string_view value);
+
 // The slot of the first caster called `name`, or -1.
 int find(const CasterDocument& doc, std::string_view name);
 

@@ -2,8 +2,11 @@
 
 #include "store/CasterFileReader.h"
 #include "store/CasterFileWriter.h"
+#include "store/CasterMerge.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/FileLock.h"
+#include "platform/TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,20 +47,86 @@ bool isNonEmptyFile(const std::string& path) {
 } // namespace
 
 CasterStore::CasterStore(std::string path, FileWriter& writer)
-    : m_Path(std::move(path)), m_Writer(writer) {}
+    : m_Path(std::move(path)), m_Writer(writer), m_Base(std::make_unique<CasterDocument>()) {}
+
+CasterStore::~CasterStore() = default;
+
+CasterStore::FileHold::FileHold(CasterStore& store) : m_Store(store) {
+    std::lock_guard lock(store.m_Mutex);
+    if (store.m_Holds++ == 0) {
+        store.m_Lock = std::make_unique<FileLock>(store.lockPath());
+        if (!store.m_Lock->held())
+            debugLine(store.lockPath() + ": cannot be locked (" + store.m_Lock->reason() +
+                      "), the caster list is saved unguarded\r\n");
+    }
+}
+
+CasterStore::FileHold::~FileHold() {
+    std::lock_guard lock(m_Store.m_Mutex);
+    if (--m_Store.m_Holds == 0) m_Store.m_Lock.reset();
+}
+
+void CasterStore::remember(std::string bytes) {
+    *m_Base = *this;
+    m_DiskBytes = std::move(bytes);
+}
+
+bool CasterStore::absorbDisk(bool& changed, std::string& reason) {
+    changed = false;
+    std::string bytes, why;
+    if (!readWholeFile(m_Path, bytes, why) || bytes == m_DiskBytes) return true;
+    CasterDocument theirs;
+    if (!CasterFileReader(bytes).read(theirs)) return true; // damaged: this store's list wins
+    CasterDocument merged;
+    const bool fits = mergeCasterLists(*m_Base, *this, theirs, merged);
+    if (!fits) {
+        reason = "with the casters saved meanwhile by another program the list would hold more "
+                 "than " +
+                 std::to_string(kMaxEntries) + " casters";
+        return false;
+    }
+    debugLine(m_Path + ": changed by another program, its list taken\r\n");
+    changed = !(static_cast<const CasterDocument&>(merged).entries ==
+                    static_cast<const CasterDocument&>(*this).entries &&
+                merged.count == count && merged.server == server);
+    static_cast<CasterDocument&>(*this) = merged;
+    *m_Base = theirs;
+    m_DiskBytes = std::move(bytes);
+    return true;
+}
+
+void CasterStore::hidePasswordsInDebug() const {
+    std::lock_guard lock(m_Mutex);
+    for (int i = 0; i < count && i < kMaxEntries; ++i)
+        hideInDebug(deviceToUtf8(entries[static_cast<std::size_t>(i)].Password));
+    for (const std::string* secret : {&password, &carrierPassword})
+        hideInDebug(deviceToUtf8(*secret));
+}
+
+bool CasterStore::refresh() {
+    std::lock_guard lock(m_Mutex);
+    FileHold hold(*this);
+    bool changed = false;
+    std::string reason;
+    absorbDisk(changed, reason);
+    return changed;
+}
 
 bool CasterStore::Load() {
     std::lock_guard lock(m_Mutex);
+    FileHold hold(*this);
     reset();
     m_Writer.createIfMissing(m_Path, kFileMode);
     std::string bytes, why;
     if (!readWholeFile(m_Path, bytes, why)) {
         debugLine(m_Path + ": cannot be read (" + why + "), the caster list starts empty\r\n");
         m_BackupPending = isNonEmptyFile(m_Path);
+        remember({});
         return false;
     }
     CasterFileReader reader(bytes);
     const bool complete = reader.read(*this);
+    remember(bytes);
     if (reader.droppedAny())
         debugLine(m_Path + ": more casters or longer values than the list holds; the file is " +
                   "kept as " + backupPath() + " at the next save\r\n");
@@ -87,7 +156,12 @@ bool CasterStore::Save() {
 
 bool CasterStore::Save(std::string& reason) {
     std::lock_guard lock(m_Mutex);
+    FileHold hold(*this);
     reason.clear();
+    if (bool changed = false; !absorbDisk(changed, reason)) {
+        debugLine(m_Path + ": not saved, " + reason + "\r\n");
+        return false;
+    }
     // Never a file that would not load back the same.
     if (const std::string field = fieldTheFileCannotCarry(); !field.empty()) {
         reason = "the " + field + " holds a \"<\" or is longer than the file carries";
@@ -102,8 +176,11 @@ bool CasterStore::Save(std::string& reason) {
         }
         m_BackupPending = false;
     }
-    if (m_Writer.replaceExplained(m_Path, CasterFileWriter::write(*this), kFileMode, reason))
+    std::string bytes = CasterFileWriter::write(*this);
+    if (m_Writer.replaceExplained(m_Path, bytes, kFileMode, reason)) {
+        remember(std::move(bytes));
         return true;
+    }
     debugLine(m_Path + ": could not be written: " + reason + "\r\n");
     return false;
 }

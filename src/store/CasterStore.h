@@ -3,10 +3,13 @@
 #include "platform/FileWriter.h"
 #include "store/CasterDocument.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 
 namespace tessadorn {
+
+class FileLock;
 
 // The caster list of the program and its file "ntripcfg.txt" (in the folder the program chose
 // at start, see platform/ProgramFolder.h).
@@ -22,6 +25,13 @@ namespace tessadorn {
 // The file is replaced atomically on every save and has mode 0600 (it holds passwords).
 // When a load fails on a non-empty file, the next save first copies that file to
 // "ntripcfg.txt.bak", so a damaged or hand-edited list is never lost without a trace.
+//
+// Other processes (a second window, the command line) change the same file. Every save takes
+// the advisory lock "ntripcfg.txt.lock" (platform/FileLock.h), reads the file, and when another
+// process saved it since this store read or wrote it, applies this store's changes to that list
+// (store/CasterMerge.h) before writing: a change made elsewhere is never overwritten by a stale
+// copy. A program that reads, changes and saves in one go (the command line) holds the lock
+// across all three with holdFile().
 class CasterStore : public CasterDocument {
   public:
     static constexpr int kFileMode = 0600;
@@ -29,6 +39,7 @@ class CasterStore : public CasterDocument {
     // The file at `path`, written through `writer` (which must outlive the store).
     CasterStore(std::string path, FileWriter& writer);
 
+    ~CasterStore();
     CasterStore(const CasterStore&) = delete;
     CasterStore& operator=(const CasterStore&) = delete;
 
@@ -43,6 +54,29 @@ class CasterStore : public CasterDocument {
     bool Save();
     // As Save(); when it fails, `reason` says why (e.g. "Permission denied").
     bool Save(std::string& reason);
+
+    // Takes the list's lock until the returned hold ends; Load() and Save() inside it run without
+    // another process changing the file in between. Nested holds share the one lock.
+    class FileHold {
+      public:
+        explicit FileHold(CasterStore& store);
+        ~FileHold();
+        FileHold(const FileHold&) = delete;
+        FileHold& operator=(const FileHold&) = delete;
+
+      private:
+        CasterStore& m_Store;
+    };
+    FileHold holdFile() { return FileHold(*this); }
+
+    // When another process saved the file since this store read or wrote it, takes its list,
+    // with any change of this store not yet saved applied to it. True when the list changed.
+    bool refresh();
+
+    // The list's passwords show as "***" in every later debug line (platform/DebugOutput.h).
+    void hidePasswordsInDebug() const;
+
+    std::string lockPath() const { return m_Path + ".lock"; }
 
     // Slot of the current caster: the value of `server` (see decimalValue), kept within
     // 0 .. count - 1 (0 for an empty list).
@@ -60,11 +94,20 @@ class CasterStore : public CasterDocument {
 
   private:
     bool keepBackup(std::string& reason);
+    // Under the file lock: takes what another process saved since (see refresh). False when the
+    // merged list would be too long, with the reason.
+    bool absorbDisk(bool& changed, std::string& reason);
+    void remember(std::string bytes);
 
     std::string m_Path;
     FileWriter& m_Writer;
     mutable std::recursive_mutex m_Mutex;
     bool m_BackupPending = false;
+    // The list as this store last read or wrote it, and those bytes.
+    std::unique_ptr<CasterDocument> m_Base;
+    std::string m_DiskBytes;
+    int m_Holds = 0;
+    std::unique_ptr<FileLock> m_Lock;
 };
 
 } // namespace tessadorn

@@ -91,6 +91,45 @@ const Case kCases[] = {
      "",
      "The field \"Device\" may not contain \":\"."},
     {"UnknownCaster", {}, {}, "caster remove Nobody", 2, {}, "", "No caster is called \"Nobody\"."},
+    // Refused before anything is stored or sent, the field named.
+    {"PortPastTheLast", {}, {}, "caster add X h 70000", 2, {}, "", "\"Port\" takes a port from 1"},
+    {"PortZero", {}, {}, "caster add X h 0", 2, {}, "", "\"Port\" takes a port from 1"},
+    {"PortNegative", {}, {}, "caster add X h -1", 2, {}, "", "\"Port\" takes a port from 1"},
+    {"PortNotANumber", {}, {}, "caster add X h abc", 2, {}, "", "\"Port\" takes a port from 1"},
+    {"NameBeyondTheCodePage",
+     {},
+     {},
+     "caster add Base\xF0\x9F\x98\x80 h 2101",
+     2,
+     {},
+     "",
+     "\"Name\" may not contain \"\xF0\x9F\x98\x80\""},
+    {"ApnTooLong",
+     {},
+     {},
+     "apn " + std::string(10000, 'a'),
+     2,
+     {},
+     "",
+     "\"APN\" holds at most 48 characters."},
+    {"PasswordTooLong",
+     {},
+     {},
+     "caster add X h 2101 --password " + std::string(49, 'p'),
+     2,
+     {},
+     "",
+     "\"Password\" holds at most 48"},
+    {"NameAsTyped",
+     {},
+     {},
+     "caster add Z\xC3\xBCrich h 2101",
+     0,
+     {},
+     "Caster added: Z\xC3\xBCrich",
+     ""},
+    {"NegativeNumbersAreValues", {}, {}, "gps manual -33.9 -181", 2, {}, "", "longitude"},
+    {"PortsAsNumbers", {}, {kHome}, "casters --json", 0, {}, "0.port=2101", ""},
     {"Status",
      {},
      {},
@@ -175,6 +214,24 @@ const Case kCases[] = {
                       "#CONNECT 1,caster.example.com:2101/DEMO01 bob:pw"}),
      "Tessadorn configured.",
      ""},
+    {"DebugHidesThePassword",
+     {},
+     {"caster add Sec caster.example.com 2101 --user bob --password secret1",
+      "caster use Sec --auth"},
+     "--debug connect DEMO01",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+                      "#CONNECT 1,caster.example.com:2101/DEMO01 bob:secret1"}),
+     "Tessadorn configured.",
+     "OK CMD: #CONNECT 1,caster.example.com:2101/DEMO01 bob:***"},
+    {"NoSuchMountpoint",
+     {},
+     {kHome, kUseHome},
+     "connect DEMO0",
+     2,
+     {"*"},
+     "",
+     "No mountpoint DEMO0 at Home; nearest: DEMO01"},
     // Another caster than the current one: its own user decides, not the current one's flag.
     {"ConnectAnotherCasterWithoutUser",
      {},
@@ -308,10 +365,10 @@ const Case kCases[] = {
      {"--scenario", "silent"},
      {},
      "status --timeout 1",
-     1,
+     4,
      {"*"},
      "",
-     "No modem answered on"},
+     "no answer within 1 s"},
 };
 
 class CtlPtyTest : public ::testing::TestWithParam<Case> {
@@ -417,6 +474,68 @@ TEST(CtlPtyLock, ASecondProgramOnAHeldPortEndsWithStatus1) {
         << readAll(err);
     simulator.stop();
 }
+
+// Runs at once on one folder (no modem needed): each run's change is on the list afterwards.
+struct ParallelCase {
+    const char* name;
+    std::string before;   // one command run first, "%d" for 0..count-1, one after the other
+    std::string parallel; // the command run `count` times at once, "%d" as above
+    int count;
+    std::string field; // the member every caster must show afterwards ("port=2102"), or empty
+};
+void PrintTo(const ParallelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CtlParallel : public ::testing::TestWithParam<ParallelCase> {};
+
+TEST_P(CtlParallel, NoRunLosesAnother) {
+    const ParallelCase& c = GetParam();
+    test::TempDir dir;
+    const std::string ctl = std::string(TESSADORN_CTL_EXECUTABLE) + " --config-dir " +
+                            dir.file("cfg") + " --port " + dir.file("none") + " ";
+    const auto numbered = [](std::string text, int i) {
+        return text.replace(text.find("%d"), 2, std::to_string(i));
+    };
+    std::string script;
+    for (int i = 0; i < c.count && !c.before.empty(); ++i)
+        script += ctl + numbered(c.before, i) + " >/dev/null || exit 9\n";
+    for (int i = 0; i < c.count; ++i)
+        script += ctl + numbered(c.parallel, i) + " >/dev/null 2>&1 & pids=\"$pids $!\"\n";
+    script += "failed=0; for p in $pids; do wait $p || failed=1; done; exit $failed\n";
+    const std::string file = dir.file("runs.sh");
+    std::ofstream(file) << script;
+    const int status = std::system(("XDG_STATE_HOME=" + dir.file("state") + " sh " + file).c_str());
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "every run ends with 0";
+
+    ASSERT_EQ(std::system((ctl + "casters --json >" + dir.file("out")).c_str()), 0);
+    QJsonParseError error;
+    const auto casters =
+        QJsonDocument::fromJson(QByteArray::fromStdString(readAll(dir.file("out"))), &error)
+            .array();
+    ASSERT_EQ(casters.size(), c.count);
+    for (int i = 0; i < c.count; ++i) {
+        bool listed = false;
+        for (const auto& v : casters)
+            listed =
+                listed || v.toObject().value("name").toString().toStdString() == numbered("C%d", i);
+        EXPECT_TRUE(listed) << numbered("C%d", i);
+    }
+    if (!c.field.empty()) {
+        const auto eq = c.field.find('=');
+        for (const auto& v : casters)
+            EXPECT_EQ(v.toObject().value(c.field.substr(0, eq).c_str()).toVariant().toString(),
+                      QString::fromStdString(c.field.substr(eq + 1)));
+    }
+}
+
+const ParallelCase kParallel[] = {
+    {"TwentyAddsKeepTwentyCasters", "", "caster add C%d host.example 2101", 20, ""},
+    {"TenEditsOfTenCastersAllTake", "caster add C%d host.example 2101",
+     "caster edit C%d other.example 2102", 10, "port=2102"},
+};
+INSTANTIATE_TEST_SUITE_P(Runs, CtlParallel, ::testing::ValuesIn(kParallel),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tessadorn

@@ -508,3 +508,117 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace tessadorn
+
+namespace tessadorn {
+namespace {
+
+// Two programs on one list: the window's store read the list, the command line (a second
+// store on the same file) changed and saved it, then the window made its own change and saved.
+// Neither change is lost, whatever the order of the lines.
+struct TwoProgramsCase {
+    const char* name;
+    std::function<void(CasterStore&)> other;  // the command line's edit (saved)
+    std::function<void(CasterStore&)> window; // the window's edit on its stale copy (saved)
+    std::vector<std::string> names;           // the list on disk afterwards
+    std::string current;                      // its current caster
+};
+
+void add(CasterStore& s, const std::string& name) {
+    s.entries[static_cast<std::size_t>(s.count++)] = {name, "h", "2101", "", "", "0", "1"};
+    s.hasCurrent = true;
+}
+
+void removeNamed(CasterStore& s, const std::string& name) {
+    for (int i = 0; i < s.count; ++i)
+        if (s.entries[static_cast<std::size_t>(i)].name == name) {
+            for (int j = i; j + 1 < s.count; ++j)
+                s.entries[static_cast<std::size_t>(j)] = s.entries[static_cast<std::size_t>(j + 1)];
+            --s.count;
+            return;
+        }
+}
+
+class CasterStoreTwoPrograms : public ::testing::TestWithParam<TwoProgramsCase> {};
+
+TEST_P(CasterStoreTwoPrograms, NeitherProgramLosesTheOthersChange) {
+    const auto& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file("ntripcfg.txt");
+    {
+        CasterStore first(path, AtomicFile::standard());
+        first.Load();
+        add(first, "A");
+        add(first, "B");
+        first.server = "1";
+        ASSERT_TRUE(first.Save());
+    }
+    CasterStore window(path, AtomicFile::standard());
+    window.Load();
+    {
+        CasterStore other(path, AtomicFile::standard());
+        auto hold = other.holdFile();
+        other.Load();
+        c.other(other);
+        ASSERT_TRUE(other.Save());
+    }
+    c.window(window);
+    std::string reason;
+    ASSERT_TRUE(window.Save(reason)) << reason;
+
+    CasterStore after(path, AtomicFile::standard());
+    after.Load();
+    std::vector<std::string> names;
+    for (int i = 0; i < after.count; ++i)
+        names.push_back(after.entries[static_cast<std::size_t>(i)].name);
+    EXPECT_EQ(names, c.names);
+    EXPECT_EQ(after.current().name, c.current);
+    EXPECT_EQ(window.count, after.count) << "the window now shows the list on disk";
+}
+
+const TwoProgramsCase kTwoPrograms[] = {
+    {"AddedElsewhereSurvivesTheWindowsAdd",
+     [](CasterStore& s) { add(s, "Cli"); },
+     [](CasterStore& s) { add(s, "Win"); },
+     {"A", "B", "Cli", "Win"},
+     "B"},
+    {"RemovedElsewhereStaysRemoved",
+     [](CasterStore& s) {
+         removeNamed(s, "A");
+         s.server = "0";
+     },
+     [](CasterStore& s) { s.entries[1].port = "2102"; },
+     {"B"},
+     "B"},
+    {"EditedElsewhereKeepsItsFields",
+     [](CasterStore& s) { s.entries[0].ip = "new.example"; },
+     [](CasterStore& s) { add(s, "Win"); },
+     {"A", "B", "Win"},
+     "B"},
+    {"TheWindowsChoiceOfCurrentCasterWins",
+     [](CasterStore& s) { add(s, "Cli"); },
+     [](CasterStore& s) { s.server = "0"; },
+     {"A", "B", "Cli"},
+     "A"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Edits, CasterStoreTwoPrograms, ::testing::ValuesIn(kTwoPrograms),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The window opens its caster list: what the command line saved meanwhile is shown.
+TEST(CasterStoreTwoPrograms, RefreshTakesTheListSavedElsewhere) {
+    TempDir dir;
+    const std::string path = dir.file("ntripcfg.txt");
+    CasterStore window(path, AtomicFile::standard());
+    window.Load();
+    EXPECT_FALSE(window.refresh());
+    CasterStore other(path, AtomicFile::standard());
+    other.Load();
+    add(other, "Cli");
+    ASSERT_TRUE(other.Save());
+    EXPECT_TRUE(window.refresh());
+    ASSERT_EQ(window.count, 1);
+    EXPECT_EQ(window.entries[0].name, "Cli");
+}
+
+} // namespace
+} // namespace tessadorn

@@ -183,3 +183,30 @@ TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {
 
 } // namespace
 } // namespace tessadorn
+
+#include "store/PortRates.h"
+
+namespace tessadorn {
+namespace {
+
+// Two modems used in turn from one folder: each port keeps its own rate, and the window's
+// tessadorn.cfg is not touched.
+TEST(PortRates, EachPortKeepsTheRateItsModemAnsweredAt) {
+    test::TempDir dir;
+    PortRates rates(dir.file("tessadorn.ports"), AtomicFile::standard());
+    const std::string first = dir.file("ttyUSB0"), second = dir.file("ttyUSB1");
+    EXPECT_EQ(rates.rateFor(first), std::nullopt);
+    const struct {
+        const std::string& port;
+        int index;
+    } steps[] = {{first, 4}, {second, 1}, {first, 2}};
+    for (const auto& step : steps)
+        ASSERT_TRUE(rates.remember(step.port, step.index));
+    EXPECT_EQ(rates.rateFor(first), 2);
+    EXPECT_EQ(rates.rateFor(second), 1);
+    EXPECT_EQ(test::readBytes(dir.file("tessadorn.ports")), second + " 1\n" + first + " 2\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("tessadorn.cfg")));
+}
+
+} // namespace
+} // namespace tessadorn

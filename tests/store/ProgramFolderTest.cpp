@@ -102,7 +102,8 @@ TEST(ProgramFolder, BothFilesLiveInTheChosenFolder) {
     EXPECT_FALSE(store.Load());
     EXPECT_EQ(profile.SaveProfile(1), 1);
 
-    EXPECT_EQ(test::listFolder(dir.path()), "ntripcfg.txt;tessadorn.cfg;");
+    // The list's lock file lies beside it (see FileLock).
+    EXPECT_EQ(test::listFolder(dir.path()), "ntripcfg.txt;ntripcfg.txt.lock;tessadorn.cfg;");
     EXPECT_EQ(test::readBytes(dir.file("ntripcfg.txt")), "");
     EXPECT_EQ(test::fileMode(dir.file("ntripcfg.txt")), CasterStore::kFileMode);
     EXPECT_EQ(test::readBytes(dir.file("tessadorn.cfg")), "1");

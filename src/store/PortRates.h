@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/FileWriter.h"
+
+#include <optional>
+#include <string>
+
+namespace tessadorn {
+
+// The rate each modem last answered at, by its port, in "tessadorn.ports" beside tessadorn.cfg
+// (which keeps the window's one rate, its format unchanged). One line a port: its stable name
+// (the /dev/serial/by-id link where the adapter has one, else the path given) and the index of
+// the rate (0 9600 ... 4 115200). A second modem in the same folder then costs no search.
+class PortRates {
+  public:
+    PortRates(std::string path, FileWriter& writer) : m_Path(std::move(path)), m_Writer(writer) {}
+
+    // The rate index last found on `port`, if any.
+    std::optional<int> rateFor(const std::string& port) const;
+    // Remembers `index` for `port`; false when the file could not be written.
+    bool remember(const std::string& port, int index);
+
+    // The port's /dev/serial/by-id name when one links to it, else `port` as given.
+    static std::string stableName(const std::string& port);
+
+  private:
+    std::string m_Path;
+    FileWriter& m_Writer;
+};
+
+} // namespace tessadorn
