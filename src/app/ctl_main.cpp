@@ -53,11 +53,45 @@ QJsonValue toJson(const cli::Value& v) {
     return QJsonValue::Null;
 }
 
-void printJson(const QJsonValue& value) {
+// A JSON document as a value tree (the profile files); key order as Qt keeps it.
+cli::Value fromJson(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return cli::Value::boolean(v.toBool());
+    case QJsonValue::Double:
+        return cli::Value::num(v.toDouble());
+    case QJsonValue::String:
+        return cli::Value::str(v.toString().toStdString());
+    case QJsonValue::Array: {
+        cli::Value array = cli::Value::array();
+        for (const QJsonValue& item : v.toArray())
+            array.push(fromJson(item));
+        return array;
+    }
+    case QJsonValue::Object: {
+        cli::Value object = cli::Value::object();
+        const QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            object.set(it.key().toStdString(), fromJson(it.value()));
+        return object;
+    }
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return cli::Value::null();
+}
+
+std::string jsonText(const QJsonValue& value) {
     const QByteArray bytes = value.isArray()
                                  ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Indented)
                                  : QJsonDocument(value.toObject()).toJson(QJsonDocument::Indented);
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    return bytes.toStdString();
+}
+
+void printJson(const QJsonValue& value) {
+    const std::string text = jsonText(value);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 int usageError(const QString& text) {
@@ -109,14 +143,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption rate("rate", "gps receiver: the modem's serial rate.", "BAUD");
     const QCommandLineOption apn("apn", "update: the APN to download with.", "A");
     const QCommandLineOption yes("yes", "update: the cable is connected; do not ask.");
+    const QCommandLineOption secrets("secrets", "profile export: with the passwords.");
+    const QCommandLineOption check("check", "profile apply: say what differs, change nothing.");
     // For the shell's completion: what may follow the words given (see completions()).
     QCommandLineOption complete("complete", "");
     complete.setFlags(QCommandLineOption::HiddenFromHelp);
     // For the manual page: the commands as it lists them.
     QCommandLineOption manualCommands("manual-commands", "");
     manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, port, configDir, json, debug, timeout, user, password, ntrip,
-                       auth, noAuth, caster, near, rate, apn, yes, complete, manualCommands});
+    parser.addOptions({help, version,  port,  configDir, json,   debug,    timeout,
+                       user, password, ntrip, auth,      noAuth, caster,   near,
+                       rate, apn,      yes,   secrets,   check,  complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
     if (!parser.parse(QCoreApplication::arguments())) return usageError(parser.errorText());
@@ -157,7 +194,7 @@ int main(int argc, char** argv) {
     for (const auto* o : {&user, &password, &ntrip, &caster, &near, &rate, &apn})
         if (parser.isSet(*o))
             request.options[o->names().first().toStdString()] = parser.value(*o).toStdString();
-    for (const auto* o : {&auth, &noAuth, &yes})
+    for (const auto* o : {&auth, &noAuth, &yes, &secrets, &check})
         if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
     if (parser.isSet(auth) && parser.isSet(noAuth))
         return usageError("--auth and --no-auth exclude each other");
@@ -213,13 +250,25 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
+    env.parseJson = [](const std::string& text, std::string& why) -> std::optional<cli::Value> {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        if (error.error != QJsonParseError::NoError) {
+            why = error.errorString().toStdString() + " at byte " + std::to_string(error.offset);
+            return std::nullopt;
+        }
+        return fromJson(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
+    };
+    env.formatJson = [](const cli::Value& value) { return jsonText(toJson(value)); };
+
     const cli::Result result = cli::run(request, env);
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");
     }
     if (parser.isSet(json)) {
-        if (result.status == cli::kDone) {
+        // A result with data of its own (a profile's report) shows it whatever the status.
+        if (result.status == cli::kDone || result.data.kind != cli::Value::Kind::Null) {
             printJson(toJson(result.data));
         } else {
             QJsonObject error;

@@ -144,6 +144,31 @@ const std::vector<Verb>& verbs() {
          "command asks, otherwise \\fB\\-\\-yes\\fP says so. Ends with 0 when the modem reboots "
          "with the update, 1 when no engine answered or it fell silent, 3 when the engine "
          "refused or reported \\(dqTessadorn Update Error (n)\\(dq."},
+        {"profile export",
+         "[FILE]",
+         "the modem's set-up as a profile (--secrets: with the passwords)",
+         exportProfile,
+         {},
+         {"secrets"},
+         "Writes the role, automatic connection, the APN, the position source, the relay "
+         "broadcast, the caster the modem connects to and the modem's serial number, firmware "
+         "and IMEI as a JSON document, to FILE or to the output. Passwords only with "
+         "\\fB\\-\\-secrets\\fP; a file holding them is readable by its owner only."},
+        {"profile apply",
+         "FILE",
+         "make the modem match a profile (--check: only say what differs)",
+         applyProfile,
+         {},
+         {"check"},
+         "Reads the modem, sends only the settings that differ (role, APN, position source, "
+         "automatic connection, relay broadcast, caster, in this order), reads back and reports "
+         "each setting as unchanged, changed or failed; \\fB\\-\\-json\\fP gives "
+         "{\\(dqchanged\\(dq: true|false, \\(dqsettings\\(dq: [...]}. A setting left "
+         "out is not touched. A profile naming another modem's serial number, a key the "
+         "program does not know or a value the modem cannot carry is refused before anything "
+         "is sent (status 2), and so is a file holding a password that other users can read. "
+         "Ends with 0 when the modem matches, 3 when it refused a setting, 1 for the port or "
+         "the modem."},
     };
     return table;
 }

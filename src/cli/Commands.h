@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,10 @@ struct Environment {
     std::function<void(std::string_view)> progress;
     // The update's cable question ("Connect the cable ... Continue?"); empty: never asked.
     std::function<bool(std::string_view)> confirm;
+    // JSON as the program reads and writes it (the profile files): a document, or nothing and
+    // the reason in `why`; a value as indented text.
+    std::function<std::optional<Value>(const std::string& text, std::string& why)> parseJson;
+    std::function<std::string(const Value&)> formatJson;
 };
 
 struct Result {

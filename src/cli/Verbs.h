@@ -43,4 +43,7 @@ Result relay(const Request& request, Environment& environment);
 Result status(const Request& request, Environment& environment);
 Result update(const Request& request, Environment& environment);
 
+Result exportProfile(const Request& request, Environment& environment);
+Result applyProfile(const Request& request, Environment& environment);
+
 } // namespace tessadorn::cli
