@@ -117,6 +117,13 @@ Value reportRow(const Step& step, const char* state, const std::string& message)
     return v;
 }
 
+// A message of several lines as one line of the table.
+std::string oneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
+
 std::string readFile(const std::string& path, bool& ok) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -248,7 +255,7 @@ Result applyProfile(const Request& q, Environment& env) {
                          std::string_view(state) == "unchanged"
                              ? text(shown.before)
                              : text(shown.before) + " -> " + text(shown.after),
-                         message.empty() ? "" : forTerminal(message)});
+                         oneLine(forTerminal(message))});
         rows.push(std::move(row));
     }
     r.status = status;

@@ -33,7 +33,8 @@ class Reader {
         return m_Why.empty();
     }
     bool refuse(const std::string& key, const std::string& why) {
-        if (m_Why.empty()) m_Why = "The profile's \"" + name(key) + "\" " + why + ".";
+        if (m_Why.empty())
+            m_Why = "The profile's \"" + name(key) + "\" " + why + (why.back() == '.' ? "" : ".");
         return false;
     }
     std::string name(const std::string& key) const {
@@ -96,7 +97,7 @@ std::optional<ProfileGps> readGps(const Value& object, std::string& why) {
         for (const auto& [key, value, limit] : {std::tuple{"latitude", latitude, kMaxLatitude},
                                                 std::tuple{"longitude", longitude, kMaxLongitude}})
             if (const std::string bad = positionRefusal(key, value, limit); !bad.empty()) {
-                r.refuse(key, "is wrong: " + bad);
+                r.refuse(key, "is refused: " + bad);
                 return std::nullopt;
             }
         gps.manual = true;
@@ -151,12 +152,18 @@ std::optional<ProfileApn> readApn(const Value& object, std::string& why) {
         return std::nullopt;
     }
     apn.name = *name;
-    if (const std::string bad =
-            caster_list::apnRefusal({apn.name, apn.user.value_or(""), apn.password.value_or("")});
-        !bad.empty()) {
-        r.refuse("", "is refused: " + bad);
-        return std::nullopt;
-    }
+    // Each field on its own, so the refusal names its key.
+    const struct {
+        const char* key;
+        caster_list::TypedApn typed;
+    } fields[] = {{"name", {apn.name, "", ""}},
+                  {"user", {"", apn.user.value_or(""), ""}},
+                  {"password", {"", "", apn.password.value_or("")}}};
+    for (const auto& f : fields)
+        if (const std::string bad = caster_list::apnRefusal(f.typed); !bad.empty()) {
+            r.refuse(f.key, "is refused: " + bad);
+            return std::nullopt;
+        }
     return apn;
 }
 
@@ -206,9 +213,14 @@ std::optional<ProfileCaster> readCaster(const Value& object, std::string& why) {
         return std::nullopt;
     }
     caster_list::TypedCaster typed{"profile", c.host, c.port, c.user, c.password.value_or(""), row};
-    if (const std::string bad = caster_list::refusal(typed, caster_list::fieldNames(row));
-        !bad.empty()) {
-        r.refuse("", "is refused: " + bad);
+    const auto names = caster_list::fieldNames(row);
+    if (const std::string bad = caster_list::refusal(typed, names); !bad.empty()) {
+        // The message names the field by the edit dialog's caption: the key in its place.
+        const char* keys[] = {"", "host", "port", "user", "password"};
+        std::string key = "host";
+        for (std::size_t i = 1; i < names.size(); ++i)
+            if (bad.find("\"" + names[i] + "\"") != std::string::npos) key = keys[i];
+        r.refuse(key, "is refused: " + bad);
         return std::nullopt;
     }
     return c;
