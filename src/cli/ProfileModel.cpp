@@ -481,6 +481,13 @@ std::string mismatch(const Profile& w, const Profile& current) {
         return "The profile's \"relay\" needs firmware 3 or later.";
     if (base && w.autoConnect) return "The profile's \"auto_connect\" is for a rover.";
     if (base && w.caster) return "The profile's \"caster\" is for a rover.";
+    // Automatic connection and the caster are only kept with some receivers; with the others
+    // the modem would be told them on every apply.
+    const auto& gps = w.gps ? w.gps : current.gps;
+    if (!base && (w.caster || w.autoConnect) &&
+        !(gps && keepsCasterConnection(std::string(receiverType(gps->make)))))
+        return std::string("The profile's \"") + (w.caster ? "caster" : "auto_connect") +
+               "\" needs a TRIMBLE, UNKNOWN or TOPCON receiver or a manual position.";
     if (base && w.gps && w.gps->manual)
         return "The profile's \"gps\" is a manual position: a base takes its position from its "
                "receiver.";

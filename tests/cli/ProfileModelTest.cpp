@@ -147,6 +147,10 @@ TEST(ProfilePlan, RefusesAProfileForAnotherModem) {
     EXPECT_NE(mismatch(relay, current).find("\"relay\" needs a base"), std::string::npos);
     relay.base = true;
     EXPECT_EQ(mismatch(relay, current), "");
+    Profile kv318;
+    kv318.gps = ProfileGps{};
+    kv318.autoConnect = true;
+    EXPECT_NE(mismatch(kv318, current).find("\"auto_connect\" needs"), std::string::npos);
     // What export writes, apply reads back as the same set-up.
     std::string why;
     const auto again = readProfile(writeProfile(current, true), why);
