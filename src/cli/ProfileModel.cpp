@@ -346,7 +346,9 @@ std::string_view settingName(Setting s) {
 }
 
 bool Profile::holdsPassword() const {
-    return (apn && apn->password) || (caster && caster->password);
+    // An empty password keeps no secret.
+    return (apn && !apn->password.value_or("").empty()) ||
+           (caster && !caster->password.value_or("").empty());
 }
 
 std::optional<Profile> readProfile(const Value& doc, std::string& why) {
