@@ -1,7 +1,7 @@
 // caster_sourcetable_bench [TABLE | --rows N] [--unpaced]: the source-table retrieval of the
 // Connect control against tessadorn-sim on a pseudo-terminal at 115200 bit/s (or as fast as the
 // simulator writes, with --unpaced), with the real Qt view (offscreen). --rows N generates a
-// table of N STR rows of about 150 bytes, spread over Europe.
+// table of N STR rows of about 140 bytes, spread over Europe.
 //
 // - Elapsed time from the LIST command to the mountpoint dialog on the screen, as a ratio to its
 //   floor: 300 ms after the command is written, the bytes read at the line rate
@@ -108,7 +108,7 @@ std::pair<long, long> residentBytes() {
     return {rss, hwm};
 }
 
-// N rows as a large public caster lists them: about 150 bytes each.
+// N rows as a large public caster lists them: about 140 bytes each.
 std::string generateTable(int rows) {
     std::string t = "SOURCETABLE 200 OK\r\nServer: Bench/1.0\r\n\r\n";
     for (int i = 0; i < rows; ++i) {

@@ -3,11 +3,11 @@
 namespace tessadorn::bench {
 
 PanelInputs BenchHooks::panelInputs() {
-    if (m_DeviceReady.load() == 1 && m_ReadyObserver) m_ReadyObserver();
+    if (m_Session.deviceReady() && m_ReadyObserver) m_ReadyObserver();
     PanelInputs in;
-    in.device = m_Device.read();
-    in.baudIndex = m_BaudIndex.load();
-    in.stConnect = m_StConnect.load();
+    in.device = m_Session.device().read();
+    in.baudIndex = m_Session.baudIndex();
+    in.stConnect = m_Session.stConnect();
     return in;
 }
 

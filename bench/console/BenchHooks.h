@@ -1,7 +1,7 @@
 #pragma once
 
 #include "console/MonitorHooks.h"
-#include "modem/DeviceConfig.h"
+#include "modem/ModemSession.h"
 #include "platform/FileWriter.h"
 #include "store/CasterStore.h"
 
@@ -17,32 +17,22 @@ namespace tessadorn::bench {
 // the moment the ready face is drawn.
 class BenchHooks final : public MonitorHooks {
   public:
-    BenchHooks(DeviceConfig& device, const std::atomic<int>& deviceReady,
-               const std::atomic<int>& baudIndex, const std::atomic<int>& stConnect)
-        : m_Device(device), m_DeviceReady(deviceReady), m_BaudIndex(baudIndex),
-          m_StConnect(stConnect) {}
+    explicit BenchHooks(ModemSession& session) : m_Session(session) {}
 
     // Set before the monitor starts.
     void setReadyObserver(std::function<void()> observer) { m_ReadyObserver = std::move(observer); }
 
     void portError() override { ++m_PortErrors; }
-    void rateFound(int baudIndex) override { m_RateFound = baudIndex; }
     CasterStore& casterList() override { return m_CasterList; }
     void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override;
 
     int portErrors() const { return m_PortErrors.load(); }
-    // The last baud index the modem answered at, -1 before it answered.
-    int rateFound() const { return m_RateFound.load(); }
 
   private:
-    DeviceConfig& m_Device;
-    const std::atomic<int>& m_DeviceReady;
-    const std::atomic<int>& m_BaudIndex;
-    const std::atomic<int>& m_StConnect;
+    ModemSession& m_Session;
     std::function<void()> m_ReadyObserver;
     std::atomic<int> m_PortErrors{0};
-    std::atomic<int> m_RateFound{-1};
     // Takes every save and keeps nothing.
     struct NoFile final : FileWriter {
         bool replace(const std::string&, std::string_view, int) override { return true; }

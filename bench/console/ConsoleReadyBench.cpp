@@ -146,9 +146,9 @@ int main(int argc, char** argv) {
                 ++failures;
                 continue;
             }
-            if (rig.hooks().rateFound() != baudIndex)
+            if (rig.rateFound() != baudIndex)
                 std::printf("run %d: answered at baud index %d, not at the held one\n", run,
-                            rig.hooks().rateFound());
+                            rig.rateFound());
             std::printf("run %d: panel \"%s\", \"%s\"\n", run, rig.panel().text(ids::Line0).c_str(),
                         rig.panel().text(ids::Firmware).c_str());
             ready.push_back(sampleOf(rig.ready(), baudIndex));

@@ -5,6 +5,11 @@
 #include "console/PanelControls.h"
 #include "platform/Clock.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 namespace tessadorn::bench {
 
 ConsoleRig::ConsoleRig(std::string simulatorExecutable)
@@ -38,11 +43,16 @@ bool ConsoleRig::start(const Options& options) {
     }
     m_Port = std::make_unique<TermiosSerialPort>(m_Simulator.ptyPath());
     m_Counting = std::make_unique<CountingSerialPort>(*m_Port);
-    m_Session = std::make_unique<ModemSession>(*m_Counting, RealClock::instance(), "/dev/null",
+    // The held rate comes from a device profile, as in the program; the file goes at once.
+    const std::string profile = (std::filesystem::temp_directory_path() /
+                                 ("tessadorn-bench-" + std::to_string(::getpid()) + ".cfg"))
+                                    .string();
+    m_Session = std::make_unique<ModemSession>(*m_Counting, RealClock::instance(), profile,
                                                AtomicFile::standard());
-    m_Session->baudIndex() = options.baudIndex;
-    m_Hooks = std::make_unique<BenchHooks>(m_Session->device(), m_Session->deviceReady(),
-                                           m_Session->baudIndex(), m_Session->stConnect());
+    std::ofstream(profile, std::ios::binary) << options.baudIndex;
+    m_Session->loadProfile();
+    std::filesystem::remove(profile);
+    m_Hooks = std::make_unique<BenchHooks>(*m_Session);
     m_Hooks->setReadyObserver([this] {
         std::lock_guard lock(m_Mutex);
         if (!m_Ready.reached) mark(m_Ready);
@@ -50,7 +60,7 @@ bool ConsoleRig::start(const Options& options) {
 
     if (options.animation) {
         m_Animation = std::thread([this] {
-            AnimationThread animation(m_Session->deviceReady(), m_Display, RealClock::instance());
+            AnimationThread animation(m_Session->readyFlag(), m_Display, RealClock::instance());
             animation.run(m_Session->closingFlag());
         });
     }

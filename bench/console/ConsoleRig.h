@@ -62,7 +62,9 @@ class ConsoleRig {
     const RecordingPanel& panel() const { return m_Panel; }
     const BenchHooks& hooks() const { return *m_Hooks; }
     const std::string& error() const { return m_Error; }
-    int deviceReady() const { return m_Session ? m_Session->deviceReady().load() : 0; }
+    int deviceReady() const { return m_Session && m_Session->deviceReady() ? 1 : 0; }
+    // The baud index the modem answered at, -1 before it answered.
+    int rateFound() const { return m_Session ? m_Session->baudIndex() : -1; }
 
   private:
     void mark(Milestone& milestone);
@@ -73,7 +75,8 @@ class ConsoleRig {
     SimulatorProcess m_Simulator;
     std::unique_ptr<TermiosSerialPort> m_Port;
     std::unique_ptr<CountingSerialPort> m_Counting;
-    // The device profile is written to /dev/null: the benchmark leaves no file behind.
+    // The device profile is read once for the held rate and removed: the benchmark leaves no
+    // file behind.
     std::unique_ptr<ModemSession> m_Session;
     RecordingPanel m_Panel;
     StatusDisplay m_Display{m_Panel};

@@ -29,7 +29,6 @@ class ReportingSerialPort final : public SerialPort {
     bool deviceGone() const override { return m_Port.deviceGone(); }
     bool devicePresent() const override { return m_Port.devicePresent(); }
     bool waitForDevice(int timeoutMs) override { return m_Port.waitForDevice(timeoutMs); }
-    int lastBaudIndex() const override { return m_Port.lastBaudIndex(); }
 
     // The next open uses `path` (a restarted simulator's new pseudo-terminal); any thread.
     void setDevicePath(std::string path) { m_Port.setDevicePath(std::move(path)); }

@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     MainDialog* mainDialog = nullptr;
     auto deviceReady = [&] {
         std::lock_guard lock(mainMutex);
-        return mainDialog && mainDialog->session().deviceReady().load() == 1;
+        return mainDialog && mainDialog->session().deviceReady();
     };
     // What the simulator's watch has to say goes to the window's status line too ("The
     // simulated modem stopped (exit status 9); starting it again"). The watch ends before the
@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
         // that does not come): once the program really ends, those waits end first.
         host.requestClose(0, [&] {
             std::lock_guard lock(mainMutex);
-            if (mainDialog) mainDialog->abortLink();
+            if (mainDialog) mainDialog->session().abortLink();
         });
     });
     quitSignals.setOnSignal([&window](int signal) {

@@ -16,10 +16,6 @@ SourceTableRetrieval::SourceTableRetrieval(Dialog& parent, ModemSession& session
                                            CasterStore& store, SourceTable& table)
     : m_Parent(parent), m_Session(session), m_Store(store), m_Table(table) {}
 
-std::string_view SourceTableRetrieval::failureText(SourceTableScanner::End end) {
-    return sourceTableFailureText(end);
-}
-
 std::string SourceTableRetrieval::progressText(int rows) {
     return "Mountpoints read: " + std::to_string(rows);
 }
@@ -35,7 +31,8 @@ void SourceTableRetrieval::run() {
         caster = m_Store.current();
     }
     if (!named) {
-        m_Parent.messageBox(failureText(SourceTableScanner::End::ReadFailures), kCaption);
+        m_Parent.messageBox(sourceTableFailureText(SourceTableScanner::End::ReadFailures),
+                            kCaption);
         return;
     }
     WaitCursor& cursor = m_Parent.waitCursor();
@@ -63,7 +60,7 @@ void SourceTableRetrieval::run() {
     cursor.restore();
 
     if (result != SourceTableScanner::End::Table) {
-        m_Parent.messageBox(failureText(result), kCaption);
+        m_Parent.messageBox(sourceTableFailureText(result), kCaption);
         return;
     }
     request.closeExchange();

@@ -23,8 +23,6 @@ class SourceTableRetrieval {
     // The whole retrieval, from "#SIGNAL OFF" to the closed mountpoint dialog or the message.
     void run();
 
-    // The message box text for a retrieval that ended without a table.
-    static std::string_view failureText(SourceTableScanner::End end);
     // The window's title while the table comes in.
     static std::string progressText(int rows);
 

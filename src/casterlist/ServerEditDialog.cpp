@@ -43,10 +43,10 @@ void ServerEditDialog::onInit() {
 
 void ServerEditDialog::versionRefresh() {
     ControlModel& c = controls();
-    const bool ibss = c.selection(kVersion) == kIbssRow;
+    const bool ibss = c.selection(kVersion) == caster_list::kIbssRow;
     c.setText(kServerCaption, ibss ? "Organization:" : "Server:");
     c.setText(kUserCaption, ibss ? "Device:" : "User:");
-    if (ibss) c.setText(kPort, kIbssPort);
+    if (ibss) c.setText(kPort, caster_list::kIbssPort);
     c.setEnabled(kPort, !ibss);
 }
 

@@ -26,10 +26,8 @@ class ServerEditDialog : public Dialog {
     static constexpr int kCancel = 1000;
 
     // The rows of the version list; a caster's `vntrip` is its row plus one.
+    // The IBSS row and its fixed port are the caster list's (caster_list::kIbssRow, kIbssPort).
     static constexpr const char* kVersions[] = {"NTRIP 1.0", "NTRIP 2.0", "IBSS"};
-    static constexpr int kIbssRow = 2;
-    // The port every IBSS caster is reached at.
-    static constexpr const char* kIbssPort = "2101";
 
     // `slot` is the caster's place in the list, kNewCaster for a new one.
     ServerEditDialog(Dialog& parent, CasterStore& store, int slot);

@@ -40,8 +40,8 @@ void Modem::progress(std::string_view line) {
 
 bool Modem::find(Result& r) {
     if (!m_Opened) {
-        m_Session.profile().LoadProfile();
-        if (!m_Session.serial().Open(m_Session.baudIndex().load())) {
+        m_Session.loadProfile();
+        if (!m_Session.serial().Open(m_Session.baudIndex())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
                      why.empty() ? "The port " + m_Env.portName + " cannot be opened." : why);
@@ -53,8 +53,7 @@ bool Modem::find(Result& r) {
     const std::int64_t deadline = clock.nowMs() + std::int64_t{m_TimeoutSeconds} * 1000;
     ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); },
                                    [&] { return clock.nowMs() < deadline; },
-                                   [&] { return clock.nowMs() < deadline; },
-                                   [this](int index) { m_Session.rateFound(index); }});
+                                   [&] { return clock.nowMs() < deadline; }});
     const bool found = search.find();
     progress("");
     if (found) return true;
@@ -75,7 +74,7 @@ bool Modem::start(CasterStore& store, Result& r) {
         r = fail(kPortOrModem, "The modem did not give its configuration.");
         return false;
     }
-    m_Session.deviceReady() = 1;
+    m_Session.ready();
     return true;
 }
 

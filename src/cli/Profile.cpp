@@ -24,8 +24,8 @@ using Kind = Value::Kind;
 
 // What the start-up read, with the NTRIP version the caster list holds for the stored caster.
 ModemState stateOf(ModemSession& session, CasterStore& store) {
-    ModemState s{session.device().read(), session.mode().load(), session.autoConnect().load(),
-                 session.baudIndex().load()};
+    ModemState s{session.device().read(), session.mode(), session.autoConnect(),
+                 session.baudIndex()};
     std::lock_guard lock(store.mutex());
     for (int i = 0; i < store.count; ++i) {
         const CasterEntry& e = store.entries[static_cast<std::size_t>(i)];
@@ -64,8 +64,7 @@ std::string send(Setting s, const Profile& want, const Profile& current, Modem& 
                               device.GpsType == "TRIMBLE"  ? trimblePortIndex(device.GpsPort)
                               : device.GpsType == "TOPCON" ? 0
                                                            : -1};
-        if (chosen.choice < 0)
-            chosen.choice = startingChoice(g.make, device, session.baudIndex().load());
+        if (chosen.choice < 0) chosen.choice = startingChoice(g.make, device, session.baudIndex());
         DeviceSettings settings(session);
         settings.drain();
         return applyPositionSource(session, settings, chosen, [] {}) != 0
@@ -204,7 +203,7 @@ Result applyProfile(const Request& q, Environment& env) {
             const Profile now = profileOf(stateOf(modem.session(), list.store));
             const auto step = compare(s, *wanted, now);
             if (!step || !step->differs) continue;
-            if (s == Setting::Caster && modem.session().mode().load() == kModeServer) continue;
+            if (s == Setting::Caster && modem.session().mode() == kModeServer) continue;
             sent = true;
             if (std::string message = send(s, *wanted, now, modem, list.store); !message.empty()) {
                 refused[s] = message;

@@ -44,7 +44,7 @@ Result applySource(const Request& q, Environment& env, PositionChoice chosen,
     Modem modem(env, q.timeoutSeconds);
     if (!modem.start(list.store, r)) return r;
     ModemSession& session = modem.session();
-    if (chosen.manual && session.mode().load() == kModeServer)
+    if (chosen.manual && session.mode() == kModeServer)
         return fail(kBadInput, "A base takes its position from its receiver: no manual position.");
     const auto device = session.device().read();
     chosen.reportedPort = device.GpsType == "TRIMBLE"  ? trimblePortIndex(device.GpsPort)
@@ -53,7 +53,7 @@ Result applySource(const Request& q, Environment& env, PositionChoice chosen,
     // The second list as the dialog fills it: the port or rate given, else what it starts with.
     chosen.choice = port   ? *port
                     : rate ? *rate
-                           : startingChoice(chosen.make, device, session.baudIndex().load());
+                           : startingChoice(chosen.make, device, session.baudIndex());
     DeviceSettings settings(session);
     settings.drain();
     if (applyPositionSource(session, settings, chosen, [] {}) == 0)
@@ -176,7 +176,7 @@ Result relay(const Request& q, Environment& env) {
     CasterList list(env);
     Modem modem(env, q.timeoutSeconds);
     if (!modem.start(list.store, r)) return r;
-    if (modem.session().mode().load() != kModeServer ||
+    if (modem.session().mode() != kModeServer ||
         !firmwareHasRelay(modem.session().device().read().FirmwareVersion))
         return fail(kBadInput, "The relay broadcast needs a base with firmware 3 or later.");
     if (!DeviceSettings(modem.session()).setRelay(q.words[1] == "on"))

@@ -24,7 +24,7 @@ Value number(const std::string& device) {
 Value address(std::string ip) {
     while (!ip.empty() && (ip.back() == '\r' || ip.back() == '\n'))
         ip.pop_back();
-    return ip.empty() || ip == "null" ? Value::null() : text(ip);
+    return ip.empty() || ip == DeviceConfig::kNone ? Value::null() : text(ip);
 }
 
 } // namespace
@@ -46,8 +46,8 @@ Result status(const Request& q, Environment& env) {
             if (const auto level = queries.readSignal()) signal = Value::num(*level);
     }
     const auto d = session.device().read();
-    const bool base = session.mode().load() == kModeServer;
-    const int st = session.stConnect().load();
+    const bool base = session.mode() == kModeServer;
+    const int st = session.stConnect();
     Value caster = Value::object();
     caster.set("host", text(d.CasterHost))
         .set("port", text(d.CasterPort))
@@ -61,7 +61,7 @@ Result status(const Request& q, Environment& env) {
         .set("firmware", text(d.FirmwareVersion))
         .set("imei", text(d.Imei))
         .set("role", Value::str(base ? "base" : "rover"))
-        .set("baud", Value::num(baudRateForIndex(session.baudIndex().load())))
+        .set("baud", Value::num(baudRateForIndex(session.baudIndex())))
         .set("sim", sim)
         .set("apn_ready", apnReady)
         .set("signal", signal)
@@ -69,7 +69,7 @@ Result status(const Request& q, Environment& env) {
         .set("connection", Value::str(st == 1   ? "on"
                                       : st == 2 ? "off"
                                                 : "unknown"))
-        .set("auto_connect", Value::boolean(session.autoConnect().load() == 1))
+        .set("auto_connect", Value::boolean(session.autoConnect() == 1))
         .set("caster", std::move(caster))
         .set("gps", Value::object()
                         .set("mode", text(d.GgaMode))

@@ -73,7 +73,7 @@ Result update(const Request& q, Environment& env) {
     Modem modem(env, q.timeoutSeconds);
     ModemSession& session = modem.session();
     // The rate the modem was last found at; the update looks at every rate after it.
-    session.profile().LoadProfile();
+    session.loadProfile();
     std::string stage;
     int top = 0, at = 0;
     const auto show = [&] {

@@ -38,15 +38,15 @@ MainDialog::~MainDialog() {
 }
 
 void MainDialog::onInit() {
-    m_Session.deviceReady() = 0;
+    m_Session.notReady();
     m_Display.hideAll();
 
     // Start-up load: the caster list (a failed load is not shown), then the device profile.
     m_Store.Load();
-    m_Session.profile().LoadProfile();
+    m_Session.loadProfile();
 
     m_AnimationThread = std::thread([this] {
-        AnimationThread animation(m_Session.deviceReady(), m_Display, m_Clock);
+        AnimationThread animation(m_Session.readyFlag(), m_Display, m_Clock);
         animation.run(m_Session.closingFlag());
     });
     m_MonitorThread = std::thread([this] {
@@ -107,10 +107,10 @@ void MainDialog::onCancel() {
 
 void MainDialog::onSize(int width, int height) {
     relayoutForScreen(width, height);
-    int stConnect = m_Session.stConnect().load();
-    m_Display.sizeRefresh(m_Session.deviceReady().load() == 1, m_Session.mode().load(),
-                          panelInputs(), stConnect);
-    m_Session.stConnect() = stConnect;
+    // The monitor may change the connection state meanwhile: the re-layout only forgets an
+    // "off", never writes back what it read.
+    if (m_Display.sizeRefresh(m_Session.deviceReady(), m_Session.mode(), panelInputs()))
+        m_Session.connectionOffForgotten();
 }
 
 std::optional<BackgroundAnswer> MainDialog::onBackgroundColour() {
@@ -123,10 +123,6 @@ void MainDialog::portError() {
     endDialog(0);
 }
 
-void MainDialog::rateFound(int baudIndex) {
-    m_Session.rateFound(baudIndex);
-}
-
 // The start-up changes the list under its lock and saves it after; a save that fails is reported
 // to the user like any other (the list in memory keeps the change).
 void MainDialog::listNotSaved(const std::string& failure) {
@@ -136,8 +132,8 @@ void MainDialog::listNotSaved(const std::string& failure) {
 PanelInputs MainDialog::panelInputs() {
     PanelInputs in;
     in.device = m_Session.device().read();
-    in.baudIndex = m_Session.baudIndex().load();
-    in.stConnect = m_Session.stConnect().load();
+    in.baudIndex = m_Session.baudIndex();
+    in.stConnect = m_Session.stConnect();
     std::lock_guard lock(m_Store.mutex());
     in.count = m_Store.count;
     in.auth = m_Store.auth;

@@ -63,10 +63,6 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
     // The last source table read from a caster.
     const SourceTable& sources() const { return m_Sources; }
 
-    // Ends every exchange with the modem at its next read or write wait, from any thread: the
-    // way out when the window closes while a handler or the monitor waits on the line.
-    void abortLink() { m_Session.abortLink(); }
-
   private:
     // The caster buttons (1000, 1094): the current caster selection, then the panel lines of
     // the caster (MainDialogCasters.cpp).
@@ -88,7 +84,6 @@ class MainDialog : public Dialog, public PanelControls, private MonitorHooks {
 
     // MonitorHooks
     void portError() override;
-    void rateFound(int baudIndex) override;
     CasterStore& casterList() override { return m_Store; }
     void listNotSaved(const std::string& failure) override;
     PanelInputs panelInputs() override;

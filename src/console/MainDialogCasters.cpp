@@ -21,7 +21,7 @@ void MainDialog::chooseCaster() {
 // the choice (or the running connection).
 void MainDialog::casterChosen(int result) {
     if (result == kIdCancel) return;
-    if (m_Session.deviceReady().load() != 1) return;
+    if (!m_Session.deviceReady()) return;
     const DeviceConfig::Values device = m_Session.device().read();
     if (device.GpsType != "TRIMBLE" && device.GpsType != "UNKNOWN") return;
 
@@ -38,7 +38,7 @@ void MainDialog::casterChosen(int result) {
     if (count == 0) {
         line1 = "Svr:";
         line2 = "Authorization:";
-    } else if (m_Session.stConnect().load() == 1) {
+    } else if (m_Session.stConnect() == 1) {
         m_Display.connectPictures(true);
         line1 = "Svr: " + device.CasterHost + " /" + device.CasterMountpoint;
         line2 = auth == "yes" ? "Authorization: yes (" + device.CasterUser + ")"

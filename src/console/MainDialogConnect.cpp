@@ -19,8 +19,8 @@ bool yes(Dialog& dialog, std::string_view question) {
 } // namespace
 
 void MainDialog::connectCommand() {
-    if (m_Session.deviceReady().load() == 0) return;
-    if (m_Session.stConnect().load() == 1) return stopConnection();
+    if (!m_Session.deviceReady()) return;
+    if (m_Session.stConnect() == 1) return stopConnection();
     // A `server` past the list names no caster: the panel shows none, and the source-table
     // retrieval refuses it without a word to the modem.
     if (m_Store.current().Tessadorn.value() == ServerKind::Tessadorn) return connectTessadorn();
@@ -36,7 +36,7 @@ void MainDialog::stopConnection() {
         if (m_Session.serial().Aborted()) return;
         if (!yes(*this, "The modem does not answer. Keep trying to stop the connection?")) return;
     }
-    m_Session.stConnect() = 0;
+    m_Session.connectionState(ModemSession::kConnectionUnknown);
     setText(ids::TextConnect, "Conn.");
     messageBox(outcome::kConnectionFinished);
 
@@ -59,13 +59,13 @@ void MainDialog::connectTessadorn() {
 }
 
 void MainDialog::changeRole(bool toServer) {
-    if (m_Session.deviceReady().load() == 0) return;
+    if (!m_Session.deviceReady()) return;
     if (!yes(*this, toServer ? "Change to SERVER mode?" : "Change to CLIENT mode?")) return;
     PauseSection section = m_Session.pause(toServer ? "C2S" : "S2C", waitCursor());
     const bool done = ConnectionCommands(m_Session).setRole(toServer);
     messageBox(done ? outcome::roleChanged(toServer) : outcome::kRoleRefused);
     // The modem restarts in its role (or not at all): the monitor finds it anew either way.
-    m_Session.deviceReady() = 0;
+    m_Session.notReady();
 }
 
 void MainDialog::autoConnection() {
@@ -76,7 +76,7 @@ void MainDialog::autoConnection() {
     }
     PauseSection section = m_Session.pause(on ? "AutoConnect YES" : "AutoConnect NO", waitCursor());
     ConnectionCommands(m_Session).setAutoConnect(on);
-    m_Session.autoConnect() = on ? 1 : 0;
+    m_Session.autoConnectState(on ? 1 : 0);
 }
 
 } // namespace tessadorn

@@ -9,7 +9,7 @@ namespace {
 constexpr int kPortSettleMs = 200;
 // The rate the port is reopened at after an update, whatever the modem was found at before:
 // the monitor finds the modem's rate again by its scan when needed.
-constexpr int kAfterUpdateBaudIndex = 2;
+constexpr int kAfterUpdateBaudIndex = kBaud38400;
 } // namespace
 
 void MainDialog::runFirmwareUpdate() {

@@ -13,8 +13,6 @@ class MonitorHooks {
     virtual ~MonitorHooks() = default;
     // The port cannot be opened at start: "Com Port Error", and the program ends.
     virtual void portError() = 0;
-    // The modem answered at this baud index: the device profile remembers it.
-    virtual void rateFound(int baudIndex) = 0;
     // The caster list that follows the modem at every start-up (its APN, its stored caster).
     virtual CasterStore& casterList() = 0;
     // The list followed the modem but could not be saved: the message for the user.

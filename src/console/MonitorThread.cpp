@@ -12,7 +12,7 @@ MonitorThread::MonitorThread(ModemSession& session, StatusDisplay& display, Moni
 void MonitorThread::run() {
     PauseGate& gate = m_Session.monitorGate();
     gate.attach();
-    if (!m_Session.serial().Open(m_Session.baudIndex().load())) {
+    if (!m_Session.serial().Open(m_Session.baudIndex())) {
         gate.detach();
         m_Hooks.portError();
         return;
@@ -21,7 +21,7 @@ void MonitorThread::run() {
         if (!identify()) break;
         if (!startUp()) continue; // unparsable configuration: identify again
         if (!running()) break;
-        if (m_Session.mode().load() == kModeServer)
+        if (m_Session.mode() == kModeServer)
             serverReady();
         else
             clientReady();
@@ -38,7 +38,6 @@ bool MonitorThread::identify() {
     ModemSearch search(m_Session,
                        {[this](std::string_view text) { m_Display.statusLine(std::string(text)); },
                         [this] { return pauseCheckpoint(); }, [this] { return running(); },
-                        [this](int index) { m_Hooks.rateFound(index); },
                         [this] { m_Display.portGone(); }});
     return search.find();
 }
@@ -60,21 +59,21 @@ bool MonitorThread::startUp() {
 }
 
 void MonitorThread::serverReady() {
-    m_Session.deviceReady() = 1;
+    m_Session.ready();
     m_Display.serverReadyFace(m_Hooks.panelInputs());
 }
 
 void MonitorThread::clientReady() {
-    m_Session.deviceReady() = 1;
-    m_Session.stConnect() =
-        m_Display.clientReadyFace(m_Hooks.panelInputs(), m_Session.autoConnect().load());
+    m_Session.ready();
+    m_Session.connectionState(
+        m_Display.clientReadyFace(m_Hooks.panelInputs(), m_Session.autoConnect()));
 }
 
 void MonitorThread::drawApnState(int apnReady, int simState, int signal) {
     m_Display.apnLine(apnReady, simState);
-    if (m_Session.mode().load() == kModeServer && (simState == 0 || apnReady == 0 || signal == 0)) {
+    if (m_Session.mode() == kModeServer && (simState == 0 || apnReady == 0 || signal == 0)) {
         m_Display.serverReset();
-        m_Session.device().update([](auto& d) { d.ServerIp = "null\r\n"; });
+        m_Session.device().update([](auto& d) { d.ServerIp = DeviceConfig::kNoAddress; });
     }
 }
 
@@ -113,9 +112,9 @@ void MonitorThread::poll() {
                 failures = 0;
                 signal = *level;
                 const auto device = m_Session.device().read();
-                if (m_Session.mode().load() == kModeServer) {
-                    if (apnReady != 0 && signal != 0 && device.ServerIp == "null\r\n" &&
-                        pauseCheckpoint() &&
+                if (m_Session.mode() == kModeServer) {
+                    if (apnReady != 0 && signal != 0 &&
+                        device.ServerIp == DeviceConfig::kNoAddress && pauseCheckpoint() &&
                         m_Queries.readServerIp(StatusQueries::Attempt::WhilePolling)) {
                         m_Display.serverAddressLines(m_Hooks.panelInputs());
                     }
@@ -123,13 +122,13 @@ void MonitorThread::poll() {
                     if (!pauseCheckpoint()) return;
                     const OnOff state =
                         m_Queries.readConnectionState(StatusQueries::Attempt::WhilePolling);
-                    std::atomic<int>& stConnect = m_Session.stConnect();
-                    if (state == OnOff::On && stConnect.load() != 1) {
-                        stConnect = 1;
+                    const int shown = m_Session.stConnect();
+                    if (state == OnOff::On && shown != ModemSession::kConnectionRunning) {
+                        m_Session.connectionState(ModemSession::kConnectionRunning);
                         m_Display.connectPictures(true);
-                    } else if (state == OnOff::Off && stConnect.load() != 2) {
+                    } else if (state == OnOff::Off && shown != ModemSession::kConnectionOff) {
                         m_Display.connectPictures(false);
-                        stConnect = 2;
+                        m_Session.connectionState(ModemSession::kConnectionOff);
                     } else if (state == OnOff::NoAnswer) {
                         failed = true;
                     }
@@ -153,14 +152,13 @@ void MonitorThread::poll() {
             if (m_Session.serial().DeviceGone() || ++failures >= kFailedPollLimit) return;
         }
         // Another part of the program may have sent the modem away (a role change).
-        if (m_Session.deviceReady().load() != 1) return;
+        if (!m_Session.deviceReady()) return;
     }
 }
 
 void MonitorThread::linkLost() {
-    m_Session.deviceReady() = 0;
+    m_Session.lost();
     m_Display.linkLost();
-    m_Session.mode() = -1;
     m_Session.device().update([](DeviceConfig::Values& d) {
         for (auto* s :
              {&d.ServerIp, &d.FirmwareVersion, &d.SerialNumber, &d.Imei, &d.ApnName, &d.ApnUser,

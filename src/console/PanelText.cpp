@@ -9,8 +9,8 @@
 namespace tessadorn::panel {
 namespace {
 
-constexpr const char* kNull = "null";
-constexpr const char* kNullLine = "null\r\n";
+constexpr std::string_view kNull = DeviceConfig::kNone;
+constexpr std::string_view kNullLine = DeviceConfig::kNoAddress;
 
 // "Authorization: yes (<user>)" for a caster that needs it, else "Authorization: <auth>".
 std::string authorizationLine(const std::string& auth, const std::string& user) {
@@ -49,8 +49,8 @@ std::vector<PanelLine> serverAddressLines(const PanelInputs& in) {
         state = "Server: NOT ACTIVE";
     }
     return {{ids::ServerState, state},
-            {ids::Line2,
-             d.ServerIp == kNullLine ? "Server IP: Not available" : "Server IP: " + d.ServerIp}};
+            {ids::Line2, d.ServerIp == kNullLine ? std::string("Server IP: Not available")
+                                                 : "Server IP: " + d.ServerIp}};
 }
 
 std::vector<PanelLine> serverLines(const PanelInputs& in) {
@@ -76,7 +76,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
     } else if (!casterGpsType(d.GpsType)) {
         // The line keeps its text for an index without a rate.
         std::optional<std::string> baud;
-        if (in.baudIndex >= 0 && in.baudIndex <= 4)
+        if (isBaudIndex(in.baudIndex))
             baud = "Baudrate: " + std::to_string(baudRateForIndex(in.baudIndex));
         add("Mode: WAVECOM EMULATOR", baud, "");
     } else if (in.stConnect == 1 && d.CasterKind != "0") {

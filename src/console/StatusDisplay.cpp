@@ -139,7 +139,7 @@ void StatusDisplay::serverReset() {
     write(ServerState, "Server: NOT ACTIVE");
 }
 
-void StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& in, int& stConnect) {
+bool StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& in) {
     {
         // The three lines that the display has not written yet lose their template captions;
         // every other line shows again what it showed before the re-layout.
@@ -149,20 +149,20 @@ void StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& i
         for (const auto& [id, utf8] : m_Written)
             m_Controls.setText(id, utf8);
     }
-    if (!deviceReady) return;
+    if (!deviceReady) return false;
     text(Firmware, "Fw v" + in.device.FirmwareVersion);
     if (mode == kModeServer) {
         lines(panel::serverLines(in));
-        return;
+        return false;
     }
     lines(panel::clientLines(in, true));
     if (!panel::casterGpsType(in.device.GpsType)) {
         hide(Connect);
         hide(Disconnect);
-    } else {
-        if (stConnect != 1) stConnect = 0;
-        connectPictures(stConnect == 1);
+        return false;
     }
+    connectPictures(in.stConnect == 1);
+    return true;
 }
 
 void StatusDisplay::animationReady() {

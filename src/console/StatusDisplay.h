@@ -47,8 +47,9 @@ class StatusDisplay {
 
     // After a size change (the re-layout has already run and put the templates' captions back):
     // every text this display wrote is written again, so that no line falls back to a caption;
-    // then the ready face's lines are formed anew. `stConnect` may be reset to 0.
-    void sizeRefresh(bool deviceReady, int mode, const PanelInputs& in, int& stConnect);
+    // then the ready face's lines are formed anew. True when the connect pictures were drawn
+    // again from `in.stConnect`: an "off" is then to be read again (the caller forgets it).
+    bool sizeRefresh(bool deviceReady, int mode, const PanelInputs& in);
 
     // Animation: the ready face's placeholders, or the searching face's frames.
     void animationReady();

@@ -21,12 +21,13 @@ void SerialChannel::Close() {
 }
 
 int SerialChannel::Reopen() {
-    if (!m_Port.reopen()) return 0;
-    m_OpenIndex = m_Port.lastBaudIndex();
-    return 1;
+    const int baudIndex = m_OpenIndex.load();
+    Close();
+    return baudIndex >= 0 ? Open(baudIndex) : 0;
 }
 
 void SerialChannel::WriteCommand(std::string_view command) {
+    if (Aborted()) return; // closing: nothing is written any more
     m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     debugLineDevice("OK CMD: ", command);
     if (m_Yield.load() == nullptr) {

@@ -36,17 +36,19 @@ class SerialChannel {
 
     SerialChannel(SerialPort& port, Clock& clock);
 
-    // Opens at the rate of the baud index (any index but 0 to 4 gives 38400) and remembers that
-    // rate's index, whoever opened the port: the monitor's scan, the GPS dialog, the update.
+    // Opens at the rate of the baud index (an index without a row gives 38400) and remembers
+    // that rate's index, whoever opened the port: the monitor's scan, the GPS dialog, the update.
+    // The channel is the one place that holds the rate the link runs at.
     int Open(int baudIndex);
     void Close();
     bool IsOpen() const { return m_Port.isOpen(); }
-    // Baud index (0 to 4) of the rate the port was last opened at; -1 before the first open.
+    // Baud index of the rate the port was last opened at; -1 before the first open.
     // Any thread may ask.
     int OpenIndex() const { return m_OpenIndex.load(); }
 
     // Writes the command as it is (it carries its own CR LF), logs "OK CMD: <command>" and
-    // waits 300 ms. The receive buffer is left alone.
+    // waits 300 ms. The receive buffer is left alone. Once the abort flag is set nothing is
+    // written.
     void WriteCommand(std::string_view command);
 
     int WaitToken(std::string_view token);
@@ -104,7 +106,8 @@ class SerialChannel {
     bool DevicePresent() const { return m_Port.devicePresent(); }
     // Waits up to `ms` for the device to be there; true as soon as it is.
     bool WaitForDevice(int ms) { return m_Port.waitForDevice(ms); }
-    // Closes the port and opens it again at the rate it was last opened at. 1 when open.
+    // Closes the port and opens it again at the rate it was last opened at. 1 when open; 0 when
+    // it never opened or cannot be opened now.
     int Reopen();
 
     Clock& clock() { return m_Clock; }

@@ -14,6 +14,11 @@ int Transactions::run(const Command& command, int resends, bool unlimitedWhenZer
         debugLine("Command refused: " + command.refused + "\r\n");
         return 0;
     }
+    // Once the program closes nothing more goes out: a dialog's next step ends here.
+    if (m_Serial.Aborted()) {
+        debugLine("Closing: the command is not sent\r\n");
+        return 0;
+    }
     m_Reading.store(1);
     debugLine("m_Reading=TRUE\r\n");
     m_Serial.PurgeReceive();

@@ -38,7 +38,7 @@ bool syncApn(const DeviceConfig::Values& device, CasterDocument& doc) {
 }
 
 bool matchStoredCaster(const DeviceConfig::Values& d, CasterDocument& doc) {
-    if (d.CasterHost == "null" || d.CasterPort == "null") return false;
+    if (d.CasterHost == DeviceConfig::kNone || d.CasterPort == DeviceConfig::kNone) return false;
     const int count = std::min(doc.count, CasterDocument::kMaxEntries);
     for (int i = 0; i < count; ++i) {
         const CasterEntry& e = doc.entries[i];

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace tessadorn {
 
@@ -22,6 +23,11 @@ constexpr int kSimReady = 5;
 // text.
 class DeviceConfig {
   public:
+    // The modem's word for nothing: a stored caster without one of its fields, a serial number
+    // it does not know; and a base's address reply while it has none, with its line end.
+    static constexpr std::string_view kNone = "null";
+    static constexpr std::string_view kNoAddress = "null\r\n";
+
     struct Values {
         std::string SerialNumber;     // 20
         std::string FirmwareVersion;  // 20

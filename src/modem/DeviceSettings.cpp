@@ -1,6 +1,7 @@
 #include "modem/DeviceSettings.h"
 
 #include "modem/Protocol.h"
+#include "platform/SerialPort.h"
 
 #include <array>
 
@@ -16,11 +17,11 @@ struct ReceiverRow {
     bool endsAutoConnect;
 };
 constexpr std::array<ReceiverRow, 5> kReceivers = {{
-    {"KV-318", 0, true},
-    {"TRIMBLE", 2, false},
+    {"KV-318", kBaud9600, true},
+    {"TRIMBLE", kBaud38400, false},
     {"WAVECOM", -1, true},
     {"UNKNOWN", -1, false},
-    {"TOPCON", 4, false},
+    {"TOPCON", kBaud115200, false},
 }};
 
 const ReceiverRow& row(GpsReceiver make) {
@@ -98,7 +99,7 @@ bool DeviceSettings::setReceiver(GpsReceiver make, int trimblePort) {
         if (make == GpsReceiver::Trimble) d.GpsPort = "COM" + std::to_string(trimblePort);
         if (make == GpsReceiver::Topcon) d.GpsPort = "COM4";
     });
-    if (row(make).endsAutoConnect) m_Session.autoConnect() = 0;
+    if (row(make).endsAutoConnect) m_Session.autoConnectState(0);
     return true;
 }
 

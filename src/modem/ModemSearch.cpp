@@ -6,7 +6,7 @@
 namespace tessadorn {
 
 std::string connectingAtText(int baudIndex) {
-    if (baudIndex < 0 || baudIndex > 4) return {};
+    if (!isBaudIndex(baudIndex)) return {};
     return "Connecting at " + std::to_string(baudRateForIndex(baudIndex)) + "...";
 }
 
@@ -38,11 +38,18 @@ bool ModemSearch::yielding(const std::function<bool()>& exchange) {
     return answered;
 }
 
-// A first try at the held rate, written raw.
+// A first try at the rate the port is open at, written raw: the held rate, or the rate a dialog
+// reopened the port at since (38400 after an update), or after a scan that found nothing the
+// rate it was last opened at. A modem that answers there is found at that rate, the one the
+// link runs at (never at "no rate", which would send the search round this try for as long as
+// the modem answers).
 ModemSearch::Found ModemSearch::tryHeldRate() {
-    const int held = m_Session.baudIndex().load();
+    SerialChannel& serial = m_Session.serial();
+    const bool held = m_Session.baudIndex() >= 0;
     for (;;) {
-        if (const auto text = connectingAtText(held); !text.empty()) m_Hooks.status(text);
+        // After a scan that found nothing the status line stays as the scan left it.
+        if (const auto text = connectingAtText(serial.OpenIndex()); held && !text.empty())
+            m_Hooks.status(text);
         if (!m_Hooks.checkpoint()) return Found::Stopping;
         if (deviceGone()) return Found::DeviceGone;
         if (yielding([this] { return m_Queries.answersAtOpenRate(); })) break;
@@ -50,27 +57,20 @@ ModemSearch::Found ModemSearch::tryHeldRate() {
         // A dialog wanted the line: after it this rate is tried again.
         if (!m_Session.monitorGate().yieldRequested()) return Found::No;
     }
-    // After a scan that found nothing the port is open at the rate it was last opened at, by
-    // the scan or by a dialog that reopened it since; a modem that answers there now is found
-    // at that rate (never at "no rate", which would send the search round this try for as long
-    // as the modem answers).
-    const int found = held < 0 ? m_Session.serial().OpenIndex() : held;
-    m_Session.baudIndex() = found;
-    m_Hooks.rateFound(found);
+    m_Session.rateFound();
     return Found::Yes;
 }
 
 // Every rate in turn, 9600 first.
 ModemSearch::Found ModemSearch::scanRates() {
-    const int held = m_Session.baudIndex().load();
     const auto gone = [&] {
         // The next search starts at the held rate again.
-        if (held >= 0) m_Session.baudIndex() = held;
+        m_Session.scanCutShort();
         return Found::DeviceGone;
     };
-    m_Session.baudIndex() = -1;
+    m_Session.scanStarts();
     SerialChannel& serial = m_Session.serial();
-    for (int index = 0; index <= 4; ++index) {
+    for (int index = 0; index < kBaudIndexCount; ++index) {
         m_Hooks.status(connectingAtText(index));
         if (!m_Hooks.checkpoint()) return Found::Stopping;
         if (deviceGone()) return gone();
@@ -82,8 +82,7 @@ ModemSearch::Found ModemSearch::scanRates() {
         }
         m_Session.clock().sleepMs(kScanPauseMs);
         if (yielding([this] { return m_Queries.identifies(); })) {
-            m_Session.baudIndex() = index;
-            m_Hooks.rateFound(index);
+            m_Session.rateFound();
             return Found::Yes;
         }
         if (deviceGone()) return gone();
@@ -101,7 +100,7 @@ ModemSearch::Found ModemSearch::awaitDevice() {
         if (!m_Hooks.checkpoint()) return Found::Stopping;
         if (!serial.WaitForDevice(kDeviceWaitStepMs)) continue;
         // Back at the held rate, or at the rate the port was last opened at.
-        const int held = m_Session.baudIndex().load();
+        const int held = m_Session.baudIndex();
         bool open = false;
         if (held >= 0) {
             serial.Close();

@@ -9,9 +9,9 @@
 
 namespace tessadorn {
 
-// Finds the modem on the port: one try at the held rate (the session's baud index, written raw),
+// Finds the modem on the port: one try at the rate the port is open at (written raw),
 // then every rate in turn, 9600 first, until it answers "DEVICE?". The rate found becomes the
-// session's and is reported through `rateFound` (the caller saves it).
+// session's, which saves it in the device profile.
 //
 // Nothing has answered at the rate being tried, so its wait may be cut short: a dialog that
 // announces a pause section gets the line within a step of the port, and that rate is tried
@@ -32,7 +32,6 @@ class ModemSearch {
         std::function<bool()> checkpoint;
         // After a round that found nothing: false ends the search.
         std::function<bool()> keepSearching;
-        std::function<void(int)> rateFound;
         // The port's device is gone; the search now waits for it (may be empty).
         std::function<void()> deviceGone = {};
     };

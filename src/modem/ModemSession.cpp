@@ -21,13 +21,34 @@ PauseSection ModemSession::pause(std::string_view name, WaitCursor& cursor,
     return PauseSection(name, m_Reading, m_MonitorGate, cursor, m_Clock, options);
 }
 
-void ModemSession::rateFound(int baudIndex) {
-    m_BaudIndex = baudIndex;
-    m_Profile.SaveProfile(baudIndex);
+void ModemSession::rateFound() {
+    const int found = m_Serial.OpenIndex();
+    m_BaudIndex = found;
+    debugLine("Modem answered at " + std::to_string(baudRateForIndex(found)) + "\r\n");
+    m_Profile.SaveProfile(found);
+}
+
+void ModemSession::scanStarts() {
+    m_HeldBeforeScan = m_BaudIndex.exchange(-1);
+}
+
+void ModemSession::scanCutShort() {
+    if (m_HeldBeforeScan >= 0) m_BaudIndex = m_HeldBeforeScan;
+}
+
+void ModemSession::lost() {
+    m_DeviceReady = 0;
+    m_Mode = -1;
+}
+
+void ModemSession::connectionOffForgotten() {
+    int off = kConnectionOff;
+    m_StConnect.compare_exchange_strong(off, kConnectionUnknown);
 }
 
 void ModemSession::moveLinkTo(int baudIndex) {
-    rateFound(baudIndex);
+    m_BaudIndex = baudIndex;
+    m_Profile.SaveProfile(baudIndex);
     debugLine("Closing COM...\r\n");
     m_Serial.Close();
     debugLine("Opening COM...\r\n");

@@ -8,7 +8,7 @@ namespace {
 
 // Moves the modem to the chosen rate when it differs from the link's; false when refused.
 bool changeRate(ModemSession& session, DeviceSettings& settings, int choice) {
-    if (choice < 0 || choice > 4 || choice == session.baudIndex().load()) return true;
+    if (!isBaudIndex(choice) || choice == session.baudIndex()) return true;
     if (!settings.setModemRate(choice)) return false;
     session.moveLinkTo(choice);
     return true;

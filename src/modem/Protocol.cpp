@@ -55,7 +55,7 @@ Command setGgaManual(double latitude, double longitude) {
 }
 
 Command comRate(int baudIndex) {
-    if (baudIndex < 0 || baudIndex > 4) {
+    if (!isBaudIndex(baudIndex)) {
         return Command{{}, "no serial rate for baud index " + std::to_string(baudIndex)};
     }
     return format("#COM %s\r\n", {std::to_string(baudRateForIndex(baudIndex))});

@@ -92,8 +92,8 @@ bool parseAddrServer(std::string_view text, DeviceConfig::Values& v) {
     v.CasterPort = f[1];
     v.CasterMountpoint = f[2];
     if (f.size() == 4) {
-        v.CasterUser = "null";
-        v.CasterPassword = "null";
+        v.CasterUser = DeviceConfig::kNone;
+        v.CasterPassword = DeviceConfig::kNone;
         v.CasterKind = "1";
     } else {
         f.resize(std::max<std::size_t>(f.size(), 5));

@@ -53,7 +53,6 @@ class SourceTableScanner {
     // when given, hears the rows stored at most every kProgressIntervalMs while the table comes.
     static End read(SerialChannel& serial, SourceTable& table, const Progress& progress = {});
 
-    bool inRow() const { return m_InRow; }
     // Rows whose format was not accepted, and accepted rows that found the table full.
     int rejectedRows() const { return m_Rejected; }
     int droppedRows() const { return m_Table.leftOut(); }

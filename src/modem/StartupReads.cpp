@@ -15,7 +15,7 @@ StartupReads::StartupReads(ModemSession& session, std::function<bool()> checkpoi
 
 std::optional<int> StartupReads::configuration() {
     const auto mode = m_Queries.readConfiguration();
-    if (mode) m_Session.mode() = *mode;
+    if (mode) m_Session.modeFound(*mode);
     return mode;
 }
 
@@ -28,10 +28,10 @@ bool StartupReads::serverState() {
 bool StartupReads::clientState() {
     if (m_Checkpoint()) m_Queries.readPositionSource(true);
     if (!keepsCasterConnection(m_Session.device().read().GpsType)) return false;
-    if (m_Checkpoint()) m_Session.autoConnect() = static_cast<int>(m_Queries.readAutoConnect());
+    if (m_Checkpoint()) m_Session.autoConnectState(static_cast<int>(m_Queries.readAutoConnect()));
     if (m_Checkpoint())
-        m_Session.stConnect() =
-            static_cast<int>(m_Queries.readConnectionState(StatusQueries::Attempt::AtStart));
+        m_Session.connectionState(
+            static_cast<int>(m_Queries.readConnectionState(StatusQueries::Attempt::AtStart)));
     return m_Checkpoint() && m_Queries.readStoredCaster();
 }
 

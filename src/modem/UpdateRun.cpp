@@ -49,7 +49,7 @@ UpdateRun::Outcome UpdateRun::run(const UpdateValues& values) {
 
 void UpdateRun::leaveFirmware() {
     bool bye = false;
-    if (m_Engine.reopen(m_Session.baudIndex().load(), kReopenMs)) {
+    if (m_Engine.reopen(m_Session.baudIndex(), kReopenMs)) {
         sleep(kReopenMs);
         bye = m_Engine.leaveFirmware();
     }

@@ -28,7 +28,7 @@ struct UpdateValues {
 // window's dialog and the command line run it through their hooks; the modem sees the same.
 class UpdateRun {
   public:
-    static constexpr int kRates = 5;
+    static constexpr int kRates = kBaudIndexCount;
     static constexpr int kLeaveBarTop = 6;
     static constexpr int kUpdateBarTop = 23;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -50,36 +51,31 @@ class SerialPort {
     virtual bool devicePresent() const { return true; }
     // Waits up to `timeoutMs` for the device to be there; true as soon as it is.
     virtual bool waitForDevice(int /*timeoutMs*/) { return devicePresent(); }
-    // The baud index (0 to 4) of the last successful open, -1 before the first.
-    virtual int lastBaudIndex() const { return -1; }
-    // Closes the port and opens it again at the rate of the last successful open; false when
-    // it never opened or the device cannot be opened now.
-    bool reopen() {
-        const int baudIndex = lastBaudIndex();
-        close();
-        return baudIndex >= 0 && open(baudIndex);
-    }
 };
 
-// 0 = 9600, 1 = 19200, 3 = 57600, 4 = 115200; 2 and every other value = 38400.
+// The link's rates, by baud index: the one table of rates in the program (the device profile
+// keeps the index, the modem's "#COM" takes the rate).
+inline constexpr std::array<int, 5> kBaudRates = {9600, 19200, 38400, 57600, 115200};
+constexpr int kBaudIndexCount = static_cast<int>(kBaudRates.size());
+// The rows by name.
+constexpr int kBaud9600 = 0;
+constexpr int kBaud19200 = 1;
+constexpr int kBaud38400 = 2;
+constexpr int kBaud57600 = 3;
+constexpr int kBaud115200 = 4;
+
+constexpr bool isBaudIndex(int baudIndex) {
+    return baudIndex >= 0 && baudIndex < kBaudIndexCount;
+}
+
+// The rate of a baud index; 38400 for every value without a row.
 constexpr int baudRateForIndex(int baudIndex) {
-    switch (baudIndex) {
-    case 0:
-        return 9600;
-    case 1:
-        return 19200;
-    case 3:
-        return 57600;
-    case 4:
-        return 115200;
-    default:
-        return 38400;
-    }
+    return kBaudRates[static_cast<std::size_t>(isBaudIndex(baudIndex) ? baudIndex : kBaud38400)];
 }
 
 // The baud index of a rate, or -1 for a rate that has none.
 constexpr int baudIndexForRate(int rate) {
-    for (int i = 0; i <= 4; ++i)
+    for (int i = 0; i < kBaudIndexCount; ++i)
         if (baudRateForIndex(i) == rate) return i;
     return -1;
 }

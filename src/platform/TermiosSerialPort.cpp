@@ -163,7 +163,6 @@ bool TermiosSerialPort::open(int baudIndex) {
     m_OpenError = 0;
     applyLineSettings(fd, baudIndex);
     tcflush(fd, TCIFLUSH);
-    m_LastBaudIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     m_LastPresenceCheckMs = m_Clock.nowMs();
     {
         std::lock_guard lock(m_PathMutex);

@@ -50,7 +50,6 @@ class TermiosSerialPort final : public SerialPort {
     bool deviceGone() const override { return m_Gone.load(); }
     bool devicePresent() const override;
     bool waitForDevice(int timeoutMs) override;
-    int lastBaudIndex() const override { return m_LastBaudIndex.load(); }
 
     // How often a blocked write looks at the abort flag.
     static constexpr int kWriteWaitStepMs = 100;
@@ -85,7 +84,6 @@ class TermiosSerialPort final : public SerialPort {
     std::atomic<bool> m_Gone{false};
     std::atomic<int> m_OpenError{0};
     std::atomic<pid_t> m_HolderPid{0};
-    std::atomic<int> m_LastBaudIndex{-1};
     std::atomic<const std::atomic<bool>*> m_Abort{nullptr};
     std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
     std::int64_t m_LastPresenceCheckMs = 0;

@@ -24,7 +24,7 @@ inline speed_t termiosSpeedForIndex(int baudIndex) {
 
 // The baud index of a termios speed, or -1 for a speed the modem does not use.
 inline int baudIndexForTermiosSpeed(speed_t speed) {
-    for (int i = 0; i <= 4; ++i)
+    for (int i = 0; i < kBaudIndexCount; ++i)
         if (termiosSpeedForIndex(i) == speed) return i;
     return -1;
 }

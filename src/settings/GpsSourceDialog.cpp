@@ -35,7 +35,7 @@ void GpsSourceDialog::fillSecondList(int make) {
         break;
     case Wavecom:
     case Unknown:
-        for (int index = 0; index <= 4; ++index)
+        for (int index = 0; index < kBaudIndexCount; ++index)
             c.addItem(kSecondList, std::to_string(baudRateForIndex(index)));
         break;
     case Topcon:
@@ -63,7 +63,7 @@ void GpsSourceDialog::zeroPosition() {
 
 void GpsSourceDialog::onInit() {
     ControlModel& c = controls();
-    if (m_Session.mode().load() == kModeServer) {
+    if (m_Session.mode() == kModeServer) {
         // A base has no manual position.
         for (int id : {kManual, kLatitudeLabel, kLatitude, kLongitudeLabel, kLongitude})
             c.setVisible(id, false);
@@ -73,7 +73,7 @@ void GpsSourceDialog::onInit() {
     c.setSelection(kGpsList, Kv318);
 
     const auto device = m_Session.device().read();
-    const int baudIndex = m_Session.baudIndex().load();
+    const int baudIndex = m_Session.baudIndex();
     if (device.GgaMode == "MANUAL") {
         c.setChecked(kManual, true);
         c.setDeviceText(kLatitude, device.GgaLatitude);
@@ -139,13 +139,13 @@ void GpsSourceDialog::onSelectionChange(int id) {
         c.setEnabled(kManual, false);
         enablePosition(false);
         showPortLabel(false);
-        c.setSelection(kSecondList, m_Session.baudIndex().load());
+        c.setSelection(kSecondList, m_Session.baudIndex());
         break;
     case Unknown:
         c.setEnabled(kManual, true);
         enablePosition(c.checked(kManual));
         showPortLabel(false);
-        c.setSelection(kSecondList, m_Session.baudIndex().load());
+        c.setSelection(kSecondList, m_Session.baudIndex());
         break;
     default:
         break;

@@ -8,7 +8,7 @@ namespace tessadorn {
 
 namespace {
 
-constexpr int kHighestBaudIndex = 4;
+constexpr int kHighestBaudIndex = kBaudIndexCount - 1;
 
 bool isBaudDigit(char c) {
     return c >= '0' && c <= '0' + kHighestBaudIndex;

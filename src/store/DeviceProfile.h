@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileWriter.h"
+#include "platform/SerialPort.h"
 
 #include <atomic>
 #include <mutex>
@@ -9,8 +10,8 @@
 namespace tessadorn {
 
 // The device profile "tessadorn.cfg" (beside the caster list): the baud index at which the
-// modem last answered, as one digit '0' to '4'. The main dialog owns one; it works on the
-// dialog's m_BaudIndex and m_SavedBaudIndex.
+// modem last answered, as one digit '0' to '4'. The modem session owns one; it works on the
+// session's m_BaudIndex and m_SavedBaudIndex.
 //
 // A file of one byte holds the digit; a file of three or more bytes (an older form such as
 // "1,3") holds it in its third byte. Anything else gives the defaults: m_BaudIndex 2 (38400)
@@ -20,7 +21,7 @@ namespace tessadorn {
 // The file is replaced atomically, so a failed save never leaves it truncated.
 class DeviceProfile {
   public:
-    static constexpr int kDefaultBaudIndex = 2;
+    static constexpr int kDefaultBaudIndex = kBaud38400;
     static constexpr int kNoSavedIndex = -1;
 
     // The file at `path`, written through `writer` (which must outlive the profile).

@@ -178,7 +178,7 @@ TEST(ReportingSerialPort, SaysWhoHoldsThePortAndThatItsDeviceWentAway) {
     EXPECT_EQ(reports[1],
               "The serial device " + names[0] + " went away; the port is closed until it is back.");
 
-    ASSERT_TRUE(port.reopen());
+    ASSERT_TRUE(port.open(3));
     EXPECT_FALSE(port.deviceGone());
     termios tio{};
     ASSERT_EQ(tcgetattr(masters[1], &tio), 0);

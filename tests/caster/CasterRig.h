@@ -30,7 +30,6 @@ struct CasterRig {
     FakeSerialPort port{clock, modem};
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& reading = session.reading();
     PauseGate& gate = session.monitorGate();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     SourceTable table;

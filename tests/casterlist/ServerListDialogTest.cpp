@@ -2,6 +2,7 @@
 
 #include "casterlist/ServerEditDialog.h"
 #include "casterlist/ServerListDialog.h"
+#include "store/CasterListEdits.h"
 
 namespace tessadorn {
 namespace {
@@ -278,7 +279,7 @@ TEST_P(ServerEditOpens, OnTheRowItsVersionReadsAs) {
     host.click(List::kEdit);
     host.call([row = GetParam().row](Dialog& d) {
         const ControlModel& c = d.controls();
-        const bool ibss = row == Edit::kIbssRow;
+        const bool ibss = row == caster_list::kIbssRow;
         EXPECT_EQ(c.selection(Edit::kVersion), row);
         EXPECT_EQ(c.text(Edit::kServerCaption), ibss ? "Organization:" : "Server:");
         EXPECT_EQ(c.text(Edit::kUserCaption), ibss ? "Device:" : "User:");

@@ -68,7 +68,7 @@ TEST_F(CasterButtonTest, TheCasterPictureOpensTheSelectionWhileTheModemIsSearche
     host.ok();
     host.call([&](Dialog& d) {
         EXPECT_EQ(&d, &dialog);
-        EXPECT_EQ(dialog.session().deviceReady().load(), 0);
+        EXPECT_FALSE(dialog.session().deviceReady());
         EXPECT_FALSE(dialog.controls().visible(ids::Line1)) << "the panel stays as it was";
     });
     host.ok();

@@ -66,7 +66,7 @@ class MainDialogConnect : public ::testing::Test, protected test::MainDialogRig 
         // Ready, with the Connect picture shown.
         host.call([this](Dialog&) {
             ASSERT_GE(test::waitUntil([this] {
-                          return dialog->session().deviceReady().load() == 1 &&
+                          return dialog->session().deviceReady() &&
                                  dialog->controls().text(ids::Firmware) != "" &&
                                  (dialog->controls().visible(ids::Connect) ||
                                   dialog->controls().visible(ids::Disconnect));
@@ -195,13 +195,12 @@ TEST_P(StopConnection, EndsTheRunningConnectionAndRewritesThePanel) {
     modem.gga = "AUTO,TRIMBLE,COM2";
     modem.reply(std::string(p::kStopConnection), "<OK\r\n");
     start(c.list);
-    host.call([&](Dialog&) { ASSERT_EQ(dialog->session().stConnect().load(), 1); });
+    host.call([&](Dialog&) { ASSERT_EQ(dialog->session().stConnect(), 1); });
     host.answer(kIdYes);
     host.click(ids::Disconnect);
     host.call([&](Dialog& d) {
         // Cleared at once (the monitor's next poll may already have read OFF since).
-        EXPECT_NE(dialog->session().stConnect().load(), 1)
-            << "Connect connects again, it does not stop";
+        EXPECT_NE(dialog->session().stConnect(), 1) << "Connect connects again, it does not stop";
         EXPECT_EQ(d.controls().text(ids::TextConnect), "Conn.");
         EXPECT_EQ((std::array<std::string, 3>{d.controls().text(ids::Line1),
                                               d.controls().text(ids::Line2),
@@ -240,7 +239,7 @@ TEST_F(MainDialogConnect, AnUnansweredStopAsksEverySixAttemptsAndNoGivesUp) {
         host.answer(a);
     host.click(ids::Disconnect);
     host.call([&](Dialog&) {
-        EXPECT_EQ(dialog->session().stConnect().load(), 1);
+        EXPECT_EQ(dialog->session().stConnect(), 1);
         EXPECT_FALSE(host.waitCursorShown());
         // The monitor polls again.
         const int polls = writes(p::kStConnect);
@@ -353,7 +352,7 @@ TEST_P(AutoConnection, AsksAndSetsTheModemAndTheMark) {
     host.click(ids::AutoConnect);
     host.call([&](Dialog& d) {
         EXPECT_EQ(d.controls().checked(ids::AutoConnect), c.checkedAfter);
-        EXPECT_EQ(dialog->session().autoConnect().load(), c.autoConnectAfter);
+        EXPECT_EQ(dialog->session().autoConnect(), c.autoConnectAfter);
     });
     host.ok();
     dialog->doModal();
@@ -429,8 +428,7 @@ TEST_F(MainDialogConnect, ClosingWhileAWriteHangsEndsTheProgram) {
     MainDialog main(host, stalling, clock, files);
     host.call([&](Dialog& d) {
         ASSERT_GE(test::waitUntil([&] {
-                      return main.session().deviceReady().load() == 1 &&
-                             d.controls().visible(ids::Connect);
+                      return main.session().deviceReady() && d.controls().visible(ids::Connect);
                   }),
                   0);
     });
@@ -438,7 +436,7 @@ TEST_F(MainDialogConnect, ClosingWhileAWriteHangsEndsTheProgram) {
     // What the window's close does, from another thread while the handler hangs.
     auto closer = std::async(std::launch::async, [&] {
         if (!stalling.waitStalled()) return false;
-        main.abortLink();
+        main.session().abortLink();
         host.quitApplication(0);
         return true;
     });

@@ -64,8 +64,8 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     // waited for as states, never for a time.
     const auto inLine = [&] {
         const std::string saved = test::readBytes(files.casterList);
-        return dialog.session().deviceReady().load() == 1 &&
-               test::readBytes(files.profile) == "4" && saved.find(carrier) != std::string::npos &&
+        return dialog.session().deviceReady() && test::readBytes(files.profile) == "4" &&
+               saved.find(carrier) != std::string::npos &&
                saved.find(current) != std::string::npos &&
                dialog.controls().text(ids::Line0) == "SN: T-0042" &&
                dialog.controls().visible(ids::RoleClient);
@@ -74,10 +74,10 @@ TEST_F(MainDialogTest, StartFindsTheModemAndBringsTheFilesInLine) {
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
 
-    EXPECT_TRUE(inLine()) << "ready " << dialog.session().deviceReady().load() << ", "
+    EXPECT_TRUE(inLine()) << "ready " << dialog.session().deviceReady() << ", "
                           << dialog.controls().text(ids::Line0) << "\n"
                           << test::readBytes(files.casterList);
-    EXPECT_EQ(dialog.session().savedBaudIndex().load(), 4) << "the rate that answered";
+    EXPECT_EQ(dialog.session().savedBaudIndex(), 4) << "the rate that answered";
     std::lock_guard lock(dialog.store().mutex());
     EXPECT_EQ(dialog.store().server, "1");
     EXPECT_EQ(dialog.store().user, "alice");
@@ -90,12 +90,12 @@ TEST_F(MainDialogTest, FilesThatCannotBeReadDoNotStopTheStart) {
     fs::create_directory(files.profile);
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady(); }));
         ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Line1) == "Svr:"; }));
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
-    EXPECT_EQ(dialog.session().baudIndex().load(), DeviceProfile::kDefaultBaudIndex);
+    EXPECT_EQ(dialog.session().baudIndex(), DeviceProfile::kDefaultBaudIndex);
     EXPECT_TRUE(fs::is_directory(files.casterList));
     EXPECT_TRUE(fs::is_directory(files.profile));
 }
@@ -116,7 +116,7 @@ TEST_F(MainDialogTest, ClosingStopsTheWorkersWhileTheModemIsSilent) {
     const auto n = port.writes().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(port.writes().size(), n);
-    EXPECT_EQ(dialog.session().deviceReady().load(), 0);
+    EXPECT_FALSE(dialog.session().deviceReady());
     EXPECT_EQ(dialog.controls().text(ids::Status).rfind("Connecting at ", 0), 0u);
 }
 
@@ -159,7 +159,7 @@ TEST_F(MainDialogTest, TurningTheScreenKeepsEveryPanelLine) {
     MainDialog dialog(host, port, clock, files); // an empty caster list
     std::vector<std::string> before;
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady(); }));
         ASSERT_TRUE(until(
             [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         for (int id : lineIds)
@@ -250,7 +250,7 @@ TEST_F(MainDialogTest, TheModemsApnReachesTheFileOnlyWhenTheFileCanCarryIt) {
         {
             MainDialog dialog(host, port, clock, files);
             host.call([&](Dialog&) {
-                ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+                ASSERT_TRUE(until([&] { return dialog.session().deviceReady(); }));
             });
             host.ok();
             EXPECT_EQ(dialog.doModal(), kIdOk);
@@ -274,7 +274,7 @@ TEST_F(MainDialogTest, ACurrentCasterPastTheListIsShownAsNone) {
     modem.set(&Modem::addr, "nowhere.example:2101,MP1,alice,secret");
     MainDialog dialog(host, port, clock, files);
     host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
+        ASSERT_TRUE(until([&] { return dialog.session().deviceReady(); }));
         ASSERT_TRUE(until(
             [&] { return dialog.controls().text(ids::Line3) == "GPS Position: AUTO (TRIMBLE)"; }));
         EXPECT_EQ(dialog.controls().text(ids::Line1), "Svr:");
@@ -295,9 +295,7 @@ TEST_F(MainDialogTest, WithoutACurrentCasterTheMatchLivesOnlyInMemory) {
     list.replace(from, to - from, "<current></current>\r\n");
     writeCasterList(list);
     MainDialog dialog(host, port, clock, files);
-    host.call([&](Dialog&) {
-        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
-    });
+    host.call([&](Dialog&) { ASSERT_TRUE(until([&] { return dialog.session().deviceReady(); })); });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
     const std::string saved = test::readBytes(files.casterList);

@@ -54,36 +54,66 @@ TEST_F(MainDialogUpdateTest, UpdateButtonWhileSearchingOpensTheDialogWithTheMoni
     EXPECT_EQ(dialog.doModal(), kIdOk);
 }
 
-TEST_F(MainDialogUpdateTest, AfterTheUpdateThePortReopensAt38400AndTheModemIsFoundAgain) {
-    modem.baud = 4; // found at 115200 before the update
-    MainDialog dialog(host, port, clock, files);
-    std::size_t before = 0;
-    host.call([&](Dialog& d) {
-        ASSERT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }));
-        ASSERT_EQ(dialog.session().baudIndex().load(), 4);
-        // The picture is hidden on the ready face; the handler is what both buttons run.
-        d.onCommand(ids::TextUpdate);
-    });
-    // Runs inside the handler above: the update dialog is on top.
-    host.call([&](Dialog& top) {
-        ASSERT_EQ(top.templateId(), kUpdateTemplate);
-        before = port.writes().size(); // the monitor is parked
-    });
-    host.ok();
-    host.call([&](Dialog&) {
-        // The monitor's first poll after the update goes out at 38400, whatever it held before;
-        // the modem stays silent there, and the rate scan finds it at 115200 again.
-        ASSERT_TRUE(until([&] { return port.writes().size() > before; }));
-        EXPECT_EQ(port.writes()[before].baudIndex, 2);
-        ASSERT_TRUE(until([&] {
-            const auto w = port.writes();
-            return dialog.session().deviceReady().load() == 1 && w.back().baudIndex == 4 &&
-                   std::any_of(w.begin() + static_cast<long>(before), w.end(),
-                               [](const auto& x) { return x.baudIndex == 0; });
-        }));
-    });
-    host.ok();
-    EXPECT_EQ(dialog.doModal(), kIdOk);
+// The monitor's first poll after the update goes out at 38400, whatever it held before. The
+// modem found at 115200 before is found where it answers now, and that rate is the one saved.
+TEST(MainDialogUpdate, AfterTheUpdateThePortReopensAt38400AndTheModemIsFoundWhereItAnswers) {
+    struct Case {
+        const char* name;
+        int modemAfter; // the rate the modem listens at after the update
+        bool scans;     // the rate scan runs (from 9600 on)
+        char savedRate; // what tessadorn.cfg holds then
+    };
+    const Case cases[] = {
+        {"still at 115200: the scan finds it there", 4, true, '4'},
+        {"restarted at 38400: found at the port's rate", 2, false, '2'},
+    };
+    for (const auto& c : cases) {
+        test::MainDialogRig rig;
+        rig.modem.baud = 4; // found at 115200 before the update
+        MainDialog dialog(rig.host, rig.port, rig.clock, rig.files);
+        std::size_t before = 0;
+        rig.host.call([&](Dialog& d) {
+            ASSERT_TRUE(rig.until([&] { return dialog.session().deviceReady(); }));
+            ASSERT_EQ(dialog.session().baudIndex(), 4);
+            // The picture is hidden on the ready face; the handler is what both buttons run.
+            d.onCommand(ids::TextUpdate);
+        });
+        // Runs inside the handler above: the update dialog is on top.
+        rig.host.call([&](Dialog& top) {
+            ASSERT_EQ(top.templateId(), kUpdateTemplate);
+            before = rig.port.writes().size(); // the monitor is parked
+            // The modem restarts after the update: it answers nothing until the program looks
+            // for it again.
+            std::lock_guard lock(rig.modem.m);
+            rig.modem.baud = c.modemAfter;
+            rig.modem.answers = [looked = false](std::string_view cmd, int) mutable {
+                looked = looked || cmd == protocol::kDevice;
+                return looked;
+            };
+        });
+        rig.host.ok();
+        rig.host.call([&](Dialog&) {
+            ASSERT_TRUE(rig.until([&] { return rig.port.writes().size() > before; }));
+            EXPECT_EQ(rig.port.writes()[before].baudIndex, 2) << c.name;
+            // Lost, found again and configured: ready once more.
+            ASSERT_TRUE(rig.until([&] {
+                const auto w = rig.port.writes();
+                return dialog.session().deviceReady() &&
+                       std::any_of(w.begin() + static_cast<long>(before), w.end(),
+                                   [](const auto& x) { return x.bytes == protocol::kGetCfg; });
+            })) << c.name;
+            const auto w = rig.port.writes();
+            EXPECT_EQ(w.back().baudIndex, c.modemAfter) << c.name;
+            EXPECT_EQ(std::any_of(w.begin() + static_cast<long>(before), w.end(),
+                                  [](const auto& x) { return x.baudIndex == 0; }),
+                      c.scans)
+                << c.name;
+            EXPECT_EQ(dialog.session().baudIndex(), c.modemAfter) << c.name;
+            EXPECT_EQ(test::readBytes(rig.files.profile), std::string(1, c.savedRate)) << c.name;
+        });
+        rig.host.ok();
+        EXPECT_EQ(dialog.doModal(), kIdOk) << c.name;
+    }
 }
 
 } // namespace

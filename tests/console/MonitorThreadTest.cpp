@@ -1,6 +1,7 @@
 #include "console/MonitorThread.h"
 #include "FakePanel.h"
 #include "FakeSerialPort.h"
+#include "HeldRate.h"
 #include "TempDir.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
@@ -25,28 +26,20 @@ using test::Modem;
 using test::ScriptedModem;
 
 struct Hooks final : MonitorHooks {
-    std::vector<int> rates;
     explicit Hooks(const std::string& listPath) : list(listPath, AtomicFile::standard()) {}
     CasterStore list;
     std::atomic<int> portErrors{0};
-    std::mutex m;
     void portError() override { ++portErrors; }
-    void rateFound(int i) override {
-        std::lock_guard l(m);
-        rates.push_back(i);
-    }
     CasterStore& casterList() override { return list; }
     void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
-        in.device = device->read();
-        in.baudIndex = baudIndex->load();
-        in.stConnect = stConnect->load();
+        in.device = session->device().read();
+        in.baudIndex = session->baudIndex();
+        in.stConnect = session->stConnect();
         return in;
     }
-    DeviceConfig* device = nullptr;
-    std::atomic<int>* baudIndex = nullptr;
-    std::atomic<int>* stConnect = nullptr;
+    ModemSession* session = nullptr;
 };
 
 struct Rig {
@@ -56,12 +49,8 @@ struct Rig {
     test::TempDir dir;
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& reading = session.reading();
-    std::atomic<int>& ready = session.deviceReady();
-    std::atomic<int>& mode = session.mode();
-    std::atomic<int>& baudIndex = session.baudIndex();
-    std::atomic<int>& stConnect = session.stConnect();
-    std::atomic<int>& autoConnect = session.autoConnect();
+    const std::atomic<int>& reading = session.readingFlag();
+    const std::atomic<int>& ready = session.readyFlag();
     DeviceConfig& device = session.device();
     PauseGate& gate = session.monitorGate();
     FakePanel panel;
@@ -74,9 +63,7 @@ struct Rig {
     DebugCapture quiet;
 
     Rig() {
-        hooks.device = &device;
-        hooks.baudIndex = &baudIndex;
-        hooks.stConnect = &stConnect;
+        hooks.session = &session;
         modem.attach(peer);
     }
     void start() {
@@ -88,6 +75,15 @@ struct Rig {
         if (worker.joinable()) worker.join();
     }
     bool until(const std::function<bool()>& cond) { return test::waitUntil(cond) >= 0; }
+    // The rates the modem was found at, in turn, as the log tells them.
+    std::vector<int> rates() const {
+        std::vector<int> found;
+        const std::string said = "Modem answered at ";
+        for (const auto& line : quiet.lines())
+            if (line.rfind(said, 0) == 0)
+                found.push_back(baudIndexForRate(std::stoi(line.substr(said.size()))));
+        return found;
+    }
     int writesOf(std::string_view cmd, int atBaud = -2) {
         int n = 0;
         for (const auto& w : port.writes())
@@ -101,11 +97,11 @@ TEST(MonitorThread, FoundAtTheHeldRateShowsTheClientFace) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.panel.visible(SignalFirst + 4) && rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{2});
+    EXPECT_EQ(rig.rates(), std::vector<int>{2});
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 1) << "no scan when the held rate answers";
-    EXPECT_EQ(rig.mode.load(), 2);
-    EXPECT_EQ(rig.autoConnect.load(), 1);
-    EXPECT_EQ(rig.stConnect.load(), 2);
+    EXPECT_EQ(rig.session.mode(), 2);
+    EXPECT_EQ(rig.session.autoConnect(), 1);
+    EXPECT_EQ(rig.session.stConnect(), 2);
     EXPECT_EQ(rig.hooks.list.apn, "web.example") << "the list takes the modem's APN";
     EXPECT_EQ(rig.writesOf(protocol::kAddrServer), 1) << "the stored caster is read once";
     const auto d = rig.device.read();
@@ -138,8 +134,8 @@ TEST(MonitorThread, ScanFindsTheModemAt57600AfterTheSlowerRatesFailed) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{3});
-    EXPECT_EQ(rig.baudIndex.load(), 3);
+    EXPECT_EQ(rig.rates(), std::vector<int>{3});
+    EXPECT_EQ(rig.session.baudIndex(), 3);
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 0), 2) << "one resend per rate";
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 1), 2);
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 2), 3) << "the held rate, then its turn in the scan";
@@ -165,8 +161,8 @@ TEST(MonitorThread, AModemThatWakesUpAfterTheScanIsFoundAtTheRateTriedLast) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.stop();
-    EXPECT_EQ(rig.baudIndex.load(), 4);
-    EXPECT_EQ(rig.hooks.rates, std::vector<int>{4});
+    EXPECT_EQ(rig.session.baudIndex(), 4);
+    EXPECT_EQ(rig.rates(), std::vector<int>{4});
     EXPECT_EQ(rig.writesOf(protocol::kDevice, 4), 3);
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 1);
 }
@@ -180,7 +176,7 @@ TEST(MonitorThread, AConfigurationReplyOfSixFieldsIsRefused) {
     EXPECT_EQ(rig.writesOf(protocol::kDevice), 2) << "identification starts again";
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2);
     EXPECT_EQ(rig.hooks.list.apn, "A") << "the list takes the APN of the reply it could read";
-    EXPECT_EQ(rig.mode.load(), 1);
+    EXPECT_EQ(rig.session.mode(), 1);
 }
 
 TEST(MonitorThread, ModeTextsAndStoredCasterKinds) {
@@ -202,7 +198,7 @@ TEST(MonitorThread, ModeTextsAndStoredCasterKinds) {
         rig.start();
         ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << c.role;
         rig.stop();
-        EXPECT_EQ(rig.mode.load(), c.mode) << c.role;
+        EXPECT_EQ(rig.session.mode(), c.mode) << c.role;
         EXPECT_EQ(rig.device.read().CasterKind, c.kind) << c.addr;
         EXPECT_EQ(rig.device.read().CasterUser, c.user) << c.addr;
         EXPECT_EQ(rig.writesOf(protocol::kAddrServer) > 0, c.mode == 2) << c.role;
@@ -229,7 +225,7 @@ TEST(MonitorThread, ServerFace) {
 
 TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     Rig rig;
-    rig.baudIndex = 1;
+    test::holdRate(rig.session, 1);
     rig.modem.baud = 1;
     rig.modem.gga = "AUTO,TOPCON,COM4"; // a poll is then one query: the signal level
     rig.start();
@@ -250,7 +246,7 @@ TEST(MonitorThread, ThreeFailedPollsBringBackTheSearchAtTheLastGoodRate) {
     ASSERT_TRUE(rig.until([&] { return rig.ready == 0; }));
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) >= 2; }));
     rig.stop();
-    EXPECT_EQ(rig.mode.load(), -1);
+    EXPECT_EQ(rig.session.mode(), -1);
     EXPECT_FALSE(rig.panel.visible(RoleClient)) << "no role while searching";
     EXPECT_FALSE(rig.panel.visible(RoleServer));
     const auto h = rig.panel.history(Status);
@@ -365,7 +361,7 @@ TEST(MonitorThread, ReadyFlagClearedFromOutsideStartsTheSearchAgain) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1 && rig.panel.visible(SignalFirst + 4); }));
     const int identified = rig.writesOf(protocol::kDevice);
-    rig.ready = 0;
+    rig.session.notReady();
     ASSERT_TRUE(rig.until([&] { return rig.writesOf(protocol::kDevice) > identified; }));
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << "found again";
     EXPECT_EQ(rig.writesOf(protocol::kGetCfg), 2) << "the start-up runs again";
@@ -382,11 +378,11 @@ TEST(MonitorThread, ConnectionTurningOnAndOffSwapsTheConnectPictures) {
     rig.modem.set(&Modem::stconnect, "ON");
     ASSERT_TRUE(
         rig.until([&] { return rig.panel.visible(Disconnect) && !rig.panel.visible(Connect); }));
-    EXPECT_EQ(rig.stConnect.load(), 1);
+    EXPECT_EQ(rig.session.stConnect(), 1);
     rig.modem.set(&Modem::stconnect, "OFF");
     ASSERT_TRUE(
         rig.until([&] { return rig.panel.visible(Connect) && !rig.panel.visible(Disconnect); }));
-    EXPECT_EQ(rig.stConnect.load(), 2);
+    EXPECT_EQ(rig.session.stConnect(), 2);
     rig.stop();
 }
 
@@ -408,11 +404,12 @@ TEST(MonitorThread, ServerAddressComesLaterAndIsResetWhenTheLinkIsLost) {
     for (const char* apn : {"1,5", "0,5", "0,0"}) {
         rig.modem.set(&Modem::apn, apn);
         rig.modem.set(&Modem::signal, "0");
+        // The panel is reset a moment before the address: wait for both.
         ASSERT_TRUE(rig.until([&] {
             return rig.panel.text(Line2) == "Server IP: Not available" &&
-                   rig.panel.text(ServerState) == "Server: NOT ACTIVE";
+                   rig.panel.text(ServerState) == "Server: NOT ACTIVE" &&
+                   rig.device.read().ServerIp == "null\r\n";
         })) << apn;
-        EXPECT_EQ(rig.device.read().ServerIp, "null\r\n") << apn;
         // With the signal back but no APN (or no SIM) the address stays reset.
         rig.modem.set(&Modem::signal, "3");
         if (std::string(apn) != "1,5") {
@@ -432,7 +429,7 @@ TEST(MonitorThread, PausedBetweenExchangesSendsNothing) {
     rig.start();
     ASSERT_TRUE(rig.until([&] { return rig.ready == 1; }));
     rig.gate.pause();
-    EXPECT_EQ(rig.reading.load(), 0);
+    EXPECT_FALSE(rig.session.reading());
     const auto n = rig.port.writes().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(rig.port.writes().size(), n);
@@ -474,7 +471,7 @@ TEST(MonitorThread, ADialogGetsTheLineFromTheSearchAtOnceAndTheRateIsTriedAgain)
         rig.stop();
         EXPECT_LE(grantedAt - askAt, 300) << "asked at " << askAt;
         EXPECT_GE(grantedAt, askAt);
-        EXPECT_EQ(rig.hooks.rates, std::vector<int>{askedAtBaud.load()}) << askAt;
+        EXPECT_EQ(rig.rates(), std::vector<int>{askedAtBaud.load()}) << askAt;
         // After the dialog the interrupted rate came first: no other rate was tried.
         for (const auto& w : rig.port.writes())
             EXPECT_TRUE(w.atMs < askAt || w.baudIndex == askedAtBaud) << askAt;
@@ -487,7 +484,7 @@ TEST(MonitorThread, ADialogGetsTheLineFromTheSearchAtOnceAndTheRateIsTriedAgain)
 TEST(MonitorThread, APulledAdapterIsLostAtOnceAndFoundAgainSoonAfterItIsBack) {
     constexpr std::int64_t kPulled = 20'000, kBack = 50'000;
     Rig rig;
-    rig.baudIndex = 3;
+    test::holdRate(rig.session, 3);
     rig.modem.baud = 3;
     rig.port.absentBetween(kPulled, kBack);
     std::atomic<std::int64_t> lostAt{-1}, goneShownAt{-1};
@@ -508,7 +505,7 @@ TEST(MonitorThread, APulledAdapterIsLostAtOnceAndFoundAgainSoonAfterItIsBack) {
     EXPECT_GE(goneShownAt, lostAt);
     EXPECT_LE(goneShownAt - kPulled, 1000);
     EXPECT_LE(readyAt - kBack, 3000);
-    EXPECT_EQ(rig.hooks.rates, (std::vector<int>{3, 3}));
+    EXPECT_EQ(rig.rates(), (std::vector<int>{3, 3}));
     // Nothing was sent while the device was away, and the first try after it was at 57600.
     const auto writes = rig.port.writes();
     const auto after = std::find_if(writes.begin(), writes.end(),

@@ -101,9 +101,8 @@ TEST(PanelText, BaudrateLineForEveryRateIndex) {
         StatusDisplay display(panel);
         display.clientReadyFace(in, 0);
         EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
-        int st = 0;
         panel.setText(Line2, "");
-        display.sizeRefresh(true, 2, in, st);
+        display.sizeRefresh(true, 2, in);
         EXPECT_EQ(panel.text(Line2), std::string("Baudrate: ") + rates[index]) << index;
     }
 }
@@ -129,8 +128,7 @@ TEST(PanelText, ServerLines) {
         in.device.BroadcastOn = c.broadcast;
         FakePanel panel;
         StatusDisplay display(panel);
-        int st = 0;
-        display.sizeRefresh(true, 1, in, st);
+        EXPECT_FALSE(display.sizeRefresh(true, 1, in)) << c.name;
         EXPECT_EQ(panel.text(Line0), "Model: TESSADORN SERVER") << c.name;
         EXPECT_EQ(panel.text(Line1), c.line1) << c.name;
         EXPECT_EQ(panel.text(ServerState), c.state) << c.name;
@@ -194,8 +192,7 @@ TEST(StatusDisplay, SizeRefresh) {
         StatusDisplay display(panel);
         panel.setText(Line1, "keep");
         panel.setText(ApnInfo, "No SIM");
-        int st = 1;
-        display.sizeRefresh(false, -1, client("TRIMBLE"), st);
+        EXPECT_FALSE(display.sizeRefresh(false, -1, client("TRIMBLE")));
         EXPECT_EQ(panel.text(Line1), "keep");
         EXPECT_EQ(panel.text(ApnInfo), "");
     }
@@ -204,21 +201,17 @@ TEST(StatusDisplay, SizeRefresh) {
         StatusDisplay display(panel);
         auto in = client("TOPCON", 1);
         in.device.FirmwareVersion = "2.4";
-        int st = 1;
-        display.sizeRefresh(true, 2, in, st);
+        EXPECT_TRUE(display.sizeRefresh(true, 2, in));
         EXPECT_TRUE(panel.visible(Disconnect));
         EXPECT_FALSE(panel.visible(Connect));
         EXPECT_EQ(panel.text(Firmware), "Fw v2.4");
     }
-    { // other receivers hide them; the stored state drops to 0 when not connected
+    { // other receivers hide them; a caster receiver's "off" is to be forgotten
         FakePanel panel;
         StatusDisplay display(panel);
-        int st = 2;
-        display.sizeRefresh(true, 2, client("UNKNOWN", 2), st);
-        EXPECT_EQ(st, 0);
+        EXPECT_TRUE(display.sizeRefresh(true, 2, client("UNKNOWN", 2)));
         EXPECT_TRUE(panel.visible(Connect));
-        st = 1;
-        display.sizeRefresh(true, 2, client("KV-318", 1), st);
+        EXPECT_FALSE(display.sizeRefresh(true, 2, client("KV-318", 1)));
         EXPECT_FALSE(panel.visible(Connect));
         EXPECT_FALSE(panel.visible(Disconnect));
     }

@@ -296,6 +296,11 @@ TEST(SerialChannel, RemembersTheRateItWasLastOpenedAt) {
     rig.channel.Close();
     EXPECT_EQ(rig.channel.Open(1), 0);
     EXPECT_EQ(rig.channel.OpenIndex(), 3) << "a failed open changes nothing";
+    rig.port.failOpenAt(-100);
+    EXPECT_EQ(rig.channel.Reopen(), 1);
+    EXPECT_EQ(rig.port.baudIndex(), 3) << "reopened at the rate it was last opened at";
+    SerialChannel fresh(rig.port, rig.clock);
+    EXPECT_EQ(fresh.Reopen(), 0) << "a channel never opened has no rate to reopen at";
 }
 
 } // namespace

@@ -180,7 +180,7 @@ TEST_F(ApnDialogTest, RefusedCommandShowsTheErrorAndKeepsTheDialogOpen) {
             << c.name;
         std::lock_guard lock(rig.store.mutex());
         EXPECT_EQ(rig.store.apn, "a") << c.name;
-        EXPECT_EQ(rig.reading.load(), 0) << c.name;
+        EXPECT_FALSE(rig.session.reading()) << c.name;
     }
 }
 

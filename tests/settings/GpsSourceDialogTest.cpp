@@ -50,8 +50,8 @@ void prepare(test::SettingsRig& rig, const Start& s) {
         d.GgaLatitude = s.latitude;
         d.GgaLongitude = s.longitude;
     });
-    rig.baudIndex = s.baudIndex;
-    rig.mode = s.mode;
+    test::holdRate(rig.session, s.baudIndex);
+    rig.session.modeFound(s.mode);
 }
 
 TEST(GpsSourceDialog, OpensOnTheModemsCurrentSource) {
@@ -225,7 +225,6 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
     for (const auto& c : cases) {
         test::SettingsRig rig;
         prepare(rig, c.start);
-        rig.savedBaudIndex = c.start.baudIndex;
         for (const auto& cmd : c.want)
             rig.accept(cmd, 2);
         G dialog(rig.parent, rig.session);
@@ -241,7 +240,7 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
         EXPECT_EQ(rig.host.shownSummaries(),
                   std::vector<std::string>{"Attention | Tessadorn configured successfully! | OK"})
             << c.name;
-        EXPECT_EQ(rig.baudIndex.load(), c.baudIndex) << c.name;
+        EXPECT_EQ(rig.session.baudIndex(), c.baudIndex) << c.name;
         const bool reopened =
             c.baudIndex != c.start.baudIndex || (c.result == 1 && !c.want.empty());
         EXPECT_EQ(rig.port.opens(), reopened ? 2 : 1) << c.name;
@@ -251,13 +250,14 @@ TEST(GpsSourceDialog, OkSendsWhatTheChoiceNeedsAndFollowsTheRate) {
             EXPECT_EQ(rig.debug.count("Closing COM...\r\n"), 1) << c.name;
             EXPECT_EQ(rig.debug.count("Opening COM...\r\n"), 1) << c.name;
         }
-        EXPECT_EQ(std::filesystem::exists(rig.profile.path()) ? test::readBytes(rig.profile.path())
-                                                              : "",
+        EXPECT_EQ(std::filesystem::exists(rig.session.profilePath())
+                      ? test::readBytes(rig.session.profilePath())
+                      : "",
                   c.profile)
             << c.name;
         const auto d = rig.device.read();
         EXPECT_EQ(d.GgaMode + "," + d.GpsType + "," + d.GpsPort, c.source) << c.name;
-        EXPECT_EQ(rig.autoConnect.load(), c.autoConnect) << c.name;
+        EXPECT_EQ(rig.session.autoConnect(), c.autoConnect) << c.name;
         EXPECT_EQ(rig.debug.count("GPS: Esperant ...\r\n"), 1) << c.name;
         EXPECT_EQ(rig.debug.count("GPS: Thread Reiniciat ...\r\n"), 1) << c.name;
         EXPECT_FALSE(rig.host.waitCursorShown()) << c.name;
@@ -293,9 +293,9 @@ TEST(GpsSourceDialog, ARefusedCommandStopsTheSequence) {
     EXPECT_EQ(rig.host.shownTexts(), std::vector<std::string>{"Configuration Error"});
     EXPECT_EQ(rig.host.shownBoxes()[0].request.caption, "Attention");
     EXPECT_EQ(rig.device.read().GpsType, "WAVECOM");
-    EXPECT_EQ(rig.baudIndex.load(), 2);
+    EXPECT_EQ(rig.session.baudIndex(), 2);
     EXPECT_EQ(rig.port.opens(), 1);
-    EXPECT_EQ(rig.reading.load(), 0);
+    EXPECT_FALSE(rig.session.reading());
     EXPECT_FALSE(rig.host.waitCursorShown());
 }
 

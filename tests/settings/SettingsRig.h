@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeSerialPort.h"
+#include "HeldRate.h"
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
@@ -49,14 +50,8 @@ struct SettingsRig {
     FakeSerialPort port{clock, probe};
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), writer};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& reading = session.reading();
-    std::atomic<int>& mode = session.mode();
-    std::atomic<int>& baudIndex = session.baudIndex();
-    std::atomic<int>& savedBaudIndex = session.savedBaudIndex();
-    std::atomic<int>& autoConnect = session.autoConnect();
     DeviceConfig& device = session.device();
     PauseGate& gate = session.monitorGate();
-    DeviceProfile& profile = session.profile();
     CasterStore store{dir.file("ntripcfg.txt"), writer};
     DebugCapture debug;
     std::thread monitor;
@@ -69,10 +64,9 @@ struct SettingsRig {
         });
         probe.setProbe([this] { return gate.parked() && host.waitCursorShown(); });
         host.setScreenSize(240, 320);
-        mode = kModeClient;
-        baudIndex = 2;
-        savedBaudIndex = 2;
-        autoConnect = 1;
+        session.modeFound(kModeClient);
+        holdRate(session, 2);
+        session.autoConnectState(1);
         serial.Open(2);
     }
     ~SettingsRig() {

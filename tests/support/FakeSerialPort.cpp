@@ -10,7 +10,6 @@ bool FakeSerialPort::open(int baudIndex) {
     m_Open = true;
     m_Gone = false;
     m_BaudIndex = baudIndex;
-    m_LastBaudIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     ++m_Opens;
     return true;
 }

@@ -54,7 +54,6 @@ class FakeSerialPort final : public SerialPort {
     bool devicePresent() const override;
     // Waits in virtual time, in steps of kDeviceStepMs.
     bool waitForDevice(int timeoutMs) override;
-    int lastBaudIndex() const override { return m_LastBaudIndex.load(); }
     static constexpr int kDeviceStepMs = 50;
 
     // Test knobs.
@@ -91,7 +90,6 @@ class FakeSerialPort final : public SerialPort {
     bool m_FailOpen = false;
     std::atomic<bool> m_Gone{false};
     std::atomic<const std::atomic<bool>*> m_Interrupt{nullptr};
-    std::atomic<int> m_LastBaudIndex{-1};
     std::int64_t m_AbsentFrom = kNoTime;
     std::int64_t m_AbsentTo = kNoTime;
     std::int64_t m_CallAt = kNoTime;

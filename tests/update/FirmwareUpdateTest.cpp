@@ -1,4 +1,5 @@
 #include "FakeSerialPort.h"
+#include "HeldRate.h"
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
 #include "TempDir.h"
@@ -198,8 +199,6 @@ class FirmwareUpdateTest : public ::testing::Test {
     FakeSerialPort port{clock, holding};
     ModemSession session{port, clock, dir.file("tessadorn.cfg"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& reading = session.reading();
-    std::atomic<int>& baudIndex = session.baudIndex();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     ScriptedEngine engine;
     DebugCapture debug;
@@ -343,7 +342,7 @@ TEST_P(LeaveAndSearch, SendsAtTheRatesAndTellsTheOutcome) {
     engine.engineBaud = c.engineBaud;
     engine.progress = {"Reboot now\r\n"};
     port.failOpenAt(c.failOpenAt);
-    baudIndex = c.linkBaud;
+    test::holdRate(session, c.linkBaud);
     auto dialog = makeDialog();
     startAndContinue(*dialog);
     finishAndClose(*dialog, c.texts.size());

@@ -1,6 +1,7 @@
 // Through the real Qt view, without a display: the main dialog on the simulated modem, a click
 // on the Connect picture, a mountpoint picked in the list, its details read from the screen, the
 // title-bar OK, and the program's last message answered from the keyboard.
+#include "GuiWait.h"
 #include "ProgramTemplates.h"
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
@@ -28,16 +29,12 @@
 namespace tessadorn {
 namespace {
 
+using test::labelText;
+
 using D = SourceTableDialog;
 
-bool waitUntil(const std::function<bool()>& condition, int limitMs = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+bool waitUntil(const std::function<bool()>& condition) {
+    return test::pumpUntil(condition, 30000);
 }
 
 using test::programTemplates;
@@ -49,11 +46,6 @@ const char* kCasterList =
     "<servers>\r\n<sv num=0>\r\n<name>Demo</name>\r\n<ip>caster.example</ip>\r\n"
     "<port>2101</port>\r\n<user>demo</user>\r\n<Password>demo</Password>\r\n"
     "<Tessadorn>0</Tessadorn>\r\n<vntrip>2</vntrip>\r\n</sv>\r\n</servers>\r\n</config>\r\n";
-
-QString labelText(DeviceScreen& screen, int id) {
-    auto* label = qobject_cast<QLabel*>(screen.topDialog()->controlWidget(id));
-    return label ? label->text() : QString();
-}
 
 TEST(ConnectGui, PickAMountpointOnTheScreenAndConnect) {
     SimulatorProcess sim;

@@ -2,6 +2,7 @@
 // on the simulated modem, which reports a manual position. The nearest station heads the list
 // wherever it stands in the table, Tab into the list chooses nothing, and a station far down
 // the table is found by typing its name and connects.
+#include "GuiWait.h"
 #include "ProgramTemplates.h"
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
@@ -27,16 +28,12 @@
 namespace tessadorn {
 namespace {
 
+using test::labelText;
+
 using D = SourceTableDialog;
 
-bool waitUntil(const std::function<bool()>& condition, int limitMs = 60000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+bool waitUntil(const std::function<bool()>& condition) {
+    return test::pumpUntil(condition, 60000);
 }
 
 const char* kCasterList =
@@ -66,11 +63,6 @@ std::string bigTable() {
              ";0;0;Gen;none;N;N;9600;\r\n";
     }
     return t + "ENDSOURCETABLE\r\n";
-}
-
-QString labelText(DeviceScreen& screen, int id) {
-    auto* label = qobject_cast<QLabel*>(screen.topDialog()->controlWidget(id));
-    return label ? label->text() : QString();
 }
 
 TEST(LargeTableGui, NearestFirstTabChoosesNothingTypingFindsAndConnects) {

@@ -1,6 +1,7 @@
 // A newcomer with an empty caster list adds a caster from the main dialog and chooses it, all
 // through the Qt view: the caster picture, "...", Add, the fields typed, OK, OK, OK.
 #include "FakeSerialPort.h"
+#include "GuiWait.h"
 #include "ProgramTemplates.h"
 #include "TempDir.h"
 #include "TestModem.h"
@@ -35,15 +36,8 @@ using test::ScriptedModem;
 
 using test::programTemplates;
 
-// Processes events until the condition holds; false when it never did.
 bool waitUntil(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > 20000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return test::pumpUntil(condition, 20000);
 }
 
 class CasterListGuiTest : public ::testing::Test {
@@ -88,7 +82,7 @@ class CasterListGuiTest : public ::testing::Test {
 
     bool deviceReady() {
         std::lock_guard lock(mutex);
-        return main && main->session().deviceReady().load() == 1 &&
+        return main && main->session().deviceReady() &&
                main->controls().text(ids::Firmware).rfind("FW v", 0) == 0;
     }
 

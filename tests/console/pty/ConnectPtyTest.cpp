@@ -81,7 +81,7 @@ TEST_P(ConnectPty, ThroughTheSimulatedModemToARealCaster) {
     host.call([&](Dialog& d) {
         ASSERT_GE(test::waitUntil(
                       [&] {
-                          return dialog.session().deviceReady().load() == 1 &&
+                          return dialog.session().deviceReady() &&
                                  d.controls().visible(ids::Connect);
                       },
                       60),

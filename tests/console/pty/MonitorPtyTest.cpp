@@ -1,4 +1,6 @@
 #include "FakePanel.h"
+#include "HeldRate.h"
+#include "SimulatorStart.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
 #include "app/SimulatorProcess.h"
@@ -34,18 +36,14 @@ struct Monitor final : MonitorHooks {
                          AtomicFile::standard()};
     CasterStore list{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& ready = session.deviceReady();
-    std::atomic<int>& mode = session.mode();
-    std::atomic<int>& baudIndex = session.baudIndex();
-    std::atomic<int>& stConnect = session.stConnect();
-    std::atomic<int> rate{-1};
+    const std::atomic<int>& ready = session.readyFlag();
     DeviceConfig& device = session.device();
     FakePanel panel;
     StatusDisplay display{panel};
     std::thread worker;
 
     Monitor(const std::string& path, int heldBaudIndex) : port(path) {
-        baudIndex = heldBaudIndex;
+        test::holdRate(session, heldBaudIndex);
         worker = std::thread([this] {
             MonitorThread monitor(session, display, *this);
             monitor.run();
@@ -62,14 +60,13 @@ struct Monitor final : MonitorHooks {
     }
 
     void portError() override {}
-    void rateFound(int i) override { rate = i; }
     CasterStore& casterList() override { return list; }
     void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {
         PanelInputs in;
         in.device = device.read();
-        in.baudIndex = baudIndex.load();
-        in.stConnect = stConnect.load();
+        in.baudIndex = session.baudIndex();
+        in.stConnect = session.stConnect();
         return in;
     }
 };
@@ -81,10 +78,8 @@ class MonitorPtyTest : public ::testing::Test {
     void SetUp() override { link = dir.file("com1"); }
     void TearDown() override { simulator.stop(); }
     bool startSimulator(std::vector<std::string> args) {
-        args.insert(args.end(), {"--link", link, "--quiet"});
-        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, "/dev/null")) return true;
-        ADD_FAILURE() << simulator.error();
-        return false;
+        args.push_back("--quiet");
+        return test::startSimulator(simulator, link, std::move(args));
     }
 
     test::TempDir dir;
@@ -106,8 +101,8 @@ TEST_F(MonitorPtyTest, ClientAndServerReachTheirReadyFaces) {
             Monitor m(link, 4);
             EXPECT_GE(until([&] { return m.ready == 1 && m.panel.text(Firmware) != ""; }, 30), 0)
                 << c.role;
-            EXPECT_EQ(m.mode.load(), c.mode) << c.role;
-            EXPECT_EQ(m.rate.load(), 4) << c.role;
+            EXPECT_EQ(m.session.mode(), c.mode) << c.role;
+            EXPECT_EQ(m.session.baudIndex(), 4) << c.role;
             EXPECT_EQ(m.panel.text(Line0).rfind(c.line0, 0), 0u)
                 << c.role << ": " << m.panel.text(Line0);
             EXPECT_EQ(m.panel.text(Firmware).rfind("FW v", 0), 0u) << c.role;
@@ -129,8 +124,8 @@ TEST_F(MonitorPtyTest, ModemLostAndFoundAgain) {
     EXPECT_GE(lost, 0);
     EXPECT_LE(lost, 4 * (0.3 + 2.5 + 0.5));
     // The monitor drops the ready mark first and then forgets the mode and redraws; wait for all.
-    EXPECT_GE(until([&] { return m.mode == -1 && !m.signalShown(); }, 5), 0)
-        << "mode " << m.mode.load();
+    EXPECT_GE(until([&] { return m.session.mode() == -1 && !m.signalShown(); }, 5), 0)
+        << "mode " << m.session.mode();
     const auto status = m.panel.history(Status);
     EXPECT_NE(std::find(status.begin(), status.end(), "Connecting ..."), status.end());
 

@@ -65,7 +65,6 @@ struct NoHooks final : MonitorHooks {
     explicit NoHooks(const std::string& listPath) : list(listPath, AtomicFile::standard()) {}
     CasterStore list;
     void portError() override {}
-    void rateFound(int) override {}
     CasterStore& casterList() override { return list; }
     void listNotSaved(const std::string&) override {}
     PanelInputs panelInputs() override {

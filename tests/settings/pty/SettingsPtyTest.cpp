@@ -1,5 +1,6 @@
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
+#include "SimulatorStart.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
 #include "app/SimulatorProcess.h"
@@ -61,10 +62,8 @@ class SettingsPtyTest : public ::testing::Test {
     }
     // The simulator at 38400 bit/s with these settings besides, logging what it hears.
     bool startSimulator(std::vector<std::string> args) {
-        args.insert(args.end(), {"--baud", "2", "--link", link});
-        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log)) return true;
-        ADD_FAILURE() << simulator.error();
-        return false;
+        args.insert(args.end(), {"--baud", "2"});
+        return test::startSimulator(simulator, link, std::move(args), log);
     }
     void TearDown() override { simulator.stop(); }
 
@@ -73,7 +72,7 @@ class SettingsPtyTest : public ::testing::Test {
         host.call([&dialog, button](Dialog&) {
             ASSERT_GE(test::waitUntil(
                           [&] {
-                              return dialog.session().deviceReady().load() == 1 &&
+                              return dialog.session().deviceReady() &&
                                      dialog.controls().visible(button);
                           },
                           30),
@@ -102,7 +101,7 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
         host.select(G::kSecondList, 4);
         host.ok();
         host.call([&](Dialog&) {
-            EXPECT_EQ(dialog.session().baudIndex().load(), 4);
+            EXPECT_EQ(dialog.session().baudIndex(), 4);
             EXPECT_EQ(dialog.session().serial().OpenIndex(), 4);
             EXPECT_EQ(test::readBytes(files.profile), "4");
             // The monitor goes on polling the modem at the new rate, without a search.
@@ -114,7 +113,7 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
                 return false;
             };
             EXPECT_GE(test::waitUntil(polledAfterChange, 20), 0);
-            EXPECT_EQ(dialog.session().deviceReady().load(), 1);
+            EXPECT_TRUE(dialog.session().deviceReady());
             EXPECT_EQ(dialog.controls().text(ids::Status).rfind("Connecting at", 0),
                       std::string::npos)
                 << dialog.controls().text(ids::Status);
@@ -137,7 +136,7 @@ TEST_F(SettingsPtyTest, WavecomAt115200MovesModemAndProgramToTheNewRate) {
         waitUntilReady(dialog);
         host.ok();
         EXPECT_EQ(dialog.doModal(), kIdOk);
-        EXPECT_EQ(dialog.session().baudIndex().load(), 4);
+        EXPECT_EQ(dialog.session().baudIndex(), 4);
     }
     const auto lines = heard(log);
     const std::vector<std::string> restart(lines.begin() + static_cast<long>(before), lines.end());
@@ -209,11 +208,9 @@ TEST_F(SettingsPtyTest, ApnChangeRestartsTheModemWhichIsFoundAgain) {
     host.type(ApnDialog::kPassword, "pw");
     host.ok();
     host.call([&](Dialog&) {
-        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 0; }, 30),
-                  0)
+        EXPECT_GE(test::waitUntil([&] { return !dialog.session().deviceReady(); }, 30), 0)
             << "lost while it restarts";
-        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady().load() == 1; }, 40),
-                  0)
+        EXPECT_GE(test::waitUntil([&] { return dialog.session().deviceReady(); }, 40), 0)
             << "found again";
         EXPECT_EQ(dialog.session().device().read().ApnName, "new.apn.example");
     });

@@ -1,3 +1,4 @@
+#include "GuiWait.h"
 #include "ui/Dialog.h"
 #include "ui/TemplateSource.h"
 #include "ui/qt/DeviceScreen.h"
@@ -48,15 +49,8 @@ TemplateSet smallDialog() {
     return set;
 }
 
-// Processes events until the condition holds; false when it never did (the test then fails).
 bool waitUntil(const std::function<bool()>& condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > 20000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return test::pumpUntil(condition, 20000);
 }
 
 // A dialog whose button handler runs the test's function.

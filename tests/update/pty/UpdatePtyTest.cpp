@@ -2,6 +2,7 @@
 // whole update from the main dialog, and the link cut at each step of the sequence.
 #include "ProgramTemplates.h"
 #include "ScriptedHost.h"
+#include "SimulatorStart.h"
 #include "TempDir.h"
 #include "WaitUntil.h"
 #include "app/SimulatorProcess.h"
@@ -58,10 +59,8 @@ class UpdatePtyTest : public ::testing::Test {
     void TearDown() override { simulator.stop(); }
 
     bool startSimulator(std::vector<std::string> args) {
-        args.insert(args.end(), {"--link", link, "--quiet", "--restart-ms", "300"});
-        if (simulator.start(TESSADORN_SIM_EXECUTABLE, args, 5000, "/dev/null")) return true;
-        ADD_FAILURE() << simulator.error();
-        return false;
+        args.insert(args.end(), {"--quiet", "--restart-ms", "300"});
+        return test::startSimulator(simulator, link, std::move(args));
     }
 
     // Script steps on the update dialog: "Start Update", then "Continue" once it shows.
@@ -110,7 +109,7 @@ TEST_F(UpdatePtyTest, WholeUpdateFromTheUpdateButtonAndTheModemReadyAgain) {
 
     host.call([&](Dialog&) {
         ASSERT_TRUE(until([&] { return dialog.controls().text(ids::Status) != ""; }, 10));
-        EXPECT_EQ(dialog.session().deviceReady().load(), 0);
+        EXPECT_FALSE(dialog.session().deviceReady());
         EXPECT_TRUE(dialog.controls().visible(ids::Update));
     });
     host.click(ids::Update);
@@ -123,10 +122,9 @@ TEST_F(UpdatePtyTest, WholeUpdateFromTheUpdateButtonAndTheModemReadyAgain) {
     host.ok();
     host.call([&](Dialog& top) {
         EXPECT_EQ(&top, &dialog);
-        EXPECT_TRUE(until([&] { return dialog.session().deviceReady().load() == 1; }, 40))
-            << "found";
+        EXPECT_TRUE(until([&] { return dialog.session().deviceReady(); }, 40)) << "found";
         EXPECT_TRUE(until([&] { return dialog.controls().text(ids::Firmware) != ""; }, 10));
-        EXPECT_EQ(dialog.session().baudIndex().load(), 2);
+        EXPECT_EQ(dialog.session().baudIndex(), 2);
     });
     host.ok();
     EXPECT_EQ(dialog.doModal(), kIdOk);
@@ -144,7 +142,6 @@ struct UpdateOnPty {
     ModemSession session{port, RealClock::instance(), dir.file("tessadorn.cfg"),
                          AtomicFile::standard()};
     SerialChannel& serial = session.serial();
-    std::atomic<int>& baudIndex = session.baudIndex();
     CasterStore store{dir.file("ntripcfg.txt"), AtomicFile::standard()};
     Dialog owner;
     FirmwareUpdateDialog dialog{owner, session, store};

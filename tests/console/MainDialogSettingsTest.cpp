@@ -1,7 +1,6 @@
 #include "FakeSerialPort.h"
 #include "MainDialogRig.h"
 #include "ScriptedHost.h"
-#include "SettingsRig.h"
 #include "TempDir.h"
 #include "TestModem.h"
 #include "WaitUntil.h"
@@ -21,7 +20,7 @@ struct MainRig : test::MainDialogRig {
     void waitForButton(MainDialog& dialog, int button) {
         host.call([&dialog, button](Dialog&) {
             ASSERT_GE(test::waitUntil([&] {
-                          return dialog.session().deviceReady().load() == 1 &&
+                          return dialog.session().deviceReady() &&
                                  dialog.controls().visible(button);
                       }),
                       0);
@@ -79,9 +78,9 @@ TEST(MainDialogSettings, GpsResultDecidesTheConnectControls) {
             EXPECT_EQ(d.controls().visible(ids::AutoConnect), c.autoConnect);
             if (c.autoConnect) {
                 EXPECT_EQ(d.controls().checked(ids::AutoConnect),
-                          dialog.session().autoConnect().load() == 1);
+                          dialog.session().autoConnect() == 1);
             }
-            EXPECT_EQ(dialog.session().baudIndex().load(), c.modemBaud);
+            EXPECT_EQ(dialog.session().baudIndex(), c.modemBaud);
         });
         rig.host.ok();
         EXPECT_EQ(dialog.doModal(), kIdOk);
