@@ -98,14 +98,50 @@ QJsonValue toJson(const cli::Value& v) {
     return QJsonValue::Null;
 }
 
+// A JSON document as a value tree (the profile files); key order as Qt keeps it.
+cli::Value fromJson(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Bool:
+        return cli::Value::boolean(v.toBool());
+    case QJsonValue::Double:
+        return cli::Value::num(v.toDouble());
+    case QJsonValue::String:
+        return cli::Value::str(v.toString().toStdString());
+    case QJsonValue::Array: {
+        cli::Value array = cli::Value::array();
+        for (const QJsonValue& item : v.toArray())
+            array.push(fromJson(item));
+        return array;
+    }
+    case QJsonValue::Object: {
+        cli::Value object = cli::Value::object();
+        const QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            object.set(it.key().toStdString(), fromJson(it.value()));
+        return object;
+    }
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return cli::Value::null();
+}
+
+std::string jsonText(const QJsonValue& value,
+                     QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
+    std::string text =
+        (value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject()))
+            .toJson(format)
+            .toStdString();
+    if (text.empty() || text.back() != '\n') text += '\n';
+    return text;
+}
+
 // One document: indented for a person at a terminal, one line for a script.
 void printJson(const QJsonValue& value) {
-    const auto format =
-        isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented : QJsonDocument::Compact;
-    QByteArray bytes = value.isArray() ? QJsonDocument(value.toArray()).toJson(format)
-                                       : QJsonDocument(value.toObject()).toJson(format);
-    if (!bytes.endsWith('\n')) bytes += '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    const std::string text = jsonText(value, isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented
+                                                                        : QJsonDocument::Compact);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 // One value as compact JSON on one line, its members in their order ("class" and "time" first).
@@ -295,16 +331,18 @@ int main(int argc, char** argv) {
     const QCommandLineOption prometheus(
         "prometheus", "watch: keep the modem's metrics in FILE (node exporter text format).",
         "FILE");
+    const QCommandLineOption secrets("secrets", "profile export: with the passwords.");
+    const QCommandLineOption check("check", "profile apply: say what differs, change nothing.");
     // For the shell's completion: what may follow the words given (see completions()).
     QCommandLineOption complete("complete", "");
     complete.setFlags(QCommandLineOption::HiddenFromHelp);
     // For the manual page: the commands as it lists them.
     QCommandLineOption manualCommands("manual-commands", "");
     manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help,     version,    port,     configDir,     json,  debug,
-                       timeout,  user,       password, passwordFile,  ntrip, auth,
-                       noAuth,   caster,     near,     rate,          apn,   yes,
-                       interval, prometheus, complete, manualCommands});
+    parser.addOptions({help,     version,    port,     configDir,    json,     debug,
+                       timeout,  user,       password, passwordFile, ntrip,    auth,
+                       noAuth,   caster,     near,     rate,         apn,      yes,
+                       interval, prometheus, secrets,  check,        complete, manualCommands});
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
     if (!parser.parse(markNegativeNumbers(QCoreApplication::arguments())))
@@ -361,7 +399,7 @@ int main(int argc, char** argv) {
     }
     if (const auto it = request.options.find("password"); it != request.options.end())
         hideInDebug(it->second);
-    for (const auto* o : {&auth, &noAuth, &yes})
+    for (const auto* o : {&auth, &noAuth, &yes, &secrets, &check})
         if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
     if (parser.isSet(auth) && parser.isSet(noAuth))
         return usageError("--auth and --no-auth exclude each other");
@@ -424,6 +462,17 @@ int main(int argc, char** argv) {
             return answer[0] == 'y' || answer[0] == 'Y';
         };
 
+    env.parseJson = [](const std::string& text, std::string& why) -> std::optional<cli::Value> {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        if (error.error != QJsonParseError::NoError) {
+            why = error.errorString().toStdString() + " at byte " + std::to_string(error.offset);
+            return std::nullopt;
+        }
+        return fromJson(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
+    };
+    env.formatJson = [](const cli::Value& value) { return jsonText(toJson(value)); };
+
     // watch: every event on its own line as it comes, flushed at once; ended by a signal.
     cli::StopRequest stop;
     std::unique_ptr<WatchSignals> watchSignals;
@@ -464,7 +513,8 @@ int main(int argc, char** argv) {
     if (env.onEvent) {
         // The watch said everything as it came.
     } else if (parser.isSet(json)) {
-        if (result.status == cli::kDone) {
+        // A result with data of its own (a profile's report) shows it whatever the status.
+        if (result.status == cli::kDone || result.data.kind != cli::Value::Kind::Null) {
             printJson(toJson(result.data));
         } else {
             QJsonObject error;

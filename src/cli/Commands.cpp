@@ -185,6 +185,31 @@ const std::vector<Verb>& verbs() {
          "\\fI/dev/tessadorn\\-SERIAL\\fP; nothing is installed. Save it as "
          "\\fI/etc/udev/rules.d/70\\-tessadorn.rules\\fP. Ends with 1 when no adapter can "
          "have one."},
+        {"profile export",
+         "[FILE]",
+         "the modem's set-up as a profile (--secrets: with the passwords)",
+         exportProfile,
+         {},
+         {"secrets"},
+         "Writes the role, automatic connection, the APN, the position source, the relay "
+         "broadcast, the caster the modem connects to and the modem's serial number, firmware "
+         "and IMEI as a JSON document, to FILE or to the output. Passwords only with "
+         "\\fB\\-\\-secrets\\fP; a file holding them is readable by its owner only."},
+        {"profile apply",
+         "FILE",
+         "make the modem match a profile (--check: only say what differs)",
+         applyProfile,
+         {},
+         {"check"},
+         "Reads the modem, sends only the settings that differ (role, APN, position source, "
+         "automatic connection, relay broadcast, caster, in this order), reads back and reports "
+         "each setting as unchanged, changed or failed; \\fB\\-\\-json\\fP gives "
+         "{\\(dqchanged\\(dq: true|false, \\(dqsettings\\(dq: [...]}. A setting left "
+         "out is not touched. A profile naming another modem's serial number, a key the "
+         "program does not know or a value the modem cannot carry is refused before anything "
+         "is sent (status 2), and so is a file holding a password that other users can read. "
+         "Ends with 0 when the modem matches, 3 when it refused a setting, 1 for the port or "
+         "the modem."},
     };
     return table;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,10 @@ struct Environment {
     StopRequest* stop = nullptr;
     // Raised (any thread) when the user asks the command to stop (Ctrl-C); may be null.
     const std::atomic<bool>* interrupted = nullptr;
+    // JSON as the program reads and writes it (the profile files): a document, or nothing and
+    // the reason in `why`; a value as indented text.
+    std::function<std::optional<Value>(const std::string& text, std::string& why)> parseJson;
+    std::function<std::string(const Value&)> formatJson;
 };
 
 struct Result {

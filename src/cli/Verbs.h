@@ -55,4 +55,7 @@ Result update(const Request& request, Environment& environment);
 // comes (WatchReport): 0 when stopped, 1 when the port cannot be opened, 2 for a wrong option.
 Result watch(const Request& request, Environment& environment);
 
+Result exportProfile(const Request& request, Environment& environment);
+Result applyProfile(const Request& request, Environment& environment);
+
 } // namespace tessadorn::cli

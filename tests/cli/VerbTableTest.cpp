@@ -28,8 +28,9 @@ TEST(VerbTable, CompletionOffersTheNextWordOfEveryVerbAndTheListsCasters) {
     } cases[] = {
         {{},
          {"status", "casters", "caster", "mountpoints", "connect", "disconnect", "role", "auto",
-          "apn", "gps", "relay", "update", "watch", "udev-rule"}},
+          "apn", "gps", "relay", "update", "watch", "udev-rule", "profile"}},
         {{"caster"}, {"add", "edit", "remove", "use"}},
+        {{"profile"}, {"export", "apply"}},
         {{"caster", "use"}, {"Home", "Zürich"}},
         {{"gps"}, {"receiver", "manual"}},
         {{"role"}, {"rover", "base"}},

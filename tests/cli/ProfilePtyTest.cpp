@@ -1,0 +1,196 @@
+// Profiles against tessadorn-sim: exported from a configured base, applied to a rover.
+#include "TempDir.h"
+#include "app/SimulatorProcess.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace tessadorn {
+namespace {
+
+// The commands that only read the modem; every other one changes it.
+const std::set<std::string> kReads = {"DEVICE?",    "#GETCFG?",    "#GETGGA?", "#AUTO?",
+                                      "#STCONNECT", "ADDRSERVER?", "#GETBRD?", "IP?"};
+
+// What the simulator heard, one command per log line, without the line end.
+std::vector<std::string> heard(const std::string& log) {
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (const auto at = line.find("] <- "); at != std::string::npos) {
+            std::string command = line.substr(at + 5);
+            command.resize(std::min(command.size(), command.find("\\r\\n")));
+            lines.push_back(command);
+        }
+    return lines;
+}
+
+std::vector<std::string> settingCommands(const std::vector<std::string>& commands) {
+    std::vector<std::string> out;
+    for (const auto& c : commands)
+        if (!kReads.count(c)) out.push_back(c);
+    return out;
+}
+
+const std::vector<std::string> kBase = {"--role",       "base", "--apn",       "internet.example",
+                                        "--apn-user",   "u",    "--gps",       "TRIMBLE",
+                                        "--gps-port",   "COM2", "--broadcast", "1",
+                                        "--restart-ms", "0",    "--serial",    "TD0000001"};
+
+struct Case {
+    const char* name;
+    std::vector<std::string> rover;         // the rover's settings
+    std::function<void(QJsonObject&)> edit; // the exported profile, changed
+    std::string options;                    // of profile apply
+    int status;
+    std::vector<std::string> sent; // setting commands, by their start
+    bool nothingHeard = false;     // refused before the port is opened
+    std::string outputHas;
+};
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void dropDevice(QJsonObject& p) {
+    p.remove("device");
+}
+
+const Case kCases[] = {
+    {"FreshRoverTakesWhatDiffers",
+     {"--restart-ms", "0"},
+     dropDevice,
+     "--json",
+     0,
+     {"MODE=BASE", "APN internet.example", "USER u", "PASSWORD", "SAVE", "RESET",
+      "#SETGGA,AUTO,TRIMBLE,COM2", "#SETBRD"},
+     false,
+     "\"changed\":true"},
+    {"SecondApplySendsNothing", kBase, dropDevice, "--json", 0, {}, false, "\"changed\":false"},
+    {"CheckSendsNothing", {}, dropDevice, "--check --json", 0, {}, false, "\"state\":\"differs\""},
+    {"AnotherModemIsRefused", {}, {}, "", 2, {}, false, ""},
+    {"ReadableFileWithAPasswordIsRefused",
+     {},
+     [](QJsonObject& p) {
+         dropDevice(p);
+         QJsonObject apn = p["apn"].toObject();
+         apn["password"] = "secret";
+         p["apn"] = apn;
+     },
+     "",
+     2,
+     {},
+     true,
+     ""},
+    {"UnknownKeyIsRefused",
+     {},
+     [](QJsonObject& p) {
+         p["apn"] = QJsonObject{{"name", "x"}, {"colour", "red"}};
+     },
+     "",
+     2,
+     {},
+     true,
+     ""},
+};
+
+class ProfilePtyTest : public ::testing::TestWithParam<Case> {
+  protected:
+    void TearDown() override {
+        base.stop();
+        rover.stop();
+    }
+    int ctl(const std::string& link, const std::string& arguments) {
+        const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
+                                    TESSADORN_CTL_EXECUTABLE + " --port " + link +
+                                    " --config-dir " + dir.file("cfg") + " --timeout 10 " +
+                                    arguments + " >" + out + " 2>" + err;
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    bool start(SimulatorProcess& sim, std::vector<std::string> args, const std::string& link,
+               const std::string& log) {
+        args.insert(args.end(), {"--baud", "2", "--link", link});
+        if (sim.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log)) return true;
+        ADD_FAILURE() << sim.error();
+        return false;
+    }
+    // The profile as export writes it, without the device facts.
+    QJsonObject exported(const std::string& link) {
+        const std::string file = dir.file("exported.json");
+        EXPECT_EQ(ctl(link, "profile export " + file), 0) << test::readBytes(err);
+        QJsonObject p =
+            QJsonDocument::fromJson(QByteArray::fromStdString(test::readBytes(file))).object();
+        p.remove("device");
+        return p;
+    }
+
+    test::TempDir dir;
+    std::string out = dir.file("out"), err = dir.file("err");
+    SimulatorProcess base, rover;
+};
+
+TEST_P(ProfilePtyTest, AppliesWhatDiffersAndReportsIt) {
+    const Case& c = GetParam();
+    const std::string baseLink = dir.file("base"), roverLink = dir.file("rover");
+    const std::string roverLog = dir.file("rover.log");
+    ASSERT_TRUE(start(base, kBase, baseLink, "/dev/null"));
+    ASSERT_TRUE(start(rover, c.rover, roverLink, roverLog));
+    const std::string file = dir.file("profile.json");
+    ASSERT_EQ(ctl(baseLink, "profile export " + file), 0) << test::readBytes(err);
+    QJsonObject profile =
+        QJsonDocument::fromJson(QByteArray::fromStdString(test::readBytes(file))).object();
+    ASSERT_TRUE(profile.contains("device"));
+    EXPECT_FALSE(profile["apn"].toObject().contains("password")) << "no password without --secrets";
+    if (c.edit) c.edit(profile);
+    test::writeBytes(file, QJsonDocument(profile).toJson().toStdString());
+    chmod(file.c_str(), 0644);
+
+    EXPECT_EQ(ctl(roverLink, "profile apply " + file + " " + c.options), c.status)
+        << test::readBytes(err);
+    const auto commands = heard(roverLog);
+    if (c.nothingHeard) {
+        EXPECT_TRUE(commands.empty());
+    }
+    const auto sent = settingCommands(commands);
+    ASSERT_EQ(sent.size(), c.sent.size()) << ::testing::PrintToString(sent);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(sent[i].rfind(c.sent[i], 0), 0u) << sent[i];
+    EXPECT_NE(test::readBytes(out).find(c.outputHas), std::string::npos) << test::readBytes(out);
+    if (c.status == 2) {
+        EXPECT_NE(test::readBytes(err).find("profile"), std::string::npos);
+    }
+    // The rover now reads back as the base did.
+    if (!c.sent.empty()) {
+        EXPECT_EQ(exported(roverLink), exported(baseLink));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, ProfilePtyTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A profile with passwords is written for its owner only.
+TEST(ProfileExport, WithSecretsTheFileIsTheOwnersOnly) {
+    test::TempDir dir;
+    SimulatorProcess sim;
+    const std::string link = dir.file("com1"), file = dir.file("p.json");
+    ASSERT_TRUE(sim.start(TESSADORN_SIM_EXECUTABLE,
+                          {"--apn-password", "pw", "--baud", "2", "--link", link}, 5000,
+                          "/dev/null"));
+    const std::string command =
+        "XDG_STATE_HOME=" + dir.file("state") + " " + TESSADORN_CTL_EXECUTABLE + " --port " + link +
+        " --config-dir " + dir.file("cfg") + " profile export --secrets " + file + " >/dev/null";
+    ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+    EXPECT_EQ(test::fileMode(file), 0600);
+    EXPECT_NE(test::readBytes(file).find("\"password\": \"pw\""), std::string::npos);
+    sim.stop();
+}
+
+} // namespace
+} // namespace tessadorn
