@@ -1,5 +1,6 @@
 #include "cli/Modem.h"
 #include "cli/Verbs.h"
+#include "cli/WatchReport.h"
 
 #include "modem/DeviceSettings.h"
 #include "modem/StatusQueries.h"
@@ -12,8 +13,9 @@ namespace tessadorn::cli {
 
 namespace {
 
+// The modem's "null" (nothing set) as JSON's null.
 Value text(const std::string& device) {
-    return Value::str(deviceToUtf8(device));
+    return device == DeviceConfig::kNone ? Value::null() : Value::str(deviceToUtf8(device));
 }
 
 Value number(const std::string& device) {
@@ -39,9 +41,11 @@ Result status(const Request& q, Environment& env) {
     ModemSession& session = modem.session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
-    Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
+    Value sim = Value::null(), simState = Value::null(), signal = Value::null(),
+          apnReady = Value::null();
     if (const auto state = queries.readApnState()) {
         sim = Value::num(state->simState);
+        simState = Value::str(WatchReport::simName(state->simState));
         apnReady = Value::boolean(state->apnReady != 0);
         if (state->simState == kSimReady)
             if (const auto level = queries.readSignal()) signal = Value::num(*level);
@@ -51,7 +55,7 @@ Result status(const Request& q, Environment& env) {
     const int st = session.stConnect();
     Value caster = Value::object();
     caster.set("host", text(d.CasterHost))
-        .set("port", text(d.CasterPort))
+        .set("port", number(d.CasterPort))
         .set("mountpoint", text(d.CasterMountpoint))
         .set("user", text(d.CasterUser))
         .set("kind", Value::str(d.CasterKind == "1"   ? "tessadorn"
@@ -64,6 +68,7 @@ Result status(const Request& q, Environment& env) {
         .set("role", Value::str(base ? "base" : "rover"))
         .set("baud", Value::num(baudRateForIndex(session.baudIndex())))
         .set("sim", sim)
+        .set("sim_state", simState)
         .set("apn_ready", apnReady)
         .set("signal", signal)
         .set("apn", Value::object().set("name", text(d.ApnName)).set("user", text(d.ApnUser)))
@@ -81,7 +86,7 @@ Result status(const Request& q, Environment& env) {
         .set("relay", Value::object()
                           .set("on", Value::boolean(relayIsOn(d.BroadcastOn)))
                           .set("host", text(d.BroadcastHost))
-                          .set("port", text(d.BroadcastPort)));
+                          .set("port", number(d.BroadcastPort)));
     if (base) out.set("address", address(d.ServerIp));
     std::vector<std::vector<std::string>> rows;
     for (const auto& [name, value] : out.members)

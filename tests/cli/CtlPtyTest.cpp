@@ -137,7 +137,8 @@ const Case kCases[] = {
      0,
      {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?", "#APN",
       "#SIGNALONCE"},
-     "role=rover baud=38400 serial=TD0412087 !address",
+     "role=rover baud=38400 serial=TD0412087 !address sim~number sim_state=ready caster.host~null "
+     "caster.port~number",
      ""},
     {"StatusOfABase",
      {"--scenario", "base"},
@@ -415,16 +416,22 @@ void expectJson(const std::string& text, const std::string& checks) {
             EXPECT_FALSE(doc.object().contains(check.substr(1).c_str())) << check << " in " << text;
             continue;
         }
-        const auto eq = check.find('=');
+        // "key=value" compares the value as text, "key~type" its JSON type.
+        const auto eq = check.find_first_of("=~");
         QJsonValue v = doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
         std::istringstream path(check.substr(0, eq));
         for (std::string key; std::getline(path, key, '.');)
             v = v.isArray() ? v.toArray().at(std::stoi(key)) : v.toObject().value(key.c_str());
         const std::string want = check.substr(eq + 1);
-        const std::string got = v.isDouble() ? std::to_string(v.toInt())
-                                : v.isBool() ? (v.toBool() ? "true" : "false")
-                                : v.isNull() ? "null"
-                                             : v.toString().toStdString();
+        const std::string got = check[eq] == '~' ? (v.isDouble()   ? "number"
+                                                    : v.isString() ? "string"
+                                                    : v.isBool()   ? "bool"
+                                                    : v.isNull()   ? "null"
+                                                                   : "other")
+                                : v.isDouble()   ? std::to_string(v.toInt())
+                                : v.isBool()     ? (v.toBool() ? "true" : "false")
+                                : v.isNull()     ? "null"
+                                                 : v.toString().toStdString();
         EXPECT_EQ(got, want) << check << " in " << text;
     }
 }
