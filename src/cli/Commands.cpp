@@ -105,14 +105,16 @@ const std::vector<Verb>& verbs() {
          "blank or wrote no number; names as the caster wrote them."},
         {"connect",
          "[MOUNTPOINT]",
-         "connect the modem (--caster NAME, --auth, --no-auth)",
+         "connect the modem (--caster NAME, --auth, --no-auth, --yes)",
          connect,
          {},
-         {"caster", "auth", "no-auth"},
+         {"caster", "auth", "no-auth", "yes"},
          "A caster marked as another Tessadorn is connected to directly, without a mountpoint. "
          "The current caster sends its user and password as the list's authentication setting "
          "says; a caster named with \\fB\\-\\-caster\\fP sends its own when it has a user; "
-         "\\fB\\-\\-auth\\fP and \\fB\\-\\-no\\-auth\\fP decide for either."},
+         "\\fB\\-\\-auth\\fP and \\fB\\-\\-no\\-auth\\fP decide for either. A "
+         "mountpoint that needs the receiver's position, on a modem with no position source, is "
+         "asked about first (on a terminal) or needs \\fB\\-\\-yes\\fP."},
         {"disconnect",
          "",
          "stop the modem's connection",

@@ -3,6 +3,7 @@
 #include "cli/Verbs.h"
 #include "modem/CasterAddress.h"
 #include "modem/ConnectionCommands.h"
+#include "modem/MountpointNeeds.h"
 #include "modem/MountpointOrder.h"
 #include "modem/Outcomes.h"
 #include "modem/Position.h"
@@ -215,8 +216,19 @@ Result connect(const Request& q, Environment& env) {
     if (row < 0)
         return fail(kBadInput, "No mountpoint " + utf8ToDevice(q.words[1]) + " at " + caster.name +
                                    nearestNames(*table, utf8ToDevice(q.words[1])));
-    const std::string mountpoint =
-        row >= 0 ? std::string(table->mountpoint(row)) : utf8ToDevice(q.words[1]);
+    // The window's question for a row that needs a position the modem cannot send.
+    // (The row's texts are UTF-8 already; only the line ends change.)
+    std::string question =
+        positionQuestion(SourceRow::read(*table, row), modem.session().device().read());
+    if (const auto crlf = question.find("\r\n"); crlf != std::string::npos) question.erase(crlf, 1);
+    if (!question.empty() && !option(q, "yes")) {
+        // Without a terminal to ask on, the reason without its question.
+        if (!env.confirm)
+            return failTyped(kBadInput, question.substr(0, question.rfind('\n')) +
+                                            "\nNot connected: --yes connects all the same.");
+        if (!env.confirm(question)) return fail(kBadInput, "Not connected.");
+    }
+    const std::string mountpoint(table->mountpoint(row));
     const CasterReply reply = commands.connectMountpoint(address, mountpoint);
     if (reply == CasterReply::Accepted) return done("Tessadorn configured.");
     return fail(reply == CasterReply::NoAnswer ? kPortOrModem : kRefused,
