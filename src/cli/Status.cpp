@@ -14,7 +14,7 @@ namespace tessadorn::cli {
 namespace {
 
 // The modem's "null" (nothing set) as JSON's null.
-Value text(const std::string& device) {
+Value modemText(const std::string& device) {
     return device == DeviceConfig::kNone ? Value::null() : Value::str(deviceToUtf8(device));
 }
 
@@ -27,7 +27,7 @@ Value number(const std::string& device) {
 Value address(std::string ip) {
     while (!ip.empty() && (ip.back() == '\r' || ip.back() == '\n'))
         ip.pop_back();
-    return ip.empty() || ip == DeviceConfig::kNone ? Value::null() : text(ip);
+    return ip.empty() || ip == DeviceConfig::kNone ? Value::null() : modemText(ip);
 }
 
 } // namespace
@@ -54,38 +54,39 @@ Result status(const Request& q, Environment& env) {
     const bool base = session.mode() == kModeServer;
     const int st = session.stConnect();
     Value caster = Value::object();
-    caster.set("host", text(d.CasterHost))
+    caster.set("host", modemText(d.CasterHost))
         .set("port", number(d.CasterPort))
-        .set("mountpoint", text(d.CasterMountpoint))
-        .set("user", text(d.CasterUser))
+        .set("mountpoint", modemText(d.CasterMountpoint))
+        .set("user", modemText(d.CasterUser))
         .set("kind", Value::str(d.CasterKind == "1"   ? "tessadorn"
                                 : d.CasterKind == "0" ? "caster"
                                                       : ""));
     Value out = Value::object();
-    out.set("serial", text(d.SerialNumber))
-        .set("firmware", text(d.FirmwareVersion))
-        .set("imei", text(d.Imei))
+    out.set("serial", modemText(d.SerialNumber))
+        .set("firmware", modemText(d.FirmwareVersion))
+        .set("imei", modemText(d.Imei))
         .set("role", Value::str(base ? "base" : "rover"))
         .set("baud", Value::num(baudRateForIndex(session.baudIndex())))
         .set("sim", sim)
         .set("sim_state", simState)
         .set("apn_ready", apnReady)
         .set("signal", signal)
-        .set("apn", Value::object().set("name", text(d.ApnName)).set("user", text(d.ApnUser)))
+        .set("apn",
+             Value::object().set("name", modemText(d.ApnName)).set("user", modemText(d.ApnUser)))
         .set("connection", Value::str(st == 1   ? "on"
                                       : st == 2 ? "off"
                                                 : "unknown"))
         .set("auto_connect", Value::boolean(session.autoConnect() == 1))
         .set("caster", std::move(caster))
         .set("gps", Value::object()
-                        .set("mode", text(d.GgaMode))
-                        .set("type", text(d.GpsType))
-                        .set("port", text(d.GpsPort))
+                        .set("mode", modemText(d.GgaMode))
+                        .set("type", modemText(d.GpsType))
+                        .set("port", modemText(d.GpsPort))
                         .set("latitude", number(d.GgaLatitude))
                         .set("longitude", number(d.GgaLongitude)))
         .set("relay", Value::object()
                           .set("on", Value::boolean(relayIsOn(d.BroadcastOn)))
-                          .set("host", text(d.BroadcastHost))
+                          .set("host", modemText(d.BroadcastHost))
                           .set("port", number(d.BroadcastPort)));
     if (base) out.set("address", address(d.ServerIp));
     std::vector<std::vector<std::string>> rows;
