@@ -6,6 +6,7 @@
 #include "modem/Outcomes.h"
 #include "modem/SourceTableRequest.h"
 #include "platform/DebugOutput.h"
+#include "platform/SerialPort.h"
 #include "platform/TextCodec.h"
 #include "store/PortRates.h"
 
@@ -117,7 +118,11 @@ bool Modem::readTable(const CasterEntry& caster, SourceTable& table, Result& r) 
     const auto end = request.readTable(sourceTableAddress(caster), table, [&](int, bool) {
         if (interrupted() && !request.stopRequested()) {
             request.requestStop();
-            progress("Stopped: the modem is still sending the rest of the table...");
+            // Ten bits a byte on the line: how long the rest takes, per 100 KB of it.
+            const int rate = baudRateForIndex(m_Session.baudIndex());
+            progress("Stopped: the modem is still sending the rest of the table (about " +
+                     std::to_string(rate > 0 ? 1'024'000 / rate : 0) + " s for every 100 KB at " +
+                     std::to_string(rate) + " bit/s; Ctrl-C again leaves it sending)...");
         }
         if (m_Session.clock().nowMs() >= m_Deadline && !request.stopRequested()) timeUp = true;
     });

@@ -107,7 +107,13 @@ TEST(Commands, CtrlCStopsTheTableAndFreesTheLine) {
     std::atomic<bool> interrupted{false};
     rig.env.interrupted = &interrupted;
     rig.port->atTime(30000, [&] { interrupted = true; });
+    std::string said;
+    rig.env.progress = [&](std::string_view line) { said += std::string(line) + "\n"; };
     const cli::Result r = rig.run({"mountpoints"}, 600);
+    EXPECT_NE(said.find("still sending the rest of the table (about 26 s for every 100 KB at "
+                        "38400 bit/s"),
+              std::string::npos)
+        << said;
     EXPECT_EQ(r.status, cli::kPortOrModem);
     EXPECT_EQ(r.messages,
               std::vector<std::string>{"Stopped; the rest of the source table was discarded."});
