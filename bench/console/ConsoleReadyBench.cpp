@@ -68,12 +68,6 @@ struct Sample {
     double settleRatio() const { return elapsed / floor.settleSeconds; }
 };
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 double minimum(const std::vector<double>& v) {
     return *std::min_element(v.begin(), v.end());
 }

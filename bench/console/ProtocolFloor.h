@@ -2,6 +2,8 @@
 
 #include "CountingSerialPort.h"
 
+#include <vector>
+
 namespace tessadorn::bench {
 
 // The least time the traffic counted so far can take: the program's fixed 300 ms pause after
@@ -13,5 +15,8 @@ struct ProtocolFloor {
 
     static ProtocolFloor of(const CountingSerialPort::Counts& counts, int baudIndex);
 };
+
+// The median of a benchmark's runs, the time its ratio to the floor is taken of.
+double median(std::vector<double> runs);
 
 } // namespace tessadorn::bench

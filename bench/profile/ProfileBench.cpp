@@ -44,12 +44,6 @@ namespace {
 
 constexpr int kBaud = 4;
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 cli::Request request(std::vector<std::string> words) {
     cli::Request q;
     q.words = std::move(words);
