@@ -36,6 +36,7 @@ bool SerialChannel::nextByte(std::uint8_t& byte) {
         m_Next = 0;
         m_End = m_Port.readAvailable(m_Buffer.data(), m_Buffer.size());
         if (m_End == 0) return false;
+        m_BytesRead += m_End;
     }
     byte = m_Buffer[m_Next++];
     return true;
@@ -167,7 +168,9 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
         if (have + 1 == length) {
             if (nextByte(buffer[have])) ++have;
         } else if (have < length) {
-            have += m_Port.read(buffer + have, length - have);
+            const std::size_t got = m_Port.read(buffer + have, length - have);
+            m_BytesRead += got;
+            have += got;
         }
         if (have == length) return 1;
         if (Interrupted()) return 0;
@@ -179,7 +182,9 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
 int SerialChannel::Drain(std::size_t threshold) {
     PurgeReceive();
     std::vector<std::uint8_t> block(1024);
-    while (!Interrupted() && m_Port.read(block.data(), block.size()) > threshold) {
+    for (std::size_t got = threshold + 1; !Interrupted() && got > threshold;) {
+        got = m_Port.read(block.data(), block.size());
+        m_BytesRead += got;
     }
     return 1;
 }

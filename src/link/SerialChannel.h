@@ -89,6 +89,9 @@ class SerialChannel {
     }
     // Bytes read from the port that no reader has taken yet.
     std::size_t Buffered() const { return m_End - m_Next; }
+    // Every byte read from the port since the channel was made: whether the modem said anything
+    // at all over a run of failed exchanges.
+    std::uint64_t BytesRead() const { return m_BytesRead.load(); }
 
     // When the flag is set every reader returns 0 at its next read and resend loops end: the
     // way out of an unanswered exchange when the program closes.
@@ -145,6 +148,7 @@ class SerialChannel {
     std::array<std::uint8_t, kBufferSize> m_Buffer{};
     std::size_t m_Next = 0;
     std::size_t m_End = 0;
+    std::atomic<std::uint64_t> m_BytesRead{0};
 };
 
 } // namespace tessadorn

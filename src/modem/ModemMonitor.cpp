@@ -70,6 +70,9 @@ void ModemMonitor::apnState(int apnReady, int simState, int signal) {
 std::optional<LostReason> ModemMonitor::poll() {
     int signal = -1, shownSignal = -10, apnReady = 0, simState = 0, failures = 0;
     bool lastFailed = false;
+    // The bytes read by the end of the first of a run of failed polls (which may still take
+    // what was left of an earlier answer): none after it, and the modem went silent.
+    std::uint64_t heardByFirstFailure = 0;
     using OnOff = StatusQueries::OnOff;
     while (running()) {
         bool failed = false;
@@ -145,7 +148,11 @@ std::optional<LostReason> ModemMonitor::poll() {
             for (MonitorObserver* o : m_Observers)
                 o->pollFailed();
             if (m_Session.serial().DeviceGone()) return LostReason::PortGone;
-            if (++failures >= kFailedPollLimit) return LostReason::PollsFailed;
+            if (++failures == 1) heardByFirstFailure = m_Session.serial().BytesRead();
+            if (failures >= kFailedPollLimit)
+                return m_Session.serial().BytesRead() == heardByFirstFailure
+                           ? LostReason::WentSilent
+                           : LostReason::PollsFailed;
         }
         // Another part of the program may have sent the modem away (a role change).
         if (!m_Session.deviceReady()) return LostReason::SentAway;

@@ -18,6 +18,7 @@ struct PolledValues {
 // Why the monitor let the modem go.
 enum class LostReason {
     PollsFailed, // three polls in a row failed
+    WentSilent,  // three polls in a row failed, the last two without a byte of answer
     PortGone,    // the port's device went away (the adapter was pulled)
     SentAway,    // another part of the program sent the modem away (a role change)
 };
