@@ -83,6 +83,12 @@ bool Modem::find(Result& r) {
     }
     if (m_Env.portFailure && !m_Env.portFailure().empty())
         r = fail(kPortOrModem, m_Env.portFailure());
+    else if (search.tableHeard() && !interrupted())
+        r = fail(kTimedOut, "The modem on " + m_Env.portName +
+                                " is still sending a source table: no end within " +
+                                std::to_string(m_TimeoutSeconds) +
+                                " s. It answers once the table ends; try again then, or with a "
+                                "longer --timeout.");
     else
         r = fail(interrupted() ? kPortOrModem : kTimedOut,
                  "No modem answered on " + m_Env.portName + ": no answer within " +

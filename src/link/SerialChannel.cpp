@@ -179,6 +179,17 @@ int SerialChannel::ReadBlock(std::uint8_t* buffer, std::size_t length) {
     return 0;
 }
 
+std::size_t SerialChannel::ReadUpTo(std::uint8_t* buffer, std::size_t length) {
+    if (Interrupted()) return 0;
+    const std::size_t have = std::min(Buffered(), length);
+    std::copy_n(m_Buffer.begin() + static_cast<std::ptrdiff_t>(m_Next), have, buffer);
+    m_Next += have;
+    if (have == length) return have;
+    const std::size_t got = m_Port.read(buffer + have, length - have);
+    m_BytesRead += got;
+    return have + got;
+}
+
 int SerialChannel::Drain(std::size_t threshold) {
     PurgeReceive();
     std::vector<std::uint8_t> block(1024);

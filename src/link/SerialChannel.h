@@ -78,6 +78,9 @@ class SerialChannel {
     // Reads exactly `length` bytes in at most 5 reads, waiting 1000 ms after each read that did
     // not complete the block. 1 when complete.
     int ReadBlock(std::uint8_t* buffer, std::size_t length);
+    // Takes up to `length` bytes: what the buffer holds, then one read of the port (at most
+    // its read time-out). How many came.
+    std::size_t ReadUpTo(std::uint8_t* buffer, std::size_t length);
 
     // Empties a busy line: purge, then read 1024-byte blocks until one brings `threshold`
     // bytes or fewer. Always 1.

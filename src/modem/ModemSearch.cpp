@@ -16,7 +16,20 @@ ModemSearch::ModemSearch(ModemSession& session, Hooks hooks)
 bool ModemSearch::find() {
     // When nothing answers, start over on the port as last opened.
     for (;;) {
+        const std::uint64_t heard = m_Session.serial().BytesRead();
         Found found = tryHeldRate();
+        // A line that went on bringing bytes without an answer may carry a source table that
+        // the modem still sends. It answers at this rate once the table ends: the search reads
+        // on until the table's bytes stop, without writing into it, and asks here again.
+        if (found == Found::No &&
+            m_Session.serial().BytesRead() - heard >= StatusQueries::kIdentifyReadLimit / 2 &&
+            m_Queries.hearsSourceTable()) {
+            m_TableHeard = true;
+            m_Hooks.status(kTableStillComingText);
+            while (m_Hooks.checkpoint() && m_Queries.hearsSourceTable()) {
+            }
+            continue;
+        }
         if (found == Found::No) found = scanRates();
         if (found == Found::DeviceGone) found = awaitDevice();
         if (found == Found::Yes) return true;

@@ -39,8 +39,13 @@ class ModemSearch {
 
     ModemSearch(ModemSession& session, Hooks hooks);
 
+    static constexpr std::string_view kTableStillComingText =
+        "The modem is still sending a source table; waiting for its end...";
+
     // Held rate, then the scan, round after round; true once the modem answered.
     bool find();
+    // True when the search met a modem still sending a source table.
+    bool tableHeard() const { return m_TableHeard; }
     Found tryHeldRate();
     Found scanRates();
     // Waits for a gone device and opens it again, at the held rate when there is one: No once
@@ -56,6 +61,7 @@ class ModemSearch {
     ModemSession& m_Session;
     StatusQueries m_Queries;
     Hooks m_Hooks;
+    bool m_TableHeard = false;
 };
 
 // Status text of the rate scan ("Connecting at 9600..."); empty for an index without a rate.

@@ -97,6 +97,9 @@ constexpr std::string_view kTokOk = "OK";
 constexpr std::string_view kTokShutdown = "SHUTDOWN";
 constexpr std::string_view kTokEndSourceTable = "ENDSOURCETABLE";
 constexpr std::string_view kTokStr = "STR;";
+// The source table's other records (a caster, a network).
+constexpr std::string_view kRecordCas = "CAS;";
+constexpr std::string_view kRecordNet = "NET;";
 constexpr std::string_view kTokError41 = "ERROR 4_1";
 constexpr std::string_view kTokError42 = "ERROR 4_2";
 constexpr std::string_view kTokError43 = "ERROR 4_3";

@@ -3,6 +3,8 @@
 #include "modem/Protocol.h"
 #include "modem/Replies.h"
 
+#include <array>
+
 namespace tessadorn {
 
 namespace p = protocol;
@@ -28,6 +30,15 @@ bool StatusQueries::answersAtOpenRate() {
     SerialChannel& serial = m_Session.serial();
     serial.WriteCommand(p::kDevice);
     return serial.WaitTokenLimited(p::kTokDevice, kIdentifyReadLimit) != 0;
+}
+
+bool StatusQueries::hearsSourceTable() {
+    std::array<std::uint8_t, kTablePeekBytes> block{};
+    const std::size_t got = m_Session.serial().ReadUpTo(block.data(), block.size());
+    const std::string_view text(reinterpret_cast<const char*>(block.data()), got);
+    for (const std::string_view record : {p::kTokStr, p::kRecordCas, p::kRecordNet})
+        if (text.find(record) != std::string_view::npos) return true;
+    return false;
 }
 
 bool StatusQueries::identifies() {

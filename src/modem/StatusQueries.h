@@ -23,6 +23,9 @@ class StatusQueries {
     };
 
     static constexpr int kIdentifyReadLimit = 2048;
+    // How much of the line hearsSourceTable() looks at: rows of any table, and about what comes
+    // in one read at 9600 bit/s.
+    static constexpr std::size_t kTablePeekBytes = 512;
     static constexpr int kStateReadLimit = 2048;
     static constexpr std::size_t kApnReplyCapacity = 20;
     static constexpr std::size_t kSignalReplyCapacity = 100;
@@ -35,6 +38,10 @@ class StatusQueries {
     bool answersAtOpenRate();
     // "DEVICE?" as a transaction with one resend: the try at each rate of the scan.
     bool identifies();
+    // True when the bytes the line brings within one read are a source table's records: a modem
+    // still sending the table a program before asked for (and stopped or left) answers nothing
+    // until its end.
+    bool hearsSourceTable();
     // "#GETCFG?": the serial number, firmware, IMEI and APN values into the session; the
     // modem's role (kModeServer or kModeClient), or nothing when the reply did not come or
     // lacked fields.

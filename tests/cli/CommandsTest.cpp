@@ -90,6 +90,35 @@ TEST(Commands, TheTimeoutBoundsTheWholeCommand) {
     }
 }
 
+// A table left coming by a command that ran out of time is waited for by the next command, within
+// its own time limit: the modem answers nothing until the table's end (80 s in).
+TEST(Commands, ALaterCommandWaitsForATableStillComing) {
+    const struct {
+        int timeout;
+        int status;
+        const char* message;
+    } cases[] = {
+        {120, cli::kDone, nullptr},
+        {10, cli::kTimedOut,
+         "The modem on COM1 is still sending a source table: no end within 10 s."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.timeout);
+        Rig rig(false);
+        ASSERT_EQ(rig.run({"mountpoints"}, 20).status, cli::kTimedOut);
+        std::string said;
+        rig.env.progress = [&](std::string_view line) { said += std::string(line) + "\n"; };
+        const cli::Result r = rig.run({"status"}, c.timeout);
+        EXPECT_EQ(r.status, c.status) << (r.messages.empty() ? "" : r.messages.back());
+        EXPECT_NE(said.find("still sending a source table; waiting for its end"), std::string::npos)
+            << said;
+        if (c.message) {
+            ASSERT_FALSE(r.messages.empty());
+            EXPECT_EQ(r.messages.back().rfind(c.message, 0), 0u) << r.messages.back();
+        }
+    }
+}
+
 // Rows past the table's cap are said on stderr, so also with --json, where stdout is the rows.
 TEST(Commands, MountpointsPastTheCapAreSaidBesideTheRows) {
     Rig rig(false);
