@@ -211,7 +211,8 @@ bool DeviceScreen::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
         if (blocksInputTo(watched)) {
             // A long piece of work (a source table coming in) may still hear Escape.
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            if (event->type() == QEvent::KeyPress &&
+                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
                 m_Input->escapeWhileBlocked();
             return true;
         }
