@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "app/SimulatorProcess.h"
 #include "caster/SourceTableDialog.h"
+#include "caster/SourceTableRetrieval.h"
 #include "console/MainDialog.h"
 #include "platform/DebugOutput.h"
 #include "platform/TermiosSerialPort.h"
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 
 namespace tessadorn {
 namespace {
@@ -65,46 +67,68 @@ std::string bigTable() {
     return t + "ENDSOURCETABLE\r\n";
 }
 
-TEST(LargeTableGui, NearestFirstTabChoosesNothingTypingFindsAndConnects) {
+// The program's window on the simulated modem with the list of one caster, Big, whose table is
+// `table`; its Connect button pressed once the modem is ready.
+struct Window {
     test::TempDir dir;
-    const std::string table = dir.file("big.txt");
-    std::ofstream(table, std::ios::binary) << bigTable();
     SimulatorProcess sim;
-    ASSERT_TRUE(
-        sim.start(TESSADORN_SIM_EXECUTABLE,
-                  {"--quiet", "--no-pacing", "--baud", "4", "--gga-mode", "MANUAL", "--latitude",
-                   "47.100000", "--longitude", "9.200000", "--table", "big.example=" + table},
-                  5000, "/dev/null"))
-        << sim.error();
-    MainDialog::Files files;
-    files.casterList = dir.file("ntripcfg.txt");
-    files.profile = dir.file("tessadorn.cfg");
-    std::ofstream(files.casterList, std::ios::binary) << kCasterList;
-    std::ofstream(files.profile, std::ios::binary) << "4";
-
     DebugCapture quiet;
-    const TemplateSet templates = test::programTemplates();
-    TermiosSerialPort port(sim.ptyPath());
-    DeviceScreen screen(1);
-    screen.show();
-    QApplication::setActiveWindow(&screen);
-    QtDialogHost host(templates, screen);
+    TemplateSet templates = test::programTemplates();
+    std::unique_ptr<TermiosSerialPort> port;
+    DeviceScreen screen{1};
+    std::unique_ptr<QtDialogHost> host;
     std::atomic<bool> finished{false};
-    host.start(
-        [&](QtDialogHost& h) {
-            MainDialog dialog(h, port, RealClock::instance(), files);
-            dialog.doModal();
-            return h.exitCode();
-        },
-        [&](int) { finished = true; });
 
-    ASSERT_TRUE(waitUntil([&] {
+    // `rate`: the baud index of the simulator and of the profile.
+    bool start(const std::string& table, std::vector<std::string> simulator, int rate) {
+        const std::string tableFile = dir.file("big.txt");
+        std::ofstream(tableFile, std::ios::binary) << table;
+        simulator.insert(simulator.end(), {"--quiet", "--baud", std::to_string(rate), "--table",
+                                           "big.example=" + tableFile});
+        if (!sim.start(TESSADORN_SIM_EXECUTABLE, simulator, 5000, "/dev/null")) {
+            ADD_FAILURE() << sim.error();
+            return false;
+        }
+        MainDialog::Files files;
+        files.casterList = dir.file("ntripcfg.txt");
+        files.profile = dir.file("tessadorn.cfg");
+        std::ofstream(files.casterList, std::ios::binary) << kCasterList;
+        std::ofstream(files.profile, std::ios::binary) << rate;
+        port = std::make_unique<TermiosSerialPort>(sim.ptyPath());
+        screen.show();
+        QApplication::setActiveWindow(&screen);
+        host = std::make_unique<QtDialogHost>(templates, screen);
+        host->start(
+            [this, files](QtDialogHost& h) {
+                MainDialog dialog(h, *port, RealClock::instance(), files);
+                dialog.doModal();
+                return h.exitCode();
+            },
+            [this](int) { finished = true; });
+        if (!waitUntil([&] {
+                DialogView* top = screen.topDialog();
+                QWidget* connect = top ? top->controlWidget(ids::Connect) : nullptr;
+                return connect && connect->isVisible() && !host->inputBlocked();
+            }))
+            return false;
+        QTest::mouseClick(screen.topDialog()->controlWidget(ids::Connect), Qt::LeftButton);
+        return true;
+    }
+    QString title() {
         DialogView* top = screen.topDialog();
-        QWidget* connect = top ? top->controlWidget(ids::Connect) : nullptr;
-        return connect && connect->isVisible() && !host.inputBlocked();
-    }));
-    QTest::mouseClick(screen.topDialog()->controlWidget(ids::Connect), Qt::LeftButton);
+        return top ? QString::fromStdString(top->model()->title()) : QString();
+    }
+};
 
+TEST(LargeTableGui, NearestFirstTabChoosesNothingTypingFindsAndConnects) {
+    Window w;
+    ASSERT_TRUE(w.start(bigTable(),
+                        {"--no-pacing", "--gga-mode", "MANUAL", "--latitude", "47.100000",
+                         "--longitude", "9.200000"},
+                        4));
+    DeviceScreen& screen = w.screen;
+    QtDialogHost& host = *w.host;
+    std::atomic<bool>& finished = w.finished;
     QListView* list = nullptr;
     ASSERT_TRUE(waitUntil([&] {
         DialogView* top = screen.topDialog();
@@ -134,6 +158,32 @@ TEST(LargeTableGui, NearestFirstTabChoosesNothingTypingFindsAndConnects) {
               "Tessadorn configured. When you press OK, application will exit.");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return finished.load(); }));
+}
+
+// Escape while the table comes at 9600 bit/s asks first; on Yes the title says that the rest is
+// only discarded, and at the table's end the window is back with no list of mountpoints.
+TEST(LargeTableGui, EscapeStopsATableAndNoListOpens) {
+    std::string table = bigTable();
+    table.erase(table.find("STR;MP200;"), table.find("ENDSOURCETABLE") - table.find("STR;MP200;"));
+    Window w;
+    ASSERT_TRUE(w.start(table, {}, 0));
+    ASSERT_TRUE(waitUntil([&] { return w.title().startsWith("Mountpoints read: "); }))
+        << w.title().toStdString();
+    QTest::keyClick(&w.screen, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !w.screen.messageBoxes().empty(); }));
+    MessageBoxView* box = w.screen.messageBoxes().front();
+    EXPECT_EQ(box->request().text, SourceTableRetrieval::kStopQuestion);
+    box->press(kIdYes);
+    ASSERT_TRUE(waitUntil([&] {
+        return w.title() == QString::fromUtf8(SourceTableRetrieval::kDiscardingText.data(),
+                                              SourceTableRetrieval::kDiscardingText.size());
+    })) << w.title().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !w.host->inputBlocked(); }));
+    EXPECT_FALSE(w.title().startsWith("Modem still")) << w.title().toStdString();
+    EXPECT_NE(w.title(), "Servers") << "no list of a stopped table";
+    EXPECT_TRUE(w.screen.messageBoxes().empty());
+    w.host->shutdown();
+    ASSERT_TRUE(waitUntil([&] { return w.finished.load(); }));
 }
 
 } // namespace
