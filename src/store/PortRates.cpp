@@ -38,6 +38,8 @@ std::optional<int> PortRates::rateFor(const std::string& port) const {
 
 bool PortRates::remember(const std::string& port, int index) {
     if (index < 0 || index >= kRates) return false;
+    // Every command finds the modem: a rate already kept costs no write.
+    if (rateFor(port) == index) return true;
     const std::string name = stableName(port);
     std::ifstream in(m_Path);
     std::ostringstream out;
