@@ -268,11 +268,18 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
 // Ends the program when the command still runs past its time (a modem that answers slowly on
 // every rate, an exchange that keeps waiting): "no answer within N s", status 4. The commands
 // give up by themselves at the same moment; this is the bound that holds whatever they do.
+// With --json the output still says what happened, as every failed command's does.
+std::atomic<bool> g_BoundAnswersJson{false};
+
 void boundTime(int seconds) {
     std::thread([seconds] {
         std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 500));
         std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName, seconds);
         std::fflush(stderr);
+        if (g_BoundAnswersJson)
+            std::printf("{\"changed\":false,\"status\":%d,\"error\":\"no answer within %d s\"}\n",
+                        tessadorn::cli::kTimedOut, seconds);
+        std::fflush(stdout);
         std::_Exit(tessadorn::cli::kTimedOut);
     }).detach();
 }
@@ -283,7 +290,8 @@ QString helpText(const QCommandLineParser& parser) {
     text += QStringLiteral(
         "\nExit status: 0 done; 1 the port or the modem (cannot open, in use, gone), or the\n"
         "output cannot be written; 2 a wrong command line or a refused value; 3 refused by\n"
-        "the modem or the caster; 4 no answer within --timeout.\n");
+        "the modem or the caster; 4 no answer within --timeout; 5 profile apply --check\n"
+        "found the modem different from the profile.\n");
     return text;
 }
 
@@ -495,6 +503,7 @@ int main(int argc, char** argv) {
     }
     // The update keeps its own time limits (it runs for minutes) and watch runs until it is
     // stopped; every other command is bound.
+    g_BoundAnswersJson = parser.isSet(json);
     if (!watching && request.words.front() != "update") boundTime(request.timeoutSeconds);
 
     cli::Result result = cli::run(request, env);
@@ -517,7 +526,10 @@ int main(int argc, char** argv) {
         if (result.status == cli::kDone || result.data.kind != cli::Value::Kind::Null) {
             printJson(toJson(result.data));
         } else {
+            // Configuration tools read "changed" from every answer; a command that changed
+            // something reports it in its own data above.
             QJsonObject error;
+            error.insert("changed", false);
             error.insert("status", result.status);
             error.insert("error", QString::fromStdString(
                                       result.messages.empty() ? "" : result.messages.back()));

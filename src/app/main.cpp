@@ -204,7 +204,9 @@ int main(int argc, char** argv) {
     HistoryRecorder historyRecorder(history, [] { return QDateTime::currentMSecsSinceEpoch(); });
     std::unique_ptr<HistoryWindow> historyWindow;
     const auto showHistory = [&] {
-        if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(history);
+        if (!historyWindow)
+            historyWindow =
+                std::make_unique<HistoryWindow>(history, QString::fromStdString(portPath));
         historyWindow->show();
         historyWindow->raise();
         historyWindow->activateWindow();

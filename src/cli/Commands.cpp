@@ -209,9 +209,10 @@ const std::vector<Verb>& verbs() {
          "{\\(dqchanged\\(dq: true|false, \\(dqsettings\\(dq: [...]}. A setting left "
          "out is not touched. A profile naming another modem's serial number, a key the "
          "program does not know or a value the modem cannot carry is refused before anything "
-         "is sent (status 2), and so is a file holding a password that other users can read. "
-         "Ends with 0 when the modem matches, 3 when it refused a setting, 1 for the port or "
-         "the modem."},
+         "is sent (status 2), and so is a file holding a password that other users can read or "
+         "write. Ends with 0 when the modem matches, 3 when it refused a setting, 1 for the "
+         "port or the modem; with \\fB\\-\\-check\\fP, 5 when the modem differs from the "
+         "profile."},
     };
     return table;
 }

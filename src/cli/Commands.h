@@ -24,6 +24,7 @@ enum Status {
     kBadInput = 2,    // a wrong command line or a refused value
     kRefused = 3,     // the modem or the caster refused
     kTimedOut = 4,    // no answer within --timeout
+    kDiffers = 5,     // profile apply --check: the modem differs from the profile
 };
 
 // One command as the command line gave it: its words (the command first, e.g. "caster", "add",

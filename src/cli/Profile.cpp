@@ -169,11 +169,13 @@ Result applyProfile(const Request& q, Environment& env) {
     if (!wanted) return fail(kBadInput, why);
     std::error_code error;
     const auto perms = fs::status(path, error).permissions();
-    if (wanted->holdsPassword() && !error &&
-        (perms & (fs::perms::group_read | fs::perms::others_read)) != fs::perms::none)
+    // Another user who can write the file can put a password of their own in it, or take one.
+    constexpr fs::perms kOthersBits = fs::perms::group_read | fs::perms::group_write |
+                                      fs::perms::others_read | fs::perms::others_write;
+    if (wanted->holdsPassword() && !error && (perms & kOthersBits) != fs::perms::none)
         return fail(kBadInput, "The profile " + path +
-                                   " holds a password and other users can read it; "
-                                   "make it readable by its owner only (chmod 600).");
+                                   " holds a password and other users can read or change it; "
+                                   "make it readable and writable by its owner only (chmod 600).");
     const bool check = option(q, "check") != nullptr;
 
     Result r;
@@ -257,7 +259,8 @@ Result applyProfile(const Request& q, Environment& env) {
                          oneLine(forTerminal(message))});
         rows.push(std::move(row));
     }
-    r.status = status;
+    // A check that finds the modem different says so in its exit status, for scripts and cron.
+    r.status = status == kDone && check && changed ? kDiffers : status;
     r.data = Value::object();
     r.data.set("changed", Value::boolean(changed)).set("settings", std::move(rows));
     if (check) r.data.set("check", Value::boolean(true));

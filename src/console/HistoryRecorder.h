@@ -15,7 +15,8 @@ class HistoryRecorder final : public MonitorObserver {
     HistoryRecorder(PollHistory& history, std::function<std::int64_t()> wallMs)
         : m_History(history), m_WallMs(std::move(wallMs)) {}
 
-    void found(const ModemFacts&) override {
+    void found(const ModemFacts& facts) override {
+        m_History.setModem(facts.serial);
         m_History.mark(m_WallMs(), PollHistory::Moment::Found);
     }
     void polled(const PolledValues& v) override {

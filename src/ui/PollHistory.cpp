@@ -57,6 +57,18 @@ void PollHistory::mark(std::int64_t timeMs, Moment moment) {
     ++m_Version;
 }
 
+void PollHistory::setModem(const std::string& serial) {
+    std::lock_guard lock(m_Mutex);
+    if (m_Modem == serial) return;
+    m_Modem = serial;
+    ++m_Version;
+}
+
+std::string PollHistory::modem() const {
+    std::lock_guard lock(m_Mutex);
+    return m_Modem;
+}
+
 void PollHistory::dropOld(std::int64_t newestMs) {
     const std::int64_t oldest = newestMs - m_SpanMs;
     while (m_Count > 0 && at(0).timeMs < oldest) {

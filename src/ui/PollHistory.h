@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace tessadorn {
@@ -38,6 +39,9 @@ class PollHistory {
 
     void polled(std::int64_t timeMs, int signal, int simState, int apnReady, int connection);
     void mark(std::int64_t timeMs, Moment moment);
+    // The modem the polls are of (its serial number), for the window's title; empty until found.
+    void setModem(const std::string& serial);
+    std::string modem() const;
 
     // What one column of the plot covers, [fromMs, toMs): the lowest and highest level polled
     // there and the worst SIM, APN and connection state seen, so that a short drop stays visible
@@ -75,6 +79,7 @@ class PollHistory {
     std::size_t m_Head = 0;
     std::size_t m_Count = 0;
     std::vector<Mark> m_Marks;
+    std::string m_Modem;
     std::uint64_t m_Version = 0;
 };
 

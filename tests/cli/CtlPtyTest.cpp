@@ -379,6 +379,23 @@ const Case kCases[] = {
      {"*"},
      "",
      "no answer within 1 s"},
+    // A failed command's JSON says that nothing changed, as every answer of the program does.
+    {"NoModemJson",
+     {"--scenario", "silent"},
+     {},
+     "--json status --timeout 1",
+     4,
+     {"*"},
+     "changed=false status=4 error~string",
+     "no answer within 1 s"},
+    {"RefusedValueJson",
+     {},
+     {},
+     "--json update --yes --apn \"a\\\"b\"",
+     2,
+     {},
+     "changed=false status=2",
+     "The field \"APN\" may not contain a double quote (\")."},
 };
 
 class CtlPtyTest : public ::testing::TestWithParam<Case> {

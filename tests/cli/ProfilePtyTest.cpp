@@ -53,6 +53,7 @@ struct Case {
     std::vector<std::string> sent; // setting commands, by their start
     bool nothingHeard = false;     // refused before the port is opened
     std::string outputHas;
+    unsigned mode = 0644; // of the profile's file
 };
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
@@ -60,6 +61,13 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 void dropDevice(QJsonObject& p) {
     p.remove("device");
+}
+
+void withApnPassword(QJsonObject& p) {
+    dropDevice(p);
+    QJsonObject apn = p["apn"].toObject();
+    apn["password"] = "secret";
+    p["apn"] = apn;
 }
 
 const Case kCases[] = {
@@ -73,8 +81,17 @@ const Case kCases[] = {
      false,
      "\"changed\":true"},
     {"SecondApplySendsNothing", kBase, dropDevice, "--json", 0, {}, false, "\"changed\":false"},
-    {"CheckSendsNothing", {}, dropDevice, "--check --json", 0, {}, false, "\"state\":\"differs\""},
-    {"AnotherModemIsRefused", {}, {}, "", 2, {}, false, ""},
+    // A check that finds the modem different ends with its own status; a matching one with 0.
+    {"CheckSendsNothing", {}, dropDevice, "--check --json", 5, {}, false, "\"state\":\"differs\""},
+    {"CheckOfAMatchingModem",
+     kBase,
+     dropDevice,
+     "--check --json",
+     0,
+     {},
+     false,
+     "\"changed\":false"},
+    {"AnotherModemIsRefused", {}, {}, "--json", 2, {}, false, "\"changed\":false,\"error\""},
     {"ReadableFileWithAPasswordIsRefused",
      {},
      [](QJsonObject& p) {
@@ -88,6 +105,17 @@ const Case kCases[] = {
      {},
      true,
      ""},
+    {"WritableFileWithAPasswordIsRefused", {}, withApnPassword, "", 2, {}, true, "", 0622},
+    {"OwnersFileWithAPasswordIsApplied",
+     {"--restart-ms", "0"},
+     withApnPassword,
+     "",
+     0,
+     {"MODE=BASE", "APN internet.example", "USER u", "PASSWORD secret", "SAVE", "RESET",
+      "#SETGGA,AUTO,TRIMBLE,COM2", "#SETBRD"},
+     false,
+     "changed",
+     0600},
     {"UnknownKeyIsRefused",
      {},
      [](QJsonObject& p) {
@@ -150,7 +178,7 @@ TEST_P(ProfilePtyTest, AppliesWhatDiffersAndReportsIt) {
     EXPECT_FALSE(profile["apn"].toObject().contains("password")) << "no password without --secrets";
     if (c.edit) c.edit(profile);
     test::writeBytes(file, QJsonDocument(profile).toJson().toStdString());
-    chmod(file.c_str(), 0644);
+    chmod(file.c_str(), c.mode);
 
     EXPECT_EQ(ctl(roverLink, "profile apply " + file + " " + c.options), c.status)
         << test::readBytes(err);

@@ -20,8 +20,9 @@ QColor simColour(int state) {
            : state == 5 ? QColor(70, 160, 90)
                         : QColor(230, 170, 40);
 }
+// The APN is ready or not: amber when not, as the legend says (red is for a missing SIM only).
 QColor apnColour(int ready) {
-    return ready == 0 ? QColor(205, 60, 50) : QColor(70, 160, 90);
+    return ready == 0 ? QColor(230, 170, 40) : QColor(70, 160, 90);
 }
 QColor connectionColour(int state) {
     return state == 1   ? QColor(60, 120, 200)
@@ -58,11 +59,52 @@ void band(QPainter& p, const std::vector<PollHistory::Column>& columns, int x0, 
     }
 }
 
+// The "lost" and "found" labels beside their lines, each in the first row where it overlaps no
+// label drawn before it (rows from the top of the plot down); a label that finds no room is
+// left out, its line stays. Near the right edge a label goes to the left of its line.
+class HistoryLabelRows {
+  public:
+    static constexpr int kRows = 4, kRowHeight = 15, kPad = 3;
+
+    HistoryLabelRows(QPainter& painter, const QRect& plot) : m_Painter(painter), m_Plot(plot) {
+        m_Ends.fill(m_Plot.left() - 1000);
+    }
+    // On a patch of the background, so that another mark's line never runs through the text.
+    void place(int x, const QString& text, const QColor& colour) {
+        const int width = m_Painter.fontMetrics().horizontalAdvance(text);
+        const int left = x + kPad + width <= m_Plot.right() ? x + kPad : x - kPad - width;
+        for (int row = 0; row < kRows; ++row) {
+            if (left <= m_Ends[static_cast<std::size_t>(row)] + kPad) continue;
+            const QRect box(left - 1, m_Plot.top() + 2 + row * kRowHeight, width + 2, kRowHeight);
+            m_Painter.fillRect(box, QColor(250, 250, 250));
+            m_Painter.setPen(colour);
+            m_Painter.drawText(box, Qt::AlignCenter, text);
+            m_Ends[static_cast<std::size_t>(row)] = left + width;
+            return;
+        }
+    }
+
+  private:
+    QPainter& m_Painter;
+    QRect m_Plot;
+    std::array<int, kRows> m_Ends{};
+};
+
 } // namespace
 
-HistoryWindow::HistoryWindow(const PollHistory& history, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_History(history), m_Timer(new QTimer(this)) {
-    setWindowTitle(QStringLiteral("TESSADORN - Signal history"));
+QString HistoryWindow::title(const PollHistory& history, const QString& port) {
+    QString text = QStringLiteral("TESSADORN - Signal history");
+    const std::string serial = history.modem();
+    if (!serial.empty()) text += QStringLiteral(" - ") + QString::fromLatin1(serial);
+    if (!port.isEmpty())
+        text += (serial.empty() ? QStringLiteral(" - ") : QStringLiteral(" on ")) + port;
+    return text;
+}
+
+HistoryWindow::HistoryWindow(const PollHistory& history, QString port, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_History(history), m_Port(std::move(port)),
+      m_Timer(new QTimer(this)) {
+    setWindowTitle(title(m_History, m_Port));
     resize(kWidth, kHeight);
     setMinimumSize(480, 320);
     auto* closeKey = new QShortcut(QKeySequence(QKeySequence::Close), this);
@@ -70,7 +112,9 @@ HistoryWindow::HistoryWindow(const PollHistory& history, QWidget* parent)
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     connect(m_Timer, &QTimer::timeout, this, [this] {
-        if (isVisible() && m_History.version() != m_DrawnVersion) update();
+        if (m_History.version() == m_DrawnVersion) return;
+        setWindowTitle(title(m_History, m_Port));
+        if (isVisible()) update();
     });
     m_Timer->start(1000);
 }
@@ -167,19 +211,21 @@ void HistoryWindow::draw(QPainter& p, QSize size, const PollHistory& history) {
     band(p, columns, plot.left(), bandsTop + 2 * (kBandHeight + kBandGap), kBandHeight,
          [](const PollHistory::Column& c) { return connectionColour(c.connection); });
 
-    // Lost and found, across the plot and the bands.
+    // Lost and found, across the plot and the bands; their labels over all the lines.
+    const QColor lostColour(205, 60, 50), foundColour(50, 150, 80);
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const int x = plot.left() + static_cast<int>(c);
-        if (columns[c].lost) {
-            p.setPen(QPen(QColor(205, 60, 50), 2));
+        for (const bool lost : {true, false}) {
+            if (!(lost ? columns[c].lost : columns[c].found)) continue;
+            p.setPen(QPen(lost ? lostColour : foundColour, 2));
             p.drawLine(x, plot.top(), x, axisY);
-            p.drawText(QPoint(x + 3, plot.top() + 14), QStringLiteral("lost"));
         }
-        if (columns[c].found) {
-            p.setPen(QPen(QColor(50, 150, 80), 2));
-            p.drawLine(x, plot.top(), x, axisY);
-            p.drawText(QPoint(x + 3, plot.top() + 28), QStringLiteral("found"));
-        }
+    }
+    HistoryLabelRows labels(p, plot);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const int x = plot.left() + static_cast<int>(c);
+        if (columns[c].lost) labels.place(x, QStringLiteral("lost"), lostColour);
+        if (columns[c].found) labels.place(x, QStringLiteral("found"), foundColour);
     }
     // What the colours mean.
     p.setPen(QColor(90, 90, 96));

@@ -2,6 +2,7 @@
 
 #include "ui/PollHistory.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -20,16 +21,21 @@ class HistoryWindow final : public QWidget {
     static constexpr int kHeight = 620;
     static constexpr std::int64_t kMinSpanMs = 10 * 60 * 1000;
 
-    explicit HistoryWindow(const PollHistory& history, QWidget* parent = nullptr);
+    // `port`: the serial port the modem is on, named in the title with the modem's serial number.
+    explicit HistoryWindow(const PollHistory& history, QString port = {},
+                           QWidget* parent = nullptr);
 
     // Draws the history into `size` pixels (the window's paint, and for pictures and benches).
     static void draw(QPainter& painter, QSize size, const PollHistory& history);
+    // The window's title: the modem it shows, once found, and its port.
+    static QString title(const PollHistory& history, const QString& port);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     const PollHistory& m_History;
+    QString m_Port;
     QTimer* m_Timer;
     std::uint64_t m_DrawnVersion = 0;
 };
