@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth
   dpkg-dev file desktop-file-utils appstream man-db
   locales
+  jq systemd prometheus
 )
 
 missing=()

@@ -8,9 +8,10 @@
 //   mountpoint), alternating between two profiles: the time over the floor of all the traffic,
 //   and how much of it the three commands and their read-back are;
 // - the fleet script (scripts/apply-profile-fleet.sh, the tessadornctl program) on M simulated
-//   modems (default 50) at once, half of them differing: every modem reported, the wall time
-//   over that of one differing modem (goal <= 1.5), the peak memory of the tessadornctl
-//   processes together and the CPU time of the whole run.
+//   modems (default 50) at once, half of them differing: its check must find that half (exit
+//   status 5) and its apply change them and leave the others (exit status 0) before the wall
+//   time over that of one differing modem (goal <= 1.5), the peak memory of the tessadornctl
+//   processes together and the CPU time of the whole run are reported.
 #include "CountingSerialPort.h"
 #include "DebugFileSink.h"
 #include "ProtocolFloor.h"
@@ -33,6 +34,7 @@
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -90,9 +92,33 @@ struct Fleet {
     std::vector<std::string> links;
 };
 
+// What the fleet script said: its exit status and its lines by their state.
+struct FleetLines {
+    int status = -1;
+    int changed = 0, unchanged = 0, differs = 0, failed = 0;
+};
+
+FleetLines readLines(const std::string& file, int status) {
+    FleetLines r;
+    r.status = status;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("  changed") != std::string::npos)
+            ++r.changed;
+        else if (line.find("  unchanged") != std::string::npos)
+            ++r.unchanged;
+        else if (line.find("  differs") != std::string::npos)
+            ++r.differs;
+        else
+            ++r.failed;
+    }
+    return r;
+}
+
 // Runs the fleet script on `links`; its wall time, or -1 when a modem is not reported.
 double runScript(const std::vector<std::string>& links, const std::string& profile,
-                 const std::string& state, bool check, long& peakKb, double& cpuSeconds) {
+                 const std::string& state, bool check, long& peakKb, double& cpuSeconds,
+                 FleetLines* said = nullptr) {
     std::string command = "CHECK=" + std::string(check ? "1" : "0") +
                           " PARALLEL=" + std::to_string(links.size()) + " FLEET_STATE=" + state +
                           " TESSADORNCTL=" + TESSADORN_CTL_EXECUTABLE + " sh " +
@@ -111,7 +137,7 @@ double runScript(const std::vector<std::string>& links, const std::string& profi
     rusage before{}, after{};
     getrusage(RUSAGE_CHILDREN, &before);
     const auto start = std::chrono::steady_clock::now();
-    std::system(command.c_str());
+    const int status = std::system(command.c_str());
     const double wall = secondsSince(start);
     getrusage(RUSAGE_CHILDREN, &after);
     running = false;
@@ -119,10 +145,10 @@ double runScript(const std::vector<std::string>& links, const std::string& profi
     const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
     cpuSeconds = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
                  seconds(before.ru_stime);
-    std::ifstream in(state + "/lines");
-    int reported = 0;
-    for (std::string line; std::getline(in, line);)
-        ++reported;
+    const FleetLines lines =
+        readLines(state + "/lines", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    if (said) *said = lines;
+    const int reported = lines.changed + lines.unchanged + lines.differs + lines.failed;
     return reported == static_cast<int>(links.size()) ? wall : -1;
 }
 
@@ -248,32 +274,39 @@ int main(int argc, char** argv) {
     fs::create_directories(dir + "/all");
     long peakKb = 0;
     double cpu = 0;
-    // A first look (--check) finds every modem and keeps its rate, as a second run would.
+    // A first look (--check) finds every modem and keeps its rate, as a second run would; it
+    // must find the half that differs, and end with the status for drift.
+    FleetLines looked, applied;
     runScript({fleet.links[1]}, fleetProfile, dir + "/one", true, peakKb, cpu);
-    runScript(fleet.links, fleetProfile, dir + "/all", true, peakKb, cpu);
+    runScript(fleet.links, fleetProfile, dir + "/all", true, peakKb, cpu, &looked);
+    const int differing = modems / 2;
+    const bool lookedRight = looked.status == 5 && looked.differs == differing &&
+                             looked.unchanged == modems - differing && looked.failed == 0;
+    std::printf("fleet script --check on %d modems: %d differ, %d unchanged, %d failed, exit "
+                "status %d (set up: %d differ, status 5)%s\n",
+                modems, looked.differs, looked.unchanged, looked.failed, looked.status, differing,
+                lookedRight ? "" : "  WRONG");
     const double one = runScript({fleet.links[1]}, fleetProfile, dir + "/one", false, peakKb, cpu);
     std::printf("fleet script, one differing modem: %.3f s, peak %ld kB, CPU %.2f s\n", one, peakKb,
                 cpu);
     // The one modem is set now; the others still half differ.
     std::vector<std::string> rest(fleet.links.begin(), fleet.links.end());
-    const double all = runScript(rest, fleetProfile, dir + "/all", false, peakKb, cpu);
-    std::ifstream lines(dir + "/all/lines");
-    int changed = 0, unchanged = 0, failed = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("  changed") != std::string::npos)
-            ++changed;
-        else if (line.find("  unchanged") != std::string::npos)
-            ++unchanged;
-        else
-            ++failed;
-    }
-    std::printf("fleet script, %d modems at once: %s%.3f s (%d changed, %d unchanged, %d failed), "
-                "%.2fx one modem (goal <= 1.5: %s); peak %ld kB for the tessadornctl processes "
-                "together; CPU %.2f s (%.2f s a modem)\n",
-                modems, all < 0 ? "NOT EVERY MODEM REPORTED, " : "", all, changed, unchanged,
-                failed, all / one, all >= 0 && all / one <= 1.5 ? "met" : "MISSED", peakKb, cpu,
-                cpu / modems);
-    if (all < 0 || failed > 0) ++failures;
+    const double all = runScript(rest, fleetProfile, dir + "/all", false, peakKb, cpu, &applied);
+    // The work timed must have been done right before its time means anything: every differing
+    // modem but the one set before changed, every other one unchanged, none failed.
+    const bool appliedRight = all >= 0 && applied.status == 0 && applied.changed == differing - 1 &&
+                              applied.unchanged == modems - differing + 1 && applied.failed == 0;
+    std::printf("fleet script, %d modems at once: %s%.3f s (%d changed, %d unchanged, %d failed; "
+                "set up: %d changed, %d unchanged)",
+                modems, all < 0 ? "NOT EVERY MODEM REPORTED, " : "", all, applied.changed,
+                applied.unchanged, applied.failed, differing - 1, modems - differing + 1);
+    if (appliedRight && lookedRight)
+        std::printf(", %.2fx one modem (goal <= 1.5: %s); peak %ld kB for the tessadornctl "
+                    "processes together; CPU %.2f s (%.2f s a modem)\n",
+                    all / one, all / one <= 1.5 ? "met" : "MISSED", peakKb, cpu, cpu / modems);
+    else
+        std::printf(": NOT DONE RIGHT, no ratio\n");
+    if (!appliedRight || !lookedRight) ++failures;
     for (auto& sim : fleet.modems)
         sim->stop();
     fs::remove_all(dir);
