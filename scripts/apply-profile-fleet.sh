@@ -2,8 +2,8 @@
 # Applies one profile to every modem plugged in, several at once, and prints one line per modem:
 #   /dev/serial/by-id/usb-...-if00  changed (auto_connect)
 #   /dev/serial/by-id/usb-...-if01  unchanged
-#   /dev/serial/by-id/usb-...-if02  failed (3: apn: The modem refused the APN.)
-#   /dev/ttyUSB7  failed (1: The port /dev/ttyUSB7 cannot be opened: No such file or directory)
+#   /dev/serial/by-id/usb-...-if02  failed (3: apn: APN configuration Error)
+#   /dev/ttyUSB7  failed (1: cannot open the serial port /dev/ttyUSB7: No such file or directory. ...)
 # With --check, a modem that differs is "differs (SETTING, ...)" and nothing is sent.
 #
 # Usage: apply-profile-fleet.sh [--check] [--timeout SECONDS] [--config-dir DIR]

@@ -10,7 +10,8 @@ fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-cmake --build "$build" --target tessadorn tessadornctl tessadorn-sim tessadorn_manpages >/dev/null
+cmake --build "$build" --target tessadorn tessadornctl tessadorn-sim tessadorn_manpages \
+  tessadorn_changelog >/dev/null
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake >"$tmp/cpack.log" 2>&1) ||
   { cat "$tmp/cpack.log" >&2; fail "cpack"; }
 version=$(sed -n 's/^project(tessadorn VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -24,7 +25,9 @@ for f in /usr/bin/tessadorn /usr/bin/tessadornctl /usr/bin/tessadorn-sim \
   /usr/share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   /usr/share/metainfo/org.tessadorn.Tessadorn.metainfo.xml \
   /usr/share/man/man1/tessadorn.1.gz /usr/share/man/man1/tessadorn-sim.1.gz \
-  /usr/share/tessadorn/demo-sourcetable.txt /usr/lib/systemd/system/tessadorn-watch@.service; do
+  /usr/share/tessadorn/demo-sourcetable.txt /usr/lib/systemd/system/tessadorn-watch@.service \
+  /usr/share/tessadorn/apply-profile-fleet.sh /usr/share/tessadorn/prometheus/tessadorn-alerts.yml \
+  /usr/share/doc/tessadorn/copyright /usr/share/doc/tessadorn/changelog.gz; do
   grep -qx "$f" "$tmp/files" || fail "$f is not in the package"
 done
 
@@ -48,6 +51,20 @@ for page in tessadorn tessadornctl tessadorn-sim; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done
+
+# The files beside the programs: the fleet script runnable, the changelog Debian's and of this
+# version, the copyright machine-readable, the alert rules as Prometheus reads them.
+[ -x "$root/usr/share/tessadorn/apply-profile-fleet.sh" ] || fail "the fleet script is not executable"
+sh -n "$root/usr/share/tessadorn/apply-profile-fleet.sh" || fail "the fleet script does not parse"
+zcat "$root/usr/share/doc/tessadorn/changelog.gz" >"$tmp/changelog"
+[ "$(dpkg-parsechangelog -l "$tmp/changelog" -S Version)" = "$version" ] ||
+  fail "the changelog's newest entry is not version $version"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  "$root/usr/share/doc/tessadorn/copyright" || fail "copyright is not in Debian's format"
+if command -v promtool >/dev/null; then
+  promtool check rules "$root/usr/share/tessadorn/prometheus/tessadorn-alerts.yml" >/dev/null ||
+    fail "the alert rules"
+fi
 
 # The packaged program on its own: its version, then headless on the simulated modem.
 [ "$("$root/usr/bin/tessadorn" --version)" = "tessadorn $version" ] || fail "tessadorn --version"

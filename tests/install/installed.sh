@@ -17,7 +17,9 @@ for f in bin/tessadorn bin/tessadornctl bin/tessadorn-sim \
   share/icons/hicolor/scalable/apps/org.tessadorn.Tessadorn.svg \
   share/metainfo/org.tessadorn.Tessadorn.metainfo.xml share/man/man1/tessadorn.1.gz \
   share/man/man1/tessadorn-sim.1.gz share/tessadorn/demo-sourcetable.txt \
-  lib/systemd/system/tessadorn-watch@.service; do
+  lib/systemd/system/tessadorn-watch@.service share/tessadorn/apply-profile-fleet.sh \
+  share/tessadorn/prometheus/tessadorn-alerts.yml share/doc/tessadorn/copyright \
+  share/doc/tessadorn/changelog.gz; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 version=$("$prefix/bin/tessadorn" --version)
