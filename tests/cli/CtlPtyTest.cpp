@@ -157,6 +157,15 @@ const Case kCases[] = {
      {"*"},
      "status=1 !serial",
      " is gone."},
+    // An option the command does not take is refused before the modem is looked for.
+    {"AnOptionTheCommandDoesNotTake",
+     {},
+     {},
+     "status --secrets",
+     2,
+     {},
+     "",
+     "status takes no option --secrets"},
     {"AnEmptyPortIsRefused", {}, {}, "--port \"\" status", 2, {}, "", "--port needs a value"},
     // Under a file size limit the save fails with its reason, not the program by a signal.
     {"SaveWithoutRoom",
