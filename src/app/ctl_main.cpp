@@ -71,33 +71,6 @@ void catchInterrupt() {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-QJsonValue toJson(const cli::Value& v) {
-    using Kind = cli::Value::Kind;
-    switch (v.kind) {
-    case Kind::Null:
-        return QJsonValue::Null;
-    case Kind::Bool:
-        return v.flag;
-    case Kind::Number:
-        return v.number;
-    case Kind::String:
-        return QString::fromStdString(v.text);
-    case Kind::Array: {
-        QJsonArray array;
-        for (const auto& item : v.items)
-            array.append(toJson(item));
-        return array;
-    }
-    case Kind::Object: {
-        QJsonObject object;
-        for (const auto& [name, value] : v.members)
-            object.insert(QString::fromStdString(name), toJson(value));
-        return object;
-    }
-    }
-    return QJsonValue::Null;
-}
-
 // A JSON document as a value tree (the profile files); key order as Qt keeps it.
 cli::Value fromJson(const QJsonValue& v) {
     switch (v.type()) {
@@ -127,52 +100,11 @@ cli::Value fromJson(const QJsonValue& v) {
     return cli::Value::null();
 }
 
-std::string jsonText(const QJsonValue& value,
-                     QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
-    std::string text =
-        (value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject()))
-            .toJson(format)
-            .toStdString();
-    if (text.empty() || text.back() != '\n') text += '\n';
-    return text;
-}
-
 // One document: indented for a person at a terminal, one line for a script.
-void printJson(const QJsonValue& value) {
-    const std::string text = jsonText(value, isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented
-                                                                        : QJsonDocument::Compact);
+void printJson(const cli::Value& value) {
+    const std::string text = cli::jsonText(value, isatty(STDOUT_FILENO) == 1);
     std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-// One value as compact JSON on one line, its members in their order ("class" and "time" first).
-void appendCompact(QByteArray& out, const cli::Value& v) {
-    using Kind = cli::Value::Kind;
-    switch (v.kind) {
-    case Kind::Array:
-        out += '[';
-        for (std::size_t i = 0; i < v.items.size(); ++i) {
-            if (i > 0) out += ',';
-            appendCompact(out, v.items[i]);
-        }
-        out += ']';
-        return;
-    case Kind::Object:
-        out += '{';
-        for (std::size_t i = 0; i < v.members.size(); ++i) {
-            if (i > 0) out += ',';
-            appendCompact(out, cli::Value::str(v.members[i].first));
-            out += ':';
-            appendCompact(out, v.members[i].second);
-        }
-        out += '}';
-        return;
-    default: {
-        // A scalar as Qt writes it, taken out of a one-item array.
-        const QByteArray one = QJsonDocument(QJsonArray{toJson(v)}).toJson(QJsonDocument::Compact);
-        out += one.mid(1, one.size() - 2);
-        return;
-    }
-    }
+    if (isatty(STDOUT_FILENO) != 1) std::fputc('\n', stdout);
 }
 
 // watch runs until SIGINT, SIGTERM or SIGHUP: a thread of its own takes the three signals and
@@ -471,7 +403,7 @@ int main(int argc, char** argv) {
         }
         return fromJson(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
     };
-    env.formatJson = [](const cli::Value& value) { return jsonText(toJson(value)); };
+    env.formatJson = [](const cli::Value& value) { return cli::jsonText(value, true); };
 
     // watch: every event on its own line as it comes, flushed at once; ended by a signal.
     cli::StopRequest stop;
@@ -482,14 +414,9 @@ int main(int argc, char** argv) {
         watchSignals = std::make_unique<WatchSignals>(stop);
         const bool asJson = parser.isSet(json);
         env.onEvent = [asJson, progressShown](const cli::Value& event, const std::string& text) {
-            QByteArray line;
-            if (asJson)
-                appendCompact(line, event);
-            else
-                line = QByteArray::fromStdString(text);
-            line += '\n';
+            const std::string line = (asJson ? cli::jsonText(event, false) : text) + '\n';
             if (progressShown) std::fputs("\r\033[K", stderr);
-            std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+            std::fwrite(line.data(), 1, line.size(), stdout);
             std::fflush(stdout);
         };
     }
@@ -515,13 +442,13 @@ int main(int argc, char** argv) {
     } else if (parser.isSet(json)) {
         // A result with data of its own (a profile's report) shows it whatever the status.
         if (result.status == cli::kDone || result.data.kind != cli::Value::Kind::Null) {
-            printJson(toJson(result.data));
+            printJson(result.data);
         } else {
-            QJsonObject error;
-            error.insert("status", result.status);
-            error.insert("error", QString::fromStdString(
-                                      result.messages.empty() ? "" : result.messages.back()));
-            printJson(error);
+            printJson(
+                cli::Value::object()
+                    .set("status", cli::Value::num(result.status))
+                    .set("error",
+                         cli::Value::str(result.messages.empty() ? "" : result.messages.back())));
         }
     } else {
         std::fwrite(result.text.data(), 1, result.text.size(), stdout);

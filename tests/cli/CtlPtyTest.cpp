@@ -137,8 +137,27 @@ const Case kCases[] = {
      0,
      {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?", "#APN",
       "#SIGNALONCE"},
-     "role=rover baud=38400 serial=TD0412087 !address sim~number sim_state=ready caster.host~null "
-     "caster.port~number",
+     "role=rover rate=38400 serial=TD0412087 !address !baud !sim_state sim.code=5 sim.name=ready "
+     "apn_ready~bool connection.code~number connection.name~string gps.receiver~string "
+     "caster.host~null caster.port~number",
+     ""},
+    // A profile reads in the order the manual gives, its version first; the caster's port is a
+    // number as in status.
+    {"ProfileExportInItsOrder",
+     {"--caster", "caster.example.com:2101/MNT bob:s3cret"},
+     {},
+     "profile export",
+     0,
+     afterRoverStart({}),
+     "{\n    \"tessadorn_profile\": 1,\n    \"device\": {\n        \"serial\": \"TD0412087\"",
+     ""},
+    {"ProfileExportPortIsANumber",
+     {"--caster", "caster.example.com:2101/MNT bob:s3cret"},
+     {},
+     "profile export --json",
+     0,
+     afterRoverStart({}),
+     "tessadorn_profile=1 caster.port~number caster.port=2101 caster.mountpoint=MNT",
      ""},
     {"StatusOfABase",
      {"--scenario", "base"},
