@@ -1,5 +1,6 @@
 #include "TempDir.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "platform/AtomicFile.h"
 #include "store/CasterStore.h"
 
@@ -53,6 +54,40 @@ TEST(VerbTable, HelpAndManualListEveryVerb) {
             roffName += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(manual.find(".B \"" + roffName), std::string::npos) << verb.name;
     }
+}
+
+// Every option a verb names is one the parser knows, --help and the manual page list, with the
+// commands that take it; the program's own options are taken by no command.
+TEST(VerbTable, EveryOptionOfAVerbIsParsedAndListed) {
+    const std::string manual = optionManual();
+    for (const Verb& verb : verbs())
+        for (std::string_view name : verb.options) {
+            const OptionSpec* option = optionNamed(name);
+            ASSERT_NE(option, nullptr) << verb.name << " --" << name;
+            EXPECT_FALSE(option->hidden) << name;
+            EXPECT_NE(optionHelp(*option).find(std::string(verb.name)), std::string::npos) << name;
+        }
+    const struct {
+        std::string_view option;
+        std::string help;
+        std::string manual;
+    } cases[] = {
+        {"rate", "The modem's serial rate for the receiver (gps receiver).",
+         ".BI \\-\\-rate \" BAUD\"\n"},
+        {"password-file",
+         "The password: the first line of FILE (kept out of the process list) (caster add, caster "
+         "edit, apn, update).",
+         "For \\fBcaster add\\fP, \\fBcaster edit\\fP, \\fBapn\\fP and \\fBupdate\\fP."},
+        {"json", "Write the result as one JSON document.", ".B \\-\\-json\n"},
+        {"help", "Show this help and exit.", ".BR \\-h \", \" \\-\\-help\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(optionHelp(*optionNamed(c.option)), c.help);
+        EXPECT_NE(manual.find(c.manual), std::string::npos) << c.option;
+    }
+    for (std::string_view own : {"port", "config-dir", "json", "debug", "timeout"})
+        EXPECT_TRUE(verbsTaking(own).empty()) << own;
+    EXPECT_EQ(manual.find("complete"), std::string::npos) << "hidden options stay out";
 }
 
 // run() holds every command to the arguments and options its row of the table gives, before
