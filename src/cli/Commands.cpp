@@ -54,6 +54,22 @@ bool CasterList::save(Result& r) {
     return true;
 }
 
+Opened::Opened(Environment& env, const Request& q, Needs needs) {
+    if (needs != Needs::Nothing)
+        m_List = std::make_unique<CasterList>(env, needs == Needs::ListHeld);
+    if (needs == Needs::Modem) m_Modem = std::make_unique<Modem>(env, q.timeoutSeconds);
+}
+
+Modem* Opened::modem(Result& r) {
+    if (!m_Modem) {
+        r = fail(kPortOrModem, "This command does not talk to the modem.");
+        return nullptr;
+    }
+    if (!m_Started && !m_Modem->start(m_List->store, r)) return nullptr;
+    m_Started = true;
+    return m_Modem.get();
+}
+
 const std::vector<Verb>& verbs() {
     static const std::vector<Verb> table = {
         {"status",
@@ -229,7 +245,7 @@ const std::vector<Verb>& verbs() {
          watch,
          0,
          0,
-         Needs::List,
+         Needs::Nothing,
          {},
          {"interval", "prometheus"},
          "A line per event on standard output as it comes (with \\fB\\-\\-json\\fP one JSON "
@@ -348,7 +364,8 @@ Result run(const Request& q, Environment& env) {
     if (const Verb* verb = verbOf(q.words)) {
         if (std::string why = verbMisuse(*verb, q); !why.empty())
             return failTyped(kBadInput, std::move(why));
-        return verb->handler(q, env);
+        Opened opened(env, q, verb->needs);
+        return verb->handler(q, env, opened);
     }
     if (const auto subs = subCommands(q.words[0]); !subs.empty())
         return failTyped(kBadInput, q.words[0] + " needs " + joined(subs, ", "));

@@ -16,6 +16,7 @@
 namespace tessadorn::cli {
 
 class StopRequest;
+class Opened;
 
 // How a command ended, as the program's exit status.
 enum Status {
@@ -88,7 +89,8 @@ struct Verb {
     std::string_view arguments;
     // One line for --help.
     std::string_view summary;
-    Result (*handler)(const Request&, Environment&);
+    // Runs the command with what run() opened for it (`needs`).
+    Result (*handler)(const Request&, Environment&, Opened&);
     // How many arguments it takes after its name; run() refuses fewer or more.
     int fewestArguments = 0;
     int mostArguments = 0;

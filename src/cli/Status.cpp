@@ -33,13 +33,12 @@ Value address(std::string ip) {
 
 } // namespace
 
-Result status(const Request& q, Environment& env) {
+Result status(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    ModemSession& session = modem.session();
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    ModemSession& session = modem->session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
     Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
@@ -96,7 +95,7 @@ Result status(const Request& q, Environment& env) {
     return r;
 }
 
-Result udevRule(const Request& q, Environment&) {
+Result udevRule(const Request& q, Environment&, Opened&) {
     if (q.words.size() != 1) return fail(kBadInput, "udev-rule takes no arguments");
     std::string why;
     const std::string rules = SerialPortFinder::udevRules(SerialPortFinder().devices(), why);
