@@ -4,6 +4,7 @@
 #include "app/ProgramStart.h"
 #include "app/ReportingSerialPort.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "cli/StopRequest.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
@@ -16,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -71,33 +73,6 @@ void catchInterrupt() {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-QJsonValue toJson(const cli::Value& v) {
-    using Kind = cli::Value::Kind;
-    switch (v.kind) {
-    case Kind::Null:
-        return QJsonValue::Null;
-    case Kind::Bool:
-        return v.flag;
-    case Kind::Number:
-        return v.number;
-    case Kind::String:
-        return QString::fromStdString(v.text);
-    case Kind::Array: {
-        QJsonArray array;
-        for (const auto& item : v.items)
-            array.append(toJson(item));
-        return array;
-    }
-    case Kind::Object: {
-        QJsonObject object;
-        for (const auto& [name, value] : v.members)
-            object.insert(QString::fromStdString(name), toJson(value));
-        return object;
-    }
-    }
-    return QJsonValue::Null;
-}
-
 // A JSON document as a value tree (the profile files); key order as Qt keeps it.
 cli::Value fromJson(const QJsonValue& v) {
     switch (v.type()) {
@@ -127,52 +102,11 @@ cli::Value fromJson(const QJsonValue& v) {
     return cli::Value::null();
 }
 
-std::string jsonText(const QJsonValue& value,
-                     QJsonDocument::JsonFormat format = QJsonDocument::Indented) {
-    std::string text =
-        (value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject()))
-            .toJson(format)
-            .toStdString();
-    if (text.empty() || text.back() != '\n') text += '\n';
-    return text;
-}
-
 // One document: indented for a person at a terminal, one line for a script.
-void printJson(const QJsonValue& value) {
-    const std::string text = jsonText(value, isatty(STDOUT_FILENO) == 1 ? QJsonDocument::Indented
-                                                                        : QJsonDocument::Compact);
+void printJson(const cli::Value& value) {
+    const std::string text = cli::jsonText(value, isatty(STDOUT_FILENO) == 1);
     std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-// One value as compact JSON on one line, its members in their order ("class" and "time" first).
-void appendCompact(QByteArray& out, const cli::Value& v) {
-    using Kind = cli::Value::Kind;
-    switch (v.kind) {
-    case Kind::Array:
-        out += '[';
-        for (std::size_t i = 0; i < v.items.size(); ++i) {
-            if (i > 0) out += ',';
-            appendCompact(out, v.items[i]);
-        }
-        out += ']';
-        return;
-    case Kind::Object:
-        out += '{';
-        for (std::size_t i = 0; i < v.members.size(); ++i) {
-            if (i > 0) out += ',';
-            appendCompact(out, cli::Value::str(v.members[i].first));
-            out += ':';
-            appendCompact(out, v.members[i].second);
-        }
-        out += '}';
-        return;
-    default: {
-        // A scalar as Qt writes it, taken out of a one-item array.
-        const QByteArray one = QJsonDocument(QJsonArray{toJson(v)}).toJson(QJsonDocument::Compact);
-        out += one.mid(1, one.size() - 2);
-        return;
-    }
-    }
+    if (isatty(STDOUT_FILENO) != 1) std::fputc('\n', stdout);
 }
 
 // watch runs until SIGINT, SIGTERM or SIGHUP: a thread of its own takes the three signals and
@@ -295,168 +229,170 @@ QString helpText(const QCommandLineParser& parser) {
     return text;
 }
 
-} // namespace
+// What the command line asks for.
+struct CtlCommandLine {
+    enum class Action { Run, Print };
+    Action action = Action::Run;
+    // Action::Print: the text to print (the help, the version, completions, the manual's parts).
+    std::string printed;
+    cli::Request request;
+    std::string devicePath;
+    std::string configDir;
+    bool json = false;
+    bool debug = false;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(kCtlName);
-    QCoreApplication::setApplicationVersion(kProgramVersion);
+bool isSetByName(const QCommandLineParser& parser, std::string_view name) {
+    return parser.isSet(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+}
 
+QString valueByName(const QCommandLineParser& parser, std::string_view name) {
+    return parser.value(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+// Parses the arguments from the table of options. Returns -1 when the command is to run or the
+// text printed, else the exit status after a usage error was said.
+int parseCommandLine(const QStringList& arguments, CtlCommandLine& line) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Configures and controls the Tessadorn cellular NTRIP modem from the command line.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-    const QCommandLineOption version("version", "Show the version and exit.");
-    const QCommandLineOption port(
-        "port", "The modem's serial device (default: the one USB serial adapter, else /dev/ttyS0).",
-        "PATH");
-    const QCommandLineOption configDir(
-        "config-dir", "Keep ntripcfg.txt and tessadorn.cfg in DIR (as tessadorn does).", "DIR");
-    const QCommandLineOption json("json", "Write the result as one JSON document.");
-    const QCommandLineOption debug("debug", "Write the debug output to stderr too.");
-    const QCommandLineOption timeout(
-        "timeout", "How long to look for the modem and read a table (default 60).", "SECONDS",
-        "60");
-    const QCommandLineOption user("user", "The user of a caster or an APN.", "U");
-    const QCommandLineOption password(
-        "password", "The password of a caster or an APN; - reads it from standard input.", "P");
-    const QCommandLineOption passwordFile(
-        "password-file", "The password: the first line of FILE (kept out of the process list).",
-        "FILE");
-    const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
-    const QCommandLineOption auth("auth", "caster use: the caster needs authentication.");
-    const QCommandLineOption noAuth("no-auth", "caster use: no authentication.");
-    const QCommandLineOption caster("caster", "The caster by name (default: the current one).",
-                                    "NAME");
-    const QCommandLineOption near("near", "mountpoints: nearest first from LAT,LON.", "LAT,LON");
-    const QCommandLineOption rate("rate", "gps receiver: the modem's serial rate.", "BAUD");
-    const QCommandLineOption apn("apn", "update: the APN to download with.", "A");
-    const QCommandLineOption yes("yes", "update: the cable is connected; do not ask.");
-    const QCommandLineOption interval(
-        "interval", "watch: a heartbeat line when nothing changed for SECONDS (default 60).",
-        "SECONDS");
-    const QCommandLineOption prometheus(
-        "prometheus", "watch: keep the modem's metrics in FILE (node exporter text format).",
-        "FILE");
-    const QCommandLineOption secrets("secrets", "profile export: with the passwords.");
-    const QCommandLineOption check("check", "profile apply: say what differs, change nothing.");
-    // For the shell's completion: what may follow the words given (see completions()).
-    QCommandLineOption complete("complete", "");
-    complete.setFlags(QCommandLineOption::HiddenFromHelp);
-    // For the manual page: the commands as it lists them.
-    QCommandLineOption manualCommands("manual-commands", "");
-    manualCommands.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help,     version,    port,     configDir,    json,     debug,
-                       timeout,  user,       password, passwordFile, ntrip,    auth,
-                       noAuth,   caster,     near,     rate,         apn,      yes,
-                       interval, prometheus, secrets,  check,        complete, manualCommands});
+    for (const cli::OptionSpec& spec : cli::optionTable()) {
+        QStringList names;
+        if (!spec.letter.empty()) names << QString::fromUtf8(spec.letter.data(), 1);
+        names << QString::fromUtf8(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+        QCommandLineOption option(
+            names, QString::fromStdString(cli::optionHelp(spec)),
+            QString::fromUtf8(spec.value.data(), static_cast<qsizetype>(spec.value.size())));
+        if (spec.hidden) option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
-    if (!parser.parse(markNegativeNumbers(QCoreApplication::arguments())))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(helpText(parser)));
-        return 0;
-    }
-    if (parser.isSet(manualCommands)) {
-        std::printf("%s", cli::commandManual().c_str());
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("%s %s\n", kCtlName, kProgramVersion);
-        return 0;
-    }
+    if (!parser.parse(markNegativeNumbers(arguments))) return usageError(parser.errorText());
 
-    cli::Request request;
     for (const QString& word : parser.positionalArguments())
-        request.words.push_back(unmarked(word));
-    if (parser.isSet(complete)) {
+        line.request.words.push_back(unmarked(word));
+    line.configDir = parser.value("config-dir").toStdString();
+    line.action = CtlCommandLine::Action::Print;
+    if (parser.isSet("help")) {
+        line.printed = helpText(parser).toStdString();
+        return -1;
+    }
+    if (parser.isSet("manual-commands")) {
+        line.printed = cli::commandManual();
+        return -1;
+    }
+    if (parser.isSet("manual-options")) {
+        line.printed = cli::optionManual();
+        return -1;
+    }
+    if (parser.isSet("completion-script")) {
+        line.printed = cli::completionScript();
+        return -1;
+    }
+    if (parser.isSet("version")) {
+        line.printed = std::string(kCtlName) + " " + kProgramVersion + "\n";
+        return -1;
+    }
+    if (parser.isSet("complete")) {
         ProgramFolderChoice folder;
-        if (std::string error;
-            !prepareProgramFolder(parser.value(configDir).toStdString(), folder, error))
+        if (std::string error; !prepareProgramFolder(line.configDir, folder, error))
             return cli::kPortOrModem;
         for (const std::string& word : cli::completions(
-                 request.words,
+                 line.request.words,
                  (std::filesystem::path(folder.folder) / kCasterListFileName).string()))
-            std::printf("%s\n", word.c_str());
-        return 0;
+            line.printed += word + "\n";
+        return -1;
     }
-    if (request.words.empty()) return usageError("no command given");
-    bool numberOk = false;
-    request.timeoutSeconds = parser.value(timeout).toInt(&numberOk);
-    if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
-        return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
-                          parser.value(timeout));
+    line.action = CtlCommandLine::Action::Run;
+
+    if (line.request.words.empty()) return usageError("no command given");
+    if (parser.isSet("timeout")) {
+        bool numberOk = false;
+        line.request.timeoutSeconds = parser.value("timeout").toInt(&numberOk);
+        if (!numberOk || line.request.timeoutSeconds < 1 || line.request.timeoutSeconds > 3600)
+            return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
+                              parser.value("timeout"));
+    }
     // An empty path would quietly mean the default device: another modem than the one meant.
-    if (parser.isSet(port) && parser.value(port).isEmpty())
+    if (parser.isSet("port") && parser.value("port").isEmpty())
         return usageError("--port needs a value");
-    std::string devicePath = parser.value(port).toStdString();
-    for (const auto* o :
-         {&user, &password, &ntrip, &caster, &near, &rate, &apn, &interval, &prometheus})
-        if (parser.isSet(*o))
-            request.options[o->names().first().toStdString()] = unmarked(parser.value(*o));
-    if (parser.isSet(password) && parser.isSet(passwordFile))
+    line.devicePath = parser.value("port").toStdString();
+    line.json = parser.isSet("json");
+    line.debug = parser.isSet("debug");
+
+    // The commands' own options, as the table of verbs names them.
+    for (const cli::OptionSpec& spec : cli::optionTable())
+        if (!spec.hidden && isSetByName(parser, spec.name) && !cli::verbsTaking(spec.name).empty())
+            line.request.options[std::string(spec.gives.empty() ? spec.name : spec.gives)] =
+                spec.value.empty() ? std::string() : unmarked(valueByName(parser, spec.name));
+    if (parser.isSet("password") && parser.isSet("password-file"))
         return usageError("--password and --password-file exclude each other");
-    if (parser.isSet(passwordFile) || parser.value(password) == "-") {
+    // A password is read only for a command that takes one (run() refuses it for another).
+    const cli::Verb* verb = cli::verbOf(line.request.words);
+    const bool takesPassword = verb && std::find(verb->options.begin(), verb->options.end(),
+                                                 "password") != verb->options.end();
+    if (takesPassword && (parser.isSet("password-file") || parser.value("password") == "-")) {
         std::string secret, why;
-        if (!readSecret(parser.isSet(passwordFile) ? parser.value(passwordFile).toStdString() : "-",
+        if (!readSecret(parser.isSet("password-file") ? parser.value("password-file").toStdString()
+                                                      : "-",
                         secret, why))
             return usageError(QString::fromStdString(why));
-        request.options["password"] = secret;
+        line.request.options["password"] = secret;
     }
-    if (const auto it = request.options.find("password"); it != request.options.end())
+    if (const auto it = line.request.options.find("password"); it != line.request.options.end())
         hideInDebug(it->second);
-    for (const auto* o : {&auth, &noAuth, &yes, &secrets, &check})
-        if (parser.isSet(*o)) request.options[o->names().first().toStdString()] = "";
-    if (parser.isSet(auth) && parser.isSet(noAuth))
+    if (parser.isSet("auth") && parser.isSet("no-auth"))
         return usageError("--auth and --no-auth exclude each other");
+    return -1;
+}
 
-    // A file size limit fails the save (the command says why, status 1) instead of the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-    if (request.words.front() == "update")
-        catchUpdateInterrupt();
-    else
-        catchInterrupt();
-    DebugLogFile log;
-    startDebugOutput(kCtlName, log, parser.isSet(debug));
-    struct SinkReset {
-        ~SinkReset() { setDebugSink({}); }
-    } sinkReset;
-    debugLine(std::string(kCtlName) + " " + kProgramVersion + "\r\n");
-    ProgramFolderChoice folder;
-    if (std::string error;
-        !prepareProgramFolder(parser.value(configDir).toStdString(), folder, error)) {
-        std::fprintf(stderr, "%s: %s\n", kCtlName, error.c_str());
-        return cli::kPortOrModem;
-    }
-    if (devicePath.empty()) devicePath = SerialPortFinder().defaultPort();
-    debugLine("Port: " + devicePath + "\r\n");
-
+// The program around a command: the port, the files, the questions, the lines of watch.
+struct CtlSurroundings {
     std::mutex reasonMutex;
     std::string portReason;
-    ReportingSerialPort serialPort(devicePath, [&](const std::string& why) {
-        debugLine(why + "\r\n");
-        std::lock_guard lock(reasonMutex);
-        portReason = why;
-    });
-    const bool progressShown = isatty(STDERR_FILENO) == 1 && !parser.isSet(debug);
+    std::unique_ptr<ReportingSerialPort> port;
+    cli::StopRequest stop;
+    std::unique_ptr<WatchSignals> watchSignals;
     cli::Environment env;
-    env.port = &serialPort;
+    bool watching = false;
+};
+
+// Opens the program's folder and gives the command its environment; false (the reason said)
+// when the folder cannot be used.
+bool prepareEnvironment(const CtlCommandLine& line, CtlSurroundings& s) {
+    ProgramFolderChoice folder;
+    if (std::string error; !prepareProgramFolder(line.configDir, folder, error)) {
+        std::fprintf(stderr, "%s: %s\n", kCtlName, error.c_str());
+        return false;
+    }
+    const std::string devicePath =
+        line.devicePath.empty() ? SerialPortFinder().defaultPort() : line.devicePath;
+    debugLine("Port: " + devicePath + "\r\n");
+
+    s.port = std::make_unique<ReportingSerialPort>(devicePath, [&s](const std::string& why) {
+        debugLine(why + "\r\n");
+        std::lock_guard lock(s.reasonMutex);
+        s.portReason = why;
+    });
+    const bool progressShown = isatty(STDERR_FILENO) == 1 && !line.debug;
+    cli::Environment& env = s.env;
+    env.port = s.port.get();
     env.clock = &RealClock::instance();
     env.portName = devicePath;
     env.casterListPath = (std::filesystem::path(folder.folder) / kCasterListFileName).string();
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
     env.interrupted = &g_Interrupted;
-    env.portFailure = [&] {
-        std::lock_guard lock(reasonMutex);
-        return serialPort.openFailed() ? portReason : std::string();
+    env.portFailure = [&s] {
+        std::lock_guard lock(s.reasonMutex);
+        return s.port->openFailed() ? s.portReason : std::string();
     };
     if (progressShown)
-        env.progress = [](std::string_view line) {
-            std::fprintf(stderr, "\r%.*s\033[K", static_cast<int>(line.size()), line.data());
-            if (line.empty()) std::fputs("\r", stderr);
+        env.progress = [](std::string_view text) {
+            std::fprintf(stderr, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
+            if (text.empty()) std::fputs("\r", stderr);
             std::fflush(stderr);
         };
 
@@ -479,61 +415,45 @@ int main(int argc, char** argv) {
         }
         return fromJson(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()));
     };
-    env.formatJson = [](const cli::Value& value) { return jsonText(toJson(value)); };
+    env.formatJson = [](const cli::Value& value) { return cli::jsonText(value, true); };
 
     // watch: every event on its own line as it comes, flushed at once; ended by a signal.
-    cli::StopRequest stop;
-    std::unique_ptr<WatchSignals> watchSignals;
-    const bool watching = request.words[0] == "watch";
-    if (watching) {
-        env.stop = &stop;
-        watchSignals = std::make_unique<WatchSignals>(stop);
-        const bool asJson = parser.isSet(json);
-        env.onEvent = [asJson, progressShown](const cli::Value& event, const std::string& text) {
-            QByteArray line;
-            if (asJson)
-                appendCompact(line, event);
-            else
-                line = QByteArray::fromStdString(text);
-            line += '\n';
+    s.watching = line.request.words[0] == "watch";
+    if (s.watching) {
+        env.stop = &s.stop;
+        s.watchSignals = std::make_unique<WatchSignals>(s.stop);
+        env.onEvent = [asJson = line.json, progressShown](const cli::Value& event,
+                                                          const std::string& text) {
+            const std::string printed = (asJson ? cli::jsonText(event, false) : text) + '\n';
             if (progressShown) std::fputs("\r\033[K", stderr);
-            std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+            std::fwrite(printed.data(), 1, printed.size(), stdout);
             std::fflush(stdout);
         };
     }
-    // The update keeps its own time limits (it runs for minutes) and watch runs until it is
-    // stopped; every other command is bound.
-    g_BoundAnswersJson = parser.isSet(json);
-    if (!watching && request.words.front() != "update") boundTime(request.timeoutSeconds);
+    return true;
+}
 
-    cli::Result result = cli::run(request, env);
-    watchSignals.reset();
-    // A device that went away while the command talked to it leaves its results half read: no
-    // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.
-    if (!watching && serialPort.deviceGone()) {
-        result = cli::Result{};
-        result.status = cli::kPortOrModem;
-        result.messages.push_back("The port " + devicePath + " is gone.");
-    }
+// Says the command's messages and prints its result; the program's exit status.
+int printResult(const CtlCommandLine& line, const cli::Result& result, bool eventsPrinted) {
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());
         debugLine(message + "\r\n");
     }
-    if (env.onEvent) {
+    if (eventsPrinted) {
         // The watch said everything as it came.
-    } else if (parser.isSet(json)) {
+    } else if (line.json) {
         // A result with data of its own (a profile's report) shows it whatever the status.
         if (result.status == cli::kDone || result.data.kind != cli::Value::Kind::Null) {
-            printJson(toJson(result.data));
+            printJson(result.data);
         } else {
             // Configuration tools read "changed" from every answer; a command that changed
             // something reports it in its own data above.
-            QJsonObject error;
-            error.insert("changed", false);
-            error.insert("status", result.status);
-            error.insert("error", QString::fromStdString(
-                                      result.messages.empty() ? "" : result.messages.back()));
-            printJson(error);
+            printJson(
+                cli::Value::object()
+                    .set("changed", cli::Value::boolean(false))
+                    .set("status", cli::Value::num(result.status))
+                    .set("error",
+                         cli::Value::str(result.messages.empty() ? "" : result.messages.back())));
         }
     } else {
         std::fwrite(result.text.data(), 1, result.text.size(), stdout);
@@ -545,4 +465,52 @@ int main(int argc, char** argv) {
         return cli::kPortOrModem;
     }
     return result.status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kCtlName);
+    QCoreApplication::setApplicationVersion(kProgramVersion);
+
+    CtlCommandLine line;
+    if (const int status = parseCommandLine(QCoreApplication::arguments(), line); status >= 0)
+        return status;
+    if (line.action == CtlCommandLine::Action::Print) {
+        std::fwrite(line.printed.data(), 1, line.printed.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : cli::kPortOrModem;
+    }
+
+    // A file size limit fails the save (the command says why, status 1) instead of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (line.request.words.front() == "update")
+        catchUpdateInterrupt();
+    else
+        catchInterrupt();
+    DebugLogFile log;
+    startDebugOutput(kCtlName, log, line.debug);
+    struct SinkReset {
+        ~SinkReset() { setDebugSink({}); }
+    } sinkReset;
+    debugLine(std::string(kCtlName) + " " + kProgramVersion + "\r\n");
+    CtlSurroundings surroundings;
+    if (!prepareEnvironment(line, surroundings)) return cli::kPortOrModem;
+
+    // The update keeps its own time limits (it runs for minutes) and watch runs until it is
+    // stopped; every other command is bound.
+    g_BoundAnswersJson = line.json;
+    if (!surroundings.watching && line.request.words.front() != "update")
+        boundTime(line.request.timeoutSeconds);
+
+    cli::Result result = cli::run(line.request, surroundings.env);
+    surroundings.watchSignals.reset();
+    // A device that went away while the command talked to it leaves its results half read: no
+    // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.
+    if (!surroundings.watching && surroundings.port->deviceGone()) {
+        result = cli::Result{};
+        result.status = cli::kPortOrModem;
+        result.messages.push_back("The port " + surroundings.env.portName + " is gone.");
+    }
+    return printResult(line, result, static_cast<bool>(surroundings.env.onEvent));
 }

@@ -59,7 +59,7 @@ bool versionRow(const std::string& text, int& row) {
 }
 
 // caster add NAME HOST PORT / caster edit NAME [HOST [PORT]] with --user, --password, --ntrip.
-Result storeCaster(const Request& q, Environment& env, bool add) {
+Result storeCaster(const Request& q, Opened& opened, bool add) {
     const auto& w = q.words;
     if (w.size() < (add ? 5u : 3u) || w.size() > 5)
         return fail(kBadInput, add ? "caster add needs NAME HOST PORT"
@@ -74,7 +74,7 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
         if (typedTexts[i])
             if (std::string why = codePageRefusal(names[i], *typedTexts[i]); !why.empty())
                 return failTyped(kBadInput, why);
-    CasterList list(env, true);
+    CasterList& list = opened.list();
     std::lock_guard lock(list.store.mutex());
     int slot = caster_list::kNewCaster;
     caster_list::TypedCaster typed;
@@ -116,13 +116,13 @@ Result storeCaster(const Request& q, Environment& env, bool add) {
 }
 
 // caster remove NAME / caster use NAME.
-Result namedCaster(const Request& q, Environment& env, bool remove) {
+Result namedCaster(const Request& q, Opened& opened, bool remove) {
     const auto& w = q.words;
     if (w.size() != 3) return fail(kBadInput, "caster " + w[1] + " needs a NAME");
     if (std::string why = codePageRefusal("Name", w[2]); !why.empty())
         return failTyped(kBadInput, why);
     const std::string name = utf8ToDevice(w[2]);
-    CasterList list(env, true);
+    CasterList& list = opened.list();
     std::lock_guard lock(list.store.mutex());
     const int slot = caster_list::find(list.store, name);
     if (slot < 0) return fail(kBadInput, "No caster is called \"" + name + "\".");
@@ -143,9 +143,9 @@ Result namedCaster(const Request& q, Environment& env, bool remove) {
 
 } // namespace
 
-Result listCasters(const Request& q, Environment& env) {
+Result listCasters(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "casters takes no arguments");
-    CasterList list(env);
+    CasterList& list = opened.list();
     Result r;
     r.data = Value::array();
     std::vector<std::vector<std::string>> rows = {{"", "NAME", "HOST", "PORT", "USER", "NTRIP"}};
@@ -161,20 +161,20 @@ Result listCasters(const Request& q, Environment& env) {
     return r;
 }
 
-Result addCaster(const Request& q, Environment& env) {
-    return storeCaster(q, env, true);
+Result addCaster(const Request& q, Environment&, Opened& opened) {
+    return storeCaster(q, opened, true);
 }
 
-Result editCaster(const Request& q, Environment& env) {
-    return storeCaster(q, env, false);
+Result editCaster(const Request& q, Environment&, Opened& opened) {
+    return storeCaster(q, opened, false);
 }
 
-Result removeCaster(const Request& q, Environment& env) {
-    return namedCaster(q, env, true);
+Result removeCaster(const Request& q, Environment&, Opened& opened) {
+    return namedCaster(q, opened, true);
 }
 
-Result useCaster(const Request& q, Environment& env) {
-    return namedCaster(q, env, false);
+Result useCaster(const Request& q, Environment&, Opened& opened) {
+    return namedCaster(q, opened, false);
 }
 
 } // namespace tessadorn::cli

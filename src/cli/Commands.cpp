@@ -54,21 +54,52 @@ bool CasterList::save(Result& r) {
     return true;
 }
 
+Opened::Opened(Environment& env, const Request& q, Needs needs) {
+    if (needs != Needs::Nothing)
+        m_List = std::make_unique<CasterList>(env, needs == Needs::ListHeld);
+    if (needs == Needs::Modem) m_Modem = std::make_unique<Modem>(env, q.timeoutSeconds);
+}
+
+Modem* Opened::modem(Result& r) {
+    if (!m_Modem) {
+        r = fail(kPortOrModem, "This command does not talk to the modem.");
+        return nullptr;
+    }
+    if (!m_Started && !m_Modem->start(m_List->store, r)) return nullptr;
+    m_Started = true;
+    return m_Modem.get();
+}
+
 const std::vector<Verb>& verbs() {
     static const std::vector<Verb> table = {
         {"status",
          "",
          "the modem's state (the caster list follows it)",
          status,
+         0,
+         0,
+         Needs::Modem,
          {},
          {},
          "Finds the modem (at the held rate, then at every rate), reads its configuration and its "
          "state, brings the caster list in line with the modem and prints the state."},
-        {"casters", "", "the caster list", listCasters, {}, {}, "No modem needed."},
+        {"casters",
+         "",
+         "the caster list",
+         listCasters,
+         0,
+         0,
+         Needs::List,
+         {},
+         {},
+         "No modem needed."},
         {"caster add",
          "NAME HOST PORT",
          "a caster (--user U --password P --ntrip 1|2|ibss)",
          addCaster,
+         3,
+         3,
+         Needs::ListHeld,
          {},
          {"user", "password", "ntrip"},
          "At most 25 casters."},
@@ -76,12 +107,18 @@ const std::vector<Verb>& verbs() {
          "NAME [HOST [PORT]]",
          "change a caster (the same options)",
          editCaster,
+         1,
+         3,
+         Needs::ListHeld,
          {kCasterNames},
          {"user", "password", "ntrip"}},
         {"caster remove",
          "NAME",
          "delete a caster",
          removeCaster,
+         1,
+         1,
+         Needs::ListHeld,
          {kCasterNames},
          {},
          "The first caster becomes the current one."},
@@ -89,12 +126,18 @@ const std::vector<Verb>& verbs() {
          "NAME",
          "the current caster (--auth or --no-auth)",
          useCaster,
+         1,
+         1,
+         Needs::ListHeld,
          {kCasterNames},
          {"auth", "no-auth"}},
         {"mountpoints",
          "",
          "the caster's mountpoints (--caster NAME, --near LAT,LON)",
          mountpoints,
+         0,
+         0,
+         Needs::Modem,
          {},
          {"caster", "near"},
          "Read through the modem from the caster the window would use: the caster the modem has "
@@ -107,6 +150,9 @@ const std::vector<Verb>& verbs() {
          "[MOUNTPOINT]",
          "connect the modem (--caster NAME, --auth, --no-auth, --yes)",
          connect,
+         0,
+         1,
+         Needs::Modem,
          {},
          {"caster", "auth", "no-auth", "yes"},
          "A caster marked as another Tessadorn is connected to directly, without a mountpoint. "
@@ -119,15 +165,29 @@ const std::vector<Verb>& verbs() {
          "",
          "stop the modem's connection",
          disconnect,
+         0,
+         0,
+         Needs::Modem,
          {},
          {},
          "When the modem does not answer, ends with status 1."},
-        {"role", "rover|base", "the modem's role", role, {"rover", "base"}, {}},
-        {"auto", "on|off", "automatic connection", autoConnect, {"on", "off"}, {}},
+        {"role", "rover|base", "the modem's role", role, 1, 1, Needs::Modem, {"rover", "base"}, {}},
+        {"auto",
+         "on|off",
+         "automatic connection",
+         autoConnect,
+         1,
+         1,
+         Needs::Modem,
+         {"on", "off"},
+         {}},
         {"apn",
          "NAME",
          "the APN (--user U --password P)",
          apn,
+         1,
+         1,
+         Needs::Modem,
          {},
          {"user", "password"},
          "Written to the caster list, then to the modem, which restarts and is found again. A "
@@ -136,6 +196,9 @@ const std::vector<Verb>& verbs() {
          "MAKE [COMn]",
          "KV-318, TRIMBLE [COMn], WAVECOM, UNKNOWN (--rate BAUD) or TOPCON",
          gpsReceiver,
+         1,
+         2,
+         Needs::Modem,
          {"KV-318", "TRIMBLE", "WAVECOM", "UNKNOWN", "TOPCON"},
          {"rate"},
          "The receiver's port (TRIMBLE) defaults to the one the modem reports; the link follows "
@@ -144,6 +207,9 @@ const std::vector<Verb>& verbs() {
          "LAT LON",
          "a manual position",
          gpsManual,
+         2,
+         2,
+         Needs::Modem,
          {},
          {},
          "For a rover; negative numbers are values, not options."},
@@ -151,12 +217,18 @@ const std::vector<Verb>& verbs() {
          "on|off",
          "the relay broadcast (a base, firmware 3 and later)",
          relay,
+         1,
+         1,
+         Needs::Modem,
          {"on", "off"},
          {}},
         {"update",
          "",
          "update the firmware over the air (--yes --apn A --user U --password P)",
          update,
+         0,
+         0,
+         Needs::List,
          {},
          {"yes", "apn", "user", "password"},
          "The modem leaves its correction firmware, its cellular engine is found at one of the "
@@ -171,6 +243,9 @@ const std::vector<Verb>& verbs() {
          "",
          "follow the modem until stopped (--interval SECONDS, --prometheus FILE)",
          watch,
+         0,
+         0,
+         Needs::Nothing,
          {},
          {"interval", "prometheus"},
          "A line per event on standard output as it comes (with \\fB\\-\\-json\\fP one JSON "
@@ -180,6 +255,9 @@ const std::vector<Verb>& verbs() {
          "",
          "a udev rule that keeps ModemManager away from the adapter",
          udevRule,
+         0,
+         0,
+         Needs::Nothing,
          {},
          {},
          "No modem needed. Prints a rule for the USB serial adapter plugged in, matched on its "
@@ -191,6 +269,9 @@ const std::vector<Verb>& verbs() {
          "[FILE]",
          "the modem's set-up as a profile (--secrets: with the passwords)",
          exportProfile,
+         0,
+         1,
+         Needs::Modem,
          {},
          {"secrets"},
          "Writes the role, automatic connection, the APN, the position source, the relay "
@@ -201,6 +282,9 @@ const std::vector<Verb>& verbs() {
          "FILE",
          "make the modem match a profile (--check: only say what differs)",
          applyProfile,
+         1,
+         1,
+         Needs::Modem,
          {},
          {"check"},
          "Reads the modem, sends only the settings that differ (role, APN, position source, "
@@ -253,13 +337,40 @@ std::string joined(const std::vector<std::string>& words, std::string_view betwe
 
 } // namespace
 
+const Verb* verbOf(const std::vector<std::string>& words) {
+    for (const Verb& verb : verbs())
+        if (startsWith(words, nameWords(verb.name))) return &verb;
+    return nullptr;
+}
+
+namespace {
+
+// Why the request does not fit the verb (its number of arguments, its options), or empty.
+std::string verbMisuse(const Verb& verb, const Request& q) {
+    const std::string name(verb.name);
+    const auto given = static_cast<int>(q.words.size() - nameWords(verb.name).size());
+    if (given < verb.fewestArguments || given > verb.mostArguments)
+        return verb.mostArguments == 0 ? name + " takes no arguments"
+                                       : name + " takes " + std::string(verb.arguments);
+    for (const auto& [option, value] : q.options)
+        if (std::find(verb.options.begin(), verb.options.end(), option) == verb.options.end())
+            return name + " takes no option --" + option;
+    return {};
+}
+
+} // namespace
+
 Result run(const Request& q, Environment& env) {
     if (q.words.empty()) return fail(kBadInput, "no command given");
-    for (const Verb& verb : verbs())
-        if (startsWith(q.words, nameWords(verb.name))) return verb.handler(q, env);
+    if (const Verb* verb = verbOf(q.words)) {
+        if (std::string why = verbMisuse(*verb, q); !why.empty())
+            return failTyped(kBadInput, std::move(why));
+        Opened opened(env, q, verb->needs);
+        return verb->handler(q, env, opened);
+    }
     if (const auto subs = subCommands(q.words[0]); !subs.empty())
-        return fail(kBadInput, q.words[0] + " needs " + joined(subs, ", "));
-    return fail(kBadInput, "unknown command " + q.words[0]);
+        return failTyped(kBadInput, q.words[0] + " needs " + joined(subs, ", "));
+    return failTyped(kBadInput, "unknown command " + q.words[0]);
 }
 
 std::string commandSummary() {

@@ -16,6 +16,7 @@
 namespace tessadorn::cli {
 
 class StopRequest;
+class Opened;
 
 // How a command ended, as the program's exit status.
 enum Status {
@@ -72,6 +73,14 @@ struct Result {
     Value data;
 };
 
+// What a command needs before its handler runs.
+enum class Needs {
+    Nothing,  // no list, no modem
+    List,     // the caster list, read
+    ListHeld, // the caster list under its lock from the load to the save (an edit of the list)
+    Modem,    // the caster list and the modem, found and started up
+};
+
 // One command of the command line: what run(), --help, the manual page and the shell's
 // completion know of it.
 struct Verb {
@@ -81,11 +90,16 @@ struct Verb {
     std::string_view arguments;
     // One line for --help.
     std::string_view summary;
-    Result (*handler)(const Request&, Environment&);
+    // Runs the command with what run() opened for it (`needs`).
+    Result (*handler)(const Request&, Environment&, Opened&);
+    // How many arguments it takes after its name; run() refuses fewer or more.
+    int fewestArguments = 0;
+    int mostArguments = 0;
+    Needs needs = Needs::Nothing;
     // What the shell offers for the first argument: fixed words, or kCasterNames for the names
     // of the caster list.
     std::vector<std::string_view> completion;
-    // The options it takes, without the dashes.
+    // The options it takes, without the dashes; run() refuses any other.
     std::vector<std::string_view> options;
     // What the manual page says of it (roff), after its summary.
     std::string_view manual = {};
@@ -96,7 +110,11 @@ inline constexpr std::string_view kCasterNames = "@casters";
 // Every command, in the order --help lists them.
 const std::vector<Verb>& verbs();
 
-// Runs one command. Never prints; blocks until the command ended.
+// The verb the words name (the longest name they start with), or nullptr.
+const Verb* verbOf(const std::vector<std::string>& words);
+
+// Runs one command. Never prints; blocks until the command ended. A wrong number of arguments
+// or an option the command does not take ends it with status 2 before anything is read or sent.
 Result run(const Request& request, Environment& environment);
 
 // The commands and their arguments, one line each, for --help.

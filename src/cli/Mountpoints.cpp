@@ -138,7 +138,7 @@ bool authorizes(const Request& q, const CasterStore& store, const CasterEntry& c
 
 } // namespace
 
-Result mountpoints(const Request& q, Environment& env) {
+Result mountpoints(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "mountpoints takes no arguments");
     Result r;
     double latitude = 0, longitude = 0;
@@ -147,18 +147,17 @@ Result mountpoints(const Request& q, Environment& env) {
         if (!nearPosition(*near, latitude, longitude, r)) return r;
         from = Position{latitude, longitude};
     }
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
     CasterEntry caster;
-    if (!chooseCaster(q, list.store, caster, r)) return r;
+    if (!chooseCaster(q, opened.list().store, caster, r)) return r;
     if (caster.Tessadorn.value() == ServerKind::Tessadorn)
         return fail(kBadInput, "The caster \"" + deviceToUtf8(caster.name) +
                                    "\" is another Tessadorn: it has no mountpoints.");
     auto table = std::make_unique<SourceTable>();
-    if (!modem.readTable(caster, *table, r)) return r;
+    if (!modem->readTable(caster, *table, r)) return r;
     // Nearest first from --near, else from the manual position the modem reports.
-    if (!from) from = MountpointOrder::manualPosition(modem.session().device().read());
+    if (!from) from = MountpointOrder::manualPosition(modem->session().device().read());
     r.data = Value::array();
     std::vector<std::vector<std::string>> rows = {
         {"MOUNTPOINT", "IDENTIFIER", "FORMAT", "SOLUTION", "AUTH", "KM"}};
@@ -178,21 +177,20 @@ Result mountpoints(const Request& q, Environment& env) {
     return r;
 }
 
-Result connect(const Request& q, Environment& env) {
+Result connect(const Request& q, Environment& env, Opened& opened) {
     if (q.words.size() > 2) return fail(kBadInput, "connect takes one MOUNTPOINT");
     if (option(q, "auth") && option(q, "no-auth"))
         return fail(kBadInput, "--auth and --no-auth exclude each other");
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
     CasterEntry caster;
-    if (!chooseCaster(q, list.store, caster, r)) return r;
+    if (!chooseCaster(q, opened.list().store, caster, r)) return r;
     const bool direct = caster.Tessadorn.value() == ServerKind::Tessadorn;
     if (q.words.size() != (direct ? 1u : 2u))
         return fail(kBadInput, direct ? "connect takes no MOUNTPOINT for another Tessadorn"
                                       : "connect needs a MOUNTPOINT");
-    ConnectionCommands commands(modem.session());
+    ConnectionCommands commands(modem->session());
     if (direct) {
         if (!commands.connectDirect(caster.ip, caster.port))
             return fail(kRefused, outcome::kDirectRefused);
@@ -200,16 +198,16 @@ Result connect(const Request& q, Environment& env) {
     }
     // As the Connect control: the table first, then the mountpoint chosen from it.
     auto table = std::make_unique<SourceTable>();
-    if (!modem.readTable(caster, *table, r)) return r;
+    if (!modem->readTable(caster, *table, r)) return r;
     CasterAddress address;
     {
-        std::lock_guard lock(list.store.mutex());
+        std::lock_guard lock(opened.list().store.mutex());
         // The current caster connects with the user and password of the list's current
         // section, as the window does; another caster with its own.
         const bool chosen = option(q, "caster") != nullptr;
-        address = connectionAddress(caster, authorizes(q, list.store, caster),
-                                    chosen ? caster.user : list.store.user,
-                                    chosen ? caster.Password : list.store.password);
+        address = connectionAddress(caster, authorizes(q, opened.list().store, caster),
+                                    chosen ? caster.user : opened.list().store.user,
+                                    chosen ? caster.Password : opened.list().store.password);
     }
     // The row's own bytes for a name the table holds, however the caster encoded it.
     const int row = table->findTyped(q.words[1]);
@@ -219,7 +217,7 @@ Result connect(const Request& q, Environment& env) {
     // The window's question for a row that needs a position the modem cannot send.
     // (The row's texts are UTF-8 already; only the line ends change.)
     std::string question =
-        positionQuestion(SourceRow::read(*table, row), modem.session().device().read());
+        positionQuestion(SourceRow::read(*table, row), modem->session().device().read());
     if (const auto crlf = question.find("\r\n"); crlf != std::string::npos) question.erase(crlf, 1);
     if (!question.empty() && !option(q, "yes")) {
         // Without a terminal to ask on, the reason without its question.
@@ -235,14 +233,13 @@ Result connect(const Request& q, Environment& env) {
                 casterReplyMessage(reply));
 }
 
-Result disconnect(const Request& q, Environment& env) {
+Result disconnect(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "disconnect takes no arguments");
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
     // One round of resends; the window asks whether to go on, the command line gives up.
-    if (!ConnectionCommands(modem.session()).stopConnection())
+    if (!ConnectionCommands(modem->session()).stopConnection())
         return fail(kPortOrModem, "The modem does not answer.");
     return done(outcome::kConnectionFinished);
 }

@@ -133,14 +133,13 @@ std::string readFile(const std::string& path, bool& ok) {
 
 } // namespace
 
-Result exportProfile(const Request& q, Environment& env) {
+Result exportProfile(const Request& q, Environment& env, Opened& opened) {
     if (q.words.size() > 3) return fail(kBadInput, "profile export takes one FILE");
     const bool secrets = option(q, "secrets") != nullptr;
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    const Profile profile = profileOf(stateOf(modem.session(), list.store));
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    const Profile profile = profileOf(stateOf(modem->session(), opened.list().store));
     Value doc = writeProfile(profile, secrets);
     if (q.words.size() == 3) {
         // A file with passwords is for its owner only.
@@ -156,7 +155,7 @@ Result exportProfile(const Request& q, Environment& env) {
     return r;
 }
 
-Result applyProfile(const Request& q, Environment& env) {
+Result applyProfile(const Request& q, Environment& env, Opened& opened) {
     if (q.words.size() != 3) return fail(kBadInput, "profile apply needs a FILE");
     const std::string& path = q.words[2];
     bool ok = false;
@@ -179,10 +178,9 @@ Result applyProfile(const Request& q, Environment& env) {
     const bool check = option(q, "check") != nullptr;
 
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    const Profile before = profileOf(stateOf(modem.session(), list.store));
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    const Profile before = profileOf(stateOf(modem->session(), opened.list().store));
     if (const std::string bad = mismatch(*wanted, before); !bad.empty())
         return fail(kBadInput, bad);
     const std::vector<Step> steps = plan(*wanted, before);
@@ -202,26 +200,27 @@ Result applyProfile(const Request& q, Environment& env) {
     bool sent = false;
     if (!check) {
         for (const Setting s : kSettings) {
-            const Profile now = profileOf(stateOf(modem.session(), list.store));
+            const Profile now = profileOf(stateOf(modem->session(), opened.list().store));
             const auto step = compare(s, *wanted, now);
             if (!step || !step->differs) continue;
-            if (s == Setting::Caster && modem.session().mode() == kModeServer) continue;
+            if (s == Setting::Caster && modem->session().mode() == kModeServer) continue;
             sent = true;
-            if (std::string message = send(s, *wanted, now, modem, list.store); !message.empty()) {
+            if (std::string message = send(s, *wanted, now, *modem, opened.list().store);
+                !message.empty()) {
                 refused[s] = message;
                 continue;
             }
             if (s == Setting::Role || s == Setting::Apn) {
-                modem.progress(s == Setting::Apn
-                                   ? std::string(outcome::kApnRebooting)
-                                   : std::string(outcome::roleChanged(*wanted->base)));
-                if (!modem.start(list.store, r)) return r;
+                modem->progress(s == Setting::Apn
+                                    ? std::string(outcome::kApnRebooting)
+                                    : std::string(outcome::roleChanged(*wanted->base)));
+                if (!modem->start(opened.list().store, r)) return r;
             }
         }
     }
     // What the modem holds now, read as at start.
-    if (sent && !modem.start(list.store, r)) return r;
-    const Profile after = profileOf(stateOf(modem.session(), list.store));
+    if (sent && !modem->start(opened.list().store, r)) return r;
+    const Profile after = profileOf(stateOf(modem->session(), opened.list().store));
 
     Value rows = Value::array();
     std::vector<std::vector<std::string>> lines;

@@ -1,5 +1,7 @@
 #include "cli/ProfileModel.h"
 
+#include "cli/Facts.h"
+
 #include "modem/PositionSource.h"
 #include "modem/StartupReads.h"
 #include "platform/SerialPort.h"
@@ -69,6 +71,19 @@ class Reader {
     std::optional<double> number(const std::string& key) {
         const Value* v = get(key, Kind::Number, "a number");
         return v ? std::optional<double>(v->number) : std::nullopt;
+    }
+    // A port as a number (2101); a text of digits, as earlier profiles wrote it, is read too.
+    std::optional<std::string> portNumber(const std::string& key) {
+        m_Known.insert(key);
+        const Value* v = m_Object.get(key);
+        if (v && v->kind == Kind::String) return text(key);
+        const auto n = number(key);
+        if (!n) return std::nullopt;
+        if (*n != std::floor(*n) || *n < 0 || *n > 1e9) {
+            refuse(key, "must be a port number");
+            return std::nullopt;
+        }
+        return std::to_string(static_cast<long long>(*n));
     }
     const Value* object(const std::string& key) { return get(key, Kind::Object, "an object"); }
     bool failed() const { return !m_Why.empty(); }
@@ -171,7 +186,7 @@ std::optional<ProfileCaster> readCaster(const Value& object, std::string& why) {
     Reader r(object, "caster", why);
     ProfileCaster c;
     const auto host = r.text("host");
-    const auto port = r.text("port");
+    const auto port = r.portNumber("port");
     const auto mountpoint = r.text("mountpoint");
     const auto user = r.text("user");
     c.password = r.text("password");
@@ -291,7 +306,7 @@ Value apnValue(const ProfileApn& a, bool secrets) {
 
 Value casterValue(const ProfileCaster& c, bool secrets, bool withNtrip) {
     Value v = Value::object();
-    v.set("host", text(c.host)).set("port", text(c.port));
+    v.set("host", text(c.host)).set("port", facts::port(c.port));
     if (!c.tessadorn) v.set("mountpoint", text(c.mountpoint));
     v.set("kind", Value::str(c.tessadorn ? "tessadorn" : "caster"));
     if (withNtrip && !c.tessadorn) v.set("ntrip", Value::str(ntripName(c.ntrip)));

@@ -37,13 +37,12 @@ bool receiverMake(const std::string& text, GpsReceiver& make) {
 }
 
 // Sends the position source the modem is found with, as the GPS dialog's OK does.
-Result applySource(const Request& q, Environment& env, PositionChoice chosen,
-                   std::optional<int> port, std::optional<int> rate) {
+Result applySource(Opened& opened, PositionChoice chosen, std::optional<int> port,
+                   std::optional<int> rate) {
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    ModemSession& session = modem.session();
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    ModemSession& session = modem->session();
     if (chosen.manual && session.mode() == kModeServer)
         return fail(kBadInput, "A base takes its position from its receiver: no manual position.");
     const auto device = session.device().read();
@@ -63,33 +62,31 @@ Result applySource(const Request& q, Environment& env, PositionChoice chosen,
 
 } // namespace
 
-Result role(const Request& q, Environment& env) {
+Result role(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2 || (q.words[1] != "rover" && q.words[1] != "base"))
         return fail(kBadInput, "role needs rover or base");
     const bool base = q.words[1] == "base";
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    if (!ConnectionCommands(modem.session()).setRole(base))
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    if (!ConnectionCommands(modem->session()).setRole(base))
         return fail(kRefused, outcome::kRoleRefused);
     return done(outcome::roleChanged(base));
 }
 
-Result autoConnect(const Request& q, Environment& env) {
+Result autoConnect(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2 || (q.words[1] != "on" && q.words[1] != "off"))
         return fail(kBadInput, "auto needs on or off");
     const bool on = q.words[1] == "on";
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    if (!ConnectionCommands(modem.session()).setAutoConnect(on))
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    if (!ConnectionCommands(modem->session()).setAutoConnect(on))
         return fail(kRefused, outcome::kSettingRefused);
     return done(on ? "Autoconnection enabled" : "Autoconnection disabled");
 }
 
-Result apn(const Request& q, Environment& env) {
+Result apn(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2) return fail(kBadInput, "apn needs a NAME");
     for (const auto& [field, text] :
          {std::pair{"APN", &q.words[1]}, std::pair{"User", option(q, "user")},
@@ -109,32 +106,33 @@ Result apn(const Request& q, Environment& env) {
     if (const std::string why = caster_list::apnRefusal(typed); !why.empty())
         return fail(kBadInput, why);
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
     {
-        std::lock_guard lock(list.store.mutex());
+        std::lock_guard lock(opened.list().store.mutex());
         // A user or password not given keeps what the list holds (after the start-up, what
         // the modem holds), as the APN dialog keeps what was not edited.
-        if (!user) typed.user = list.store.carrierUser;
-        if (!password) typed.password = list.store.carrierPassword;
-        if (caster_list::sameApn(list.store, typed)) return done("The APN is already set.");
-        caster_list::setApn(list.store, typed);
+        if (!user) typed.user = opened.list().store.carrierUser;
+        if (!password) typed.password = opened.list().store.carrierPassword;
+        if (caster_list::sameApn(opened.list().store, typed))
+            return done("The APN is already set.");
+        caster_list::setApn(opened.list().store, typed);
     }
     // The list is written before the modem is told; a failed save is said, the modem still told.
-    if (std::string failure; !saveCasterList(list.store, failure)) r.messages.push_back(failure);
-    if (!DeviceSettings(modem.session()).setApn(typed.apn, typed.user, typed.password))
+    if (std::string failure; !saveCasterList(opened.list().store, failure))
+        r.messages.push_back(failure);
+    if (!DeviceSettings(modem->session()).setApn(typed.apn, typed.user, typed.password))
         return fail(kRefused, outcome::kApnRefused);
-    modem.progress(std::string(outcome::kApnRebooting));
+    modem->progress(std::string(outcome::kApnRebooting));
     // The modem restarts with its new APN: found again before the command ends.
     Result again;
-    if (!modem.find(again)) return again;
+    if (!modem->find(again)) return again;
     Result ok = done(outcome::kApnRebooting);
     ok.messages = r.messages;
     return ok;
 }
 
-Result gpsReceiver(const Request& q, Environment& env) {
+Result gpsReceiver(const Request& q, Environment&, Opened& opened) {
     const auto& w = q.words;
     PositionChoice chosen;
     if (w.size() < 3 || w.size() > 4 || !receiverMake(w[2], chosen.make))
@@ -159,10 +157,10 @@ Result gpsReceiver(const Request& q, Environment& env) {
                         "--rate takes 9600, 19200, 38400, 57600 or 115200, not " + *text);
         rate = index;
     }
-    return applySource(q, env, chosen, port, rate);
+    return applySource(opened, chosen, port, rate);
 }
 
-Result gpsManual(const Request& q, Environment& env) {
+Result gpsManual(const Request& q, Environment&, Opened& opened) {
     const auto& w = q.words;
     if (w.size() != 4) return fail(kBadInput, "gps manual needs LAT LON");
     const auto lat = text_input::parseDecimal(w[2]);
@@ -175,20 +173,19 @@ Result gpsManual(const Request& q, Environment& env) {
     chosen.manual = true;
     chosen.latitude = *lat;
     chosen.longitude = *lon;
-    return applySource(q, env, chosen, {}, {});
+    return applySource(opened, chosen, {}, {});
 }
 
-Result relay(const Request& q, Environment& env) {
+Result relay(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2 || (q.words[1] != "on" && q.words[1] != "off"))
         return fail(kBadInput, "relay needs on or off");
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    if (modem.session().mode() != kModeServer ||
-        !firmwareHasRelay(modem.session().device().read().FirmwareVersion))
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    if (modem->session().mode() != kModeServer ||
+        !firmwareHasRelay(modem->session().device().read().FirmwareVersion))
         return fail(kBadInput, "The relay broadcast needs a base with firmware 3 or later.");
-    if (!DeviceSettings(modem.session()).setRelay(q.words[1] == "on"))
+    if (!DeviceSettings(modem->session()).setRelay(q.words[1] == "on"))
         return fail(kRefused, outcome::kSettingRefused);
     return done(outcome::kSettingTaken);
 }

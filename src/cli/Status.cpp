@@ -1,3 +1,4 @@
+#include "cli/Facts.h"
 #include "cli/Modem.h"
 #include "cli/Verbs.h"
 #include "cli/WatchReport.h"
@@ -32,21 +33,18 @@ Value address(std::string ip) {
 
 } // namespace
 
-Result status(const Request& q, Environment& env) {
+Result status(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
     Result r;
-    CasterList list(env);
-    Modem modem(env, q.timeoutSeconds);
-    if (!modem.start(list.store, r)) return r;
-    ModemSession& session = modem.session();
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    ModemSession& session = modem->session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
-    Value sim = Value::null(), simState = Value::null(), signal = Value::null(),
-          apnReady = Value::null();
+    Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
     if (const auto state = queries.readApnState()) {
-        sim = Value::num(state->simState);
-        simState = Value::str(WatchReport::simName(state->simState));
-        apnReady = Value::boolean(state->apnReady != 0);
+        sim = facts::sim(state->simState);
+        apnReady = facts::apnReady(state->apnReady);
         if (state->simState == kSimReady)
             if (const auto level = queries.readSignal()) signal = Value::num(*level);
     }
@@ -55,49 +53,49 @@ Result status(const Request& q, Environment& env) {
     const int st = session.stConnect();
     Value caster = Value::object();
     caster.set("host", modemText(d.CasterHost))
-        .set("port", number(d.CasterPort))
+        .set("port", facts::port(d.CasterPort))
         .set("mountpoint", modemText(d.CasterMountpoint))
         .set("user", modemText(d.CasterUser))
-        .set("kind", Value::str(d.CasterKind == "1"   ? "tessadorn"
-                                : d.CasterKind == "0" ? "caster"
-                                                      : ""));
+        .set("kind", d.CasterKind == "1"   ? Value::str("tessadorn")
+                     : d.CasterKind == "0" ? Value::str("caster")
+                                           : Value::null());
     Value out = Value::object();
     out.set("serial", modemText(d.SerialNumber))
         .set("firmware", modemText(d.FirmwareVersion))
         .set("imei", modemText(d.Imei))
         .set("role", Value::str(base ? "base" : "rover"))
-        .set("baud", Value::num(baudRateForIndex(session.baudIndex())))
+        .set("rate", facts::rate(session.baudIndex()))
         .set("sim", sim)
-        .set("sim_state", simState)
         .set("apn_ready", apnReady)
         .set("signal", signal)
         .set("apn",
              Value::object().set("name", modemText(d.ApnName)).set("user", modemText(d.ApnUser)))
-        .set("connection", Value::str(st == 1   ? "on"
-                                      : st == 2 ? "off"
-                                                : "unknown"))
+        .set("connection", facts::connection(st))
         .set("auto_connect", Value::boolean(session.autoConnect() == 1))
         .set("caster", std::move(caster))
         .set("gps", Value::object()
                         .set("mode", modemText(d.GgaMode))
-                        .set("type", modemText(d.GpsType))
+                        .set("receiver", modemText(d.GpsType))
                         .set("port", modemText(d.GpsPort))
                         .set("latitude", number(d.GgaLatitude))
                         .set("longitude", number(d.GgaLongitude)))
         .set("relay", Value::object()
                           .set("on", Value::boolean(relayIsOn(d.BroadcastOn)))
                           .set("host", modemText(d.BroadcastHost))
-                          .set("port", number(d.BroadcastPort)));
+                          .set("port", facts::port(d.BroadcastPort)));
     if (base) out.set("address", address(d.ServerIp));
     std::vector<std::vector<std::string>> rows;
+    // A coded fact (the SIM, the connection) by its name.
     for (const auto& [name, value] : out.members)
-        rows.push_back({name + ":", value.line()});
+        rows.push_back({name + ":", value.get("code") && value.get("name")
+                                        ? value.get("name")->line()
+                                        : value.line()});
     r.text = alignedTable(rows);
     r.data = std::move(out);
     return r;
 }
 
-Result udevRule(const Request& q, Environment&) {
+Result udevRule(const Request& q, Environment&, Opened&) {
     if (q.words.size() != 1) return fail(kBadInput, "udev-rule takes no arguments");
     std::string why;
     const std::string rules = SerialPortFinder::udevRules(SerialPortFinder().devices(), why);

@@ -15,9 +15,7 @@ namespace {
 constexpr std::size_t kUpdateValueLimit = 48;
 
 // The APN values of the caster list (as the dialog prefills them), each replaced by its option.
-bool updateValues(const Request& q, Environment& env, UpdateValues& values, Result& r) {
-    CasterStore store(env.casterListPath, *env.writer);
-    store.Load();
+bool updateValues(const Request& q, CasterStore& store, UpdateValues& values, Result& r) {
     {
         std::lock_guard lock(store.mutex());
         values = {store.apn, store.carrierUser, store.carrierPassword};
@@ -58,11 +56,11 @@ int statusOf(UpdateRun::Outcome outcome) {
 
 } // namespace
 
-Result update(const Request& q, Environment& env) {
+Result update(const Request& q, Environment& env, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "update takes no arguments");
     Result r;
     UpdateValues values;
-    if (!updateValues(q, env, values, r)) return r;
+    if (!updateValues(q, opened.list().store, values, r)) return r;
     if (!q.options.contains("yes")) {
         if (!env.confirm)
             return fail(kBadInput, "update needs --yes: connect the cable to the modem's RADIO "

@@ -35,6 +35,10 @@ struct Value {
     std::string line() const;
 };
 
+// The value as JSON, members in the order they were set: one line (a watch line, a script's
+// output), or indented by four blanks a level with a line end after it (a file, a terminal).
+std::string jsonText(const Value& value, bool indented);
+
 // Rows with aligned columns (two blanks between them), a header first; trailing blanks cut.
 std::string alignedTable(const std::vector<std::vector<std::string>>& rows);
 

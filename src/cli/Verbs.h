@@ -4,6 +4,7 @@
 // Update.cpp, Watch.cpp), and what they share. Commands.cpp lists them in the table of verbs.
 
 #include "cli/Commands.h"
+#include "cli/Modem.h"
 #include "store/CasterStore.h"
 
 #include <memory>
@@ -31,31 +32,49 @@ struct CasterList {
     std::unique_ptr<CasterStore::FileHold> hold;
 };
 
-Result listCasters(const Request& request, Environment& environment);
-Result addCaster(const Request& request, Environment& environment);
-Result editCaster(const Request& request, Environment& environment);
-Result removeCaster(const Request& request, Environment& environment);
-Result useCaster(const Request& request, Environment& environment);
+// What run() opens for a command as its row of the table of verbs says (Verb::needs): the caster
+// list, under its lock for an edit of the list, and the modem, found and started up (the window's
+// start-up) once, when the command first asks for it: after it checked what it was given, so
+// that a refused value never waits for the modem.
+class Opened {
+  public:
+    Opened(Environment& environment, const Request& request, Needs needs);
+    // The caster list; only for a command that needs it.
+    CasterList& list() { return *m_List; }
+    // The modem, started up; nullptr with status 1 and the reason in `r` when it cannot be.
+    Modem* modem(Result& r);
 
-Result mountpoints(const Request& request, Environment& environment);
-Result connect(const Request& request, Environment& environment);
-Result disconnect(const Request& request, Environment& environment);
+  private:
+    std::unique_ptr<CasterList> m_List;
+    std::unique_ptr<Modem> m_Modem;
+    bool m_Started = false;
+};
 
-Result role(const Request& request, Environment& environment);
-Result autoConnect(const Request& request, Environment& environment);
-Result apn(const Request& request, Environment& environment);
-Result gpsReceiver(const Request& request, Environment& environment);
-Result gpsManual(const Request& request, Environment& environment);
-Result relay(const Request& request, Environment& environment);
+Result listCasters(const Request& request, Environment& environment, Opened& opened);
+Result addCaster(const Request& request, Environment& environment, Opened& opened);
+Result editCaster(const Request& request, Environment& environment, Opened& opened);
+Result removeCaster(const Request& request, Environment& environment, Opened& opened);
+Result useCaster(const Request& request, Environment& environment, Opened& opened);
 
-Result status(const Request& request, Environment& environment);
-Result udevRule(const Request& request, Environment& environment);
-Result update(const Request& request, Environment& environment);
+Result mountpoints(const Request& request, Environment& environment, Opened& opened);
+Result connect(const Request& request, Environment& environment, Opened& opened);
+Result disconnect(const Request& request, Environment& environment, Opened& opened);
+
+Result role(const Request& request, Environment& environment, Opened& opened);
+Result autoConnect(const Request& request, Environment& environment, Opened& opened);
+Result apn(const Request& request, Environment& environment, Opened& opened);
+Result gpsReceiver(const Request& request, Environment& environment, Opened& opened);
+Result gpsManual(const Request& request, Environment& environment, Opened& opened);
+Result relay(const Request& request, Environment& environment, Opened& opened);
+
+Result status(const Request& request, Environment& environment, Opened& opened);
+Result udevRule(const Request& request, Environment& environment, Opened& opened);
+Result update(const Request& request, Environment& environment, Opened& opened);
 // Runs the window's monitor until the environment's stop is requested, telling each event as it
 // comes (WatchReport): 0 when stopped, 1 when the port cannot be opened, 2 for a wrong option.
-Result watch(const Request& request, Environment& environment);
+Result watch(const Request& request, Environment& environment, Opened& opened);
 
-Result exportProfile(const Request& request, Environment& environment);
-Result applyProfile(const Request& request, Environment& environment);
+Result exportProfile(const Request& request, Environment& environment, Opened& opened);
+Result applyProfile(const Request& request, Environment& environment, Opened& opened);
 
 } // namespace tessadorn::cli

@@ -54,7 +54,7 @@ std::int64_t systemMs() {
 
 } // namespace
 
-Result watch(const Request& q, Environment& env) {
+Result watch(const Request& q, Environment& env, Opened&) {
     if (q.words.size() != 1) return fail(kBadInput, "watch takes no arguments");
     int intervalSeconds = 60;
     if (const auto it = q.options.find("interval"); it != q.options.end()) {

@@ -1,5 +1,7 @@
 #include "cli/WatchReport.h"
 
+#include "cli/Facts.h"
+
 #include "modem/DeviceConfig.h"
 #include "platform/SerialPort.h"
 #include "platform/TextCodec.h"
@@ -8,14 +10,6 @@
 #include <ctime>
 
 namespace tessadorn::cli {
-
-namespace {
-
-Value coded(int code, const std::string& name) {
-    return Value::object().set("code", Value::num(code)).set("name", Value::str(name));
-}
-
-} // namespace
 
 WatchReport::WatchReport(Options options, Clock& clock, Emit emit, WatchMetrics* metrics)
     : m_Options(std::move(options)), m_Clock(clock), m_Emit(std::move(emit)), m_Metrics(metrics) {}
@@ -72,9 +66,9 @@ void WatchReport::values(const char* kind, const PolledValues& v) {
     e.set("class", Value::str(kind))
         .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
         .set("signal", Value::num(v.signal))
-        .set("sim", coded(v.simState, simName(v.simState)))
-        .set("apn", coded(v.apnReady, apnName(v.apnReady)))
-        .set("connection", coded(v.connection, connectionName(v.connection)));
+        .set("sim", facts::sim(v.simState))
+        .set("apn_ready", facts::apnReady(v.apnReady))
+        .set("connection", facts::connection(v.connection));
     send(std::move(e), std::string(kind) + " signal " + std::to_string(v.signal) + ", SIM " +
                            simName(v.simState) + ", APN " + apnName(v.apnReady) + ", connection " +
                            connectionName(v.connection));

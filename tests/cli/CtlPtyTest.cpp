@@ -137,8 +137,27 @@ const Case kCases[] = {
      0,
      {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?", "#APN",
       "#SIGNALONCE"},
-     "role=rover baud=38400 serial=TD0412087 !address sim~number sim_state=ready caster.host~null "
-     "caster.port~number",
+     "role=rover rate=38400 serial=TD0412087 !address !baud !sim_state sim.code=5 sim.name=ready "
+     "apn_ready~bool connection.code~number connection.name~string gps.receiver~string "
+     "caster.host~null caster.port~number",
+     ""},
+    // A profile reads in the order the manual gives, its version first; the caster's port is a
+    // number as in status.
+    {"ProfileExportInItsOrder",
+     {"--caster", "caster.example.com:2101/MNT bob:s3cret"},
+     {},
+     "profile export",
+     0,
+     afterRoverStart({}),
+     "{\n    \"tessadorn_profile\": 1,\n    \"device\": {\n        \"serial\": \"TD0412087\"",
+     ""},
+    {"ProfileExportPortIsANumber",
+     {"--caster", "caster.example.com:2101/MNT bob:s3cret"},
+     {},
+     "profile export --json",
+     0,
+     afterRoverStart({}),
+     "tessadorn_profile=1 caster.port~number caster.port=2101 caster.mountpoint=MNT",
      ""},
     {"StatusOfABase",
      {"--scenario", "base"},
@@ -157,6 +176,15 @@ const Case kCases[] = {
      {"*"},
      "status=1 !serial",
      " is gone."},
+    // An option the command does not take is refused before the modem is looked for.
+    {"AnOptionTheCommandDoesNotTake",
+     {},
+     {},
+     "status --secrets",
+     2,
+     {},
+     "",
+     "status takes no option --secrets"},
     {"AnEmptyPortIsRefused", {}, {}, "--port \"\" status", 2, {}, "", "--port needs a value"},
     // Under a file size limit the save fails with its reason, not the program by a signal.
     {"SaveWithoutRoom",
@@ -570,6 +598,60 @@ const ParallelCase kParallel[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Runs, CtlParallel, ::testing::ValuesIn(kParallel),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The completion script the program writes, run by bash as the shell runs it on Tab: the words
+// typed (the last one being completed) and what it offers. Files and folders stand for bash's own
+// offer; the commands and caster names come from the program.
+TEST(CtlCompletion, OffersWhatTheTablesGive) {
+    test::TempDir dir;
+    const std::string ctl = std::string("XDG_STATE_HOME=") + dir.file("state") + " " +
+                            TESSADORN_CTL_EXECUTABLE + " --config-dir " + dir.file("cfg");
+    ASSERT_EQ(std::system((ctl + " caster add Home h.example 2101 >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((ctl + " --completion-script >" + dir.file("script")).c_str()), 0);
+    const struct {
+        const char* name;
+        std::vector<std::string> typed;
+        std::string offered; // one word a line
+    } cases[] = {
+        {"AnOption", {"--nt"}, "--ntrip\n"},
+        {"AnOptionsWords", {"--ntrip", ""}, "1\n2\nibss\n"},
+        {"RateWords", {"--rate", "1"}, "19200\n115200\n"},
+        {"NothingForAFreeValue", {"--user", ""}, ""},
+        {"AValueIsNoCommand", {"--password-file", "pw.txt", "sta"}, "status\n"},
+        {"AfterATimeout", {"--timeout", "5", "ro"}, "role\n"},
+        {"AFile", {"--prometheus", ""}, "FILES\n"},
+        {"AFolder", {"--config-dir", ""}, "FOLDERS\n"},
+        {"CasterNamesOfTheFolder", {"--config-dir", dir.file("cfg"), "--caster", ""}, "Home\n"},
+        {"CasterNamesAsArguments",
+         {"--config-dir", dir.file("cfg"), "caster", "use", ""},
+         "Home\n"},
+        {"SubCommands", {"caster", "u"}, "use\n"},
+    };
+    for (const auto& c : cases) {
+        std::string words = "tessadornctl";
+        for (const std::string& word : c.typed)
+            words += " '" + word + "'";
+        test::writeBytes(
+            dir.file("tab.sh"),
+            "_init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; "
+            "prev=${COMP_WORDS[COMP_CWORD-1]}; words=(\"${COMP_WORDS[@]}\"); "
+            "cword=$COMP_CWORD; }\n"
+            "_filedir() { if [ \"$1\" = -d ]; then COMPREPLY=(FOLDERS); else COMPREPLY=(FILES); "
+            "fi; }\n"
+            "tessadornctl() { XDG_STATE_HOME=" +
+                dir.file("state") + " " + TESSADORN_CTL_EXECUTABLE +
+                " \"$@\"; }\n"
+                ". " +
+                dir.file("script") + "\nCOMP_WORDS=(" + words +
+                ")\nCOMP_CWORD=" + std::to_string(c.typed.size()) +
+                "\n_tessadornctl\n"
+                "for w in \"${COMPREPLY[@]}\"; do printf '%s\\n' \"$w\"; done\n");
+        ASSERT_EQ(std::system(("bash " + dir.file("tab.sh") + " >" + dir.file("offered")).c_str()),
+                  0)
+            << c.name;
+        EXPECT_EQ(readAll(dir.file("offered")), c.offered) << c.name;
+    }
+}
 
 } // namespace
 } // namespace tessadorn

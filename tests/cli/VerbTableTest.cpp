@@ -1,9 +1,12 @@
 #include "TempDir.h"
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "platform/AtomicFile.h"
 #include "store/CasterStore.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace tessadorn::cli {
 namespace {
@@ -41,7 +44,7 @@ TEST(VerbTable, CompletionOffersTheNextWordOfEveryVerbAndTheListsCasters) {
         EXPECT_EQ(completions(c.typed, path), c.offered) << ::testing::PrintToString(c.typed);
 }
 
-// Every verb is run, listed by --help and by the manual page.
+// Every verb is listed by --help and by the manual page.
 TEST(VerbTable, HelpAndManualListEveryVerb) {
     const std::string help = commandSummary(), manual = commandManual();
     for (const Verb& verb : verbs()) {
@@ -51,10 +54,77 @@ TEST(VerbTable, HelpAndManualListEveryVerb) {
             roffName += c == '-' ? std::string("\\-") : std::string(1, c);
         EXPECT_NE(manual.find(".B \"" + roffName), std::string::npos) << verb.name;
     }
+}
+
+// Every option a verb names is one the parser knows, --help and the manual page list, with the
+// commands that take it; the program's own options are taken by no command.
+TEST(VerbTable, EveryOptionOfAVerbIsParsedAndListed) {
+    const std::string manual = optionManual();
+    for (const Verb& verb : verbs())
+        for (std::string_view name : verb.options) {
+            const OptionSpec* option = optionNamed(name);
+            ASSERT_NE(option, nullptr) << verb.name << " --" << name;
+            EXPECT_FALSE(option->hidden) << name;
+            EXPECT_NE(optionHelp(*option).find(std::string(verb.name)), std::string::npos) << name;
+        }
+    const struct {
+        std::string_view option;
+        std::string help;
+        std::string manual;
+    } cases[] = {
+        {"rate", "The modem's serial rate for the receiver (gps receiver).",
+         ".BI \\-\\-rate \" BAUD\"\n"},
+        {"password-file",
+         "The password: the first line of FILE (kept out of the process list) (caster add, caster "
+         "edit, apn, update).",
+         "For \\fBcaster add\\fP, \\fBcaster edit\\fP, \\fBapn\\fP and \\fBupdate\\fP."},
+        {"json", "Write the result as one JSON document.", ".B \\-\\-json\n"},
+        {"help", "Show this help and exit.", ".BR \\-h \", \" \\-\\-help\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(optionHelp(*optionNamed(c.option)), c.help);
+        EXPECT_NE(manual.find(c.manual), std::string::npos) << c.option;
+    }
+    for (std::string_view own : {"port", "config-dir", "json", "debug", "timeout"})
+        EXPECT_TRUE(verbsTaking(own).empty()) << own;
+    EXPECT_EQ(manual.find("complete"), std::string::npos) << "hidden options stay out";
+}
+
+// run() holds every command to the arguments and options its row of the table gives, before
+// anything is read or sent; what fits reaches the command.
+TEST(VerbTable, RunRefusesWhatTheVerbDoesNotTake) {
+    test::TempDir dir;
     Environment env;
-    const Result r = run({{"caster"}, {}, 1}, env);
-    EXPECT_EQ(r.status, kBadInput);
-    EXPECT_EQ(r.messages, Words{"caster needs add, edit, remove, use"});
+    env.casterListPath = dir.file("ntripcfg.txt");
+    env.profilePath = dir.file("tessadorn.cfg");
+    env.writer = &AtomicFile::standard();
+    using Options = std::map<std::string, std::string>;
+    const struct {
+        Words words;
+        Options options;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"status"}, {{"secrets", ""}}, kBadInput, "status takes no option --secrets"},
+        {{"casters"}, {{"user", "bob"}}, kBadInput, "casters takes no option --user"},
+        {{"status", "now"}, {}, kBadInput, "status takes no arguments"},
+        {{"caster", "add", "X"}, {}, kBadInput, "caster add takes NAME HOST PORT"},
+        {{"caster", "add", "X", "h", "1", "2"}, {}, kBadInput, "caster add takes NAME HOST PORT"},
+        {{"gps", "manual", "1"}, {}, kBadInput, "gps manual takes LAT LON"},
+        {{"connect", "A", "B"}, {}, kBadInput, "connect takes [MOUNTPOINT]"},
+        {{"profile", "apply"}, {}, kBadInput, "profile apply takes FILE"},
+        {{"caster"}, {}, kBadInput, "caster needs add, edit, remove, use"},
+        {{"z\xC3\xBCrich"}, {}, kBadInput, "unknown command z\xC3\xBCrich"},
+        // Taken: the command itself answers.
+        {{"caster", "use", "Nobody"}, {{"auth", ""}}, kBadInput, "No caster is called \"Nobody\"."},
+        {{"casters"}, {}, kDone, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = run({c.words, c.options, 1}, env);
+        EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.words);
+        EXPECT_EQ(r.messages, c.message.empty() ? Words{} : Words{c.message})
+            << ::testing::PrintToString(c.words);
+    }
 }
 
 } // namespace

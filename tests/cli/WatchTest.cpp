@@ -109,7 +109,11 @@ TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
     const Value& status = rig.lines[2].event;
     EXPECT_EQ(status.get("signal")->number, 1);
     EXPECT_EQ(status.get("sim")->get("name")->text, "ready");
-    EXPECT_EQ(status.get("apn")->get("code")->number, 1);
+    // The APN's readiness as status gives it; "apn" is the APN setting, never on a watch line.
+    EXPECT_EQ(status.get("apn_ready")->kind, Value::Kind::Bool);
+    EXPECT_TRUE(status.get("apn_ready")->flag);
+    EXPECT_EQ(status.get("apn"), nullptr);
+    EXPECT_EQ(status.get("sim")->get("code")->number, kSimReady);
     EXPECT_EQ(status.get("connection")->get("name")->text, "off");
     EXPECT_EQ(rig.lines.back().event.get("reason")->text, "the port is gone");
     // Every line starts with its time, ISO 8601 with milliseconds.
