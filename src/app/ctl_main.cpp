@@ -319,6 +319,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption ntrip("ntrip", "The caster's NTRIP version: 1, 2 or ibss.", "V");
     const QCommandLineOption auth("auth", "caster use: the caster needs authentication.");
     const QCommandLineOption noAuth("no-auth", "caster use: no authentication.");
+    const QCommandLineOption casterIndex(
+        "index", "caster edit, remove, use: the N-th caster of the list (1 first).", "N");
     const QCommandLineOption caster("caster", "The caster by name (default: the current one).",
                                     "NAME");
     const QCommandLineOption near("near", "mountpoints: nearest first from LAT,LON.", "LAT,LON");
@@ -343,6 +345,7 @@ int main(int argc, char** argv) {
                        timeout,  user,       password, passwordFile, ntrip,    auth,
                        noAuth,   caster,     near,     rate,         apn,      yes,
                        interval, prometheus, secrets,  check,        complete, manualCommands});
+    parser.addOption(casterIndex);
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
                                  "COMMAND [ARGUMENT...]");
     if (!parser.parse(markNegativeNumbers(QCoreApplication::arguments())))
@@ -384,8 +387,8 @@ int main(int argc, char** argv) {
     if (parser.isSet(port) && parser.value(port).isEmpty())
         return usageError("--port needs a value");
     std::string devicePath = parser.value(port).toStdString();
-    for (const auto* o :
-         {&user, &password, &ntrip, &caster, &near, &rate, &apn, &interval, &prometheus})
+    for (const auto* o : {&user, &password, &ntrip, &casterIndex, &caster, &near, &rate, &apn,
+                          &interval, &prometheus})
         if (parser.isSet(*o))
             request.options[o->names().first().toStdString()] = unmarked(parser.value(*o));
     if (parser.isSet(password) && parser.isSet(passwordFile))

@@ -140,7 +140,7 @@ struct MergeItem {
     CasterEntry entry;
     int base = -1;   // its slot in the base list, -1 when a side added it
     int ours = -1;   // its slot in this side's list, -1 when this side has it not
-    int theirs = -1; // its slot in the disk's list
+    int theirs = -1; // its slot in the disk's list, -1 when the disk has it not
 };
 
 class ListReplay {
@@ -207,10 +207,6 @@ class ListReplay {
                 conflict(CasterConflict::Kind::EditedBoth, slotOf(m_Theirs, t));
         }
         if (!m_OursUp.moved[bi]) return;
-        if (m_TheirsUp.moved[bi]) {
-            conflict(CasterConflict::Kind::MovedBoth, slotOf(m_Theirs, t));
-            return;
-        }
         m_Pending.push_back(item);
         drop[static_cast<std::size_t>(t)] = true;
     }
@@ -225,18 +221,45 @@ class ListReplay {
         m_Pending.push_back({slotOf(m_Ours, j), -1, j, -1});
     }
 
-    // After every caster it followed here; an addition at the end goes after the disk's.
+    // Whether `y` goes before (1) or after (-1) `x`, which this side added or moved: as this
+    // side has them where it changed their order, else as the disk has them; 0 when neither
+    // side has both (added one on each side).
+    static int wanted(const MergeItem& x, const MergeItem& y) {
+        const bool oursBefore = y.ours >= 0 && y.ours < x.ours;
+        if (y.ours >= 0 && (x.base < 0 || y.base < 0 || oursBefore != (y.base < x.base)))
+            return oursBefore ? 1 : -1;
+        if (x.theirs >= 0 && y.theirs >= 0) return y.theirs < x.theirs ? 1 : -1;
+        if (y.ours >= 0) return oursBefore ? 1 : -1;
+        return 0;
+    }
+
+    // At the place that keeps every order either side chose; later among equal places, so an
+    // addition at the end goes after the disk's. A caster moved on both sides whose orders
+    // cannot both hold stays where the disk has it.
     void place(MergeItem item) {
-        std::size_t at = 0;
-        bool followed = false;
-        for (std::size_t k = 0; k < m_Items.size(); ++k) {
-            const int o = m_Items[k].ours;
-            if (o >= 0 && o < item.ours) at = k + 1;
-            if (o > item.ours) followed = true;
+        const std::size_t n = m_Items.size();
+        std::vector<int> want(n);
+        int before = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            want[k] = wanted(item, m_Items[k]);
+            if (want[k] > 0) ++before;
         }
-        if (!followed)
-            while (at < m_Items.size() && m_Items[at].base < 0 && m_Items[at].ours < 0)
-                ++at;
+        std::size_t at = 0;
+        int best = before; // at 0, every caster that should come first does not
+        int broken = before;
+        for (std::size_t k = 0; k < n; ++k) {
+            broken += (want[k] < 0) - (want[k] > 0);
+            if (broken <= best) {
+                best = broken;
+                at = k + 1;
+            }
+        }
+        if (best > 0 && item.theirs >= 0) {
+            conflict(CasterConflict::Kind::MovedBoth, item.entry);
+            at = 0;
+            for (std::size_t k = 0; k < n; ++k)
+                if (m_Items[k].theirs >= 0 && m_Items[k].theirs < item.theirs) at = k + 1;
+        }
         m_Items.insert(m_Items.begin() + static_cast<std::ptrdiff_t>(at), std::move(item));
     }
 

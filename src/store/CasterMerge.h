@@ -14,7 +14,7 @@ struct CasterConflict {
         EditedBoth,         // both changed the caster, differently: the disk's version stays
         DeletedHereChanged, // deleted here, changed on disk: the changed caster stays
         ChangedHereDeleted, // changed here, deleted on disk: this side's version stays
-        MovedBoth,          // both moved the caster: it stays where the disk has it
+        MovedBoth,          // both reordered it, not to one order: it stays where the disk has it
         ChosenDeleted,      // chosen as current here, deleted on disk: the disk's choice stays
         CurrentBoth,        // both chose a current caster or its credentials: the disk's stay
         ApnBoth,            // both changed the APN block: the disk's stays
@@ -37,7 +37,8 @@ struct CasterConflict {
 // caster moved whole), which tells for every caster of `base` whether a side kept, changed,
 // moved or deleted it, and which casters a side added. This side's changes are then replayed on
 // the disk's list, each on the caster it was made on: an edit replaces the caster, a deletion
-// removes it, an added or moved caster goes after the casters it followed here. When both sides
+// removes it, an added or moved caster goes where it keeps the order this side gave it (and the
+// disk's order where this side kept the base's). When both sides
 // changed one caster differently, the disk's version stays and a conflict is reported; a
 // caster deleted on one side and changed on the other stays, changed; two added casters both stay
 // unless they are equal in every field.
