@@ -31,14 +31,14 @@ CasterDocument listOf(const std::vector<CasterEntry>& casters, int current) {
     return d;
 }
 
-std::string label(const CasterEntry& e) {
+std::string mergedLabel(const CasterEntry& e) {
     return e.name + "@" + e.ip + ":" + e.port;
 }
 
-std::vector<std::string> labels(const CasterDocument& d) {
+std::vector<std::string> mergedLabels(const CasterDocument& d) {
     std::vector<std::string> out;
     for (int i = 0; i < d.count; ++i)
-        out.push_back(label(d.entries[static_cast<std::size_t>(i)]));
+        out.push_back(mergedLabel(d.entries[static_cast<std::size_t>(i)]));
     return out;
 }
 
@@ -96,9 +96,10 @@ TEST_P(CasterMergeCases, EveryCasterAndEveryChoiceSurvives) {
     CasterDocument merged;
     std::vector<CasterConflict> conflicts;
     ASSERT_TRUE(mergeCasterLists(base, ours, theirs, merged, conflicts));
-    EXPECT_EQ(labels(merged), c.list);
+    EXPECT_EQ(mergedLabels(merged), c.list);
     ASSERT_TRUE(merged.server.value() >= 0 && merged.server.value() < merged.count);
-    EXPECT_EQ(label(merged.entries[static_cast<std::size_t>(merged.server.value())]), c.chosen);
+    EXPECT_EQ(mergedLabel(merged.entries[static_cast<std::size_t>(merged.server.value())]),
+              c.chosen);
     EXPECT_EQ(merged.user, c.user);
     EXPECT_EQ(merged.password, c.password);
     EXPECT_EQ(conflicts.size(), c.conflicts);
@@ -317,12 +318,25 @@ struct Tracked {
     std::vector<int> ids; // the identity of each slot
 };
 
-enum class Op { Add, Ip, Port, User, Password, Version, Rename, Delete, First, Last, Choose, Auth };
+enum class EditOp {
+    Add,
+    Ip,
+    Port,
+    User,
+    Password,
+    Version,
+    Rename,
+    Delete,
+    First,
+    Last,
+    Choose,
+    Auth
+};
 struct PairEdit {
-    Op op;
+    EditOp op;
     int slot;
 };
-std::string describe(const PairEdit& e) {
+std::string describeEdit(const PairEdit& e) {
     static const char* const names[] = {"add",    "ip",     "port",  "user", "password", "version",
                                         "rename", "delete", "first", "last", "choose",   "auth"};
     return std::string(names[static_cast<int>(e.op)]) + "@" + std::to_string(e.slot);
@@ -360,47 +374,47 @@ void applyEdit(Tracked& t, const PairEdit& e, char side) {
     };
     const CasterEntry& at = d.entries[static_cast<std::size_t>(e.slot)];
     switch (e.op) {
-    case Op::Add:
+    case EditOp::Add:
         caster_list::store(d, caster_list::kNewCaster, typedFrom(casterAt("N", tag + ".new")));
         t.ids.push_back(side == 'o' ? 100 : 200);
         return;
-    case Op::Ip:
+    case EditOp::Ip:
         return field(&CasterEntry::ip, at.ip + "." + tag);
-    case Op::Port:
+    case EditOp::Port:
         return field(&CasterEntry::port, "2102");
-    case Op::User:
+    case EditOp::User:
         return field(&CasterEntry::user, at.user + tag);
-    case Op::Password:
+    case EditOp::Password:
         return field(&CasterEntry::Password, at.Password + tag);
-    case Op::Version: {
+    case EditOp::Version: {
         caster_list::TypedCaster typed = typedFrom(at);
         typed.versionRow = side == 'o' ? 1 : -1;
         caster_list::store(d, e.slot, typed);
         return;
     }
-    case Op::Rename:
+    case EditOp::Rename:
         return field(&CasterEntry::name, at.name + tag);
-    case Op::Delete:
+    case EditOp::Delete:
         caster_list::remove(d, e.slot);
         t.ids.erase(t.ids.begin() + e.slot);
         return;
-    case Op::First:
+    case EditOp::First:
         return moveTo(t, e.slot, 0);
-    case Op::Last:
+    case EditOp::Last:
         return moveTo(t, e.slot, d.count - 1);
-    case Op::Choose:
+    case EditOp::Choose:
         caster_list::use(d, e.slot, d.auth == "yes");
         return;
-    case Op::Auth:
+    case EditOp::Auth:
         caster_list::use(d, d.server.value(), d.auth != "yes");
         return;
     }
 }
 
 std::vector<PairEdit> everyEdit(int count) {
-    std::vector<PairEdit> edits = {{Op::Add, 0}, {Op::Auth, 0}};
-    for (Op op : {Op::Ip, Op::Port, Op::User, Op::Password, Op::Version, Op::Rename, Op::Delete,
-                  Op::First, Op::Last, Op::Choose})
+    std::vector<PairEdit> edits = {{EditOp::Add, 0}, {EditOp::Auth, 0}};
+    for (EditOp op : {EditOp::Ip, EditOp::Port, EditOp::User, EditOp::Password, EditOp::Version,
+                      EditOp::Rename, EditOp::Delete, EditOp::First, EditOp::Last, EditOp::Choose})
         for (int slot = 0; slot < count; ++slot)
             edits.push_back({op, slot});
     return edits;
@@ -420,13 +434,13 @@ int orderIn(const Tracked& t, int x, int y) {
     return px < py ? 1 : -1;
 }
 
-struct Section {
+struct CurrentSection {
     bool has;
     int chosen;
     std::string server, auth, user, password;
-    bool operator==(const Section&) const = default;
+    bool operator==(const CurrentSection&) const = default;
 };
-Section sectionOf(const Tracked& t) {
+CurrentSection sectionOf(const Tracked& t) {
     const int chosen = chosenId(t);
     return {t.doc.hasCurrent, chosen,     chosen == -2 ? t.doc.server.text() : std::string(),
             t.doc.auth,       t.doc.user, t.doc.password};
@@ -458,10 +472,10 @@ void checkPair(const Tracked& base, const Tracked& here, const Tracked& there,
             if (side->ids[i] >= 100) kept[side->ids[i]] = side->doc.entries[i];
 
     // No caster lost or duplicated: the merged list is exactly the kept casters.
-    std::vector<std::string> want, got = labels(merged);
+    std::vector<std::string> want, got = mergedLabels(merged);
     std::vector<int> gotIds;
     for (const auto& [id, e] : kept)
-        want.push_back(label(e));
+        want.push_back(mergedLabel(e));
     for (int i = 0; i < merged.count; ++i) {
         const CasterEntry& e = merged.entries[static_cast<std::size_t>(i)];
         int id = -1;
@@ -485,7 +499,7 @@ void checkPair(const Tracked& base, const Tracked& here, const Tracked& there,
         }
 
     // The current section: this side's when it changed it and the disk did not differently.
-    const Section sb = sectionOf(base), so = sectionOf(here), st = sectionOf(there);
+    const CurrentSection sb = sectionOf(base), so = sectionOf(here), st = sectionOf(there);
     const Tracked* source = &there;
     if (so != sb) {
         if (st != sb && so != st)
@@ -495,7 +509,7 @@ void checkPair(const Tracked& base, const Tracked& here, const Tracked& there,
         else
             source = &here;
     }
-    const Section ss = sectionOf(*source);
+    const CurrentSection ss = sectionOf(*source);
     const int slot = merged.server.value();
     if (ss.chosen >= 0 && kept.count(ss.chosen)) {
         ASSERT_TRUE(slot >= 0 && slot < merged.count);
@@ -531,7 +545,7 @@ TEST_P(CasterMergePairs, EveryPairOfEditsKeepsBothSides) {
     int pairs = 0;
     for (const PairEdit& mine : edits)
         for (const PairEdit& theirs : edits) {
-            SCOPED_TRACE("here " + describe(mine) + ", on disk " + describe(theirs));
+            SCOPED_TRACE("here " + describeEdit(mine) + ", on disk " + describeEdit(theirs));
             Tracked here = base, there = base;
             applyEdit(here, mine, 'o');
             applyEdit(there, theirs, 't');
