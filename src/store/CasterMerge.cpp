@@ -150,6 +150,9 @@ class ListReplay {
         : m_Base(base), m_Ours(ours), m_Theirs(theirs), m_Conflicts(conflicts),
           m_OursUp(lineUpWithBase(base, ours)), m_TheirsUp(lineUpWithBase(base, theirs)) {}
 
+    const MergeLineUp& oursUp() const { return m_OursUp; }
+    const MergeLineUp& theirsUp() const { return m_TheirsUp; }
+
     std::vector<MergeItem> run() {
         for (int t = 0; t < listSize(m_Theirs); ++t) {
             const int b = m_TheirsUp.fromSide[static_cast<std::size_t>(t)];
@@ -306,9 +309,10 @@ int positionOf(const std::vector<MergeItem>& items, int MergeItem::*side, int sl
 bool mergeCasterLists(const CasterDocument& base, const CasterDocument& ours,
                       const CasterDocument& theirs, CasterDocument& merged,
                       std::vector<CasterConflict>& conflicts) {
-    const MergeLineUp oursUp = lineUpWithBase(base, ours);
-    const MergeLineUp theirsUp = lineUpWithBase(base, theirs);
-    std::vector<MergeItem> items = ListReplay(base, ours, theirs, conflicts).run();
+    ListReplay replay(base, ours, theirs, conflicts);
+    std::vector<MergeItem> items = replay.run();
+    const MergeLineUp& oursUp = replay.oursUp();
+    const MergeLineUp& theirsUp = replay.theirsUp();
     const bool fits = items.size() <= static_cast<std::size_t>(CasterDocument::kMaxEntries);
     if (!fits) items.resize(static_cast<std::size_t>(CasterDocument::kMaxEntries));
 
