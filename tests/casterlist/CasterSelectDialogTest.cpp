@@ -361,12 +361,6 @@ const WhileOpenCase kWhileOpen[] = {
      {"Home@first.example", "Home@second.example", "Other@other.example"},
      "Home@second.example u2",
      ""},
-    {"AChoiceMadeElsewhereToo",
-     [](CasterStore& s) { caster_list::use(s, 1, true); },
-     0,
-     {"Home@first.example", "Home@second.example"},
-     "Home@second.example u2",
-     ""},
     {"TwoDifferentChoicesKeepTheOtherAndSaySo",
      [](CasterStore& s) {
          caster_list::store(s, caster_list::kNewCaster,

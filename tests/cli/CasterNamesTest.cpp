@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,12 @@ CasterDocument twoHomes() {
 
 struct NamesCase {
     const char* name;
-    std::vector<std::string> words;
-    std::vector<std::pair<std::string, std::string>> options;
+    std::string words;   // the command, split at blanks
+    std::string options; // name=value ..., split at blanks
     int status;
-    std::string message;            // on stderr
-    std::vector<std::string> after; // the list on disk: name@host user
-    std::string current;            // its current caster, name@host
+    std::string message; // on stderr
+    std::string after;   // the list on disk: name@host user, ...
+    std::string current; // its current caster, name@host
 };
 void PrintTo(const NamesCase& c, std::ostream* os) {
     *os << c.name;
@@ -55,9 +56,11 @@ TEST_P(CasterNames, ANameTwoCastersShareNeedsThePlace) {
         ASSERT_TRUE(store.Save());
     }
     cli::Request q;
-    q.words = c.words;
-    for (const auto& [key, value] : c.options)
-        q.options[key] = value;
+    std::istringstream words(c.words), options(c.options);
+    for (std::string word; words >> word;)
+        q.words.push_back(word);
+    for (std::string option; options >> option;)
+        q.options[option.substr(0, option.find('='))] = option.substr(option.find('=') + 1);
     const cli::Result r = cli::run(q, env);
     EXPECT_EQ(r.status, c.status);
     if (c.message.empty())
@@ -67,10 +70,10 @@ TEST_P(CasterNames, ANameTwoCastersShareNeedsThePlace) {
 
     CasterStore after(env.casterListPath, AtomicFile::standard());
     ASSERT_TRUE(after.Load());
-    std::vector<std::string> list;
+    std::string list;
     for (int i = 0; i < after.count; ++i) {
         const CasterEntry& e = after.entries[static_cast<std::size_t>(i)];
-        list.push_back(e.name + "@" + e.ip + " " + e.user);
+        list += (i ? ", " : "") + e.name + "@" + e.ip + " " + e.user;
     }
     EXPECT_EQ(list, c.after);
     EXPECT_EQ(after.current().name + "@" + after.current().ip, c.current);
@@ -78,93 +81,32 @@ TEST_P(CasterNames, ANameTwoCastersShareNeedsThePlace) {
 
 const std::string kShared = "Two casters are named Home (first.example:2101, second.example:2101); "
                             "rename one in the window or with caster edit --index N";
-const std::vector<std::string> kUnchanged = {"Home@first.example u1", "Home@second.example u2",
-                                             "Other@other.example u3"};
+const std::string kUnchanged =
+    "Home@first.example u1, Home@second.example u2, Other@other.example u3";
+const std::string kFirst = "Home@first.example";
 
 const NamesCase kNamesCases[] = {
-    {"EditOfASharedNameIsRefused",
-     {"caster", "edit", "Home", "third.example"},
-     {},
-     cli::kBadInput,
-     kShared,
-     kUnchanged,
-     "Home@first.example"},
-    {"RemoveOfASharedNameIsRefused",
-     {"caster", "remove", "Home"},
-     {},
-     cli::kBadInput,
-     kShared,
-     kUnchanged,
-     "Home@first.example"},
-    {"UseOfASharedNameIsRefused",
-     {"caster", "use", "Home"},
-     {},
-     cli::kBadInput,
-     kShared,
-     kUnchanged,
-     "Home@first.example"},
-    {"EditWithIndexChangesThatCaster",
-     {"caster", "edit", "Home"},
-     {{"index", "2"}, {"user", "new"}},
-     cli::kDone,
-     "",
-     {"Home@first.example u1", "Home@second.example new", "Other@other.example u3"},
-     "Home@first.example"},
-    {"EditWithIndexRenames",
-     {"caster", "edit", "Home2"},
-     {{"index", "2"}},
-     cli::kDone,
-     "",
-     {"Home@first.example u1", "Home2@second.example u2", "Other@other.example u3"},
-     "Home@first.example"},
-    {"RenameToANameInUseIsRefused",
-     {"caster", "edit", "Other"},
-     {{"index", "2"}},
-     cli::kBadInput,
-     "A caster is already called \"Other\".",
-     kUnchanged,
-     "Home@first.example"},
-    {"RemoveWithIndexRemovesThatCaster",
-     {"caster", "remove", "Home"},
-     {{"index", "2"}},
-     cli::kDone,
-     "",
-     {"Home@first.example u1", "Other@other.example u3"},
-     "Home@first.example"},
-    {"IndexOfAnotherNameIsRefused",
-     {"caster", "remove", "Home"},
-     {{"index", "3"}},
-     cli::kBadInput,
-     "Caster 3 is called \"Other\", not \"Home\".",
-     kUnchanged,
-     "Home@first.example"},
-    {"UseWithIndexChoosesThatCaster",
-     {"caster", "use", "Home"},
-     {{"index", "2"}},
-     cli::kDone,
-     "",
-     kUnchanged,
+    {"EditOfASharedNameIsRefused", "caster edit Home third.example", "", cli::kBadInput, kShared,
+     kUnchanged, kFirst},
+    {"RemoveOfASharedNameIsRefused", "caster remove Home", "", cli::kBadInput, kShared, kUnchanged,
+     kFirst},
+    {"UseOfASharedNameIsRefused", "caster use Home", "", cli::kBadInput, kShared, kUnchanged,
+     kFirst},
+    {"EditWithIndexChangesThatCaster", "caster edit Home", "index=2 user=new", cli::kDone, "",
+     "Home@first.example u1, Home@second.example new, Other@other.example u3", kFirst},
+    {"EditWithIndexRenames", "caster edit Home2", "index=2", cli::kDone, "",
+     "Home@first.example u1, Home2@second.example u2, Other@other.example u3", kFirst},
+    {"RenameToANameInUseIsRefused", "caster edit Other", "index=2", cli::kBadInput,
+     "A caster is already called \"Other\".", kUnchanged, kFirst},
+    {"RemoveWithIndexRemovesThatCaster", "caster remove Home", "index=2", cli::kDone, "",
+     "Home@first.example u1, Other@other.example u3", kFirst},
+    {"IndexOfAnotherNameIsRefused", "caster remove Home", "index=3", cli::kBadInput,
+     "Caster 3 is called \"Other\", not \"Home\".", kUnchanged, kFirst},
+    {"UseWithIndexChoosesThatCaster", "caster use Home", "index=2", cli::kDone, "", kUnchanged,
      "Home@second.example"},
-    {"IndexPastTheListIsRefused",
-     {"caster", "use", "Home"},
-     {{"index", "4"}},
-     cli::kBadInput,
-     "--index takes the place of a caster in the list, 1 to 3, not 4",
-     kUnchanged,
-     "Home@first.example"},
-    {"IndexZeroIsRefused",
-     {"caster", "use", "Home"},
-     {{"index", "0"}},
-     cli::kBadInput,
-     "--index takes the place of a caster in the list, 1 to 3, not 0",
-     kUnchanged,
-     "Home@first.example"},
-    {"AUniqueNameNeedsNoIndex",
-     {"caster", "use", "Other"},
-     {},
-     cli::kDone,
-     "",
-     kUnchanged,
+    {"IndexPastTheListIsRefused", "caster use Home", "index=4", cli::kBadInput,
+     "--index takes the place of a caster in the list, 1 to 3, not 4", kUnchanged, kFirst},
+    {"AUniqueNameNeedsNoIndex", "caster use Other", "", cli::kDone, "", kUnchanged,
      "Other@other.example"},
 };
 INSTANTIATE_TEST_SUITE_P(Lists, CasterNames, ::testing::ValuesIn(kNamesCases),
