@@ -73,9 +73,9 @@ bool namedSlot(const Request& q, const CasterDocument& doc, const std::string& n
                int& slot, Result& r) {
     if (const std::string* index = option(q, "index")) {
         const auto n = text_input::parseDecimal(*index);
-        if (!n || *n != static_cast<int>(*n) || *n < 1 || *n > doc.count) {
-            r = fail(kBadInput, "--index takes the place of a caster in the list, 1 to " +
-                                    std::to_string(doc.count) + ", not " + *index);
+        if (!n || *n < 1 || *n > doc.count || *n != static_cast<int>(*n)) {
+            r = failTyped(kBadInput, "--index takes the place of a caster in the list, 1 to " +
+                                         std::to_string(doc.count) + ", not " + *index);
             return false;
         }
         slot = static_cast<int>(*n) - 1;
@@ -86,8 +86,8 @@ bool namedSlot(const Request& q, const CasterDocument& doc, const std::string& n
             r = fail(kBadInput, "A caster is already called \"" + name + "\".");
             return false;
         }
-        r = fail(kBadInput,
-                 "Caster " + *index + " is called \"" + there + "\", not \"" + name + "\".");
+        r = fail(kBadInput, "Caster " + std::to_string(slot + 1) + " is called \"" + there +
+                                "\", not \"" + name + "\".");
         return false;
     }
     slot = caster_list::find(doc, name);
