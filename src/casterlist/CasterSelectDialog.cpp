@@ -121,6 +121,8 @@ void CasterSelectDialog::onOk() {
     }
     if (std::string failure; !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);
+    // What another program changed differently meanwhile was kept: the user hears which.
+    if (const std::string kept = conflictReport(m_Store); !kept.empty()) messageBox(kept);
     endDialog(kResultOk);
 }
 

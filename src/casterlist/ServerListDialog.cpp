@@ -77,6 +77,8 @@ void ServerListDialog::remove() {
 void ServerListDialog::onOk() {
     if (std::string failure; !saveCasterList(m_Store, failure))
         messageBox(failure, kSaveFailureCaption);
+    // What another program changed differently meanwhile was kept: the user hears which.
+    if (const std::string kept = conflictReport(m_Store); !kept.empty()) messageBox(kept);
     endDialog(0);
 }
 

@@ -58,6 +58,56 @@ bool versionRow(const std::string& text, int& row) {
     return true;
 }
 
+// How many, as a sentence starts with it.
+std::string countWord(int n) {
+    static const char* const words[] = {"No", "One", "Two", "Three", "Four", "Five"};
+    return n >= 0 && n < 6 ? words[n] : std::to_string(n);
+}
+
+// The slot of the caster a command names (device code page): the caster called `name`, or with
+// --index N the N-th caster of the list as `casters` shows it, which must be called `name` unless
+// the command `renames` it to `name`. A name that several casters share is refused without
+// --index: the command would otherwise change one of them without saying which. False with the
+// refusal in `r`.
+bool namedSlot(const Request& q, const CasterDocument& doc, const std::string& name, bool renames,
+               int& slot, Result& r) {
+    if (const std::string* index = option(q, "index")) {
+        const auto n = text_input::parseDecimal(*index);
+        if (!n || *n < 1 || *n > doc.count || *n != static_cast<int>(*n)) {
+            r = failTyped(kBadInput, "--index takes the place of a caster in the list, 1 to " +
+                                         std::to_string(doc.count) + ", not " + *index);
+            return false;
+        }
+        slot = static_cast<int>(*n) - 1;
+        const std::string& there = doc.entries[static_cast<std::size_t>(slot)].name;
+        if (there == name) return true;
+        if (renames) {
+            if (caster_list::find(doc, name) < 0) return true;
+            r = fail(kBadInput, "A caster is already called \"" + name + "\".");
+            return false;
+        }
+        r = fail(kBadInput, "Caster " + std::to_string(slot + 1) + " is called \"" + there +
+                                "\", not \"" + name + "\".");
+        return false;
+    }
+    slot = caster_list::find(doc, name);
+    if (slot < 0) {
+        r = fail(kBadInput, "No caster is called \"" + name + "\".");
+        return false;
+    }
+    std::string places;
+    int shared = 0;
+    for (int i = 0; i < doc.count && i < CasterDocument::kMaxEntries; ++i) {
+        const CasterEntry& e = doc.entries[static_cast<std::size_t>(i)];
+        if (e.name != name) continue;
+        places += (shared++ ? ", " : "") + e.ip + ":" + e.port;
+    }
+    if (shared == 1) return true;
+    r = fail(kBadInput, countWord(shared) + " casters are named " + name + " (" + places +
+                            "); rename one in the window or with caster edit --index N");
+    return false;
+}
+
 // caster add NAME HOST PORT / caster edit NAME [HOST [PORT]] with --user, --password, --ntrip.
 Result storeCaster(const Request& q, Opened& opened, bool add) {
     const auto& w = q.words;
@@ -80,8 +130,8 @@ Result storeCaster(const Request& q, Opened& opened, bool add) {
     caster_list::TypedCaster typed;
     typed.name = utf8ToDevice(w[2]);
     if (!add) {
-        slot = caster_list::find(list.store, typed.name);
-        if (slot < 0) return fail(kBadInput, "No caster is called \"" + typed.name + "\".");
+        if (Result refused; !namedSlot(q, list.store, typed.name, true, slot, refused))
+            return refused;
         const CasterEntry& e = list.store.entries[static_cast<std::size_t>(slot)];
         typed = {
             e.name,
@@ -90,6 +140,8 @@ Result storeCaster(const Request& q, Opened& opened, bool add) {
             e.user,
             e.Password,
             e.vntrip.value() == NtripKind::Other ? -1 : static_cast<int>(e.vntrip.value()) - 1};
+        // With --index the caster takes the name typed.
+        typed.name = utf8ToDevice(w[2]);
     } else if (caster_list::find(list.store, typed.name) >= 0) {
         return fail(kBadInput, "A caster is already called \"" + typed.name + "\".");
     } else if (list.store.count >= CasterDocument::kMaxEntries) {
@@ -124,8 +176,8 @@ Result namedCaster(const Request& q, Opened& opened, bool remove) {
     const std::string name = utf8ToDevice(w[2]);
     CasterList& list = opened.list();
     std::lock_guard lock(list.store.mutex());
-    const int slot = caster_list::find(list.store, name);
-    if (slot < 0) return fail(kBadInput, "No caster is called \"" + name + "\".");
+    int slot = -1;
+    if (Result refused; !namedSlot(q, list.store, name, false, slot, refused)) return refused;
     if (remove) {
         caster_list::remove(list.store, slot);
     } else {

@@ -46,6 +46,13 @@ const std::vector<OptionSpec>& optionTable() {
         {"ntrip", "V", "The caster's NTRIP version: 1, 2 or ibss.", {}, "1 2 ibss"},
         {"auth", "", "The caster needs authentication."},
         {"no-auth", "", "The caster needs no authentication."},
+        {"index", "N", "The N-th caster of the list (1 first).",
+         "The N-th caster of the list, 1 first, as\n.B casters\nlists them. The window lets two "
+         "casters share a name; such a name alone is refused (\"Two casters are named Home "
+         "(first.example:2101, second.example:2101); rename one in the window or with caster edit "
+         "\\-\\-index N\"), with \\-\\-index it names one.\n.B caster edit \\-\\-index 2 "
+         "Home2\nrenames the second caster to Home2; remove and use check that the N-th caster "
+         "has the NAME given."},
         {"caster", "NAME", "The caster by name (default: the current one).", {}, kOfferCasters},
         {"near", "LAT,LON", "Nearest first from LAT,LON."},
         {"rate",

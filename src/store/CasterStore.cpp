@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tessadorn {
 
@@ -76,9 +77,17 @@ bool CasterStore::absorbDisk(bool& changed, std::string& reason) {
     std::string bytes, why;
     if (!readWholeFile(m_Path, bytes, why) || bytes == m_DiskBytes) return true;
     CasterDocument theirs;
-    if (!CasterFileReader(bytes).read(theirs)) return true; // damaged: this store's list wins
+    if (!CasterFileReader(bytes).read(theirs)) {
+        // Broken by a hand edit since: this store's list is written, the file is kept first.
+        if (!m_BackupPending && !bytes.empty())
+            debugLine(m_Path + ": changed by another program and cannot be read; it is kept as " +
+                      backupPath() + " at the next save\r\n");
+        m_BackupPending = m_BackupPending || !bytes.empty();
+        return true;
+    }
     CasterDocument merged;
-    const bool fits = mergeCasterLists(*m_Base, *this, theirs, merged);
+    std::vector<CasterConflict> conflicts;
+    const bool fits = mergeCasterLists(*m_Base, *this, theirs, merged, conflicts);
     if (!fits) {
         reason = "with the casters saved meanwhile by another program the list would hold more "
                  "than " +
@@ -86,13 +95,24 @@ bool CasterStore::absorbDisk(bool& changed, std::string& reason) {
         return false;
     }
     debugLine(m_Path + ": changed by another program, its list taken\r\n");
+    for (const CasterConflict& c : conflicts) {
+        debugLine(m_Path + ": " + c.message() + "\r\n");
+        m_Conflicts.push_back(c);
+    }
     changed = !(static_cast<const CasterDocument&>(merged).entries ==
                     static_cast<const CasterDocument&>(*this).entries &&
                 merged.count == count && merged.server == server);
     static_cast<CasterDocument&>(*this) = merged;
     *m_Base = theirs;
     m_DiskBytes = std::move(bytes);
+    // The disk's list reads back: a damage seen earlier is gone with it.
+    m_BackupPending = false;
     return true;
+}
+
+std::vector<CasterConflict> CasterStore::takeConflicts() {
+    std::lock_guard lock(m_Mutex);
+    return std::exchange(m_Conflicts, {});
 }
 
 void CasterStore::hidePasswordsInDebug() const {

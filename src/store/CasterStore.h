@@ -2,10 +2,12 @@
 
 #include "platform/FileWriter.h"
 #include "store/CasterDocument.h"
+#include "store/CasterMerge.h"
 
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace tessadorn {
 
@@ -30,8 +32,9 @@ class FileLock;
 // the advisory lock "ntripcfg.txt.lock" (platform/FileLock.h), reads the file, and when another
 // process saved it since this store read or wrote it, applies this store's changes to that list
 // (store/CasterMerge.h) before writing: a change made elsewhere is never overwritten by a stale
-// copy. A program that reads, changes and saves in one go (the command line) holds the lock
-// across all three with holdFile().
+// copy. A list another program left unreadable is kept as "ntripcfg.txt.bak" before this store's
+// list replaces it. A program that reads, changes and saves in one go (the command line) holds the
+// lock across all three with holdFile().
 class CasterStore : public CasterDocument {
   public:
     static constexpr int kFileMode = 0600;
@@ -73,6 +76,11 @@ class CasterStore : public CasterDocument {
     // with any change of this store not yet saved applied to it. True when the list changed.
     bool refresh();
 
+    // The changes of this store that the last merges could not make, as another program changed
+    // the same casters differently (see store/CasterMerge.h); each was written to the debug log.
+    // Taking them empties the list.
+    std::vector<CasterConflict> takeConflicts();
+
     // The list's passwords show as "***" in every later debug line (platform/DebugOutput.h).
     void hidePasswordsInDebug() const;
 
@@ -107,6 +115,7 @@ class CasterStore : public CasterDocument {
     std::unique_ptr<CasterDocument> m_Base;
     std::string m_DiskBytes;
     int m_Holds = 0;
+    std::vector<CasterConflict> m_Conflicts;
     std::unique_ptr<FileLock> m_Lock;
 };
 

@@ -19,6 +19,11 @@ inline constexpr std::string_view kSaveFailureCaption = "ERROR";
 // other threads are not held up while the message waits for the user.
 bool saveCasterList(CasterStore& store, std::string& failure);
 
+// The changes of this program that another program's changes to the same casters kept out of
+// the list (CasterStore::takeConflicts), one line each, for a message box; empty when there were
+// none. Each is reported once.
+std::string conflictReport(CasterStore& store);
+
 // The text of that message for a reason.
 std::string saveFailureText(std::string_view reason);
 

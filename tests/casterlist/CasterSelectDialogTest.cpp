@@ -3,6 +3,10 @@
 #include "casterlist/CasterSelectDialog.h"
 #include "casterlist/ServerListDialog.h"
 
+#include "store/CasterListEdits.h"
+
+#include <functional>
+#include <ostream>
 #include <thread>
 
 namespace tessadorn {
@@ -280,6 +284,97 @@ TEST_F(CasterSelectTest, ChangesOfTheMonitorWhileOpenAreKept) {
     EXPECT_NE(file.find("<server>2</server>"), std::string::npos) << file;
     EXPECT_NE(file.find("<apn>web.example</apn>"), std::string::npos) << file;
 }
+
+// Another program (the command line) changes the list while the dialog is open; OK then keeps
+// both programs' changes, and a choice both made differently is told in a message box.
+struct WhileOpenCase {
+    const char* name;
+    std::function<void(CasterStore&)> other; // the other program's change, saved
+    int row;                                 // the row chosen here before OK
+    std::vector<std::string> list;           // the list on disk after OK: name@host
+    std::string current;                     // its current caster: name@host user
+    std::string box;                         // the message shown, or none
+};
+void PrintTo(const WhileOpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CasterSelectWhileOpen : public test::DialogRig,
+                              public ::testing::WithParamInterface<WhileOpenCase> {};
+
+TEST_P(CasterSelectWhileOpen, OkKeepsTheOtherProgramsChange) {
+    const WhileOpenCase& c = GetParam();
+    {
+        std::lock_guard lock(store.mutex());
+        store.entries[0] = {"Home", "first.example", "2101", "u1", "p1", "0", "1"};
+        store.entries[1] = {"Home", "second.example", "2101", "u2", "p2", "0", "1"};
+        store.count = 2;
+        store.hasCurrent = true;
+        store.server = "0";
+        store.user = "u1";
+        store.password = "p1";
+    }
+    ASSERT_TRUE(store.Save());
+    host.call([this, &c](Dialog&) {
+        CasterStore other(store.path(), AtomicFile::standard());
+        auto hold = other.holdFile();
+        other.Load();
+        c.other(other);
+        ASSERT_TRUE(other.Save());
+    });
+    host.select(Select::kList, c.row);
+    host.ok();
+    Select dialog(root, store);
+    EXPECT_EQ(dialog.doModal(), Select::kResultOk);
+
+    CasterStore after(store.path(), AtomicFile::standard());
+    ASSERT_TRUE(after.Load());
+    std::vector<std::string> list;
+    for (int i = 0; i < after.count; ++i)
+        list.push_back(after.entries[static_cast<std::size_t>(i)].name + "@" +
+                       after.entries[static_cast<std::size_t>(i)].ip);
+    EXPECT_EQ(list, c.list);
+    EXPECT_EQ(after.current().name + "@" + after.current().ip + " " + after.user, c.current);
+    const std::vector<std::string> boxes = host.shownSummaries();
+    if (c.box.empty())
+        EXPECT_TRUE(boxes.empty());
+    else
+        EXPECT_EQ(boxes, std::vector<std::string>{c.box});
+}
+
+const WhileOpenCase kWhileOpen[] = {
+    {"AnAddElsewhereKeepsTheChosenOfTwoNamesakes",
+     [](CasterStore& s) {
+         caster_list::store(s, caster_list::kNewCaster,
+                            {"Other", "other.example", "2101", "u3", "p3", 0});
+     },
+     0,
+     {"Home@first.example", "Home@second.example", "Other@other.example"},
+     "Home@first.example u1",
+     ""},
+    {"TheChoiceHereOfTheSecondNamesake",
+     [](CasterStore& s) {
+         caster_list::store(s, caster_list::kNewCaster,
+                            {"Other", "other.example", "2101", "u3", "p3", 0});
+     },
+     1,
+     {"Home@first.example", "Home@second.example", "Other@other.example"},
+     "Home@second.example u2",
+     ""},
+    {"TwoDifferentChoicesKeepTheOtherAndSaySo",
+     [](CasterStore& s) {
+         caster_list::store(s, caster_list::kNewCaster,
+                            {"Other", "other.example", "2101", "u3", "p3", 0});
+         caster_list::use(s, 2, true);
+     },
+     1,
+     {"Home@first.example", "Home@second.example", "Other@other.example"},
+     "Other@other.example u3",
+     "TESSADORN v3.0.3.3 | Another program chose the server \"Other\" (other.example:2101) as "
+     "the current server meanwhile: that choice is kept and yours was not saved. | OK"},
+};
+INSTANTIATE_TEST_SUITE_P(Lists, CasterSelectWhileOpen, ::testing::ValuesIn(kWhileOpen),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tessadorn

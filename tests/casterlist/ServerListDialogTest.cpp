@@ -4,6 +4,8 @@
 #include "casterlist/ServerListDialog.h"
 #include "store/CasterListEdits.h"
 
+#include <ostream>
+
 namespace tessadorn {
 namespace {
 
@@ -370,6 +372,65 @@ TEST_F(ServerListTest, AFailedSaveIsReportedAndTheOldFileStays) {
     EXPECT_TRUE(store.Save());
     EXPECT_EQ(store.count, 1);
 }
+
+// The window edits the second of two casters named alike while the command line changes one of
+// them: a change of the other caster is kept beside the window's, a change of the same one keeps
+// the command line's version and the window says which caster.
+struct EditWhileOpenCase {
+    const char* name;
+    int otherSlot; // the caster the command line gives port 2103
+    std::vector<std::string> ports;
+    std::string box;
+};
+void PrintTo(const EditWhileOpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+class ServerListWhileOpen : public ServerListTest,
+                            public ::testing::WithParamInterface<EditWhileOpenCase> {};
+
+TEST_P(ServerListWhileOpen, TheWindowsEditMeetsTheOthers) {
+    const EditWhileOpenCase& c = GetParam();
+    fill(2);
+    store.entries[0] = {"Home", "first.example", "2101", "u1", "p1", "0", "1"};
+    store.entries[1] = {"Home", "second.example", "2101", "u2", "p2", "0", "1"};
+    ASSERT_TRUE(store.Save());
+    host.select(List::kList, 1);
+    host.click(List::kEdit);
+    host.type(Edit::kPort, "2102");
+    host.ok();
+    host.call([this, &c](Dialog&) {
+        CasterStore other(store.path(), AtomicFile::standard());
+        auto hold = other.holdFile();
+        other.Load();
+        other.entries[static_cast<std::size_t>(c.otherSlot)].port = "2103";
+        ASSERT_TRUE(other.Save());
+    });
+    host.ok();
+    EXPECT_EQ(runList(), 0);
+    CasterStore after(store.path(), AtomicFile::standard());
+    ASSERT_TRUE(after.Load());
+    std::vector<std::string> ports;
+    for (int i = 0; i < after.count; ++i)
+        ports.push_back(after.entries[static_cast<std::size_t>(i)].ip + ":" +
+                        after.entries[static_cast<std::size_t>(i)].port);
+    EXPECT_EQ(ports, c.ports);
+    const std::vector<std::string> boxes = host.shownSummaries();
+    if (c.box.empty())
+        EXPECT_TRUE(boxes.empty());
+    else
+        EXPECT_EQ(boxes, std::vector<std::string>{c.box});
+}
+
+const EditWhileOpenCase kEditWhileOpen[] = {
+    {"AnotherCasterChangedMeanwhile", 0, {"first.example:2103", "second.example:2102"}, ""},
+    {"TheSameCasterChangedMeanwhile",
+     1,
+     {"first.example:2101", "second.example:2103"},
+     "TESSADORN v3.0.3.3 | Another program changed the server \"Home\" (second.example:2103) "
+     "meanwhile: its version is kept and your changes to it were not saved. | OK"},
+};
+INSTANTIATE_TEST_SUITE_P(Lists, ServerListWhileOpen, ::testing::ValuesIn(kEditWhileOpen),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tessadorn

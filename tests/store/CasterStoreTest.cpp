@@ -277,6 +277,32 @@ TEST(CasterStoreBackup, BrokenFileIsKeptBeforeTheFirstSave) {
     EXPECT_EQ(reloaded.entries[0].name, "changed");
 }
 
+// The list broken by a hand edit while the window holds it: the window's next save keeps the
+// broken file as the backup first, and the debug output says so.
+TEST(CasterStoreBackup, AListBrokenOnDiskMeanwhileIsKeptAtTheNextSave) {
+    TempDir dir;
+    DebugCapture debug;
+    CasterStore window(dir.file("ntripcfg.txt"), AtomicFile::standard());
+    window.Load();
+    window.entries[0] = {"Home", "h.example", "2101", "", "", "0", "1"};
+    window.count = 1;
+    ASSERT_TRUE(window.Save());
+    std::string broken = readBytes(window.path());
+    broken.insert(broken.find("<servers>"), "\t"); // a tab between elements
+    writeBytes(window.path(), broken);
+    window.entries[0].port = "2102";
+    ASSERT_TRUE(window.Save());
+    EXPECT_EQ(readBytes(window.backupPath()), broken);
+    CasterStore after(window.path(), AtomicFile::standard());
+    ASSERT_TRUE(after.Load());
+    EXPECT_EQ(after.entries[0].port, "2102");
+    EXPECT_EQ(debug.count(window.path() +
+                          ": changed by another program and cannot be read; it is "
+                          "kept as " +
+                          window.backupPath() + " at the next save\r\n"),
+              1);
+}
+
 // A load that dropped part of the file (casters past the 25th, values cut short) counts like a
 // failed one: the first save keeps the whole file as the backup, and the debug output says why.
 TEST(CasterStoreBackup, ALossyLoadKeepsTheFileBeforeTheFirstSave) {
@@ -521,6 +547,7 @@ struct TwoProgramsCase {
     std::function<void(CasterStore&)> window; // the window's edit on its stale copy (saved)
     std::vector<std::string> names;           // the list on disk afterwards
     std::string current;                      // its current caster
+    std::size_t conflicts = 0;                // told to the window and the log
 };
 
 void add(CasterStore& s, const std::string& name) {
@@ -543,6 +570,7 @@ class CasterStoreTwoPrograms : public ::testing::TestWithParam<TwoProgramsCase> 
 TEST_P(CasterStoreTwoPrograms, NeitherProgramLosesTheOthersChange) {
     const auto& c = GetParam();
     TempDir dir;
+    DebugCapture debug;
     const std::string path = dir.file("ntripcfg.txt");
     {
         CasterStore first(path, AtomicFile::standard());
@@ -573,6 +601,11 @@ TEST_P(CasterStoreTwoPrograms, NeitherProgramLosesTheOthersChange) {
     EXPECT_EQ(names, c.names);
     EXPECT_EQ(after.current().name, c.current);
     EXPECT_EQ(window.count, after.count) << "the window now shows the list on disk";
+    const auto conflicts = window.takeConflicts();
+    EXPECT_EQ(conflicts.size(), c.conflicts);
+    for (const CasterConflict& conflict : conflicts)
+        EXPECT_EQ(debug.count(path + ": " + conflict.message() + "\r\n"), 1);
+    EXPECT_TRUE(window.takeConflicts().empty()) << "each is told once";
 }
 
 const TwoProgramsCase kTwoPrograms[] = {
@@ -599,6 +632,21 @@ const TwoProgramsCase kTwoPrograms[] = {
      [](CasterStore& s) { s.server = "0"; },
      {"A", "B", "Cli"},
      "A"},
+    {"RenamedHereWhileEditedElsewhereKeepsTheOthersVersion",
+     [](CasterStore& s) { s.entries[0].port = "2102"; },
+     [](CasterStore& s) { s.entries[0].name = "A2"; },
+     {"A", "B"},
+     "B",
+     1},
+    {"DeletedHereWhileEditedElsewhereStays",
+     [](CasterStore& s) { s.entries[0].ip = "new.example"; },
+     [](CasterStore& s) {
+         removeNamed(s, "A");
+         s.server = "0";
+     },
+     {"A", "B"},
+     "B",
+     1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edits, CasterStoreTwoPrograms, ::testing::ValuesIn(kTwoPrograms),
