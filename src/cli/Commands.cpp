@@ -202,7 +202,7 @@ const std::vector<Verb>& verbs() {
          "make the modem match a profile (--check: only say what differs)",
          applyProfile,
          {},
-         {"check"},
+         {"check", "yes"},
          "Reads the modem, sends only the settings that differ (role, APN, position source, "
          "automatic connection, relay broadcast, caster, in this order), reads back and reports "
          "each setting as unchanged, changed or failed; \\fB\\-\\-json\\fP gives "

@@ -1,5 +1,6 @@
 // The caster's mountpoints through the modem, and the modem's connection to one of them.
 #include "cli/Modem.h"
+#include "cli/SettingApply.h"
 #include "cli/Verbs.h"
 #include "modem/CasterAddress.h"
 #include "modem/ConnectionCommands.h"
@@ -8,6 +9,7 @@
 #include "modem/Outcomes.h"
 #include "modem/Position.h"
 #include "modem/PositionSource.h"
+#include "modem/SettingRules.h"
 #include "modem/SourceRow.h"
 #include "modem/SourceTableRequest.h"
 #include "platform/TextCodec.h"
@@ -178,6 +180,53 @@ Result mountpoints(const Request& q, Environment& env) {
     return r;
 }
 
+Result connectTo(Modem& modem, Environment& env, const CasterEntry& caster,
+                 const CasterAddress& address, const std::string& typed, bool yes) {
+    ModemSession& session = modem.session();
+    const auto device = session.device().read();
+    const bool direct = caster.Tessadorn.value() == ServerKind::Tessadorn;
+    // Connected already to what is asked: nothing to send.
+    if (session.stConnect() == ModemSession::kConnectionRunning && device.CasterHost == caster.ip &&
+        device.CasterPort == caster.port &&
+        (direct ? device.CasterKind != "0"
+                : device.CasterKind == "0" && device.CasterMountpoint == utf8ToDevice(typed)))
+        return done("The modem is already connected to " + deviceToUtf8(caster.ip) +
+                    (direct ? "" : " /" + typed) + ".");
+    // While a connection runs the window's Connect stops it.
+    if (auto refused = notOffered(Setting::Caster, session)) return *refused;
+    ConnectionCommands commands(session);
+    if (direct) {
+        if (!commands.connectDirect(caster.ip, caster.port))
+            return fail(kRefused, outcome::kDirectRefused);
+        return done("Tessadorn configured.");
+    }
+    // As the Connect control: the table first, then the mountpoint chosen from it.
+    auto table = std::make_unique<SourceTable>();
+    Result r;
+    if (!modem.readTable(caster, *table, r)) return r;
+    // The row's own bytes for a name the table holds, however the caster encoded it.
+    const int row = table->findTyped(typed);
+    if (row < 0)
+        return fail(kBadInput, "No mountpoint " + utf8ToDevice(typed) + " at " + caster.name +
+                                   nearestNames(*table, utf8ToDevice(typed)));
+    // The window's question for a row that needs a position the modem cannot send.
+    // (The row's texts are UTF-8 already; only the line ends change.)
+    std::string question = positionQuestion(SourceRow::read(*table, row), device);
+    if (const auto crlf = question.find("\r\n"); crlf != std::string::npos) question.erase(crlf, 1);
+    if (!question.empty() && !yes) {
+        // Without a terminal to ask on, the reason without its question.
+        if (!env.confirm)
+            return failTyped(kBadInput, question.substr(0, question.rfind('\n')) +
+                                            "\nNot connected: --yes connects all the same.");
+        if (!env.confirm(question)) return fail(kBadInput, "Not connected.");
+    }
+    const std::string mountpoint(table->mountpoint(row));
+    const CasterReply reply = commands.connectMountpoint(address, mountpoint);
+    if (reply == CasterReply::Accepted) return done("Tessadorn configured.");
+    return fail(reply == CasterReply::NoAnswer ? kPortOrModem : kRefused,
+                casterReplyMessage(reply));
+}
+
 Result connect(const Request& q, Environment& env) {
     if (q.words.size() > 2) return fail(kBadInput, "connect takes one MOUNTPOINT");
     if (option(q, "auth") && option(q, "no-auth"))
@@ -192,15 +241,6 @@ Result connect(const Request& q, Environment& env) {
     if (q.words.size() != (direct ? 1u : 2u))
         return fail(kBadInput, direct ? "connect takes no MOUNTPOINT for another Tessadorn"
                                       : "connect needs a MOUNTPOINT");
-    ConnectionCommands commands(modem.session());
-    if (direct) {
-        if (!commands.connectDirect(caster.ip, caster.port))
-            return fail(kRefused, outcome::kDirectRefused);
-        return done("Tessadorn configured.");
-    }
-    // As the Connect control: the table first, then the mountpoint chosen from it.
-    auto table = std::make_unique<SourceTable>();
-    if (!modem.readTable(caster, *table, r)) return r;
     CasterAddress address;
     {
         std::lock_guard lock(list.store.mutex());
@@ -211,28 +251,8 @@ Result connect(const Request& q, Environment& env) {
                                     chosen ? caster.user : list.store.user,
                                     chosen ? caster.Password : list.store.password);
     }
-    // The row's own bytes for a name the table holds, however the caster encoded it.
-    const int row = table->findTyped(q.words[1]);
-    if (row < 0)
-        return fail(kBadInput, "No mountpoint " + utf8ToDevice(q.words[1]) + " at " + caster.name +
-                                   nearestNames(*table, utf8ToDevice(q.words[1])));
-    // The window's question for a row that needs a position the modem cannot send.
-    // (The row's texts are UTF-8 already; only the line ends change.)
-    std::string question =
-        positionQuestion(SourceRow::read(*table, row), modem.session().device().read());
-    if (const auto crlf = question.find("\r\n"); crlf != std::string::npos) question.erase(crlf, 1);
-    if (!question.empty() && !option(q, "yes")) {
-        // Without a terminal to ask on, the reason without its question.
-        if (!env.confirm)
-            return failTyped(kBadInput, question.substr(0, question.rfind('\n')) +
-                                            "\nNot connected: --yes connects all the same.");
-        if (!env.confirm(question)) return fail(kBadInput, "Not connected.");
-    }
-    const std::string mountpoint(table->mountpoint(row));
-    const CasterReply reply = commands.connectMountpoint(address, mountpoint);
-    if (reply == CasterReply::Accepted) return done("Tessadorn configured.");
-    return fail(reply == CasterReply::NoAnswer ? kPortOrModem : kRefused,
-                casterReplyMessage(reply));
+    return connectTo(modem, env, caster, address, direct ? std::string() : q.words[1],
+                     option(q, "yes") != nullptr);
 }
 
 Result disconnect(const Request& q, Environment& env) {
@@ -241,6 +261,9 @@ Result disconnect(const Request& q, Environment& env) {
     CasterList list(env);
     Modem modem(env, q.timeoutSeconds);
     if (!modem.start(list.store, r)) return r;
+    // The window offers the stop only while a connection runs.
+    if (modem.session().stConnect() != ModemSession::kConnectionRunning)
+        return done("The modem is not connected.");
     // One round of resends; the window asks whether to go on, the command line gives up.
     if (!ConnectionCommands(modem.session()).stopConnection())
         return fail(kPortOrModem, "The modem does not answer.");

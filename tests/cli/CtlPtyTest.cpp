@@ -45,6 +45,16 @@ std::vector<std::string> afterRoverStart(std::vector<std::string> commands) {
     return all;
 }
 
+// The same for a base.
+std::vector<std::string> afterBaseStart(std::vector<std::string> commands) {
+    std::vector<std::string> all = {"DEVICE?", "#GETCFG?", "#GETGGA?", "#GETBRD?", "IP?"};
+    all.insert(all.end(), commands.begin(), commands.end());
+    return all;
+}
+
+// The start-up of a rover whose receiver keeps no caster connection: no connection read.
+const std::vector<std::string> kRoverWithoutCasterStart = {"DEVICE?", "#GETCFG?", "#GETGGA?"};
+
 const std::string kHome = "caster add Home caster.example.com 2101 --user bob --password pw";
 const std::string kUseHome = "caster use Home --auth";
 
@@ -277,8 +287,85 @@ const Case kCases[] = {
      afterRoverStart({"#STOPCONNECTION"}),
      "Connection Finished",
      ""},
+    // The window offers the stop only while a connection runs.
+    {"DisconnectWhenNotConnected",
+     {},
+     {},
+     "disconnect",
+     0,
+     afterRoverStart({}),
+     "The modem is not connected.",
+     ""},
+    // While a connection runs, the window's Connect stops it: no other connection is made.
+    {"ConnectWhileConnected",
+     {"--scenario", "connected"},
+     {kHome},
+     "connect DEMO01 --caster Home",
+     2,
+     afterRoverStart({}),
+     "",
+     "A caster connection is running: disconnect first."},
     {"RoleBase", {}, {}, "role base", 0, afterRoverStart({"MODE=BASE"}), "Tessadorn SERVER", ""},
+    // The window offers the other role only: the modem is not restarted for nothing.
+    {"RoleBaseOnABase",
+     {"--role", "base"},
+     {},
+     "role base",
+     0,
+     afterBaseStart({}),
+     "The modem is already a base.",
+     ""},
+    {"RoleRoverOnARover", {}, {}, "role rover", 0, afterRoverStart({}), "already a rover", ""},
     {"AutoOn", {}, {}, "auto on", 0, afterRoverStart({"#AUTO ON"}), "Autoconnection enabled", ""},
+    {"AutoOnWhenOn",
+     {"--auto", "1"},
+     {},
+     "auto on",
+     0,
+     afterRoverStart({}),
+     "Automatic connection is already on.",
+     ""},
+    // The box is on the ready face of a rover only, and not with a receiver that ends it.
+    {"AutoOnABase",
+     {"--role", "base"},
+     {},
+     "auto on",
+     2,
+     afterBaseStart({}),
+     "",
+     "Automatic connection is for a rover."},
+    {"AutoOnAKv318Rover",
+     {"--gps", "KV-318"},
+     {},
+     "auto on",
+     2,
+     kRoverWithoutCasterStart,
+     "",
+     "Automatic connection needs a TRIMBLE, UNKNOWN or TOPCON receiver"},
+    {"AutoOffAWavecomRover",
+     {"--gps", "WAVECOM"},
+     {},
+     "auto off",
+     2,
+     kRoverWithoutCasterStart,
+     "",
+     "Automatic connection needs a TRIMBLE"},
+    {"RelayOnWhenOn",
+     {"--scenario", "base"},
+     {},
+     "relay on",
+     0,
+     afterBaseStart({}),
+     "The relay broadcast is already on.",
+     ""},
+    {"RelayOff",
+     {"--scenario", "base"},
+     {},
+     "relay off",
+     0,
+     afterBaseStart({"#SETBRD,0,relay.example.com,2102,TESSADORN-QRV"}),
+     "Tessadorn configured successfully!",
+     ""},
     // A user and password not given keep what the modem holds.
     {"ApnKeepsTheUserAndPassword",
      {"--apn-user", "wu", "--apn-password", "wp", "--restart-ms", "0"},
