@@ -227,7 +227,7 @@ Result applyProfile(const Request& q, Environment& env) {
     // The settings go out in the order of the settings' table, each compared again with what
     // the modem holds by then. A restart (the role, the APN) is followed by the start-up again,
     // so no later setting is lost in it and what the new role is asked about is read.
-    std::map<Setting, std::string> refused;
+    std::map<Setting, Result> refused;
     std::vector<Setting> taken;
     bool sent = false;
     if (!check) {
@@ -240,7 +240,7 @@ Result applyProfile(const Request& q, Environment& env) {
             // A refused role change leaves the modem in its role: the other role's settings
             // are not offered there.
             if (std::string why = notOfferedNow(s, now, state.connected); !why.empty()) {
-                refused[s] = why;
+                refused[s] = fail(kBadInput, why);
                 continue;
             }
             sent = true;
@@ -248,7 +248,7 @@ Result applyProfile(const Request& q, Environment& env) {
             for (const auto& m : result.messages)
                 if (result.status == kDone) r.messages.push_back(m);
             if (result.status != kDone) {
-                refused[s] = refusalOf(result);
+                refused[s] = result;
                 if (result.status == kPortOrModem || result.status == kTimedOut)
                     return cutShort(result, taken, r);
                 continue;
@@ -281,14 +281,15 @@ Result applyProfile(const Request& q, Environment& env) {
             const auto now = compare(step.setting, *wanted, after);
             if (const auto it = refused.find(step.setting); it != refused.end()) {
                 state = "failed";
-                message = it->second;
-                status = kRefused;
+                message = refusalOf(it->second);
+                // The first refusal's status: the modem's (3), or the window's reason (2).
+                if (status == kDone) status = it->second.status;
             } else if (now && now->differs) {
                 state = "failed";
+                if (status == kDone) status = kRefused;
                 message = now->before.kind == Kind::Null
                               ? std::string("The modem does not report it.")
                               : "The modem reads back " + now->before.line() + ".";
-                status = kRefused;
             } else {
                 state = "changed";
                 changed = true;
@@ -309,7 +310,9 @@ Result applyProfile(const Request& q, Environment& env) {
     r.data.set("changed", Value::boolean(changed)).set("settings", std::move(rows));
     if (check) r.data.set("check", Value::boolean(true));
     r.text = alignedTable(lines);
-    if (status != kDone) r.messages.push_back("The modem refused a setting of the profile.");
+    if (status != kDone)
+        r.messages.push_back(status == kRefused ? "The modem refused a setting of the profile."
+                                                : "A setting of the profile was not applied.");
     return r;
 }
 
