@@ -77,8 +77,7 @@ const Case kCases[] = {
     {"TrimbleWithoutAPortKeepsTheModemsPort",
      {"--gps", "TRIMBLE", "--gps-port", "COM2"},
      [](QJsonObject& p) {
-         p = QJsonObject{{"tessadorn_profile", 1},
-                         {"gps", QJsonObject{{"receiver", "TRIMBLE"}}}};
+         p = QJsonObject{{"tessadorn_profile", 1}, {"gps", QJsonObject{{"receiver", "TRIMBLE"}}}};
      },
      "",
      0,
@@ -131,13 +130,11 @@ class ProfilePtyTest : public ::testing::TestWithParam<Case> {
         rover.stop();
     }
     int ctl(const std::string& link, const std::string& arguments) {
-        const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
-                                    TESSADORN_CTL_EXECUTABLE + " --port " + link +
-                                    " --config-dir " + dir.file("cfg") +
-                                    (arguments.find("--timeout") == std::string::npos
-                                         ? " --timeout 10 "
-                                         : " ") +
-                                    arguments + " >" + out + " 2>" + err;
+        const std::string command =
+            "XDG_STATE_HOME=" + dir.file("state") + " " + TESSADORN_CTL_EXECUTABLE + " --port " +
+            link + " --config-dir " + dir.file("cfg") +
+            (arguments.find("--timeout") == std::string::npos ? " --timeout 10 " : " ") +
+            arguments + " >" + out + " 2>" + err;
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -258,8 +255,7 @@ const OwnCase kOwnCases[] = {
     {"BaseFirmware2", {"--role", "base", "--firmware", "2.1.0"}},
 };
 
-class OwnProfileTest : public OneModemProfileTest,
-                       public ::testing::WithParamInterface<OwnCase> {};
+class OwnProfileTest : public OneModemProfileTest, public ::testing::WithParamInterface<OwnCase> {};
 
 // Every modem's own profile applies back to it with nothing sent.
 TEST_P(OwnProfileTest, AppliesBackUnchanged) {
