@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -67,7 +68,8 @@ struct Case {
     std::vector<std::string> commands; // what the modem heard, in order
     std::string stdoutHas;             // text output, or with --json a key=value check
     std::string stderrHas;
-    bool noRoom = false; // files may not pass 512 bytes (ulimit -f 1), as on a full disk
+    bool noRoom = false;   // files may not pass 512 bytes (ulimit -f 1), as on a full disk
+    std::string list = {}; // the caster list the command starts with, when not empty
 };
 // gtest prints a case by its name, not as bytes.
 void PrintTo(const Case& c, std::ostream* os) {
@@ -431,6 +433,26 @@ const Case kCases[] = {
       "AT^SJOTAP", "at^scfg=\"Trace/Syslog/OTAP\",\"1\""},
      "Modem Updated Successfully!!",
      ""},
+    // The list's own 49-byte APN goes whole, as the dialog sends what it prefilled.
+    {"UpdateTakesTheListsLongApn",
+     {"--scenario", "in-engine", "--engine-baud", "0", "--otap-step-ms", "50"},
+     {},
+     "update --yes",
+     0,
+     {"#EXIT0", "AT",
+      "AT^SJOTAP=\"wqzt\",\"http://update.example.com/tessadorn/update.jad\",\"a:\",,,"
+      "\"gprs\",\"" +
+          std::string(49, 'a') + "\",\"\",\"\",,",
+      "AT^SJOTAP", "at^scfg=\"Trace/Syslog/OTAP\",\"1\""},
+     "Modem Updated Successfully!!",
+     "",
+     false,
+     "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"no\">\r\n<user></user>\r\n"
+     "<password></password>\r\n</auth>\r\n<carrier value=\"yes\">\r\n<apn>" +
+         std::string(49, 'a') +
+         "</apn>\r\n<user></user>\r\n<password></password>\r\n</carrier>\r\n"
+         "<AutoConnection>0</AutoConnection>\r\n</current>\r\n<servers>\r\n</servers>\r\n"
+         "</config>\r\n"},
     {"UpdateFailsInTheEngine",
      {"--scenario", "in-engine", "--engine-baud", "0", "--otap-step-ms", "50", "--otap", "fail"},
      {},
@@ -535,6 +557,10 @@ void expectJson(const std::string& text, const std::string& checks) {
 TEST_P(CtlPtyTest, SendsTheWindowsCommandsAndEndsWithItsStatus) {
     const Case& c = GetParam();
     ASSERT_TRUE(startSimulator(c.simulator));
+    if (!c.list.empty()) {
+        std::filesystem::create_directories(dir.file("cfg"));
+        test::writeBytes(dir.file("cfg/ntripcfg.txt"), c.list);
+    }
     for (const std::string& before : c.before)
         ASSERT_EQ(ctl(before), 0) << before << ": " << readAll(err);
     const std::size_t heardBefore = heard(log).size();
