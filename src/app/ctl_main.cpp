@@ -268,10 +268,25 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
 // Ends the program when the command still runs past its time (a modem that answers slowly on
 // every rate, an exchange that keeps waiting): "no answer within N s", status 4. The commands
 // give up by themselves at the same moment; this is the bound that holds whatever they do.
+std::atomic<std::int64_t> g_ExtraMs{0};
+// The command's own end at its deadline comes first, with what it did by then; this bound only
+// ends a command stuck in an exchange that outlasts the deadline.
+constexpr std::int64_t kBoundGraceMs = 2000;
+
 void boundTime(int seconds) {
     std::thread([seconds] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 500));
-        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName, seconds);
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            // Moved later by a command whose changes restart the modem (extendTime).
+            const auto limit = start + std::chrono::milliseconds(std::int64_t{seconds} * 1000 +
+                                                                 kBoundGraceMs + g_ExtraMs.load());
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= limit) break;
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                limit - now, std::chrono::milliseconds(200)));
+        }
+        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName,
+                     seconds + static_cast<int>(g_ExtraMs.load() / 1000));
         std::fflush(stderr);
         std::_Exit(tessadorn::cli::kTimedOut);
     }).detach();
@@ -377,6 +392,7 @@ int main(int argc, char** argv) {
     if (request.words.empty()) return usageError("no command given");
     bool numberOk = false;
     request.timeoutSeconds = parser.value(timeout).toInt(&numberOk);
+    request.timeoutGiven = parser.isSet(timeout);
     if (!numberOk || request.timeoutSeconds < 1 || request.timeoutSeconds > 3600)
         return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                           parser.value(timeout));
@@ -441,6 +457,7 @@ int main(int argc, char** argv) {
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
     env.interrupted = &g_Interrupted;
+    env.extendTime = [](int seconds) { g_ExtraMs += std::int64_t{seconds} * 1000; };
     env.portFailure = [&] {
         std::lock_guard lock(reasonMutex);
         return serialPort.openFailed() ? portReason : std::string();
@@ -502,9 +519,17 @@ int main(int argc, char** argv) {
     // A device that went away while the command talked to it leaves its results half read: no
     // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.
     if (!watching && serialPort.deviceGone()) {
-        result = cli::Result{};
-        result.status = cli::kPortOrModem;
-        result.messages.push_back("The port " + devicePath + " is gone.");
+        // Only what was already changed on the modem is kept: a profile's applied settings.
+        const bool applied = result.data.get("applied") != nullptr;
+        cli::Result gone;
+        gone.status = cli::kPortOrModem;
+        gone.messages.push_back("The port " + devicePath + " is gone.");
+        if (applied) {
+            gone.messages.push_back(result.messages.back());
+            gone.data = std::move(result.data);
+            gone.data.set("message", cli::Value::str(gone.messages.front()));
+        }
+        result = std::move(gone);
     }
     for (const std::string& message : result.messages) {
         std::fprintf(stderr, "%s: %s\n", kCtlName, message.c_str());

@@ -223,6 +223,11 @@ Result applyProfile(const Request& q, Environment& env) {
     if (const std::string bad = mismatch(*wanted, before, connected); !bad.empty())
         return fail(kBadInput, bad);
     const std::vector<Step> steps = plan(*wanted, before);
+    // Each restart the changes cause takes another search for the modem: the default time
+    // grows with them; a --timeout given bounds the whole run.
+    if (!check && !q.timeoutGiven)
+        for (const Step& step : steps)
+            if (step.differs && settingRow(step.setting).restarts) modem.extend(q.timeoutSeconds);
 
     // The settings go out in the order of the settings' table, each compared again with what
     // the modem holds by then. A restart (the role, the APN) is followed by the start-up again,
