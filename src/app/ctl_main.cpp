@@ -204,15 +204,30 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
 // give up by themselves at the same moment; this is the bound that holds whatever they do.
 // With --json the output still says what happened, as every failed command's does.
 std::atomic<bool> g_BoundAnswersJson{false};
+std::atomic<std::int64_t> g_ExtraMs{0};
+// The command's own end at its deadline comes first, with what it did by then; this bound only
+// ends a command stuck in an exchange that outlasts the deadline.
+constexpr std::int64_t kBoundGraceMs = 2000;
 
 void boundTime(int seconds) {
     std::thread([seconds] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 1000 + 500));
-        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName, seconds);
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            // Moved later by a command whose changes restart the modem (extendTime).
+            const auto limit = start + std::chrono::milliseconds(std::int64_t{seconds} * 1000 +
+                                                                 kBoundGraceMs + g_ExtraMs.load());
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= limit) break;
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                limit - now, std::chrono::milliseconds(200)));
+        }
+        std::fprintf(stderr, "%s: no answer within %d s\n", kCtlName,
+                     seconds + static_cast<int>(g_ExtraMs.load() / 1000));
         std::fflush(stderr);
         if (g_BoundAnswersJson)
             std::printf("{\"changed\":false,\"status\":%d,\"error\":\"no answer within %d s\"}\n",
-                        tessadorn::cli::kTimedOut, seconds);
+                        tessadorn::cli::kTimedOut,
+                        seconds + static_cast<int>(g_ExtraMs.load() / 1000));
         std::fflush(stdout);
         std::_Exit(tessadorn::cli::kTimedOut);
     }).detach();
@@ -315,6 +330,7 @@ int parseCommandLine(const QStringList& arguments, CtlCommandLine& line) {
             return usageError("--timeout needs a number of seconds from 1 to 3600, not " +
                               parser.value("timeout"));
     }
+    line.request.timeoutGiven = parser.isSet("timeout");
     // An empty path would quietly mean the default device: another modem than the one meant.
     if (parser.isSet("port") && parser.value("port").isEmpty())
         return usageError("--port needs a value");
@@ -385,6 +401,7 @@ bool prepareEnvironment(const CtlCommandLine& line, CtlSurroundings& s) {
     env.profilePath = (std::filesystem::path(folder.folder) / kProfileFileName).string();
     env.writer = &AtomicFile::standard();
     env.interrupted = &g_Interrupted;
+    env.extendTime = [](int seconds) { g_ExtraMs += std::int64_t{seconds} * 1000; };
     env.portFailure = [&s] {
         std::lock_guard lock(s.reasonMutex);
         return s.port->openFailed() ? s.portReason : std::string();
@@ -508,9 +525,17 @@ int main(int argc, char** argv) {
     // A device that went away while the command talked to it leaves its results half read: no
     // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.
     if (!surroundings.watching && surroundings.port->deviceGone()) {
-        result = cli::Result{};
-        result.status = cli::kPortOrModem;
-        result.messages.push_back("The port " + surroundings.env.portName + " is gone.");
+        // Only what was already changed on the modem is kept: a profile's applied settings.
+        const bool applied = result.data.get("applied") != nullptr;
+        cli::Result gone;
+        gone.status = cli::kPortOrModem;
+        gone.messages.push_back("The port " + surroundings.env.portName + " is gone.");
+        if (applied) {
+            if (!result.messages.empty()) gone.messages.push_back(result.messages.back());
+            gone.data = std::move(result.data);
+            gone.data.set("message", cli::Value::str(gone.messages.front()));
+        }
+        result = std::move(gone);
     }
     return printResult(line, result, static_cast<bool>(surroundings.env.onEvent));
 }

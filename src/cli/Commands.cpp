@@ -291,7 +291,7 @@ const std::vector<Verb>& verbs() {
          1,
          Needs::Modem,
          {},
-         {"check"},
+         {"check", "yes"},
          "Reads the modem, sends only the settings that differ (role, APN, position source, "
          "automatic connection, relay broadcast, caster, in this order), reads back and reports "
          "each setting as unchanged, changed or failed; \\fB\\-\\-json\\fP gives "

@@ -35,6 +35,8 @@ struct Request {
     std::map<std::string, std::string> options;
     // How long to look for the modem.
     int timeoutSeconds = 60;
+    // --timeout was given: it bounds the whole command, however many restarts it causes.
+    bool timeoutGiven = false;
 };
 
 // What a command needs of the program around it.
@@ -62,6 +64,9 @@ struct Environment {
     // the reason in `why`; a value as indented text.
     std::function<std::optional<Value>(const std::string& text, std::string& why)> parseJson;
     std::function<std::string(const Value&)> formatJson;
+    // Moves the command's bound this many seconds later (a change that restarts the modem
+    // takes another search); may be empty.
+    std::function<void(int seconds)> extendTime;
 };
 
 struct Result {

@@ -10,7 +10,12 @@
 #include "platform/TextCodec.h"
 #include "store/PortRates.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace tessadorn::cli {
 
@@ -54,6 +59,12 @@ PortRates Modem::portRates() const {
     return PortRates((folder / "tessadorn.ports").string(), *m_Env.writer);
 }
 
+void Modem::extend(int seconds) {
+    m_TimeoutSeconds += seconds;
+    m_Deadline += std::int64_t{seconds} * 1000;
+    if (m_Env.extendTime) m_Env.extendTime(seconds);
+}
+
 void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
 }
@@ -72,16 +83,41 @@ bool Modem::find(Result& r) {
         m_Opened = true;
     }
     Clock& clock = m_Session.clock();
-    const auto going = [&] { return clock.nowMs() < m_Deadline && !interrupted(); };
-    ModemSearch search(m_Session,
-                       {[this](std::string_view text) { progress(text); }, going, going});
+    // A port gone while the command runs ends it: the command line does not wait for it.
+    bool gone = false;
+    const auto going = [&] { return !gone && clock.nowMs() < m_Deadline && !interrupted(); };
+    ModemSearch search(m_Session, {[this](std::string_view text) { progress(text); }, going, going,
+                                   [&gone] { gone = true; }});
+    // At the deadline the exchange under way ends at once too: the command ends at its time
+    // with what it did by then, not after a search's last round of resends.
+    SerialChannel& serial = m_Session.serial();
+    const std::atomic<bool>* closing = serial.AbortFlag();
+    std::atomic<bool> timeUp{false};
+    serial.SetAbortFlag(&timeUp);
+    std::mutex ending;
+    std::condition_variable ended;
+    bool searched = false;
+    std::thread deadline([&, wait = std::max<std::int64_t>(0, m_Deadline - clock.nowMs())] {
+        std::unique_lock lock(ending);
+        if (!ended.wait_for(lock, std::chrono::milliseconds(wait), [&] { return searched; }))
+            timeUp = true;
+    });
     const bool found = search.find();
+    {
+        std::lock_guard lock(ending);
+        searched = true;
+    }
+    ended.notify_all();
+    deadline.join();
+    serial.SetAbortFlag(closing);
     progress("");
     if (found) {
         portRates().remember(m_Env.portName, m_Session.baudIndex());
         return true;
     }
-    if (m_Env.portFailure && !m_Env.portFailure().empty())
+    if (gone)
+        r = fail(kPortOrModem, "The port " + m_Env.portName + " is gone.");
+    else if (m_Env.portFailure && !m_Env.portFailure().empty())
         r = fail(kPortOrModem, m_Env.portFailure());
     else if (search.tableHeard() && !interrupted())
         r = fail(kTimedOut, "The modem on " + m_Env.portName +

@@ -32,6 +32,8 @@ class Modem {
     // find, then the start-up the window's monitor runs (configuration, what the role is asked
     // about, the caster list brought in line with the modem).
     bool start(CasterStore& store, Result& r);
+    // The command's time grows by `seconds` (here and in the program's own bound).
+    void extend(int seconds);
     // A line of progress for a watching user; empty clears it.
     void progress(std::string_view line);
     // The caster's source table through the modem into `table`, as the Connect control reads

@@ -1,5 +1,6 @@
 // The caster's mountpoints through the modem, and the modem's connection to one of them.
 #include "cli/Modem.h"
+#include "cli/SettingApply.h"
 #include "cli/Verbs.h"
 #include "modem/CasterAddress.h"
 #include "modem/ConnectionCommands.h"
@@ -8,6 +9,7 @@
 #include "modem/Outcomes.h"
 #include "modem/Position.h"
 #include "modem/PositionSource.h"
+#include "modem/SettingRules.h"
 #include "modem/SourceRow.h"
 #include "modem/SourceTableRequest.h"
 #include "platform/TextCodec.h"
@@ -177,20 +179,21 @@ Result mountpoints(const Request& q, Environment&, Opened& opened) {
     return r;
 }
 
-Result connect(const Request& q, Environment& env, Opened& opened) {
-    if (q.words.size() > 2) return fail(kBadInput, "connect takes one MOUNTPOINT");
-    if (option(q, "auth") && option(q, "no-auth"))
-        return fail(kBadInput, "--auth and --no-auth exclude each other");
-    Result r;
-    Modem* modem = opened.modem(r);
-    if (!modem) return r;
-    CasterEntry caster;
-    if (!chooseCaster(q, opened.list().store, caster, r)) return r;
+Result connectTo(Modem& modem, Environment& env, const CasterEntry& caster,
+                 const CasterAddress& address, const std::string& typed, bool yes) {
+    ModemSession& session = modem.session();
+    const auto device = session.device().read();
     const bool direct = caster.Tessadorn.value() == ServerKind::Tessadorn;
-    if (q.words.size() != (direct ? 1u : 2u))
-        return fail(kBadInput, direct ? "connect takes no MOUNTPOINT for another Tessadorn"
-                                      : "connect needs a MOUNTPOINT");
-    ConnectionCommands commands(modem->session());
+    // Connected already to what is asked: nothing to send.
+    if (session.stConnect() == ModemSession::kConnectionRunning && device.CasterHost == caster.ip &&
+        device.CasterPort == caster.port &&
+        (direct ? device.CasterKind != "0"
+                : device.CasterKind == "0" && device.CasterMountpoint == utf8ToDevice(typed)))
+        return done("The modem is already connected to " + deviceToUtf8(caster.ip) +
+                    (direct ? "" : " /" + typed) + ".");
+    // While a connection runs the window's Connect stops it.
+    if (auto refused = notOffered(Setting::Caster, session)) return *refused;
+    ConnectionCommands commands(session);
     if (direct) {
         if (!commands.connectDirect(caster.ip, caster.port))
             return fail(kRefused, outcome::kDirectRefused);
@@ -198,28 +201,18 @@ Result connect(const Request& q, Environment& env, Opened& opened) {
     }
     // As the Connect control: the table first, then the mountpoint chosen from it.
     auto table = std::make_unique<SourceTable>();
-    if (!modem->readTable(caster, *table, r)) return r;
-    CasterAddress address;
-    {
-        std::lock_guard lock(opened.list().store.mutex());
-        // The current caster connects with the user and password of the list's current
-        // section, as the window does; another caster with its own.
-        const bool chosen = option(q, "caster") != nullptr;
-        address = connectionAddress(caster, authorizes(q, opened.list().store, caster),
-                                    chosen ? caster.user : opened.list().store.user,
-                                    chosen ? caster.Password : opened.list().store.password);
-    }
+    Result r;
+    if (!modem.readTable(caster, *table, r)) return r;
     // The row's own bytes for a name the table holds, however the caster encoded it.
-    const int row = table->findTyped(q.words[1]);
+    const int row = table->findTyped(typed);
     if (row < 0)
-        return fail(kBadInput, "No mountpoint " + utf8ToDevice(q.words[1]) + " at " + caster.name +
-                                   nearestNames(*table, utf8ToDevice(q.words[1])));
+        return fail(kBadInput, "No mountpoint " + utf8ToDevice(typed) + " at " + caster.name +
+                                   nearestNames(*table, utf8ToDevice(typed)));
     // The window's question for a row that needs a position the modem cannot send.
     // (The row's texts are UTF-8 already; only the line ends change.)
-    std::string question =
-        positionQuestion(SourceRow::read(*table, row), modem->session().device().read());
+    std::string question = positionQuestion(SourceRow::read(*table, row), device);
     if (const auto crlf = question.find("\r\n"); crlf != std::string::npos) question.erase(crlf, 1);
-    if (!question.empty() && !option(q, "yes")) {
+    if (!question.empty() && !yes) {
         // Without a terminal to ask on, the reason without its question.
         if (!env.confirm)
             return failTyped(kBadInput, question.substr(0, question.rfind('\n')) +
@@ -233,11 +226,41 @@ Result connect(const Request& q, Environment& env, Opened& opened) {
                 casterReplyMessage(reply));
 }
 
+Result connect(const Request& q, Environment& env, Opened& opened) {
+    if (q.words.size() > 2) return fail(kBadInput, "connect takes one MOUNTPOINT");
+    if (option(q, "auth") && option(q, "no-auth"))
+        return fail(kBadInput, "--auth and --no-auth exclude each other");
+    Result r;
+    Modem* modem = opened.modem(r);
+    if (!modem) return r;
+    CasterEntry caster;
+    if (!chooseCaster(q, opened.list().store, caster, r)) return r;
+    const bool direct = caster.Tessadorn.value() == ServerKind::Tessadorn;
+    if (q.words.size() != (direct ? 1u : 2u))
+        return fail(kBadInput, direct ? "connect takes no MOUNTPOINT for another Tessadorn"
+                                      : "connect needs a MOUNTPOINT");
+    CasterAddress address;
+    {
+        std::lock_guard lock(opened.list().store.mutex());
+        // The current caster connects with the user and password of the list's current
+        // section, as the window does; another caster with its own.
+        const bool chosen = option(q, "caster") != nullptr;
+        address = connectionAddress(caster, authorizes(q, opened.list().store, caster),
+                                    chosen ? caster.user : opened.list().store.user,
+                                    chosen ? caster.Password : opened.list().store.password);
+    }
+    return connectTo(*modem, env, caster, address, direct ? std::string() : q.words[1],
+                     option(q, "yes") != nullptr);
+}
+
 Result disconnect(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "disconnect takes no arguments");
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
+    // The window offers the stop only while a connection runs.
+    if (modem->session().stConnect() != ModemSession::kConnectionRunning)
+        return done("The modem is not connected.");
     // One round of resends; the window asks whether to go on, the command line gives up.
     if (!ConnectionCommands(modem->session()).stopConnection())
         return fail(kPortOrModem, "The modem does not answer.");

@@ -1,6 +1,7 @@
 // Profiles: a modem's set-up exported as one document, and applied to a modem setting by setting.
 #include "cli/Modem.h"
 #include "cli/ProfileModel.h"
+#include "cli/SettingApply.h"
 #include "cli/Verbs.h"
 #include "modem/CasterReply.h"
 #include "modem/ConnectionCommands.h"
@@ -25,7 +26,7 @@ using Kind = Value::Kind;
 // What the start-up read, with the NTRIP version the caster list holds for the stored caster.
 ModemState stateOf(ModemSession& session, CasterStore& store) {
     ModemState s{session.device().read(), session.mode(), session.autoConnect(),
-                 session.baudIndex()};
+                 session.baudIndex(), session.stConnect() == ModemSession::kConnectionRunning};
     std::lock_guard lock(store.mutex());
     for (int i = 0; i < store.count; ++i) {
         const CasterEntry& e = store.entries[static_cast<std::size_t>(i)];
@@ -36,55 +37,62 @@ ModemState stateOf(ModemSession& session, CasterStore& store) {
     return s;
 }
 
-// Sends one setting; empty when the modem took it, else the window's message for the refusal.
-std::string send(Setting s, const Profile& want, const Profile& current, Modem& modem,
-                 CasterStore& store) {
+// The caster of the list a profile's caster stands for (by its address), with the profile's
+// user and password: its NTRIP version is the list's unless the profile names one.
+CasterEntry casterOf(const ProfileCaster& c, const std::string& password, CasterStore& store) {
+    CasterEntry e;
+    bool listed = false;
+    {
+        std::lock_guard lock(store.mutex());
+        for (int i = 0; i < store.count && !listed; ++i) {
+            const CasterEntry& entry = store.entries[static_cast<std::size_t>(i)];
+            if (entry.ip == c.host && entry.port == c.port &&
+                (entry.Tessadorn.value() == ServerKind::Tessadorn) == c.tessadorn) {
+                e = entry;
+                listed = e.vntrip.value() != NtripKind::Other;
+            }
+        }
+    }
+    if (e.name.empty()) e.name = c.host;
+    e.ip = c.host;
+    e.port = c.port;
+    e.Tessadorn = c.tessadorn ? "1" : "0";
+    if (c.ntripGiven || !listed) e.vntrip = std::to_string(static_cast<int>(c.ntrip));
+    e.user = c.user;
+    e.Password = password;
+    return e;
+}
+
+// Sends one setting through the change its verb makes.
+Result send(Setting s, const Profile& want, const Profile& current, Modem& modem,
+            CasterStore& store, Environment& env, bool yes) {
     ModemSession& session = modem.session();
     switch (s) {
     case Setting::Role:
-        return ConnectionCommands(session).setRole(*want.base) ? ""
-                                                               : std::string(outcome::kRoleRefused);
+        return changeRole(session, *want.base);
     case Setting::Apn: {
         // A user or password the profile leaves out keeps what the modem holds.
         const ProfileApn& a = *want.apn;
         const ProfileApn& c = *current.apn;
-        return DeviceSettings(session).setApn(a.name, a.user.value_or(c.user.value_or("")),
-                                              a.password.value_or(c.password.value_or("")))
-                   ? ""
-                   : std::string(outcome::kApnRefused);
+        return changeApn(session, store,
+                         {a.name, a.user.value_or(c.user.value_or("")),
+                          a.password.value_or(c.password.value_or(""))});
     }
     case Setting::Gps: {
         const ProfileGps& g = *want.gps;
-        const auto device = session.device().read();
-        PositionChoice chosen{g.make,
-                              g.make == GpsReceiver::Trimble ? g.port : g.rate,
-                              g.manual,
-                              g.latitude,
-                              g.longitude,
-                              device.GpsType == "TRIMBLE"  ? trimblePortIndex(device.GpsPort)
-                              : device.GpsType == "TOPCON" ? 0
-                                                           : -1};
-        if (chosen.choice < 0) chosen.choice = startingChoice(g.make, device, session.baudIndex());
-        DeviceSettings settings(session);
-        settings.drain();
-        return applyPositionSource(session, settings, chosen, [] {}) != 0
-                   ? ""
-                   : std::string(outcome::kSettingRefused);
+        const PositionChoice chosen{g.make, -1, g.manual, g.latitude, g.longitude, -1};
+        // A receiver's port or rate the profile leaves out is the one the GPS configuration
+        // starts with: the modem's own.
+        const int second = g.port >= 0 ? g.port : g.rate;
+        return changePositionSource(session, chosen,
+                                    second >= 0 ? std::optional<int>(second) : std::nullopt);
     }
     case Setting::AutoConnect:
-        return ConnectionCommands(session).setAutoConnect(*want.autoConnect)
-                   ? ""
-                   : std::string(outcome::kSettingRefused);
+        return changeAutoConnect(session, *want.autoConnect);
     case Setting::Relay:
-        return DeviceSettings(session).setRelay(*want.relay)
-                   ? ""
-                   : std::string(outcome::kSettingRefused);
+        return changeRelay(session, *want.relay);
     case Setting::Caster: {
         const ProfileCaster& c = *want.caster;
-        ConnectionCommands commands(session);
-        if (c.tessadorn)
-            return commands.connectDirect(c.host, c.port) ? ""
-                                                          : std::string(outcome::kDirectRefused);
         // A password the profile leaves out is the caster list's for this caster and user,
         // else the modem's when it keeps this user.
         std::string password = c.password.value_or("");
@@ -97,12 +105,20 @@ std::string send(Setting s, const Profile& want, const Profile& current, Modem& 
                 if (e.ip == c.host && e.port == c.port && e.user == c.user) password = e.Password;
             }
         }
-        const CasterReply reply = commands.connectMountpoint(
-            {c.ntrip, c.host, c.port, c.user, password, c.auth}, c.mountpoint);
-        return reply == CasterReply::Accepted ? "" : std::string(casterReplyMessage(reply));
+        const CasterEntry entry = casterOf(c, password, store);
+        return connectTo(modem, env, entry, connectionAddress(entry, c.auth, c.user, password),
+                         deviceToUtf8(c.mountpoint), yes);
     }
     }
     return {};
+}
+
+// The message of a change that was refused, as one text.
+std::string refusalOf(const Result& result) {
+    std::string text;
+    for (const auto& m : result.messages)
+        text += (text.empty() ? "" : " ") + m;
+    return text;
 }
 
 // The report of one setting: its state, and before and after, or the modem's refusal.
@@ -129,6 +145,27 @@ std::string readFile(const std::string& path, bool& ok) {
     s << in.rdbuf();
     ok = static_cast<bool>(in) || in.eof();
     return s.str();
+}
+
+// A run that lost the modem (or its time) after some settings: the failure, and which
+// settings the modem had taken by then, in the text and in JSON.
+Result cutShort(Result failure, const std::vector<Setting>& taken, const Result& sofar) {
+    Value names = Value::array();
+    std::string list;
+    for (const Setting s : taken) {
+        names.push(Value::str(std::string(settingName(s))));
+        list += (list.empty() ? "" : ", ") + std::string(settingName(s));
+    }
+    const std::string why = failure.messages.empty() ? std::string() : failure.messages.front();
+    failure.messages.insert(failure.messages.begin(), sofar.messages.begin(), sofar.messages.end());
+    failure.messages.push_back(taken.empty()
+                                   ? "No setting of the profile was applied."
+                                   : "Applied before the run was cut short: " + list + ".");
+    failure.data = Value::object();
+    failure.data.set("changed", Value::boolean(!taken.empty()))
+        .set("applied", std::move(names))
+        .set("message", Value::str(why));
+    return failure;
 }
 
 } // namespace
@@ -176,50 +213,64 @@ Result applyProfile(const Request& q, Environment& env, Opened& opened) {
                                    " holds a password and other users can read or change it; "
                                    "make it readable and writable by its owner only (chmod 600).");
     const bool check = option(q, "check") != nullptr;
+    const bool yes = option(q, "yes") != nullptr;
 
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
     const Profile before = profileOf(stateOf(modem->session(), opened.list().store));
-    if (const std::string bad = mismatch(*wanted, before); !bad.empty())
+    const bool connected = modem->session().stConnect() == ModemSession::kConnectionRunning;
+    if (const std::string bad = mismatch(*wanted, before, connected); !bad.empty())
         return fail(kBadInput, bad);
     const std::vector<Step> steps = plan(*wanted, before);
+    // Each restart the changes cause takes another search for the modem: the default time
+    // grows with them; a --timeout given bounds the whole run.
+    if (!check && !q.timeoutGiven)
+        for (const Step& step : steps)
+            if (step.differs && settingRow(step.setting).restarts) modem->extend(q.timeoutSeconds);
 
-    // The order the settings go out in, each compared again with what the modem holds by then:
-    // - the role first: the modem restarts in its new role, and what the role is asked about
-    //   (the relay broadcast of a base; automatic connection and the caster of a rover) is
-    //   only there after it, so the modem is found and read again;
-    // - then the APN: SAVE and RESET restart the modem too; found and read again, so no later
-    //   setting is lost in the restart;
-    // - then the position source: a make with a rate of its own (KV-318, TRIMBLE, TOPCON) or
-    //   a rate for WAVECOM and UNKNOWN moves the modem's port, and the link follows it; a
-    //   KV-318 or WAVECOM receiver also ends automatic connection;
-    // - then automatic connection and the relay broadcast, which change nothing else;
-    // - the caster last: its connection would not survive a restart or a rate change.
-    std::map<Setting, std::string> refused;
+    // The settings go out in the order of the settings' table, each compared again with what
+    // the modem holds by then. A restart (the role, the APN) is followed by the start-up again,
+    // so no later setting is lost in it and what the new role is asked about is read.
+    std::map<Setting, Result> refused;
+    std::vector<Setting> taken;
     bool sent = false;
     if (!check) {
-        for (const Setting s : kSettings) {
-            const Profile now = profileOf(stateOf(modem->session(), opened.list().store));
+        for (const SettingRow& row : settingRows()) {
+            const Setting s = row.setting;
+            const ModemState state = stateOf(modem->session(), opened.list().store);
+            const Profile now = profileOf(state);
             const auto step = compare(s, *wanted, now);
             if (!step || !step->differs) continue;
-            if (s == Setting::Caster && modem->session().mode() == kModeServer) continue;
-            sent = true;
-            if (std::string message = send(s, *wanted, now, *modem, opened.list().store);
-                !message.empty()) {
-                refused[s] = message;
+            // A refused role change leaves the modem in its role: the other role's settings
+            // are not offered there.
+            if (std::string why = notOfferedNow(s, now, state.connected); !why.empty()) {
+                refused[s] = fail(kBadInput, why);
                 continue;
             }
-            if (s == Setting::Role || s == Setting::Apn) {
+            sent = true;
+            const Result result = send(s, *wanted, now, *modem, opened.list().store, env, yes);
+            for (const auto& m : result.messages)
+                if (result.status == kDone) r.messages.push_back(m);
+            if (result.status != kDone) {
+                refused[s] = result;
+                if (result.status == kPortOrModem || result.status == kTimedOut)
+                    return cutShort(result, taken, r);
+                continue;
+            }
+            taken.push_back(s);
+            if (row.restarts) {
                 modem->progress(s == Setting::Apn
                                     ? std::string(outcome::kApnRebooting)
                                     : std::string(outcome::roleChanged(*wanted->base)));
-                if (!modem->start(opened.list().store, r)) return r;
+                if (Result again; !modem->start(opened.list().store, again))
+                    return cutShort(again, taken, r);
             }
         }
     }
     // What the modem holds now, read as at start.
-    if (sent && !modem->start(opened.list().store, r)) return r;
+    if (Result again; sent && !modem->start(opened.list().store, again))
+        return cutShort(again, taken, r);
     const Profile after = profileOf(stateOf(modem->session(), opened.list().store));
 
     Value rows = Value::array();
@@ -237,12 +288,15 @@ Result applyProfile(const Request& q, Environment& env, Opened& opened) {
             const auto now = compare(step.setting, *wanted, after);
             if (const auto it = refused.find(step.setting); it != refused.end()) {
                 state = "failed";
-                message = it->second;
-                status = kRefused;
+                message = refusalOf(it->second);
+                // The first refusal's status: the modem's (3), or the window's reason (2).
+                if (status == kDone) status = it->second.status;
             } else if (now && now->differs) {
                 state = "failed";
-                message = "The modem reads back " + now->before.line() + ".";
-                status = kRefused;
+                if (status == kDone) status = kRefused;
+                message = now->before.kind == Kind::Null
+                              ? std::string("The modem does not report it.")
+                              : "The modem reads back " + now->before.line() + ".";
             } else {
                 state = "changed";
                 changed = true;
@@ -264,7 +318,9 @@ Result applyProfile(const Request& q, Environment& env, Opened& opened) {
     r.data.set("changed", Value::boolean(changed)).set("settings", std::move(rows));
     if (check) r.data.set("check", Value::boolean(true));
     r.text = alignedTable(lines);
-    if (status != kDone) r.messages.push_back("The modem refused a setting of the profile.");
+    if (status != kDone)
+        r.messages.push_back(status == kRefused ? "The modem refused a setting of the profile."
+                                                : "A setting of the profile was not applied.");
     return r;
 }
 

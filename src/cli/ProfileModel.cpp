@@ -19,9 +19,6 @@ namespace {
 
 using Kind = Value::Kind;
 
-const GpsReceiver kMakes[] = {GpsReceiver::Kv318, GpsReceiver::Trimble, GpsReceiver::Wavecom,
-                              GpsReceiver::Unknown, GpsReceiver::Topcon};
-
 // Reads one object of the document: every key must be known, every value of its kind.
 class Reader {
   public:
@@ -121,31 +118,25 @@ std::optional<ProfileGps> readGps(const Value& object, std::string& why) {
         gps.longitude = *longitude;
         return gps;
     }
-    bool known = false;
-    for (const GpsReceiver make : kMakes)
-        if (receiver && *receiver == receiverType(make)) {
-            gps.make = make;
-            known = true;
-        }
-    if (!known) {
+    const ReceiverRow* make = receiver ? receiverByType(*receiver) : nullptr;
+    if (make) gps.make = make->make;
+    if (!make) {
         r.refuse("receiver", "must be KV-318, TRIMBLE, WAVECOM, UNKNOWN or TOPCON, unless the "
                              "position is manual");
         return std::nullopt;
     }
     if (port) {
-        if (gps.make != GpsReceiver::Trimble ||
+        if (make->second != ReceiverChoice::Port ||
             (*port != "COM1" && *port != "COM2" && *port != "COM3")) {
             r.refuse("port", "is COM1, COM2 or COM3, for a TRIMBLE receiver only");
             return std::nullopt;
         }
         gps.port = (*port)[3] - '1';
-    } else if (gps.make == GpsReceiver::Trimble) {
-        gps.port = 0;
     }
     if (rate) {
         const int index =
             *rate == std::floor(*rate) ? baudIndexForRate(static_cast<int>(*rate)) : -1;
-        if ((gps.make != GpsReceiver::Wavecom && gps.make != GpsReceiver::Unknown) || index < 0) {
+        if (make->second != ReceiverChoice::Rate || index < 0) {
             r.refuse("rate", "is 9600, 19200, 38400, 57600 or 115200, for a WAVECOM or UNKNOWN "
                              "receiver only");
             return std::nullopt;
@@ -217,6 +208,7 @@ std::optional<ProfileCaster> readCaster(const Value& object, std::string& why) {
         row = *ntrip == "1" ? 0 : *ntrip == "2" ? 1 : caster_list::kIbssRow;
     }
     c.ntrip = static_cast<NtripKind>(row + 1);
+    c.ntripGiven = ntrip.has_value();
     if (c.tessadorn == mountpoint.has_value()) {
         r.refuse("mountpoint", c.tessadorn ? "is not for another Tessadorn" : "is missing");
         return std::nullopt;
@@ -336,29 +328,7 @@ Value settingValue(Setting s, const Profile& p, bool secrets, bool forFile) {
     return Value::null();
 }
 
-const char* key(Setting s) {
-    switch (s) {
-    case Setting::Role:
-        return "role";
-    case Setting::Apn:
-        return "apn";
-    case Setting::Gps:
-        return "gps";
-    case Setting::AutoConnect:
-        return "auto_connect";
-    case Setting::Relay:
-        return "relay";
-    case Setting::Caster:
-        return "caster";
-    }
-    return "";
-}
-
 } // namespace
-
-std::string_view settingName(Setting s) {
-    return key(s);
-}
 
 bool Profile::holdsPassword() const {
     // An empty password keeps no secret.
@@ -407,9 +377,9 @@ Value writeProfile(const Profile& p, bool secrets) {
         if (p.device->imei) d.set("imei", text(*p.device->imei));
         doc.set("device", std::move(d));
     }
-    for (const Setting s : kSettings)
-        if (Value v = settingValue(s, p, secrets, true); v.kind != Kind::Null)
-            doc.set(key(s), std::move(v));
+    for (const SettingRow& row : settingRows())
+        if (Value v = settingValue(row.setting, p, secrets, true); v.kind != Kind::Null)
+            doc.set(std::string(row.key), std::move(v));
     return doc;
 }
 
@@ -425,15 +395,13 @@ Profile profileOf(const ModemState& m) {
         const auto lon = text_input::parseDecimal(d.GgaLongitude);
         if (lat && lon) p.gps = ProfileGps{true, GpsReceiver::Unknown, -1, -1, *lat, *lon};
     } else {
-        for (const GpsReceiver make : kMakes)
-            if (d.GpsType == receiverType(make)) {
-                ProfileGps g;
-                g.make = make;
-                if (make == GpsReceiver::Trimble) g.port = trimblePortIndex(d.GpsPort);
-                if (make == GpsReceiver::Wavecom || make == GpsReceiver::Unknown)
-                    g.rate = m.baudIndex;
-                p.gps = g;
-            }
+        if (const ReceiverRow* row = receiverByType(d.GpsType)) {
+            ProfileGps g;
+            g.make = row->make;
+            if (row->second == ReceiverChoice::Port) g.port = trimblePortIndex(d.GpsPort);
+            if (row->second == ReceiverChoice::Rate) g.rate = m.baudIndex;
+            p.gps = g;
+        }
     }
     if (base) {
         if (firmwareHasRelay(d.FirmwareVersion)) p.relay = relayIsOn(d.BroadcastOn);
@@ -472,12 +440,12 @@ std::optional<Step> compare(Setting s, const Profile& wanted, const Profile& cur
 
 std::vector<Step> plan(const Profile& wanted, const Profile& current) {
     std::vector<Step> steps;
-    for (const Setting s : kSettings)
-        if (auto step = compare(s, wanted, current)) steps.push_back(std::move(*step));
+    for (const SettingRow& row : settingRows())
+        if (auto step = compare(row.setting, wanted, current)) steps.push_back(std::move(*step));
     return steps;
 }
 
-std::string mismatch(const Profile& w, const Profile& current) {
+std::string mismatch(const Profile& w, const Profile& current, bool connected) {
     if (w.device && current.device) {
         const struct {
             const char* key;
@@ -492,23 +460,52 @@ std::string mismatch(const Profile& w, const Profile& current) {
                        deviceToUtf8(*f.want) + ", the modem's is " +
                        deviceToUtf8(f.have.value_or("")) + ": it is for another modem.";
     }
-    const bool base = w.base.value_or(current.base.value_or(false));
-    if (w.relay && !base) return "The profile's \"relay\" needs a base.";
-    if (w.relay && current.device && !firmwareHasRelay(current.device->firmware.value_or("")))
-        return "The profile's \"relay\" needs firmware 3 or later.";
-    if (base && w.autoConnect) return "The profile's \"auto_connect\" is for a rover.";
-    if (base && w.caster) return "The profile's \"caster\" is for a rover.";
-    // Automatic connection and the caster are only kept with some receivers; with the others
-    // the modem would be told them on every apply.
-    const auto& gps = w.gps ? w.gps : current.gps;
-    if (!base && (w.caster || w.autoConnect) &&
-        !(gps && keepsCasterConnection(std::string(receiverType(gps->make)))))
-        return std::string("The profile's \"") + (w.caster ? "caster" : "auto_connect") +
-               "\" needs a TRIMBLE, UNKNOWN or TOPCON receiver or a manual position.";
-    if (base && w.gps && w.gps->manual)
-        return "The profile's \"gps\" is a manual position: a base takes its position from its "
-               "receiver.";
+    // The modem as it will be once the profile's role and position source are set.
+    Profile next = current;
+    if (w.base) next.base = w.base;
+    if (w.gps) next.gps = w.gps;
+    for (const SettingRow& row : settingRows()) {
+        const auto step = compare(row.setting, w, current);
+        if (!step || !step->differs) continue;
+        // A role change restarts the modem: no connection runs after it.
+        const bool running = connected && (!w.base || w.base == current.base);
+        if (std::string why = notOfferedNow(row.setting, next, running); !why.empty()) return why;
+    }
+    // The APN dialog's edits hold 48 characters; what the modem already has stands as it is.
+    if (w.apn) {
+        const ProfileApn none;
+        const ProfileApn& have = current.apn ? *current.apn : none;
+        const struct {
+            const char* key;
+            const char* field;
+            std::optional<std::string> want, had;
+        } fields[] = {{"name", "APN", w.apn->name, have.name},
+                      {"user", "User", w.apn->user, have.user},
+                      {"password", "Password", w.apn->password, have.password}};
+        for (const auto& f : fields)
+            if (f.want && f.want != f.had)
+                if (const std::string bad = caster_list::tooLong(f.field, *f.want); !bad.empty())
+                    return "The profile's \"apn." + std::string(f.key) + "\" is refused: " + bad;
+    }
     return {};
+}
+
+std::string notOfferedNow(Setting setting, const Profile& current, bool connected) {
+    const bool base = current.base.value_or(false);
+    const auto& gps = current.gps;
+    const ModemFacts facts{base ? kModeServer : kModeClient,
+                           gps ? std::string(gps->manual ? receiverType(GpsReceiver::Unknown)
+                                                         : receiverType(gps->make))
+                               : std::string(),
+                           current.device ? current.device->firmware.value_or("") : std::string(),
+                           connected};
+    if (setting == Setting::Gps && gps && gps->manual)
+        if (const std::string why = manualPositionRefusal(facts); !why.empty())
+            return "The profile's \"gps\" is a manual position: a base takes its position from "
+                   "its receiver.";
+    const std::string why = settingRefusal(setting, facts);
+    return why.empty() ? why
+                       : "The profile's \"" + std::string(settingName(setting)) + "\" " + why + ".";
 }
 
 } // namespace tessadorn::cli

@@ -7,6 +7,7 @@
 #include "cli/Value.h"
 #include "modem/DeviceConfig.h"
 #include "modem/DeviceSettings.h"
+#include "modem/SettingRules.h"
 #include "store/CasterEntry.h"
 
 #include <optional>
@@ -29,7 +30,7 @@ struct ProfileApn {
 struct ProfileGps {
     bool manual = false; // a manual position (an UNKNOWN receiver), else a receiver make
     GpsReceiver make = GpsReceiver::Kv318;
-    int port = -1; // TRIMBLE: 0..2 for COM1..COM3
+    int port = -1; // TRIMBLE: 0..2 for COM1..COM3; -1 keeps the modem's (else COM1)
     int rate = -1; // WAVECOM, UNKNOWN: the modem's baud index; -1 keeps it
     double latitude = 0, longitude = 0;
 };
@@ -38,6 +39,7 @@ struct ProfileCaster {
     std::optional<std::string> password;
     bool tessadorn = false; // another Tessadorn, connected to directly (no mountpoint)
     NtripKind ntrip = NtripKind::Ntrip1;
+    bool ntripGiven = true; // else the caster list's version for this caster
     bool auth = false;
 };
 
@@ -66,16 +68,11 @@ struct ModemState {
     int mode = -1;                       // kModeServer, kModeClient
     int autoConnect = 0;                 // 1 on, 2 off, 0 not asked
     int baudIndex = 0;                   // the link's rate
+    bool connected = false;              // a caster connection runs
     NtripKind ntrip = NtripKind::Ntrip1; // of the caster list's entry for the stored caster
 };
 // The modem's set-up as a profile: what its role is asked about, the device facts.
 Profile profileOf(const ModemState& state);
-
-// The settings in the order they are sent (see Profile.cpp for why).
-enum class Setting { Role, Apn, Gps, AutoConnect, Relay, Caster };
-inline constexpr Setting kSettings[] = {Setting::Role,        Setting::Apn,   Setting::Gps,
-                                        Setting::AutoConnect, Setting::Relay, Setting::Caster};
-std::string_view settingName(Setting setting);
 
 // One setting of a profile against a modem: what the modem holds and what the profile wants
 // (passwords never shown), and whether they differ.
@@ -90,7 +87,12 @@ std::optional<Step> compare(Setting setting, const Profile& wanted, const Profil
 std::vector<Step> plan(const Profile& wanted, const Profile& current);
 
 // Why the profile cannot go to a modem whose set-up is `current` (another serial number, a
-// relay broadcast on a rover, ...), naming the key; empty when it can.
-std::string mismatch(const Profile& wanted, const Profile& current);
+// relay broadcast on a rover, a setting the window would not offer once the profile's role and
+// receiver are set, an APN longer than the dialog takes, ...), naming the key; empty when it can.
+// What the modem already has is never refused.
+std::string mismatch(const Profile& wanted, const Profile& current, bool connected = false);
+// Why `setting` of the profile cannot go to the modem as it is now (`current`): the window's
+// reason, naming the key; empty when it can.
+std::string notOfferedNow(Setting setting, const Profile& current, bool connected);
 
 } // namespace tessadorn::cli

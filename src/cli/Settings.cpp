@@ -1,11 +1,14 @@
 // The modem's settings: role, automatic connection, APN, GPS position source, relay broadcast.
 #include "cli/Modem.h"
+#include "cli/SettingApply.h"
 #include "cli/Verbs.h"
 #include "modem/ConnectionCommands.h"
 #include "modem/DeviceSettings.h"
 #include "modem/Outcomes.h"
 #include "modem/Position.h"
 #include "modem/PositionSource.h"
+#include "modem/Protocol.h"
+#include "modem/SettingRules.h"
 #include "modem/StartupReads.h"
 #include "platform/TextCodec.h"
 #include "store/CasterListEdits.h"
@@ -18,41 +21,101 @@ namespace tessadorn::cli {
 
 namespace {
 
-// "KV-318", "TRIMBLE", ... as the make the GPS dialog lists.
-bool receiverMake(const std::string& text, GpsReceiver& make) {
-    const std::string t = lower(text);
-    const struct {
-        const char* name;
-        GpsReceiver make;
-    } makes[] = {{"kv-318", GpsReceiver::Kv318},        {"halvik kv-318", GpsReceiver::Kv318},
-                 {"trimble", GpsReceiver::Trimble},     {"wavecom", GpsReceiver::Wavecom},
-                 {"wavecom emu", GpsReceiver::Wavecom}, {"unknown", GpsReceiver::Unknown},
-                 {"topcon", GpsReceiver::Topcon}};
-    for (const auto& m : makes)
-        if (t == m.name) {
-            make = m.make;
-            return true;
-        }
-    return false;
+std::string roleName(bool base) {
+    return base ? "base" : "rover";
 }
 
-// Sends the position source the modem is found with, as the GPS dialog's OK does.
-Result applySource(Opened& opened, PositionChoice chosen, std::optional<int> port,
-                   std::optional<int> rate) {
+// The state of a flag as a sentence says it.
+const char* onOff(bool on) {
+    return on ? "on" : "off";
+}
+
+// The modem found and started, the change made, as the GPS dialog's OK makes it.
+Result runPositionSource(Opened& opened, PositionChoice chosen, std::optional<int> second) {
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
-    ModemSession& session = modem->session();
-    if (chosen.manual && session.mode() == kModeServer)
-        return fail(kBadInput, "A base takes its position from its receiver: no manual position.");
+    return changePositionSource(modem->session(), chosen, second);
+}
+
+} // namespace
+
+std::optional<Result> notOffered(Setting setting, ModemSession& session) {
+    if (const std::string why = settingRefusalMessage(setting, factsOf(session)); !why.empty())
+        return fail(kBadInput, why);
+    return std::nullopt;
+}
+
+Result changeRole(ModemSession& session, bool base) {
+    if (auto refused = notOffered(Setting::Role, session)) return *refused;
+    // The ready face offers the other role only.
+    if ((session.mode() == kModeServer) == base)
+        return done("The modem is already a " + roleName(base) + ".");
+    if (!ConnectionCommands(session).setRole(base)) return fail(kRefused, outcome::kRoleRefused);
+    return done(outcome::roleChanged(base));
+}
+
+Result changeAutoConnect(ModemSession& session, bool on) {
+    if (auto refused = notOffered(Setting::AutoConnect, session)) return *refused;
+    // The box shows the state read; a click on it asks for the other one.
+    if (session.autoConnect() == (on ? 1 : 2))
+        return done(std::string("Automatic connection is already ") + onOff(on) + ".");
+    if (!ConnectionCommands(session).setAutoConnect(on))
+        return fail(kRefused, outcome::kSettingRefused);
+    return done(on ? "Autoconnection enabled" : "Autoconnection disabled");
+}
+
+Result changeRelay(ModemSession& session, bool on) {
+    if (auto refused = notOffered(Setting::Relay, session)) return *refused;
+    if (relayIsOn(session.device().read().BroadcastOn) == on)
+        return done(std::string("The relay broadcast is already ") + onOff(on) + ".");
+    if (!DeviceSettings(session).setRelay(on)) return fail(kRefused, outcome::kSettingRefused);
+    return done(outcome::kSettingTaken);
+}
+
+Result changeApn(ModemSession& session, CasterStore& store, const caster_list::TypedApn& typed) {
+    if (auto refused = notOffered(Setting::Apn, session)) return *refused;
     const auto device = session.device().read();
-    chosen.reportedPort = device.GpsType == "TRIMBLE"  ? trimblePortIndex(device.GpsPort)
-                          : device.GpsType == "TOPCON" ? 0
-                                                       : -1;
-    // The second list as the dialog fills it: the port or rate given, else what it starts with.
-    chosen.choice = port   ? *port
-                    : rate ? *rate
-                           : startingChoice(chosen.make, device, session.baudIndex());
+    if (typed.apn == device.ApnName && typed.user == device.ApnUser &&
+        typed.password == device.ApnPassword) {
+        std::lock_guard lock(store.mutex());
+        if (caster_list::sameApn(store, typed)) return done("The APN is already set.");
+    }
+    {
+        std::lock_guard lock(store.mutex());
+        caster_list::setApn(store, typed);
+    }
+    Result ok = done(outcome::kApnRebooting);
+    // The list is written before the modem is told; a failed save is said, the modem still told.
+    if (std::string failure; !saveCasterList(store, failure)) ok.messages.push_back(failure);
+    if (!DeviceSettings(session).setApn(typed.apn, typed.user, typed.password)) {
+        Result refused = fail(kRefused, outcome::kApnRefused);
+        refused.messages.insert(refused.messages.begin(), ok.messages.begin(), ok.messages.end());
+        return refused;
+    }
+    return ok;
+}
+
+Result changePositionSource(ModemSession& session, PositionChoice chosen,
+                            std::optional<int> second) {
+    if (auto refused = notOffered(Setting::Gps, session)) return *refused;
+    const auto device = session.device().read();
+    if (chosen.manual) {
+        // Compared as the command carries them: six decimals.
+        const auto carried = [](const std::string& text) {
+            const auto value = text_input::parseDecimal(text);
+            return value ? protocol::decimal6(*value) : std::string();
+        };
+        const bool same = device.GgaMode == "MANUAL" &&
+                          carried(device.GgaLatitude) == protocol::decimal6(chosen.latitude) &&
+                          carried(device.GgaLongitude) == protocol::decimal6(chosen.longitude);
+        if (const std::string why = manualPositionRefusal(factsOf(session)); !why.empty())
+            return same ? done("The modem already has this manual position.")
+                        : fail(kBadInput, why);
+    }
+    chosen.reportedPort = reportedPortOf(device);
+    // The second list as the dialog fills it: the value given, else what it starts with.
+    chosen.choice = second ? *second : startingChoice(chosen.make, device, session.baudIndex());
     DeviceSettings settings(session);
     settings.drain();
     if (applyPositionSource(session, settings, chosen, [] {}) == 0)
@@ -60,30 +123,22 @@ Result applySource(Opened& opened, PositionChoice chosen, std::optional<int> por
     return done(outcome::kSettingTaken);
 }
 
-} // namespace
-
 Result role(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2 || (q.words[1] != "rover" && q.words[1] != "base"))
         return fail(kBadInput, "role needs rover or base");
-    const bool base = q.words[1] == "base";
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
-    if (!ConnectionCommands(modem->session()).setRole(base))
-        return fail(kRefused, outcome::kRoleRefused);
-    return done(outcome::roleChanged(base));
+    return changeRole(modem->session(), q.words[1] == "base");
 }
 
 Result autoConnect(const Request& q, Environment&, Opened& opened) {
     if (q.words.size() != 2 || (q.words[1] != "on" && q.words[1] != "off"))
         return fail(kBadInput, "auto needs on or off");
-    const bool on = q.words[1] == "on";
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
-    if (!ConnectionCommands(modem->session()).setAutoConnect(on))
-        return fail(kRefused, outcome::kSettingRefused);
-    return done(on ? "Autoconnection enabled" : "Autoconnection disabled");
+    return changeAutoConnect(modem->session(), q.words[1] == "on");
 }
 
 Result apn(const Request& q, Environment&, Opened& opened) {
@@ -114,33 +169,28 @@ Result apn(const Request& q, Environment&, Opened& opened) {
         // the modem holds), as the APN dialog keeps what was not edited.
         if (!user) typed.user = opened.list().store.carrierUser;
         if (!password) typed.password = opened.list().store.carrierPassword;
-        if (caster_list::sameApn(opened.list().store, typed))
-            return done("The APN is already set.");
-        caster_list::setApn(opened.list().store, typed);
     }
-    // The list is written before the modem is told; a failed save is said, the modem still told.
-    if (std::string failure; !saveCasterList(opened.list().store, failure))
-        r.messages.push_back(failure);
-    if (!DeviceSettings(modem->session()).setApn(typed.apn, typed.user, typed.password))
-        return fail(kRefused, outcome::kApnRefused);
+    Result changed = changeApn(modem->session(), opened.list().store, typed);
+    if (changed.status != kDone || changed.text != done(outcome::kApnRebooting).text)
+        return changed;
     modem->progress(std::string(outcome::kApnRebooting));
     // The modem restarts with its new APN: found again before the command ends.
     Result again;
     if (!modem->find(again)) return again;
-    Result ok = done(outcome::kApnRebooting);
-    ok.messages = r.messages;
-    return ok;
+    return changed;
 }
 
 Result gpsReceiver(const Request& q, Environment&, Opened& opened) {
     const auto& w = q.words;
     PositionChoice chosen;
-    if (w.size() < 3 || w.size() > 4 || !receiverMake(w[2], chosen.make))
+    const ReceiverRow* make = w.size() >= 3 ? receiverByName(w[2]) : nullptr;
+    if (w.size() < 3 || w.size() > 4 || !make)
         return fail(kBadInput, "gps receiver needs KV-318, TRIMBLE [COMn], WAVECOM, UNKNOWN or "
                                "TOPCON");
+    chosen.make = make->make;
     std::optional<int> port, rate;
     if (w.size() == 4) {
-        if (chosen.make != GpsReceiver::Trimble)
+        if (make->second != ReceiverChoice::Port)
             return fail(kBadInput, "Only a TRIMBLE receiver takes a port (COM1, COM2 or COM3).");
         const std::string p = lower(w[3]);
         if (p != "com1" && p != "com2" && p != "com3")
@@ -148,7 +198,7 @@ Result gpsReceiver(const Request& q, Environment&, Opened& opened) {
         port = p[3] - '1';
     }
     if (const auto* text = option(q, "rate")) {
-        if (chosen.make != GpsReceiver::Wavecom && chosen.make != GpsReceiver::Unknown)
+        if (make->second != ReceiverChoice::Rate)
             return fail(kBadInput, "--rate is for a WAVECOM or UNKNOWN receiver");
         const auto value = text_input::parseDecimal(*text);
         const int index = value ? baudIndexForRate(static_cast<int>(*value)) : -1;
@@ -157,7 +207,7 @@ Result gpsReceiver(const Request& q, Environment&, Opened& opened) {
                         "--rate takes 9600, 19200, 38400, 57600 or 115200, not " + *text);
         rate = index;
     }
-    return applySource(opened, chosen, port, rate);
+    return runPositionSource(opened, chosen, port ? port : rate);
 }
 
 Result gpsManual(const Request& q, Environment&, Opened& opened) {
@@ -173,7 +223,7 @@ Result gpsManual(const Request& q, Environment&, Opened& opened) {
     chosen.manual = true;
     chosen.latitude = *lat;
     chosen.longitude = *lon;
-    return applySource(opened, chosen, {}, {});
+    return runPositionSource(opened, chosen, {});
 }
 
 Result relay(const Request& q, Environment&, Opened& opened) {
@@ -182,12 +232,7 @@ Result relay(const Request& q, Environment&, Opened& opened) {
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
-    if (modem->session().mode() != kModeServer ||
-        !firmwareHasRelay(modem->session().device().read().FirmwareVersion))
-        return fail(kBadInput, "The relay broadcast needs a base with firmware 3 or later.");
-    if (!DeviceSettings(modem->session()).setRelay(q.words[1] == "on"))
-        return fail(kRefused, outcome::kSettingRefused);
-    return done(outcome::kSettingTaken);
+    return changeRelay(modem->session(), q.words[1] == "on");
 }
 
 } // namespace tessadorn::cli

@@ -6,6 +6,7 @@
 #include "store/CasterStore.h"
 
 #include <set>
+#include <tuple>
 
 namespace tessadorn::cli {
 
@@ -29,11 +30,13 @@ bool updateValues(const Request& q, CasterStore& store, UpdateValues& values, Re
         r = fail(kBadInput, why);
         return false;
     }
-    for (const auto& [field, value] :
-         {std::pair<const char*, const std::string&>{"APN", values.apn},
-          {"User", values.user},
-          {"Password", values.password}})
-        if (value.size() > kUpdateValueLimit) {
+    // What the list holds goes as it is, as the dialog sends what it prefilled; a value given
+    // on the command line is typed, and an edit holds 48 characters.
+    for (const auto& [field, name, value] :
+         {std::tuple<const char*, const char*, const std::string&>{"APN", "apn", values.apn},
+          {"User", "user", values.user},
+          {"Password", "password", values.password}})
+        if (q.options.contains(name) && value.size() > kUpdateValueLimit) {
             r = fail(kBadInput, std::string("The ") + field + " must be at most " +
                                     std::to_string(kUpdateValueLimit) + " characters long.");
             return false;

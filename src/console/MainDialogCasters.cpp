@@ -1,6 +1,7 @@
 #include "console/MainDialog.h"
 
 #include "casterlist/CasterSelectDialog.h"
+#include "modem/Receivers.h"
 #include "platform/TextCodec.h"
 
 #include <mutex>
@@ -23,7 +24,7 @@ void MainDialog::casterChosen(int result) {
     if (result == kIdCancel) return;
     if (!m_Session.deviceReady()) return;
     const DeviceConfig::Values device = m_Session.device().read();
-    if (device.GpsType != "TRIMBLE" && device.GpsType != "UNKNOWN") return;
+    if (!pollsConnection(device.GpsType)) return;
 
     int count = 0;
     std::string auth, user, name;

@@ -71,7 +71,7 @@ std::vector<PanelLine> clientLines(const PanelInputs& in, bool sizeRefresh) {
         lines.push_back({ids::Line2, std::move(l2)});
         lines.push_back({ids::Line3, std::move(l3)});
     };
-    if (d.GpsType == "KV-318") {
+    if (d.GpsType == receiverType(GpsReceiver::Kv318)) {
         add("Mode: HALVIK KV-318", "Baudrate: 9600", "");
     } else if (!casterGpsType(d.GpsType)) {
         // The line keeps its text for an index without a rate.

@@ -1,6 +1,6 @@
 #include "console/StatusDisplay.h"
 
-#include "modem/StartupReads.h"
+#include "modem/SettingRules.h"
 #include "platform/TextCodec.h"
 
 namespace tessadorn {
@@ -80,7 +80,8 @@ void StatusDisplay::serverReadyFace(const PanelInputs& in) {
         show(id);
     // The caster and the relay picture share one place: the firmware's first character
     // chooses exactly one of them.
-    const bool caster = !firmwareHasRelay(in.device.FirmwareVersion);
+    const ModemFacts facts{kModeServer, in.device.GpsType, in.device.FirmwareVersion, false};
+    const bool caster = !settingRefusal(Setting::Relay, facts).empty();
     m_Controls.setVisible(Caster, caster);
     m_Controls.setVisible(Relay, !caster);
     show(Apn);
@@ -110,7 +111,8 @@ int StatusDisplay::clientReadyFace(const PanelInputs& in, int autoConnect) {
 }
 
 int StatusDisplay::showConnectControls(const std::string& gpsType, int autoConnect, int stConnect) {
-    if (gpsType == "KV-318" || gpsType == "WAVECOM") {
+    // The box and the Connect pictures come and go together with the make.
+    if (!settingRefusal(Setting::AutoConnect, {kModeClient, gpsType, {}, false}).empty()) {
         hide(AutoConnect);
         hide(Connect);
         hide(Disconnect);
@@ -164,7 +166,7 @@ bool StatusDisplay::sizeRefresh(bool deviceReady, int mode, const PanelInputs& i
         return false;
     }
     lines(panel::clientLines(in, true));
-    if (!panel::casterGpsType(in.device.GpsType)) {
+    if (!settingRefusal(Setting::Caster, {kModeClient, in.device.GpsType, {}, false}).empty()) {
         hide(Connect);
         hide(Disconnect);
         return false;

@@ -3,39 +3,12 @@
 #include "modem/Protocol.h"
 #include "platform/SerialPort.h"
 
-#include <array>
-
 namespace tessadorn {
 
 namespace p = protocol;
 
-namespace {
-
-struct ReceiverRow {
-    std::string_view type;
-    int linkRate; // -1: the user chooses it
-    bool endsAutoConnect;
-};
-constexpr std::array<ReceiverRow, 5> kReceivers = {{
-    {"KV-318", kBaud9600, true},
-    {"TRIMBLE", kBaud38400, false},
-    {"WAVECOM", -1, true},
-    {"UNKNOWN", -1, false},
-    {"TOPCON", kBaud115200, false},
-}};
-
-const ReceiverRow& row(GpsReceiver make) {
-    return kReceivers[static_cast<std::size_t>(make)];
-}
-
-} // namespace
-
-std::string_view receiverType(GpsReceiver make) {
-    return row(make).type;
-}
-
 std::optional<int> receiverLinkRate(GpsReceiver make) {
-    const int rate = row(make).linkRate;
+    const int rate = receiverRow(make).linkRate;
     return rate < 0 ? std::nullopt : std::optional<int>(rate);
 }
 
@@ -99,7 +72,7 @@ bool DeviceSettings::setReceiver(GpsReceiver make, int trimblePort) {
         if (make == GpsReceiver::Trimble) d.GpsPort = "COM" + std::to_string(trimblePort);
         if (make == GpsReceiver::Topcon) d.GpsPort = "COM4";
     });
-    if (row(make).endsAutoConnect) m_Session.autoConnectState(0);
+    if (receiverRow(make).endsAutoConnect) m_Session.autoConnectState(0);
     return true;
 }
 

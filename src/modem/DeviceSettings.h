@@ -2,17 +2,13 @@
 
 #include "modem/ModemSession.h"
 #include "modem/Position.h"
+#include "modem/Receivers.h"
 
 #include <optional>
 #include <string_view>
 
 namespace tessadorn {
 
-// The GPS receiver makes the modem can take its position from.
-enum class GpsReceiver { Kv318 = 0, Trimble = 1, Wavecom = 2, Unknown = 3, Topcon = 4 };
-
-// The type name the modem reports for a make ("KV-318", "TRIMBLE", ...).
-std::string_view receiverType(GpsReceiver make);
 // The baud index the modem's serial port runs at once a make is chosen that fixes it (KV-318,
 // TRIMBLE, TOPCON); nothing for the makes whose rate the user chooses.
 std::optional<int> receiverLinkRate(GpsReceiver make);

@@ -2,6 +2,7 @@
 
 #include "modem/ModemSearch.h"
 #include "modem/ModemStartup.h"
+#include "modem/Receivers.h"
 
 namespace tessadorn {
 
@@ -110,7 +111,7 @@ std::optional<LostReason> ModemMonitor::poll() {
                         device.ServerIp == DeviceConfig::kNoAddress && pauseCheckpoint() &&
                         m_Queries.readServerIp(StatusQueries::Attempt::WhilePolling))
                         call(m_Face.serverAddressRead);
-                } else if (device.GpsType == "TRIMBLE" || device.GpsType == "UNKNOWN") {
+                } else if (pollsConnection(device.GpsType)) {
                     if (!pauseCheckpoint()) return std::nullopt;
                     const OnOff state =
                         m_Queries.readConnectionState(StatusQueries::Attempt::WhilePolling);

@@ -8,10 +8,8 @@ namespace tessadorn {
 bool modemHasPositionSource(const DeviceConfig::Values& device) {
     if (device.GgaMode == "MANUAL") return MountpointOrder::manualPosition(device).has_value();
     if (device.GgaMode != "AUTO") return false;
-    for (const GpsReceiver make :
-         {GpsReceiver::Kv318, GpsReceiver::Trimble, GpsReceiver::Wavecom, GpsReceiver::Topcon})
-        if (device.GpsType == receiverType(make)) return true;
-    return false;
+    const ReceiverRow* receiver = receiverByType(device.GpsType);
+    return receiver && receiver->sendsPosition;
 }
 
 std::string positionQuestion(const SourceRow& row, const DeviceConfig::Values& device) {

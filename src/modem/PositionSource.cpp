@@ -27,6 +27,13 @@ int trimblePortIndex(const std::string& gpsPort) {
     return 0;
 }
 
+int reportedPortOf(const DeviceConfig::Values& device) {
+    const ReceiverRow* row = receiverByType(device.GpsType);
+    if (!row) return -1;
+    if (row->make == GpsReceiver::Trimble) return trimblePortIndex(device.GpsPort);
+    return row->make == GpsReceiver::Topcon ? 0 : -1;
+}
+
 int startingChoice(GpsReceiver make, const DeviceConfig::Values& device, int linkBaudIndex) {
     switch (make) {
     case GpsReceiver::Trimble:

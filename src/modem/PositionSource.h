@@ -30,6 +30,9 @@ struct PositionChoice {
 int applyPositionSource(ModemSession& session, DeviceSettings& settings,
                         const PositionChoice& chosen, const std::function<void()>& accepted);
 
+// The port the modem reports for its receiver as PositionChoice::reportedPort holds it.
+int reportedPortOf(const DeviceConfig::Values& device);
+
 // The TRIMBLE port index (0..2) of the modem's reported port ("COM1".."COM3").
 int trimblePortIndex(const std::string& gpsPort);
 

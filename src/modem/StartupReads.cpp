@@ -2,10 +2,6 @@
 
 namespace tessadorn {
 
-bool keepsCasterConnection(const std::string& t) {
-    return t == "TRIMBLE" || t == "UNKNOWN" || t == "TOPCON";
-}
-
 bool firmwareHasRelay(const std::string& firmwareVersion) {
     return firmwareVersion.empty() || firmwareVersion[0] != '2';
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modem/ModemSession.h"
+#include "modem/Receivers.h"
 #include "modem/StatusQueries.h"
 
 #include <functional>
@@ -9,9 +10,6 @@
 
 namespace tessadorn {
 
-// True for the GPS types with which the modem keeps a caster connection of its own (and so is
-// asked about it at start and while polled).
-bool keepsCasterConnection(const std::string& gpsType);
 // True when the firmware offers the relay broadcast (every version but the 2.x line, which has
 // the caster picture in its place).
 bool firmwareHasRelay(const std::string& firmwareVersion);

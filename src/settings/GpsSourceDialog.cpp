@@ -7,14 +7,10 @@
 #include "platform/SerialPort.h"
 #include "store/TextInput.h"
 
-#include <array>
-
 namespace tessadorn {
 
 namespace {
 
-constexpr std::array<const char*, 5> kMakes = {"HALVIK KV-318", "TRIMBLE", "WAVECOM EMU", "UNKNOWN",
-                                               "TOPCON"};
 constexpr std::string_view kZero = "0.000000";
 
 } // namespace
@@ -68,8 +64,8 @@ void GpsSourceDialog::onInit() {
         for (int id : {kManual, kLatitudeLabel, kLatitude, kLongitudeLabel, kLongitude})
             c.setVisible(id, false);
     }
-    for (const char* make : kMakes)
-        c.addItem(kGpsList, make);
+    for (const ReceiverRow& row : receivers())
+        c.addItem(kGpsList, std::string(row.dialogName));
     c.setSelection(kGpsList, Kv318);
 
     const auto device = m_Session.device().read();
@@ -85,26 +81,29 @@ void GpsSourceDialog::onInit() {
         return;
     }
     c.setChecked(kManual, false);
-    const std::string& type = device.GpsType;
-    if (type == "KV-318") {
+    const ReceiverRow* reported = receiverByType(device.GpsType);
+    const GpsReceiver make = reported ? reported->make : GpsReceiver::Kv318;
+    if (!reported) {
+        // A type no row names: the list stays on its first make.
+    } else if (make == GpsReceiver::Kv318) {
         fillSecondList(Kv318);
         c.setSelection(kSecondList, 0);
         showPortLabel(false);
-    } else if (type == "TRIMBLE") {
+    } else if (make == GpsReceiver::Trimble) {
         showPortLabel(true);
         fillSecondList(Trimble);
         c.setSelection(kGpsList, Trimble);
         m_PortIndex = startingChoice(GpsReceiver::Trimble, device, baudIndex);
         c.setSelection(kSecondList, m_PortIndex);
         c.setEnabled(kManual, false);
-    } else if (type == "WAVECOM" || type == "UNKNOWN") {
-        const bool wavecom = type == "WAVECOM";
+    } else if (make == GpsReceiver::Wavecom || make == GpsReceiver::Unknown) {
+        const bool wavecom = make == GpsReceiver::Wavecom;
         fillSecondList(Wavecom);
         c.setSelection(kSecondList, baudIndex);
         c.setSelection(kGpsList, wavecom ? Wavecom : Unknown);
         showPortLabel(false);
         if (wavecom) c.setEnabled(kManual, false);
-    } else if (type == "TOPCON") {
+    } else if (make == GpsReceiver::Topcon) {
         m_PortIndex = 0;
         fillSecondList(Topcon);
         c.setSelection(kSecondList, 0);

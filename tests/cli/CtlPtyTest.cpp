@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -45,6 +46,16 @@ std::vector<std::string> afterRoverStart(std::vector<std::string> commands) {
     return all;
 }
 
+// The same for a base.
+std::vector<std::string> afterBaseStart(std::vector<std::string> commands) {
+    std::vector<std::string> all = {"DEVICE?", "#GETCFG?", "#GETGGA?", "#GETBRD?", "IP?"};
+    all.insert(all.end(), commands.begin(), commands.end());
+    return all;
+}
+
+// The start-up of a rover whose receiver keeps no caster connection: no connection read.
+const std::vector<std::string> kRoverWithoutCasterStart = {"DEVICE?", "#GETCFG?", "#GETGGA?"};
+
 const std::string kHome = "caster add Home caster.example.com 2101 --user bob --password pw";
 const std::string kUseHome = "caster use Home --auth";
 
@@ -57,7 +68,8 @@ struct Case {
     std::vector<std::string> commands; // what the modem heard, in order
     std::string stdoutHas;             // text output, or with --json a key=value check
     std::string stderrHas;
-    bool noRoom = false; // files may not pass 512 bytes (ulimit -f 1), as on a full disk
+    bool noRoom = false;   // files may not pass 512 bytes (ulimit -f 1), as on a full disk
+    std::string list = {}; // the caster list the command starts with, when not empty
 };
 // gtest prints a case by its name, not as bytes.
 void PrintTo(const Case& c, std::ostream* os) {
@@ -305,8 +317,85 @@ const Case kCases[] = {
      afterRoverStart({"#STOPCONNECTION"}),
      "Connection Finished",
      ""},
+    // The window offers the stop only while a connection runs.
+    {"DisconnectWhenNotConnected",
+     {},
+     {},
+     "disconnect",
+     0,
+     afterRoverStart({}),
+     "The modem is not connected.",
+     ""},
+    // While a connection runs, the window's Connect stops it: no other connection is made.
+    {"ConnectWhileConnected",
+     {"--scenario", "connected"},
+     {kHome},
+     "connect DEMO01 --caster Home",
+     2,
+     afterRoverStart({}),
+     "",
+     "A caster connection is running: disconnect first."},
     {"RoleBase", {}, {}, "role base", 0, afterRoverStart({"MODE=BASE"}), "Tessadorn SERVER", ""},
+    // The window offers the other role only: the modem is not restarted for nothing.
+    {"RoleBaseOnABase",
+     {"--role", "base"},
+     {},
+     "role base",
+     0,
+     afterBaseStart({}),
+     "The modem is already a base.",
+     ""},
+    {"RoleRoverOnARover", {}, {}, "role rover", 0, afterRoverStart({}), "already a rover", ""},
     {"AutoOn", {}, {}, "auto on", 0, afterRoverStart({"#AUTO ON"}), "Autoconnection enabled", ""},
+    {"AutoOnWhenOn",
+     {"--auto", "1"},
+     {},
+     "auto on",
+     0,
+     afterRoverStart({}),
+     "Automatic connection is already on.",
+     ""},
+    // The box is on the ready face of a rover only, and not with a receiver that ends it.
+    {"AutoOnABase",
+     {"--role", "base"},
+     {},
+     "auto on",
+     2,
+     afterBaseStart({}),
+     "",
+     "Automatic connection is for a rover."},
+    {"AutoOnAKv318Rover",
+     {"--gps", "KV-318"},
+     {},
+     "auto on",
+     2,
+     kRoverWithoutCasterStart,
+     "",
+     "Automatic connection needs a TRIMBLE, UNKNOWN or TOPCON receiver"},
+    {"AutoOffAWavecomRover",
+     {"--gps", "WAVECOM"},
+     {},
+     "auto off",
+     2,
+     kRoverWithoutCasterStart,
+     "",
+     "Automatic connection needs a TRIMBLE"},
+    {"RelayOnWhenOn",
+     {"--scenario", "base"},
+     {},
+     "relay on",
+     0,
+     afterBaseStart({}),
+     "The relay broadcast is already on.",
+     ""},
+    {"RelayOff",
+     {"--scenario", "base"},
+     {},
+     "relay off",
+     0,
+     afterBaseStart({"#SETBRD,0,relay.example.com,2102,TESSADORN-QRV"}),
+     "Tessadorn configured successfully!",
+     ""},
     // A user and password not given keep what the modem holds.
     {"ApnKeepsTheUserAndPassword",
      {"--apn-user", "wu", "--apn-password", "wp", "--restart-ms", "0"},
@@ -372,6 +461,26 @@ const Case kCases[] = {
       "AT^SJOTAP", "at^scfg=\"Trace/Syslog/OTAP\",\"1\""},
      "Modem Updated Successfully!!",
      ""},
+    // The list's own 49-byte APN goes whole, as the dialog sends what it prefilled.
+    {"UpdateTakesTheListsLongApn",
+     {"--scenario", "in-engine", "--engine-baud", "0", "--otap-step-ms", "50"},
+     {},
+     "update --yes",
+     0,
+     {"#EXIT0", "AT",
+      "AT^SJOTAP=\"wqzt\",\"http://update.example.com/tessadorn/update.jad\",\"a:\",,,"
+      "\"gprs\",\"" +
+          std::string(49, 'a') + "\",\"\",\"\",,",
+      "AT^SJOTAP", "at^scfg=\"Trace/Syslog/OTAP\",\"1\""},
+     "Modem Updated Successfully!!",
+     "",
+     false,
+     "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"no\">\r\n<user></user>\r\n"
+     "<password></password>\r\n</auth>\r\n<carrier value=\"yes\">\r\n<apn>" +
+         std::string(49, 'a') +
+         "</apn>\r\n<user></user>\r\n<password></password>\r\n</carrier>\r\n"
+         "<AutoConnection>0</AutoConnection>\r\n</current>\r\n<servers>\r\n</servers>\r\n"
+         "</config>\r\n"},
     {"UpdateFailsInTheEngine",
      {"--scenario", "in-engine", "--engine-baud", "0", "--otap-step-ms", "50", "--otap", "fail"},
      {},
@@ -493,6 +602,10 @@ void expectJson(const std::string& text, const std::string& checks) {
 TEST_P(CtlPtyTest, SendsTheWindowsCommandsAndEndsWithItsStatus) {
     const Case& c = GetParam();
     ASSERT_TRUE(startSimulator(c.simulator));
+    if (!c.list.empty()) {
+        std::filesystem::create_directories(dir.file("cfg"));
+        test::writeBytes(dir.file("cfg/ntripcfg.txt"), c.list);
+    }
     for (const std::string& before : c.before)
         ASSERT_EQ(ctl(before), 0) << before << ": " << readAll(err);
     const std::size_t heardBefore = heard(log).size();

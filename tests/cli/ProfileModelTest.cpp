@@ -179,5 +179,69 @@ TEST(ProfilePlan, RefusesAProfileForAnotherModem) {
         EXPECT_FALSE(step.differs) << settingName(step.setting);
 }
 
+// What the window would not do for the modem as the profile leaves it is refused before
+// anything is sent, naming the key; what the modem already has never is.
+TEST(ProfilePlan, RefusesWhatTheWindowDoesNotOffer) {
+    ModemState base = rover();
+    base.mode = kModeServer;
+    ModemState longApn = rover();
+    longApn.device.ApnName = std::string(49, 'b');
+    const auto position = [](double latitude) {
+        return profileWith(
+            "gps", object({{"latitude", Value::num(latitude)}, {"longitude", Value::num(2.25)}}));
+    };
+    const auto caster = [](const char* mountpoint) {
+        return profileWith("caster", object({{"host", Value::str("caster.example.com")},
+                                             {"port", Value::str("2101")},
+                                             {"mountpoint", Value::str(mountpoint)}}));
+    };
+    const struct {
+        const char* name;
+        ModemState state;
+        Value document;
+        bool connected;
+        std::string refusal; // empty: taken
+    } cases[] = {
+        {"a base's own manual position", base, position(41.5), false, ""},
+        {"another manual position on a base", base, position(41.6), false,
+         "a base takes its position from its receiver"},
+        {"a 60-character APN", rover(),
+         profileWith("apn", object({{"name", Value::str(std::string(60, 'a'))}})), false,
+         "\"apn.name\" is refused: The field \"APN\" holds at most 48 characters."},
+        {"a 49-byte APN the modem has", longApn,
+         profileWith("apn", object({{"name", Value::str(std::string(49, 'b'))}})), false, ""},
+        {"a 49-character user", rover(),
+         profileWith("apn", object({{"name", Value::str("Web")},
+                                    {"user", Value::str(std::string(49, 'u'))}})),
+         false, "\"apn.user\" is refused"},
+        {"another caster while connected", rover(), caster("DEMO02"), true,
+         "The profile's \"caster\" is running: disconnect first."},
+        {"the running caster", rover(), caster("DEMO01"), true, ""},
+        {"another caster, not connected", rover(), caster("DEMO02"), false, ""},
+        {"automatic connection with the profile's KV-318", rover(),
+         object({{"tessadorn_profile", Value::num(1)},
+                 {"gps", object({{"receiver", Value::str("KV-318")}})},
+                 {"auto_connect", Value::boolean(true)}}),
+         false, "\"auto_connect\" needs a TRIMBLE, UNKNOWN or TOPCON receiver"},
+        {"the relay of the base the profile makes", rover(),
+         object({{"tessadorn_profile", Value::num(1)},
+                 {"role", Value::str("base")},
+                 {"relay", Value::boolean(true)}}),
+         false, ""},
+        {"automatic connection on a base", base, profileWith("auto_connect", Value::boolean(true)),
+         false, "The profile's \"auto_connect\" is for a rover."},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        const auto wanted = readProfile(c.document, why);
+        ASSERT_TRUE(wanted) << c.name << ": " << why;
+        const std::string refusal = mismatch(*wanted, profileOf(c.state), c.connected);
+        if (c.refusal.empty())
+            EXPECT_EQ(refusal, "") << c.name;
+        else
+            EXPECT_NE(refusal.find(c.refusal), std::string::npos) << c.name << ": " << refusal;
+    }
+}
+
 } // namespace
 } // namespace tessadorn::cli

@@ -53,7 +53,8 @@ struct Case {
     std::vector<std::string> sent; // setting commands, by their start
     bool nothingHeard = false;     // refused before the port is opened
     std::string outputHas;
-    unsigned mode = 0644; // of the profile's file
+    bool readsBackAsTheBase = true; // once something was sent
+    unsigned mode = 0644;           // of the profile's file
 };
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
@@ -80,6 +81,48 @@ const Case kCases[] = {
       "#SETGGA,AUTO,TRIMBLE,COM2", "#SETBRD"},
      false,
      "\"changed\":true"},
+    // The port the modem reports stays when the profile names none.
+    {"TrimbleWithoutAPortKeepsTheModemsPort",
+     {"--gps", "TRIMBLE", "--gps-port", "COM2"},
+     [](QJsonObject& p) {
+         p = QJsonObject{{"tessadorn_profile", 1}, {"gps", QJsonObject{{"receiver", "TRIMBLE"}}}};
+     },
+     "",
+     0,
+     {},
+     false,
+     "unchanged"},
+    // Once the modem stayed a rover, the base's settings are not sent to it.
+    {"RefusedRoleSendsNoBaseSetting",
+     {"--refuse", "MODE=BASE", "--restart-ms", "0"},
+     dropDevice,
+     "--timeout 40",
+     3,
+     {"MODE=BASE", "MODE=BASE", "MODE=BASE", "MODE=BASE", "MODE=BASE", "MODE=BASE",
+      "APN internet.example", "USER u", "PASSWORD", "SAVE", "RESET", "#SETGGA,AUTO,TRIMBLE,COM2"},
+     false,
+     "The profile's \"relay\" needs a base.",
+     false},
+    // A modem pulled after the APN's restart ends the run at once; what it took is said.
+    {"PulledModemSaysWhatWasApplied",
+     {"--restart-ms", "0", "--drop-after-commands", "18"},
+     dropDevice,
+     "--json",
+     1,
+     {"MODE=BASE", "APN internet.example", "USER u", "PASSWORD", "SAVE", "RESET"},
+     false,
+     "\"applied\":[\"role\",\"apn\"]",
+     false},
+    // A --timeout given bounds the whole run, restarts and all; what was taken is said.
+    {"TimeoutSaysWhatWasApplied",
+     {"--restart-ms", "60000"},
+     dropDevice,
+     "--json --timeout 6",
+     4,
+     {"MODE=BASE"},
+     false,
+     "\"applied\":[\"role\"]",
+     false},
     {"SecondApplySendsNothing", kBase, dropDevice, "--json", 0, {}, false, "\"changed\":false"},
     // A check that finds the modem different ends with its own status; a matching one with 0.
     {"CheckSendsNothing", {}, dropDevice, "--check --json", 5, {}, false, "\"state\":\"differs\""},
@@ -112,7 +155,7 @@ const Case kCases[] = {
      {},
      true,
      ""},
-    {"WritableFileWithAPasswordIsRefused", {}, withApnPassword, "", 2, {}, true, "", 0622},
+    {"WritableFileWithAPasswordIsRefused", {}, withApnPassword, "", 2, {}, true, "", true, 0622},
     {"OwnersFileWithAPasswordIsApplied",
      {"--restart-ms", "0"},
      withApnPassword,
@@ -122,6 +165,7 @@ const Case kCases[] = {
       "#SETGGA,AUTO,TRIMBLE,COM2", "#SETBRD"},
      false,
      "changed",
+     true,
      0600},
     {"UnknownKeyIsRefused",
      {},
@@ -142,10 +186,11 @@ class ProfilePtyTest : public ::testing::TestWithParam<Case> {
         rover.stop();
     }
     int ctl(const std::string& link, const std::string& arguments) {
-        const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
-                                    TESSADORN_CTL_EXECUTABLE + " --port " + link +
-                                    " --config-dir " + dir.file("cfg") + " --timeout 10 " +
-                                    arguments + " >" + out + " 2>" + err;
+        const std::string command =
+            "XDG_STATE_HOME=" + dir.file("state") + " " + TESSADORN_CTL_EXECUTABLE + " --port " +
+            link + " --config-dir " + dir.file("cfg") +
+            (arguments.find("--timeout") == std::string::npos ? " --timeout 10 " : " ") +
+            arguments + " >" + out + " 2>" + err;
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -202,12 +247,153 @@ TEST_P(ProfilePtyTest, AppliesWhatDiffersAndReportsIt) {
         EXPECT_NE(test::readBytes(err).find("profile"), std::string::npos);
     }
     // The rover now reads back as the base did.
-    if (!c.sent.empty()) {
+    if (!c.sent.empty() && c.readsBackAsTheBase) {
         EXPECT_EQ(exported(roverLink), exported(baseLink));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Profiles, ProfilePtyTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// One modem and its caster list, for profiles applied to the modem they describe.
+class OneModemProfileTest : public ::testing::Test {
+  protected:
+    void TearDown() override { sim.stop(); }
+    bool start(std::vector<std::string> args) {
+        args.insert(args.end(), {"--baud", "2", "--link", link});
+        if (sim.start(TESSADORN_SIM_EXECUTABLE, args, 5000, log)) return true;
+        ADD_FAILURE() << sim.error();
+        return false;
+    }
+    int ctl(const std::string& arguments) {
+        const std::string command = "XDG_STATE_HOME=" + dir.file("state") + " " +
+                                    TESSADORN_CTL_EXECUTABLE + " --port " + link +
+                                    " --config-dir " + dir.file("cfg") + " --timeout 20 " +
+                                    arguments + " >" + out + " 2>" + err;
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The setting commands the modem heard since `from` commands.
+    std::vector<std::string> sentSince(std::size_t from) {
+        auto all = heard(log);
+        all.erase(all.begin(), all.begin() + static_cast<long>(std::min(from, all.size())));
+        return settingCommands(all);
+    }
+
+    test::TempDir dir;
+    std::string link = dir.file("com1"), log = dir.file("sim.log");
+    std::string out = dir.file("out"), err = dir.file("err"), file = dir.file("p.json");
+    SimulatorProcess sim;
+};
+
+struct OwnCase {
+    const char* name;
+    std::vector<std::string> modem;
+};
+void PrintTo(const OwnCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const OwnCase kOwnCases[] = {
+    {"RoverTrimbleOnCom2", {"--gps", "TRIMBLE", "--gps-port", "COM2"}},
+    {"RoverKv318", {"--gps", "KV-318"}},
+    {"RoverWavecom", {"--gps", "WAVECOM"}},
+    {"RoverUnknown", {"--gps", "UNKNOWN", "--auto", "1"}},
+    {"RoverTopcon", {"--gps", "TOPCON"}},
+    {"RoverManualPosition",
+     {"--gps", "UNKNOWN", "--gga-mode", "MANUAL", "--latitude", "41.71", "--longitude", "1.84"}},
+    {"RoverConnected", {"--scenario", "connected"}},
+    {"BaseRelayOn", {"--scenario", "base"}},
+    {"BaseRelayOff", {"--role", "base", "--broadcast", "0"}},
+    {"BaseManualPosition",
+     {"--role", "base", "--gps", "UNKNOWN", "--gga-mode", "MANUAL", "--latitude", "41.71",
+      "--longitude", "1.84"}},
+    {"BaseFirmware2", {"--role", "base", "--firmware", "2.1.0"}},
+};
+
+class OwnProfileTest : public OneModemProfileTest, public ::testing::WithParamInterface<OwnCase> {};
+
+// Every modem's own profile applies back to it with nothing sent.
+TEST_P(OwnProfileTest, AppliesBackUnchanged) {
+    ASSERT_TRUE(start(GetParam().modem));
+    ASSERT_EQ(ctl("profile export " + file), 0) << test::readBytes(err);
+    const std::size_t before = heard(log).size();
+    EXPECT_EQ(ctl("--json profile apply " + file), 0) << test::readBytes(err);
+    EXPECT_EQ(sentSince(before), std::vector<std::string>{});
+    const std::string report = test::readBytes(out);
+    EXPECT_NE(report.find("\"changed\":false"), std::string::npos) << report;
+    EXPECT_EQ(report.find("\"state\":\"failed\""), std::string::npos) << report;
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, OwnProfileTest, ::testing::ValuesIn(kOwnCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct CasterStepCase {
+    const char* name;
+    std::vector<std::string> modem;
+    std::string mountpoint;
+    std::string options;
+    int status;
+    std::vector<std::string> sent;
+    std::string said; // on stdout or stderr
+};
+void PrintTo(const CasterStepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::vector<std::string> kTable = {"#SIGNAL OFF", "#LIST 2,caster.example.com:2101"};
+std::vector<std::string> tableThen(const std::string& command) {
+    auto all = kTable;
+    all.push_back(command);
+    return all;
+}
+
+// The caster of a profile is connected to as the Connect control connects: the source table
+// at the version the caster list holds, the mountpoint checked in it, the position question.
+const CasterStepCase kCasterSteps[] = {
+    {"VersionFromTheList",
+     {},
+     "DEMO01",
+     "",
+     0,
+     tableThen("#CONNECT 2,caster.example.com:2101/DEMO01"),
+     "changed"},
+    {"MountpointNotInTheTable", {}, "DEMO0", "", 2, kTable, "No mountpoint DEMO0"},
+    {"PositionNeededWithoutYes",
+     {"--gps", "UNKNOWN"},
+     "DEMOVRS",
+     "",
+     2,
+     kTable,
+     "--yes connects all the same"},
+    // Past the question the caster decides (this one wants a user).
+    {"PositionNeededWithYes",
+     {"--gps", "UNKNOWN"},
+     "DEMOVRS",
+     "--yes",
+     3,
+     tableThen("#CONNECT 2,caster.example.com:2101/DEMOVRS"),
+     "Connection not authorized."},
+};
+
+class CasterStepTest : public OneModemProfileTest,
+                       public ::testing::WithParamInterface<CasterStepCase> {};
+
+TEST_P(CasterStepTest, ConnectsAsTheConnectControl) {
+    const CasterStepCase& c = GetParam();
+    ASSERT_TRUE(start(c.modem));
+    ASSERT_EQ(ctl("caster add Home caster.example.com 2101 --ntrip 2"), 0) << test::readBytes(err);
+    test::writeBytes(file, "{\"tessadorn_profile\": 1, \"caster\": {\"host\": "
+                           "\"caster.example.com\", \"port\": \"2101\", \"mountpoint\": \"" +
+                               c.mountpoint + "\"}}");
+    const std::size_t before = heard(log).size();
+    EXPECT_EQ(ctl("profile apply " + file + " " + c.options), c.status) << test::readBytes(err);
+    EXPECT_EQ(sentSince(before), c.sent) << test::readBytes(out) << test::readBytes(err);
+    EXPECT_NE((test::readBytes(out) + test::readBytes(err)).find(c.said), std::string::npos)
+        << test::readBytes(out) << test::readBytes(err);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, CasterStepTest, ::testing::ValuesIn(kCasterSteps),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A profile with passwords is written for its owner only.

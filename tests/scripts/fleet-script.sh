@@ -64,7 +64,7 @@ run ApplyChangesAndRefusals 1 "--timeout 20" "same differs refuses" \
   "same=unchanged|differs=changed (auto_connect)|refuses=failed (3: auto_connect: "
 run SecondApplyChangesNothing 0 "" "differs" "differs=unchanged"
 # --timeout reaches the program: a silent modem fails after 2 s, not after the default 60.
-run TimeoutIsPassedOn 1 "--timeout 2" "silent" "silent=failed (4: no answer within 2 s)"
+run TimeoutIsPassedOn 1 "--timeout 2" "silent" "silent=failed (4: No modem answered on $tmp/silent: no answer within 2 s.)"
 # --config-dir reaches the program: the found rate is kept there.
 run ConfigDirIsPassedOn 0 "--config-dir $tmp/shared" "same" "same=unchanged"
 [ -s "$tmp/shared/tessadorn.ports" ] || fail "ConfigDirIsPassedOn: nothing kept in $tmp/shared"
