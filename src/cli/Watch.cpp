@@ -95,9 +95,11 @@ Result watch(const Request& q, Environment& env) {
     }
     bool portFailed = false;
     ModemMonitor::Face face;
-    face.statusLine = [&env](std::string_view text) {
+    face.statusLine = [&env, &report](std::string_view text) {
         if (env.progress) env.progress(text);
+        report.searching();
     };
+    face.portGone = [&report] { report.searching(); };
     face.listNotSaved = [&r](const std::string& failure) {
         r.messages.push_back(forTerminal(failure));
     };

@@ -126,6 +126,9 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     const double lostAfter = std::chrono::duration<double>(Clock::now() - pulled).count();
     ASSERT_FALSE(lost.isEmpty());
     EXPECT_EQ(lost["reason"].toString(), "the port is gone");
+    EXPECT_EQ(lost["serial"].toString(), found["serial"].toString());
+    EXPECT_EQ(lost["port"].toString().toStdString(), link);
+    EXPECT_FALSE(w.next("searching", 5).isEmpty());
     ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, simArgs, 5000, "/dev/null"));
     const auto back = Clock::now();
     EXPECT_FALSE(w.next("found", 10).isEmpty());

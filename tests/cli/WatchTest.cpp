@@ -2,6 +2,7 @@
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
 #include "modem/DeviceConfig.h"
+#include "platform/ProgramInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -92,15 +93,41 @@ const PolledValues kGood{3, kSimReady, 1, 2};
 
 TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
     Rig rig;
+    rig.report.searching();
+    rig.report.searching(); // the same search: said once
     rig.report.found({"T-0042", "2.3.1", kModeClient, 2});
     for (int i = 0; i < 200; ++i) { // 100 s of polls, every 500 ms
         rig.report.polled(i == 40 ? PolledValues{1, kSimReady, 1, 2} : kGood);
         rig.clock.advance(500);
     }
     rig.report.lost(LostReason::PortGone);
-    // found; the first values; the dip and its end; one heartbeat 60 s after the last line; lost.
-    EXPECT_EQ(rig.kinds(), (std::vector<std::string>{"found", "status", "status", "status",
-                                                     "heartbeat", "lost"}));
+    rig.report.searching();
+    rig.clock.advance(30'000);
+    rig.report.searching(); // still the same search, half an interval on
+    rig.clock.advance(30'000);
+    rig.report.searching(); // an interval on: said again
+    // searching; found; the first values; the dip and its end; one heartbeat 60 s after the last
+    // line; lost; searching again, and once more a minute later.
+    EXPECT_EQ(rig.kinds(),
+              (std::vector<std::string>{"searching", "found", "status", "status", "status",
+                                        "heartbeat", "lost", "searching", "searching"}));
+    // Every line names its port; every line from "found" on the modem's serial number too, in
+    // the JSON and in the text.
+    for (std::size_t i = 0; i < rig.lines.size(); ++i) {
+        const Line& l = rig.lines[i];
+        EXPECT_EQ(l.event.get("port")->text, "/dev/ttyUSB0") << l.text;
+        EXPECT_NE(l.text.find(" /dev/ttyUSB0 "), std::string::npos) << l.text;
+        const Value* serial = l.event.get("serial");
+        if (i == 0) {
+            EXPECT_EQ(serial, nullptr) << l.text;
+            EXPECT_EQ(l.text.substr(24), " /dev/ttyUSB0 searching for the modem");
+        } else {
+            ASSERT_NE(serial, nullptr) << l.text;
+            EXPECT_EQ(serial->text, "T-0042");
+            EXPECT_NE(l.text.find(" /dev/ttyUSB0 T-0042 "), std::string::npos) << l.text;
+        }
+    }
+    rig.lines.erase(rig.lines.begin());
     const Value& found = rig.lines[0].event;
     EXPECT_EQ(found.get("serial")->text, "T-0042");
     EXPECT_EQ(found.get("role")->text, "rover");
@@ -111,7 +138,7 @@ TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
     EXPECT_EQ(status.get("sim")->get("name")->text, "ready");
     EXPECT_EQ(status.get("apn")->get("code")->number, 1);
     EXPECT_EQ(status.get("connection")->get("name")->text, "off");
-    EXPECT_EQ(rig.lines.back().event.get("reason")->text, "the port is gone");
+    EXPECT_EQ(rig.lines[rig.lines.size() - 3].event.get("reason")->text, "the port is gone");
     // Every line starts with its time, ISO 8601 with milliseconds.
     for (const Line& l : rig.lines) {
         EXPECT_TRUE(startsWithStamp(l.text)) << l.text;
@@ -143,7 +170,7 @@ TEST(WatchMetrics, EveryMetricHasHelpTypeAndItsSample) {
                            "tessadorn_sim_state",  "tessadorn_apn_up",
                            "tessadorn_connected",  "tessadorn_polls_failed_total",
                            "tessadorn_lost_total", "tessadorn_last_poll_timestamp_seconds",
-                           "tessadorn_info"};
+                           "tessadorn_info",       "tessadorn_build_info"};
     for (const char* name : names) {
         const std::string n = name;
         const auto help = text.find("# HELP " + n + " ");
@@ -174,6 +201,15 @@ TEST(WatchMetrics, EveryMetricHasHelpTypeAndItsSample) {
     EXPECT_NE(after.find("tessadorn_up{port=\"/dev/ttyUSB0\"} 0\n"), std::string::npos);
     EXPECT_NE(after.find("tessadorn_lost_total{port=\"/dev/ttyUSB0\"} 1\n"), std::string::npos);
     EXPECT_EQ(after.find("tessadorn_signal_level{"), std::string::npos); // not known now
+    // The lost modem is still named, so that an alert on tessadorn_up can say which one it is.
+    EXPECT_NE(after.find("tessadorn_info{serial=\"T-\\\"7\\\"\",firmware=\"2.3.1\",role=\"base\","
+                         "port=\"/dev/ttyUSB0\"} 1\n"),
+              std::string::npos)
+        << after;
+    EXPECT_NE(after.find("tessadorn_build_info{version=\"" + std::string(kProgramVersion) +
+                         "\",port=\"/dev/ttyUSB0\"} 1\n"),
+              std::string::npos)
+        << after;
 }
 
 TEST(WatchMetrics, RewritesAtMostOnceASecondAndOnlyWhatChanged) {
