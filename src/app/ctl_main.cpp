@@ -5,6 +5,7 @@
 #include "app/ReportingSerialPort.h"
 #include "cli/Commands.h"
 #include "cli/StopRequest.h"
+#include "cli/WatchClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/ProgramInfo.h"
@@ -497,7 +498,9 @@ int main(int argc, char** argv) {
     // stopped; every other command is bound.
     if (!watching && request.words.front() != "update") boundTime(request.timeoutSeconds);
 
-    cli::Result result = cli::run(request, env);
+    // A watch that holds the port runs the command for us.
+    auto served = watching ? std::nullopt : cli::WatchClient::run(request, env);
+    cli::Result result = served ? std::move(*served) : cli::run(request, env);
     watchSignals.reset();
     // A device that went away while the command talked to it leaves its results half read: no
     // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.

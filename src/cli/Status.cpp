@@ -41,14 +41,27 @@ Result status(const Request& q, Environment& env) {
     ModemSession& session = modem.session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
+    std::optional<PolledValues> polled;
+    if (const auto state = queries.readApnState()) {
+        polled = PolledValues{-1, state->simState, state->apnReady, 0};
+        if (state->simState == kSimReady)
+            if (const auto level = queries.readSignal()) polled->signal = *level;
+    }
+    Result out = statusOf(session, polled);
+    out.messages.insert(out.messages.begin(), r.messages.begin(), r.messages.end());
+    return out;
+}
+
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled) {
+    Result r;
     Value sim = Value::null(), simState = Value::null(), signal = Value::null(),
           apnReady = Value::null();
-    if (const auto state = queries.readApnState()) {
-        sim = Value::num(state->simState);
-        simState = Value::str(WatchReport::simName(state->simState));
-        apnReady = Value::boolean(state->apnReady != 0);
-        if (state->simState == kSimReady)
-            if (const auto level = queries.readSignal()) signal = Value::num(*level);
+    if (polled) {
+        sim = Value::num(polled->simState);
+        simState = Value::str(WatchReport::simName(polled->simState));
+        apnReady = Value::boolean(polled->apnReady != 0);
+        if (polled->simState == kSimReady && polled->signal >= 0)
+            signal = Value::num(polled->signal);
     }
     const auto d = session.device().read();
     const bool base = session.mode() == kModeServer;

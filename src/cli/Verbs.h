@@ -4,9 +4,11 @@
 // Update.cpp, Watch.cpp), and what they share. Commands.cpp lists them in the table of verbs.
 
 #include "cli/Commands.h"
+#include "modem/MonitorObserver.h"
 #include "store/CasterStore.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessadorn::cli {
@@ -49,6 +51,8 @@ Result gpsManual(const Request& request, Environment& environment);
 Result relay(const Request& request, Environment& environment);
 
 Result status(const Request& request, Environment& environment);
+// status of a started session with one poll's values (none: the poll failed).
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled);
 Result udevRule(const Request& request, Environment& environment);
 Result update(const Request& request, Environment& environment);
 // Runs the window's monitor until the environment's stop is requested, telling each event as it

@@ -3,14 +3,20 @@
 #include "cli/Verbs.h"
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
+#include "cli/WatchService.h"
 #include "modem/ModemMonitor.h"
+#include "platform/DebugOutput.h"
+#include "platform/WatchSocketPath.h"
 #include "store/CasterStore.h"
 
 #include <chrono>
 #include <condition_variable>
+#include <grp.h>
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace tessadorn::cli {
 
@@ -50,6 +56,32 @@ std::int64_t systemMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
+}
+
+// The service of the port's commands, listening; none (and why) when it cannot be. The group
+// whose members may use it besides the watch's user and root: TESSADORN_WATCH_GROUP.
+std::unique_ptr<WatchService> startWatchService(ModemSession& session, const Environment& env,
+                                                std::string& why) {
+    WatchService::Options options;
+    options.portName = env.portName;
+    options.owner = ::geteuid();
+    if (const char* name = std::getenv("TESSADORN_WATCH_GROUP"); name && *name) {
+        std::vector<char> buffer(16384);
+        group entry{};
+        group* found = nullptr;
+        if (getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+            why = std::string("The group \"") + name +
+                  "\" (TESSADORN_WATCH_GROUP) does not exist.";
+            return nullptr;
+        }
+        options.group = found->gr_gid;
+        options.groupName = name;
+    }
+    options.socketPath = WatchSocketPath::forServing(env.portName, why);
+    if (options.socketPath.empty()) return nullptr;
+    auto service = std::make_unique<WatchService>(std::move(options), session, env);
+    if (!service->start(why)) return nullptr;
+    return service;
 }
 
 } // namespace
@@ -110,8 +142,18 @@ Result watch(const Request& q, Environment& env) {
         r = fail(kPortOrModem,
                  why.empty() ? "The port " + env.portName + " cannot be opened." : why);
     };
+    // Commands of others on this port are served between two polls.
+    std::string why;
+    std::unique_ptr<WatchService> service = startWatchService(session, env, why);
+    if (!service && !why.empty()) {
+        if (why.rfind("The group", 0) == 0) return fail(kBadInput, why);
+        debugLine("Commands on the port are not served: " + why + "\r\n");
+    }
+    std::vector<MonitorObserver*> observers{&report};
+    if (service) observers.push_back(service.get());
     if (env.stop) env.stop->setAction([&session] { session.abortLink(); });
-    ModemMonitor(session, store, std::move(face), {&report}).run();
+    ModemMonitor(session, store, std::move(face), observers).run();
+    service.reset();
     if (env.stop) env.stop->setAction({});
     if (env.progress) env.progress("");
     flusher.reset();
