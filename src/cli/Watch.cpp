@@ -11,8 +11,8 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <grp.h>
 #include <cstdlib>
+#include <grp.h>
 #include <memory>
 #include <thread>
 #include <unistd.h>
@@ -61,8 +61,10 @@ std::int64_t systemMs() {
 // The service of the port's commands, listening; none (and why) when it cannot be. The group
 // whose members may use it besides the watch's user and root: TESSADORN_WATCH_GROUP.
 std::unique_ptr<WatchService> startWatchService(ModemSession& session, const Environment& env,
-                                                std::string& why) {
+                                                WatchReport& report, std::string& why) {
     WatchService::Options options;
+    options.reread = [&report](const std::vector<std::string>& words, int status,
+                               const ModemFacts& facts) { report.served(words, status, facts); };
     options.portName = env.portName;
     options.owner = ::geteuid();
     if (const char* name = std::getenv("TESSADORN_WATCH_GROUP"); name && *name) {
@@ -70,8 +72,7 @@ std::unique_ptr<WatchService> startWatchService(ModemSession& session, const Env
         group entry{};
         group* found = nullptr;
         if (getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
-            why = std::string("The group \"") + name +
-                  "\" (TESSADORN_WATCH_GROUP) does not exist.";
+            why = std::string("The group \"") + name + "\" (TESSADORN_WATCH_GROUP) does not exist.";
             return nullptr;
         }
         options.group = found->gr_gid;
@@ -144,7 +145,7 @@ Result watch(const Request& q, Environment& env) {
     };
     // Commands of others on this port are served between two polls.
     std::string why;
-    std::unique_ptr<WatchService> service = startWatchService(session, env, why);
+    std::unique_ptr<WatchService> service = startWatchService(session, env, report, why);
     if (!service && !why.empty()) {
         if (why.rfind("The group", 0) == 0) return fail(kBadInput, why);
         debugLine("Commands on the port are not served: " + why + "\r\n");

@@ -60,6 +60,17 @@ void WatchReport::send(Value event, const std::string& text) {
     m_Emit(event, head + " " + text);
 }
 
+void WatchReport::served(const std::vector<std::string>& words, int status,
+                         const ModemFacts& facts) {
+    std::string command;
+    for (const std::string& w : words)
+        command += (command.empty() ? "" : " ") + w;
+    Value e = event("served");
+    e.set("command", Value::str(command)).set("status", Value::num(status));
+    send(std::move(e), "served \"" + command + "\", exit status " + std::to_string(status));
+    found(facts);
+}
+
 void WatchReport::searching() {
     if (m_Searching && m_Clock.nowMs() - m_LastLineAt < m_Options.intervalMs) return;
     m_Searching = true;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessadorn::cli {
 
@@ -35,6 +36,9 @@ class WatchReport final : public MonitorObserver {
     void polled(const PolledValues& values) override;
     void pollFailed() override;
     void lost(LostReason reason) override;
+    // A command of another program was served ("served": its words and exit status), and the
+    // modem read again: a "found" line with its facts as they are now.
+    void served(const std::vector<std::string>& words, int status, const ModemFacts& facts);
     // The monitor looks for the modem (at every rate it tries, and while a pulled port is away).
     void searching();
     // What ends the watch: the port cannot be opened (the reason, or empty).

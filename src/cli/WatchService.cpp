@@ -3,9 +3,12 @@
 #include "cli/Modem.h"
 #include "cli/Verbs.h"
 #include "link/PauseSection.h"
+#include "modem/ModemStartup.h"
 #include "platform/DebugOutput.h"
 #include "platform/WaitCursor.h"
+#include "platform/WatchSocketPath.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -39,8 +42,8 @@ class ServedFiles {
                 why = std::strerror(errno);
                 return false;
             }
-            const bool whole = ::write(fd, f.bytes.data(), f.bytes.size()) ==
-                               static_cast<ssize_t>(f.bytes.size());
+            const bool whole =
+                ::write(fd, f.bytes.data(), f.bytes.size()) == static_cast<ssize_t>(f.bytes.size());
             ::fchmod(fd, static_cast<mode_t>(f.mode & 0777));
             ::close(fd);
             if (!whole) {
@@ -93,7 +96,7 @@ WatchService::~WatchService() {
 }
 
 bool WatchService::start(std::string& why) {
-    if (!m_Server.listen(m_Options.socketPath, why)) return false;
+    if (!m_Server->listen(m_Options.socketPath, why)) return false;
     m_Thread = std::thread([this] { acceptLoop(); });
     return true;
 }
@@ -109,7 +112,20 @@ std::string WatchService::refusal(const PeerCredentials& peer) const {
 
 void WatchService::acceptLoop() {
     while (!m_Stop.load()) {
-        const int fd = m_Server.accept(200);
+        // A device plugged in again may come back under another number: the socket follows it.
+        const std::string name = WatchSocketPath::name(m_Options.portName);
+        const std::string& path = m_Server->path();
+        if (!name.empty() && path.compare(path.size() - std::min(path.size(), name.size()),
+                                          std::string::npos, name) != 0) {
+            std::string why;
+            const std::string now = WatchSocketPath::forServing(m_Options.portName, why);
+            auto moved = std::make_unique<LocalServer>();
+            if (!now.empty() && moved->listen(now, why))
+                m_Server = std::move(moved);
+            else
+                debugLine("Commands on the port are not served at " + now + ": " + why + "\r\n");
+        }
+        const int fd = m_Server->accept(200);
         if (fd < 0) continue;
         handle(fd);
         ::close(fd);
@@ -140,36 +156,49 @@ void WatchService::handle(int fd) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         });
-        result = serve(q, files, hungUp);
-        done = true;
-        lookout.join();
+        serve(q, files, hungUp, [&](const Result& r) {
+            done = true;
+            lookout.join();
+            writeFrame(fd, WatchWire::encodeResult(r));
+        });
+        return;
     }
     writeFrame(fd, WatchWire::encodeResult(result));
 }
 
-Result WatchService::serve(const Request& request, const std::vector<WatchWire::File>& files,
-                           const std::atomic<bool>& hungUp) {
+void WatchService::serve(const Request& request, const std::vector<WatchWire::File>& files,
+                         const std::atomic<bool>& hungUp,
+                         const std::function<void(const Result&)>& answer) {
     Request q = request;
     if (const auto it = q.options.find("password"); it != q.options.end()) hideInDebug(it->second);
     debugLine("Served command: " + q.words.front() + "\r\n");
     if (q.words.front() == "watch" || q.words.front() == "update")
-        return fail(kPortOrModem, "The port " + m_Options.portName + " is in use by a watch (process " +
-                                      std::to_string(::getpid()) + "); stop it first.");
-    if (q.words.size() == 1 && q.words.front() == "status") return servedStatus(q);
+        return answer(fail(kPortOrModem, "The port " + m_Options.portName +
+                                             " is in use by a watch (process " +
+                                             std::to_string(::getpid()) + "); stop it first."));
+    if (q.words.size() == 1 && q.words.front() == "status") return answer(servedStatus(q));
     ServedFiles served;
     if (std::string why; !served.write(q, files, why))
-        return fail(kPortOrModem, "The watch cannot take the command's file: " + why);
+        return answer(fail(kPortOrModem, "The watch cannot take the command's file: " + why));
     Environment env = m_Env;
     env.interrupted = &hungUp;
-    Result r;
-    {
-        NoCursor cursor;
-        PauseSection section("tessadornctl", m_Session.readingFlag(), m_Session.monitorGate(),
-                             cursor, m_Session.clock());
-        r = run(q, env);
-    }
+    NoCursor cursor;
+    PauseSection section("tessadornctl", m_Session.readingFlag(), m_Session.monitorGate(), cursor,
+                         m_Session.clock());
+    Result r = run(q, env);
     served.rename(r);
-    return r;
+    answer(r);
+    // What the command changed is read back before the watch goes on, so that it tells it and
+    // a status it serves next is true. A modem the command sent away is found anew instead.
+    if (!m_Session.deviceReady()) return;
+    CasterList list(m_Env);
+    ModemStartup startup(m_Session, list.store, {{}, {}, {}, {}});
+    if (startup.run() == ModemStartup::Outcome::Done && m_Options.reread) {
+        const auto d = m_Session.device().read();
+        m_Options.reread(
+            q.words, r.status,
+            {d.SerialNumber, d.FirmwareVersion, m_Session.mode(), m_Session.baudIndex()});
+    }
 }
 
 Result WatchService::servedStatus(const Request& q) {

@@ -7,6 +7,8 @@
 #include "platform/LocalSocket.h"
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,6 +35,11 @@ class WatchService final : public MonitorObserver {
         std::optional<gid_t> group;
         std::string groupName; // for the refusal's message
         std::string portName;
+        // After a command that left the modem ready: the command's words and exit status, and
+        // the modem's facts as read again (on the serving thread, the monitor paused).
+        std::function<void(const std::vector<std::string>& words, int status,
+                           const ModemFacts& facts)>
+            reread;
     };
 
     // `env` is the watch's: its port, clock, files and JSON; the service borrows it.
@@ -44,9 +51,10 @@ class WatchService final : public MonitorObserver {
     // Listens and serves on a thread of its own until destroyed; false with the reason.
     bool start(std::string& why);
 
-    // Runs one command as served (on the caller's thread); `hungUp` raised: the client left.
-    Result serve(const Request& request, const std::vector<WatchWire::File>& files,
-                 const std::atomic<bool>& hungUp);
+    // Runs one command as served (on the caller's thread) and gives its result to `answer`
+    // (once, as soon as it is known); `hungUp` raised: the client left.
+    void serve(const Request& request, const std::vector<WatchWire::File>& files,
+               const std::atomic<bool>& hungUp, const std::function<void(const Result&)>& answer);
     // The refusal a peer gets, or empty when it may connect.
     std::string refusal(const PeerCredentials& peer) const;
 
@@ -62,7 +70,8 @@ class WatchService final : public MonitorObserver {
     Options m_Options;
     ModemSession& m_Session;
     Environment m_Env;
-    LocalServer m_Server;
+    // The accepting thread's alone once started.
+    std::unique_ptr<LocalServer> m_Server = std::make_unique<LocalServer>();
     std::mutex m_Mutex;
     std::optional<PolledValues> m_Last; // the last poll since the modem was found
     std::atomic<bool> m_Stop{false};

@@ -65,8 +65,7 @@ bool peerCredentials(int fd, PeerCredentials& peer) {
 #ifdef SO_PEERGROUPS
     std::vector<gid_t> groups(64);
     socklen_t size = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) != 0 &&
-        errno == ERANGE) {
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) != 0 && errno == ERANGE) {
         groups.resize(size / sizeof(gid_t) + 1);
         size = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
         if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &size) != 0) size = 0;

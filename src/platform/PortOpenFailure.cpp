@@ -39,7 +39,8 @@ std::string describePortOpenFailure(const std::string& path, int error, int hold
                           : processes.describe(holderPid)) +
             ".";
         const auto words = processes.arguments(holderPid);
-        if (name == "tessadornctl" && std::find(words.begin(), words.end(), "watch") != words.end()) {
+        if (name == "tessadornctl" &&
+            std::find(words.begin(), words.end(), "watch") != words.end()) {
             // A watch serves tessadornctl's commands on its port, but not another program.
             const std::string unit = processes.serviceUnit(holderPid);
             text += " It is a watch of the modem: tessadornctl's commands on this port are run by "
