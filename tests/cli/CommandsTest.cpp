@@ -2,6 +2,7 @@
 #include "FakeSerialPort.h"
 #include "SimModemPeer.h"
 #include "TempDir.h"
+#include "cli/WatchService.h"
 #include "modem/SourceTable.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <unistd.h>
 
 namespace tessadorn {
 namespace {
@@ -162,6 +164,94 @@ TEST(Commands, ATypedMountpointGoesOutAsTheCasterWroteIt) {
         EXPECT_NE(rig.port->written().find(std::string("/") + sent + " "), std::string::npos)
             << rig.port->written();
     }
+}
+
+// A command that a watch serves runs on the watch's session: status answers from the start-up
+// reads and the last poll without a word to the modem; a setting goes out once and is read back,
+// so that the next status served says it.
+TEST(Commands, AWatchServesOnItsOwnSession) {
+    Rig rig(false);
+    ModemSession session(*rig.port, rig.clock, rig.env.profilePath, *rig.env.writer);
+    cli::WatchService::Options options;
+    options.portName = "COM1";
+    std::vector<std::string> reread;
+    options.reread = [&](const std::vector<std::string>& words, int status, const ModemFacts& f) {
+        reread.push_back(words[0] + " " + std::to_string(status) + " " + f.serial);
+    };
+    cli::WatchService service(options, session, rig.env);
+    const auto serve = [&](std::vector<std::string> words, int timeoutSeconds) {
+        cli::Request q;
+        q.words = std::move(words);
+        q.timeoutSeconds = timeoutSeconds;
+        std::atomic<bool> hungUp{false};
+        cli::Result r;
+        int answers = 0;
+        service.serve(q, {}, hungUp, [&](const cli::Result& got) {
+            r = got;
+            ++answers;
+        });
+        EXPECT_EQ(answers, 1);
+        return r;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::string> words;
+        bool startFirst; // the watch has found the modem and polled it
+        int status;
+        std::string member; // "key=value" of the JSON result, or the first message
+        const char* sent;   // what the modem must hear, or nullptr for nothing at all
+    } cases[] = {
+        {"no modem yet",
+         {"status"},
+         false,
+         cli::kTimedOut,
+         "No modem answered on COM1: no answer within 2 s.",
+         nullptr},
+        {"status", {"status"}, true, cli::kDone, "signal=2", nullptr},
+        {"a setting",
+         {"auto", "on"},
+         false,
+         cli::kDone,
+         "message=Autoconnection enabled",
+         "#AUTO ON\r\n"},
+        {"read back", {"status"}, false, cli::kDone, "auto_connect=yes", nullptr},
+        {"the watch's own",
+         {"watch"},
+         false,
+         cli::kPortOrModem,
+         "The port COM1 is in use by a watch (process " + std::to_string(::getpid()) +
+             "); stop it first.",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.startFirst) {
+            cli::Environment watchEnv = rig.env;
+            watchEnv.session = &session;
+            cli::Request q;
+            q.words = {"status"};
+            ASSERT_EQ(cli::run(q, watchEnv).status, cli::kDone);
+            service.polled({2, kSimReady, 1, 2});
+        }
+        const std::string before = rig.port->written();
+        const cli::Result r = serve(c.words, 2);
+        EXPECT_EQ(r.status, c.status);
+        const std::string heard = rig.port->written().substr(before.size());
+        if (c.sent) {
+            EXPECT_EQ(heard.find(c.sent), 0u) << heard;
+        } else {
+            EXPECT_EQ(heard, "");
+        }
+        const auto eq = c.member.find('=');
+        if (r.status == cli::kDone) {
+            const cli::Value* v = r.data.get(c.member.substr(0, eq));
+            ASSERT_NE(v, nullptr) << c.member;
+            EXPECT_EQ(v->line(), c.member.substr(eq + 1));
+        } else {
+            EXPECT_EQ(r.messages, std::vector<std::string>{c.member});
+        }
+    }
+    EXPECT_EQ(reread, std::vector<std::string>{"auto 0 " + rig.modem->state().serialNumber});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // tessadornctl watch's lines and metrics, fed with the monitor's findings in virtual time.
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
+#include "cli/WatchWire.h"
 #include "modem/DeviceConfig.h"
 #include "platform/ProgramInfo.h"
 
@@ -235,6 +236,62 @@ TEST(WatchMetrics, RewritesAtMostOnceASecondAndOnlyWhatChanged) {
     }
     EXPECT_EQ(rig.writer.writes, 3);
     EXPECT_EQ(rig.writer.files["/m.prom"], rig.metrics.text());
+}
+
+// A command and its result between tessadornctl and the watch: everything comes back as sent,
+// and what is not a whole message of this version is refused.
+TEST(WatchWire, CommandsAndResultsArriveAsSentAndBrokenOnesAreRefused) {
+    Request q;
+    q.words = {"profile", "apply", "/home/u/rover.json"};
+    q.options = {{"password", std::string("p\0w\"", 4)}, {"check", ""}};
+    q.timeoutSeconds = 90;
+    const std::vector<WatchWire::File> files{{2, "{\"role\": \"rover\"}", 0600}};
+    const std::string request = WatchWire::encodeRequest(q, files);
+    Request back;
+    std::vector<WatchWire::File> filesBack;
+    ASSERT_TRUE(WatchWire::decodeRequest(request, back, filesBack));
+    EXPECT_EQ(back.words, q.words);
+    EXPECT_EQ(back.options, q.options);
+    EXPECT_EQ(back.timeoutSeconds, 90);
+    ASSERT_EQ(filesBack.size(), 1u);
+    EXPECT_EQ(filesBack[0].word, 2u);
+    EXPECT_EQ(filesBack[0].bytes, files[0].bytes);
+    EXPECT_EQ(filesBack[0].mode, 0600u);
+
+    Result r;
+    r.status = kRefused;
+    r.messages = {"one", ""};
+    r.text = "a\nb\n";
+    r.data = Value::object()
+                 .set("changed", Value::boolean(true))
+                 .set("rate", Value::num(-0.25))
+                 .set("none", Value::null())
+                 .set("settings", Value::array().push(Value::str("apn")).push(Value::array()));
+    const std::string result = WatchWire::encodeResult(r);
+    Result got;
+    ASSERT_TRUE(WatchWire::decodeResult(result, got));
+    EXPECT_EQ(got.status, kRefused);
+    EXPECT_EQ(got.messages, r.messages);
+    EXPECT_EQ(got.text, r.text);
+    EXPECT_EQ(got.data.line(), r.data.line());
+    EXPECT_EQ(got.data.get("rate")->number, -0.25);
+    EXPECT_EQ(got.data.get("settings")->items[1].kind, Value::Kind::Array);
+
+    const struct {
+        const char* name;
+        std::string bytes;
+    } broken[] = {
+        {"empty", ""},
+        {"cut short", request.substr(0, request.size() - 1)},
+        {"one byte more", request + "x"},
+        {"a result", result},
+        {"another version", std::string("\0\0\0\x13tessadorn-command 2", 23) + request.substr(23)},
+        {"a file naming no word", WatchWire::encodeRequest(q, {{3, "x", 0600}})},
+    };
+    for (const auto& b : broken)
+        EXPECT_FALSE(WatchWire::decodeRequest(b.bytes, back, filesBack)) << b.name;
+    EXPECT_FALSE(WatchWire::decodeResult(result.substr(0, result.size() - 2), got));
+    EXPECT_FALSE(WatchWire::decodeResult(request, got));
 }
 
 } // namespace
