@@ -6,7 +6,6 @@
 #include "cli/WatchService.h"
 #include "modem/ModemMonitor.h"
 #include "platform/DebugOutput.h"
-#include "platform/WatchSocketPath.h"
 #include "store/CasterStore.h"
 
 #include <chrono>
@@ -58,10 +57,10 @@ std::int64_t systemMs() {
         .count();
 }
 
-// The service of the port's commands, listening; none (and why) when it cannot be. The group
-// whose members may use it besides the watch's user and root: TESSADORN_WATCH_GROUP.
-std::unique_ptr<WatchService> startWatchService(ModemSession& session, const Environment& env,
-                                                WatchReport& report, std::string& why) {
+// The service of the port's commands, not listening yet; none (and why) when it cannot be. The
+// group whose members may use it besides the watch's user and root: TESSADORN_WATCH_GROUP.
+std::unique_ptr<WatchService> makeWatchService(ModemSession& session, const Environment& env,
+                                               WatchReport& report, std::string& why) {
     WatchService::Options options;
     options.reread = [&report](const std::vector<std::string>& words, int status,
                                const ModemFacts& facts) { report.served(words, status, facts); };
@@ -78,11 +77,7 @@ std::unique_ptr<WatchService> startWatchService(ModemSession& session, const Env
         options.group = found->gr_gid;
         options.groupName = name;
     }
-    options.socketPath = WatchSocketPath::forServing(env.portName, why);
-    if (options.socketPath.empty()) return nullptr;
-    auto service = std::make_unique<WatchService>(std::move(options), session, env);
-    if (!service->start(why)) return nullptr;
-    return service;
+    return std::make_unique<WatchService>(std::move(options), session, env);
 }
 
 } // namespace
@@ -117,6 +112,21 @@ Result watch(const Request& q, Environment& env) {
             if (env.onEvent) env.onEvent(event, text);
         },
         metrics.get());
+    // Commands of others on this port are served between two polls, from the moment the monitor
+    // holds the port (its first search step) on.
+    std::string why;
+    std::unique_ptr<WatchService> service = makeWatchService(session, env, report, why);
+    if (!service && !why.empty()) {
+        if (why.rfind("The group", 0) == 0) return fail(kBadInput, why);
+        debugLine("Commands on the port are not served: " + why + "\r\n");
+    }
+    bool serving = false;
+    const auto serve = [&] {
+        if (!service || serving) return;
+        serving = true;
+        if (std::string failure; !service->start(failure))
+            debugLine("Commands on the port are not served: " + failure + "\r\n");
+    };
     std::unique_ptr<MetricsFlusher> flusher;
     if (metrics) {
         // The first file says the modem is not (yet) polled.
@@ -128,11 +138,15 @@ Result watch(const Request& q, Environment& env) {
     }
     bool portFailed = false;
     ModemMonitor::Face face;
-    face.statusLine = [&env, &report](std::string_view text) {
+    face.statusLine = [&env, &report, &serve](std::string_view text) {
         if (env.progress) env.progress(text);
         report.searching();
+        serve();
     };
-    face.portGone = [&report] { report.searching(); };
+    face.portGone = [&report, &serve] {
+        report.searching();
+        serve();
+    };
     face.listNotSaved = [&r](const std::string& failure) {
         r.messages.push_back(forTerminal(failure));
     };
@@ -143,13 +157,6 @@ Result watch(const Request& q, Environment& env) {
         r = fail(kPortOrModem,
                  why.empty() ? "The port " + env.portName + " cannot be opened." : why);
     };
-    // Commands of others on this port are served between two polls.
-    std::string why;
-    std::unique_ptr<WatchService> service = startWatchService(session, env, report, why);
-    if (!service && !why.empty()) {
-        if (why.rfind("The group", 0) == 0) return fail(kBadInput, why);
-        debugLine("Commands on the port are not served: " + why + "\r\n");
-    }
     std::vector<MonitorObserver*> observers{&report};
     if (service) observers.push_back(service.get());
     if (env.stop) env.stop->setAction([&session] { session.abortLink(); });

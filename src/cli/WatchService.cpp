@@ -96,9 +96,11 @@ WatchService::~WatchService() {
 }
 
 bool WatchService::start(std::string& why) {
-    if (!m_Server->listen(m_Options.socketPath, why)) return false;
+    const std::string path = WatchSocketPath::forServing(m_Options.portName, why);
+    const bool listening = !path.empty() && m_Server->listen(path, why);
+    // Not listening yet (no device at the path now): the socket comes with the device.
     m_Thread = std::thread([this] { acceptLoop(); });
-    return true;
+    return listening;
 }
 
 std::string WatchService::refusal(const PeerCredentials& peer) const {
@@ -111,22 +113,30 @@ std::string WatchService::refusal(const PeerCredentials& peer) const {
 }
 
 void WatchService::acceptLoop() {
+    std::string lastFailure;
     while (!m_Stop.load()) {
         // A device plugged in again may come back under another number: the socket follows it.
         const std::string name = WatchSocketPath::name(m_Options.portName);
         const std::string& path = m_Server->path();
-        if (!name.empty() && path.compare(path.size() - std::min(path.size(), name.size()),
-                                          std::string::npos, name) != 0) {
+        if (!name.empty() && (path.size() < name.size() ||
+                              path.compare(path.size() - name.size(), name.size(), name) != 0)) {
             std::string why;
             const std::string now = WatchSocketPath::forServing(m_Options.portName, why);
             auto moved = std::make_unique<LocalServer>();
-            if (!now.empty() && moved->listen(now, why))
+            if (!now.empty() && moved->listen(now, why)) {
                 m_Server = std::move(moved);
-            else
-                debugLine("Commands on the port are not served at " + now + ": " + why + "\r\n");
+            } else if (why != lastFailure) {
+                debugLine("Commands on the port are not served: " + why + "\r\n");
+                lastFailure = why;
+            }
         }
         const int fd = m_Server->accept(200);
-        if (fd < 0) continue;
+        if (fd < 0) {
+            // Nothing to wait on while no socket listens.
+            if (m_Server->path().empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            continue;
+        }
         handle(fd);
         ::close(fd);
     }
@@ -196,7 +206,7 @@ void WatchService::serve(const Request& request, const std::vector<WatchWire::Fi
     if (startup.run() == ModemStartup::Outcome::Done && m_Options.reread) {
         const auto d = m_Session.device().read();
         m_Options.reread(
-            q.words, r.status,
+            request.words, r.status,
             {d.SerialNumber, d.FirmwareVersion, m_Session.mode(), m_Session.baudIndex()});
     }
 }

@@ -30,7 +30,6 @@ namespace tessadorn::cli {
 class WatchService final : public MonitorObserver {
   public:
     struct Options {
-        std::string socketPath;
         uid_t owner = 0;
         std::optional<gid_t> group;
         std::string groupName; // for the refusal's message
@@ -48,7 +47,8 @@ class WatchService final : public MonitorObserver {
     WatchService(const WatchService&) = delete;
     WatchService& operator=(const WatchService&) = delete;
 
-    // Listens and serves on a thread of its own until destroyed; false with the reason.
+    // Listens (WatchSocketPath) and serves on a thread of its own until destroyed; false with the
+    // reason when it cannot listen now (it tries again as long as it runs).
     bool start(std::string& why);
 
     // Runs one command as served (on the caller's thread) and gives its result to `answer`

@@ -130,6 +130,10 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
         {"", "--json status", 0, "\"auto_connect\":false", ""},
         {"", "auto on", 0, "Autoconnection enabled", ""},
         {"", "--json status", 0, "\"auto_connect\":true", ""},
+        // A profile is written and read by the command, as its user.
+        {"", "profile export " + dir.file("rover.json"), 0,
+         "Profile written to " + dir.file("rover.json"), ""},
+        {"", "--json profile apply --check " + dir.file("rover.json"), 0, "\"changed\":false", ""},
         {"", "apn web.example --user u9 --password sekret9", 0,
          "APN configured. Tessadorn is rebooting...", ""},
         {"", "watch", 1, "",
@@ -152,6 +156,8 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
         EXPECT_NE(fileText(dir.file("err")).find(c.stderrHas), std::string::npos)
             << c.command << ": " << fileText(dir.file("err"));
     }
+    EXPECT_NE(fileText(dir.file("rover.json")).find("\"auto_connect\": true"), std::string::npos)
+        << fileText(dir.file("rover.json"));
     // The settings reached the modem; the password went to it alone, not to the watch's lines
     // or its log.
     const std::string modemHeard = fileText(simLog);
@@ -167,6 +173,9 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     EXPECT_EQ(servedAuto["command"].toString(), "auto on");
     EXPECT_EQ(servedAuto["status"].toInt(-1), 0);
     EXPECT_EQ(w.next("found", 5)["serial"].toString().toStdString(), serial);
+    EXPECT_EQ(w.next("served", 5)["command"].toString(), "profile export");
+    EXPECT_EQ(w.next("served", 5)["command"].toString().toStdString(),
+              "profile apply " + dir.file("rover.json"));
     EXPECT_EQ(w.next("served", 5)["command"].toString(), "apn web.example");
     EXPECT_FALSE(w.next("status", 5).isEmpty());
 
