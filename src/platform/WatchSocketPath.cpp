@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -49,6 +50,11 @@ std::string WatchSocketPath::forServing(const std::string& devicePath, std::stri
     }
     if (const std::string chosen = environmentText("TESSADORN_RUNTIME_DIR"); !chosen.empty())
         return ensureSocketFolder(chosen, 0755, why) ? chosen + "/" + file : std::string();
+    // A service's own runtime folder (systemd's RuntimeDirectory=tessadorn/INSTANCE).
+    if (std::string service = environmentText("RUNTIME_DIRECTORY"); !service.empty()) {
+        service = service.substr(0, service.find(':'));
+        if (isFolder(service)) return service + "/" + file;
+    }
     const std::string system = "/run/tessadorn";
     if ((isFolder(system) && ::access(system.c_str(), W_OK | X_OK) == 0) ||
         (::geteuid() == 0 && ensureSocketFolder(system, 0755, why)))
@@ -68,6 +74,10 @@ std::vector<std::string> WatchSocketPath::candidates(const std::string& devicePa
     if (const std::string chosen = environmentText("TESSADORN_RUNTIME_DIR"); !chosen.empty())
         return {chosen + "/" + file};
     std::vector<std::string> paths{"/run/tessadorn/" + file};
+    // The services' folders, one a port: /run/tessadorn/INSTANCE/.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/run/tessadorn", ec))
+        if (entry.is_directory(ec)) paths.push_back((entry.path() / file).string());
     if (const std::string user = environmentText("XDG_RUNTIME_DIR"); !user.empty())
         paths.push_back(user + "/tessadorn/" + file);
     return paths;

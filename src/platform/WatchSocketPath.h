@@ -8,8 +8,9 @@ namespace tessadorn {
 // Where a running watch serves the commands of others on its port: a local socket named after
 // the serial device's number ("watch-188-0.sock"), so that every name of one device (its
 // /dev/serial/by-id link, /dev/ttyUSB0) leads to the same socket. The folder is
-// $TESSADORN_RUNTIME_DIR when set; otherwise /run/tessadorn (the service's runtime folder, or
-// root's), else the user's $XDG_RUNTIME_DIR/tessadorn.
+// $TESSADORN_RUNTIME_DIR when set; otherwise a service's own runtime folder
+// ($RUNTIME_DIRECTORY, /run/tessadorn/INSTANCE), /run/tessadorn (root's), else the user's
+// $XDG_RUNTIME_DIR/tessadorn. A command looks in all of them.
 class WatchSocketPath {
   public:
     // The socket's file name for the device at `devicePath`; empty when no device is there.

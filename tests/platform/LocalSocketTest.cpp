@@ -1,10 +1,13 @@
 // The local socket a watch serves its port on: who may connect, and the messages on it.
 #include "platform/LocalSocket.h"
 #include "TempDir.h"
+#include "platform/WatchSocketPath.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -101,6 +104,58 @@ TEST(LocalSocket, AServerTakesOverAStaleSocketButNotALiveOne) {
     test::writeBytes(dir.file("plain"), "x");
     LocalServer onAFile;
     EXPECT_FALSE(onAFile.listen(dir.file("plain"), why));
+}
+
+// Where a watch serves its port and where a command looks for it: every name of one device
+// leads to the same socket, in the folder the environment names.
+TEST(WatchSocketPath, OneSocketPerDeviceInTheFolderTheEnvironmentNames) {
+    test::TempDir dir;
+    const std::string link = dir.file("modem");
+    ASSERT_EQ(::symlink("/dev/null", link.c_str()), 0);
+    EXPECT_EQ(WatchSocketPath::name("/dev/null"), "watch-1-3.sock");
+    EXPECT_EQ(WatchSocketPath::name(link), "watch-1-3.sock");
+    EXPECT_EQ(WatchSocketPath::name(dir.file("none")), "");
+    test::writeBytes(dir.file("plain"), "");
+    EXPECT_EQ(WatchSocketPath::name(dir.file("plain")), "") << "no device";
+
+    std::filesystem::create_directories(dir.file("service"));
+    const struct {
+        const char* name;
+        std::string chosen, service;
+        std::string serves; // where the watch listens
+        std::string first;  // the first place a command looks
+    } cases[] = {
+        {"chosen", dir.file("run"), dir.file("service"), dir.file("run/watch-1-3.sock"),
+         dir.file("run/watch-1-3.sock")},
+        {"the service's", "", dir.file("service"), dir.file("service/watch-1-3.sock"),
+         "/run/tessadorn/watch-1-3.sock"},
+        {"root's", "", "", "/run/tessadorn/watch-1-3.sock", "/run/tessadorn/watch-1-3.sock"},
+    };
+    const auto set = [](const char* name, const std::string& value) {
+        if (value.empty())
+            ::unsetenv(name);
+        else
+            ::setenv(name, value.c_str(), 1);
+    };
+    const char* savedChosen = std::getenv("TESSADORN_RUNTIME_DIR");
+    const char* savedService = std::getenv("RUNTIME_DIRECTORY");
+    const std::string keepChosen = savedChosen ? savedChosen : "";
+    const std::string keepService = savedService ? savedService : "";
+    for (const auto& c : cases) {
+        if (c.serves.rfind("/run/", 0) == 0 && ::geteuid() != 0) continue; // root's alone
+        set("TESSADORN_RUNTIME_DIR", c.chosen);
+        set("RUNTIME_DIRECTORY", c.service);
+        std::string why;
+        EXPECT_EQ(WatchSocketPath::forServing(link, why), c.serves) << c.name << ": " << why;
+        const auto looked = WatchSocketPath::candidates("/dev/null");
+        ASSERT_FALSE(looked.empty()) << c.name;
+        EXPECT_EQ(looked.front(), c.first) << c.name;
+        if (!c.chosen.empty()) {
+            EXPECT_EQ(looked.size(), 1u) << "the folder chosen alone";
+        }
+    }
+    set("TESSADORN_RUNTIME_DIR", keepChosen);
+    set("RUNTIME_DIRECTORY", keepService);
 }
 
 } // namespace
