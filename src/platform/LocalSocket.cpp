@@ -33,7 +33,7 @@ bool waitFor(int fd, short events, int timeoutMs) {
     return result > 0;
 }
 
-bool readAll(int fd, char* into, std::size_t count, int timeoutMs) {
+bool receiveAll(int fd, char* into, std::size_t count, int timeoutMs) {
     while (count > 0) {
         if (!waitFor(fd, POLLIN, timeoutMs)) return false;
         const ssize_t got = ::recv(fd, into, count, 0);
@@ -95,12 +95,12 @@ bool writeFrame(int fd, std::string_view bytes) {
 
 bool readFrame(int fd, std::string& bytes, int timeoutMs, std::size_t maxBytes) {
     unsigned char head[4];
-    if (!readAll(fd, reinterpret_cast<char*>(head), 4, timeoutMs)) return false;
+    if (!receiveAll(fd, reinterpret_cast<char*>(head), 4, timeoutMs)) return false;
     const std::size_t n = (std::size_t{head[0]} << 24) | (std::size_t{head[1]} << 16) |
                           (std::size_t{head[2]} << 8) | std::size_t{head[3]};
     if (n > maxBytes) return false;
     bytes.assign(n, '\0');
-    return n == 0 || readAll(fd, bytes.data(), n, timeoutMs);
+    return n == 0 || receiveAll(fd, bytes.data(), n, timeoutMs);
 }
 
 bool peerHungUp(int fd) {
