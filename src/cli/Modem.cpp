@@ -63,8 +63,12 @@ void Modem::progress(std::string_view line) {
 
 bool Modem::find(Result& r) {
     if (borrowedReady()) return true;
-    // A watch's port stays open at the rate its search left it.
-    if (m_Env.session && m_Session.serial().IsOpen()) m_Opened = true;
+    if (m_Env.session) {
+        // The watch looks for its modem itself; a command it serves waits for it (WatchService).
+        r = fail(kTimedOut, "No modem answered on " + m_Env.portName + ": no answer within " +
+                                std::to_string(m_TimeoutSeconds) + " s.");
+        return false;
+    }
     if (!m_Opened) {
         m_Session.loadProfile();
         // The rate this port's modem last answered at, where it differs from the folder's one.

@@ -22,7 +22,8 @@ std::string forTerminal(std::string_view message);
 
 // The command line's link to the modem: one session on the port, found within the timeout. A
 // command that a watch serves borrows the watch's session (Environment::session): a modem the
-// watch has ready is neither searched for nor read again.
+// watch has ready is neither searched for nor read again, and one it has not is not searched
+// for by the command (the watch does that).
 class Modem {
   public:
     Modem(Environment& environment, int timeoutSeconds);

@@ -149,6 +149,8 @@ void WatchService::handle(int fd) {
     Request q;
     std::vector<WatchWire::File> files;
     if (!peerCredentials(fd, peer) || !readFrame(fd, bytes, 5000)) return;
+    // A command whose program ended while it waited its turn (its --timeout, Ctrl-C) is not run.
+    if (peerHungUp(fd)) return;
     if (const std::string no = refusal(peer); !no.empty()) {
         debugLine("Served command refused: process " + std::to_string(peer.pid) + ", user " +
                   std::to_string(peer.uid) + "\r\n");
@@ -186,7 +188,9 @@ void WatchService::serve(const Request& request, const std::vector<WatchWire::Fi
         return answer(fail(kPortOrModem, "The port " + m_Options.portName +
                                              " is in use by a watch (process " +
                                              std::to_string(::getpid()) + "); stop it first."));
-    if (q.words.size() == 1 && q.words.front() == "status") return answer(servedStatus(q));
+    if (q.words.size() == 1 && q.words.front() == "status") return answer(servedStatus(q, hungUp));
+    // The watch finds the modem; the command waits for it within its time.
+    if (auto none = awaitModem(q, false, hungUp)) return answer(*none);
     ServedFiles served;
     if (std::string why; !served.write(q, files, why))
         return answer(fail(kPortOrModem, "The watch cannot take the command's file: " + why));
@@ -202,7 +206,7 @@ void WatchService::serve(const Request& request, const std::vector<WatchWire::Fi
     // a status it serves next is true. A modem the command sent away is found anew instead.
     if (!m_Session.deviceReady()) return;
     CasterList list(m_Env);
-    ModemStartup startup(m_Session, list.store, {{}, {}, {}, {}});
+    ModemStartup startup(m_Session, list.store, {{}, {}, {}, [](const std::string&) {}});
     if (startup.run() == ModemStartup::Outcome::Done && m_Options.reread) {
         const auto d = m_Session.device().read();
         m_Options.reread(
@@ -211,22 +215,33 @@ void WatchService::serve(const Request& request, const std::vector<WatchWire::Fi
     }
 }
 
-Result WatchService::servedStatus(const Request& q) {
+std::optional<Result> WatchService::awaitModem(const Request& q, bool polled,
+                                               const std::atomic<bool>& hungUp) {
     Clock& clock = m_Session.clock();
     const std::int64_t deadline = clock.nowMs() + std::int64_t{q.timeoutSeconds} * 1000;
     while (true) {
-        std::optional<PolledValues> last;
-        {
+        bool known = true;
+        if (polled) {
             std::lock_guard lock(m_Mutex);
-            last = m_Last;
+            known = m_Last.has_value();
         }
-        if (m_Session.deviceReady() && last) return statusOf(m_Session, last);
-        if (clock.nowMs() >= deadline || m_Stop.load())
+        if (m_Session.deviceReady() && known) return std::nullopt;
+        if (clock.nowMs() >= deadline || m_Stop.load() || hungUp.load())
             return fail(kTimedOut, "No modem answered on " + m_Options.portName +
                                        ": no answer within " + std::to_string(q.timeoutSeconds) +
                                        " s.");
         clock.sleepMs(kServeStepMs);
     }
+}
+
+Result WatchService::servedStatus(const Request& q, const std::atomic<bool>& hungUp) {
+    if (auto none = awaitModem(q, true, hungUp)) return *none;
+    std::optional<PolledValues> last;
+    {
+        std::lock_guard lock(m_Mutex);
+        last = m_Last;
+    }
+    return statusOf(m_Session, last);
 }
 
 void WatchService::found(const ModemFacts&) {

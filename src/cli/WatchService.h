@@ -65,7 +65,11 @@ class WatchService final : public MonitorObserver {
   private:
     void acceptLoop();
     void handle(int fd);
-    Result servedStatus(const Request& request);
+    // Waits (within the command's time) until the watch has its modem ready, and polled when
+    // `polled`: nothing then, else the command's failure.
+    std::optional<Result> awaitModem(const Request& request, bool polled,
+                                     const std::atomic<bool>& hungUp);
+    Result servedStatus(const Request& request, const std::atomic<bool>& hungUp);
 
     Options m_Options;
     ModemSession& m_Session;

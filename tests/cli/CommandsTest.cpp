@@ -3,13 +3,19 @@
 #include "SimModemPeer.h"
 #include "TempDir.h"
 #include "cli/WatchService.h"
+#include "cli/WatchWire.h"
+#include "modem/ModemSearch.h"
+#include "modem/ModemStartup.h"
 #include "modem/SourceTable.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
+#include "platform/LocalSocket.h"
+#include "platform/WatchSocketPath.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <unistd.h>
 
@@ -201,6 +207,12 @@ TEST(Commands, AWatchServesOnItsOwnSession) {
         std::string member; // "key=value" of the JSON result, or the first message
         const char* sent;   // what the modem must hear, or nullptr for nothing at all
     } cases[] = {
+        {"a setting before the modem",
+         {"auto", "on"},
+         false,
+         cli::kTimedOut,
+         "No modem answered on COM1: no answer within 2 s.",
+         nullptr},
         {"no modem yet",
          {"status"},
          false,
@@ -226,11 +238,15 @@ TEST(Commands, AWatchServesOnItsOwnSession) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.startFirst) {
-            cli::Environment watchEnv = rig.env;
-            watchEnv.session = &session;
-            cli::Request q;
-            q.words = {"status"};
-            ASSERT_EQ(cli::run(q, watchEnv).status, cli::kDone);
+            // What the watch's monitor does: the modem found and started.
+            ASSERT_TRUE(session.serial().Open(session.baudIndex()));
+            ASSERT_TRUE(ModemSearch(session, {[](std::string_view) {}, [] { return true; },
+                                              [] { return true; }})
+                            .find());
+            CasterStore store(rig.env.casterListPath, *rig.env.writer);
+            ASSERT_EQ(ModemStartup(session, store, {{}, {}, {}, [](const std::string&) {}}).run(),
+                      ModemStartup::Outcome::Done);
+            session.ready();
             service.polled({2, kSimReady, 1, 2});
         }
         const std::string before = rig.port->written();
@@ -252,6 +268,65 @@ TEST(Commands, AWatchServesOnItsOwnSession) {
         }
     }
     EXPECT_EQ(reread, std::vector<std::string>{"auto 0 " + rig.modem->state().serialNumber});
+}
+
+// Over the socket: one command at a time, and a command whose program has gone while it waited
+// its turn (its --timeout, Ctrl-C) is not run.
+TEST(Commands, AWatchRunsNoCommandOfAProgramThatHasGone) {
+    Rig rig(false);
+    ::setenv("TESSADORN_RUNTIME_DIR", rig.dir.file("run").c_str(), 1);
+    ModemSession session(*rig.port, rig.clock, rig.env.profilePath, *rig.env.writer);
+    // What the watch's monitor does first: the modem found and started (not polled yet).
+    ASSERT_TRUE(session.serial().Open(session.baudIndex()));
+    ASSERT_TRUE(
+        ModemSearch(session, {[](std::string_view) {}, [] { return true; }, [] { return true; }})
+            .find());
+    CasterStore store(rig.env.casterListPath, *rig.env.writer);
+    ASSERT_EQ(ModemStartup(session, store, {{}, {}, {}, [](const std::string&) {}}).run(),
+              ModemStartup::Outcome::Done);
+    session.ready();
+    cli::WatchService::Options options;
+    options.portName = "/dev/null";
+    options.owner = ::geteuid();
+    cli::WatchService service(options, session, rig.env);
+    std::string why;
+    ASSERT_TRUE(service.start(why)) << why;
+    const std::string socket = rig.dir.file("run/" + WatchSocketPath::name("/dev/null"));
+    const auto request = [](std::vector<std::string> words) {
+        cli::Request q;
+        q.words = std::move(words);
+        q.timeoutSeconds = 5;
+        return cli::WatchWire::encodeRequest(q, {});
+    };
+    // The first keeps the watch busy until the second has asked and gone.
+    const int first = connectLocal(socket);
+    ASSERT_GE(first, 0);
+    const int gone = connectLocal(socket);
+    ASSERT_GE(gone, 0);
+    ASSERT_TRUE(writeFrame(gone, request({"auto", "on"})));
+    ::close(gone);
+    const struct {
+        int fd;
+        std::vector<std::string> words;
+        int status;
+    } steps[] = {
+        {first, {"status"}, cli::kTimedOut}, // the watch has not polled: nothing to tell
+        {-1, {"auto", "on"}, cli::kDone},    // a program that waits: served (after the one gone)
+    };
+    for (const auto& step : steps) {
+        const int fd = step.fd >= 0 ? step.fd : connectLocal(socket);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(writeFrame(fd, request(step.words)));
+        std::string reply;
+        cli::Result r;
+        ASSERT_TRUE(readFrame(fd, reply, 60000));
+        ASSERT_TRUE(cli::WatchWire::decodeResult(reply, r));
+        ::close(fd);
+        EXPECT_EQ(r.status, step.status) << step.words[0];
+    }
+    // The modem heard the setting once: from the program that waited, not from the one gone.
+    EXPECT_EQ(rig.port->count("#AUTO ON\r\n"), 1);
+    ::unsetenv("TESSADORN_RUNTIME_DIR");
 }
 
 } // namespace
