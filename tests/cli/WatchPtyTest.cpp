@@ -224,5 +224,30 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     simulator.stop();
 }
 
+// The group a watch serves besides its own user and root must exist: a misspelt one is refused
+// before the port is touched, a known one lets the watch go on (here to a port that is not there).
+TEST(WatchPty, TheGroupServedMustExist) {
+    test::TempDir dir;
+    const struct {
+        const char* group;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"no-such-group-here", 2,
+         "The group \"no-such-group-here\" (TESSADORN_WATCH_GROUP) does not exist."},
+        {"root", 1, "cannot open the serial port " + dir.file("none")},
+    };
+    for (const auto& c : cases) {
+        const std::string command =
+            "env TESSADORN_WATCH_GROUP=" + std::string(c.group) +
+            " TESSADORN_RUNTIME_DIR=" + dir.file("run") + " XDG_STATE_HOME=" + dir.file("state") +
+            " " + TESSADORN_CTL_EXECUTABLE + " --port " + dir.file("none") + " --config-dir " +
+            dir.file("cfg") + " watch >/dev/null 2>" + dir.file("err");
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status) << c.group;
+        EXPECT_NE(fileText(dir.file("err")).find(c.says), std::string::npos)
+            << fileText(dir.file("err"));
+    }
+}
+
 } // namespace
 } // namespace tessadorn
