@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "cli/StopRequest.h"
+#include "cli/WatchClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/ProgramInfo.h"
@@ -520,7 +521,10 @@ int main(int argc, char** argv) {
     if (!surroundings.watching && line.request.words.front() != "update")
         boundTime(line.request.timeoutSeconds);
 
-    cli::Result result = cli::run(line.request, surroundings.env);
+    // A watch that holds the port runs the command for us.
+    auto served = surroundings.watching ? std::nullopt
+                                        : cli::WatchClient::run(line.request, surroundings.env);
+    cli::Result result = served ? std::move(*served) : cli::run(line.request, surroundings.env);
     surroundings.watchSignals.reset();
     // A device that went away while the command talked to it leaves its results half read: no
     // part of them is printed, and a script sees the failure. watch waits for a pulled adapter.

@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tessadorn {
+class ModemSession;
+} // namespace tessadorn
+
 namespace tessadorn::cli {
 
 class StopRequest;
@@ -58,6 +62,9 @@ struct Environment {
     std::function<void(const Value& event, const std::string& text)> onEvent;
     std::function<std::int64_t()> wallMs;
     StopRequest* stop = nullptr;
+    // A command that a watch serves: the watch's session, whose modem is found and started
+    // already while it is ready (see Modem). Null for a command on a port of its own.
+    ModemSession* session = nullptr;
     // Raised (any thread) when the user asks the command to stop (Ctrl-C); may be null.
     const std::atomic<bool>* interrupted = nullptr;
     // JSON as the program reads and writes it (the profile files): a document, or nothing and

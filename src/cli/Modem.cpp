@@ -51,7 +51,10 @@ Result done(std::string_view message) {
 
 Modem::Modem(Environment& env, int timeoutSeconds)
     : m_Env(env), m_TimeoutSeconds(timeoutSeconds),
-      m_Session(*env.port, *env.clock, env.profilePath, *env.writer),
+      m_Own(env.session ? nullptr
+                        : std::make_unique<ModemSession>(*env.port, *env.clock, env.profilePath,
+                                                         *env.writer)),
+      m_Session(env.session ? *env.session : *m_Own),
       m_Deadline(env.clock->nowMs() + std::int64_t{timeoutSeconds} * 1000) {}
 
 PortRates Modem::portRates() const {
@@ -70,6 +73,13 @@ void Modem::progress(std::string_view line) {
 }
 
 bool Modem::find(Result& r) {
+    if (borrowedReady()) return true;
+    if (m_Env.session) {
+        // The watch looks for its modem itself; a command it serves waits for it (WatchService).
+        r = fail(kTimedOut, "No modem answered on " + m_Env.portName + ": no answer within " +
+                                std::to_string(m_TimeoutSeconds) + " s.");
+        return false;
+    }
     if (!m_Opened) {
         m_Session.loadProfile();
         // The rate this port's modem last answered at, where it differs from the folder's one.
@@ -133,6 +143,7 @@ bool Modem::find(Result& r) {
 }
 
 bool Modem::start(CasterStore& store, Result& r) {
+    if (borrowedReady()) return true;
     if (!find(r)) return false;
     ModemStartup startup(m_Session, store, {{}, {}, {}, [&](const std::string& failure) {
                                                 r.messages.push_back(forTerminal(failure));

@@ -6,6 +6,7 @@
 #include "store/CasterStore.h"
 #include "store/PortRates.h"
 
+#include <memory>
 #include <string_view>
 
 namespace tessadorn::cli {
@@ -19,11 +20,16 @@ Result done(std::string_view message);
 // A dialog's message for a terminal: CR LF as LF, the device code page as UTF-8.
 std::string forTerminal(std::string_view message);
 
-// The command line's link to the modem: one session on the port, found within the timeout.
+// The command line's link to the modem: one session on the port, found within the timeout. A
+// command that a watch serves borrows the watch's session (Environment::session): a modem the
+// watch has ready is neither searched for nor read again, and one it has not is not searched
+// for by the command (the watch does that).
 class Modem {
   public:
     Modem(Environment& environment, int timeoutSeconds);
     ModemSession& session() { return m_Session; }
+    // The session is a watch's, and its modem is ready.
+    bool borrowedReady() const { return m_Env.session && m_Session.deviceReady(); }
 
     // Opens the port at the held rate (tessadorn.cfg) and looks for the modem there, then at
     // every rate, until it answers (the rate found is saved) or the timeout passed. False with
@@ -47,7 +53,8 @@ class Modem {
 
     Environment& m_Env;
     int m_TimeoutSeconds;
-    ModemSession m_Session;
+    std::unique_ptr<ModemSession> m_Own;
+    ModemSession& m_Session;
     // When the command's time is up (the session's clock).
     std::int64_t m_Deadline;
     bool m_Opened = false;

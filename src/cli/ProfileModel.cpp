@@ -493,7 +493,7 @@ std::string mismatch(const Profile& w, const Profile& current, bool connected) {
 std::string notOfferedNow(Setting setting, const Profile& current, bool connected) {
     const bool base = current.base.value_or(false);
     const auto& gps = current.gps;
-    const ModemFacts facts{base ? kModeServer : kModeClient,
+    const OfferFacts facts{base ? kModeServer : kModeClient,
                            gps ? std::string(gps->manual ? receiverType(GpsReceiver::Unknown)
                                                          : receiverType(gps->make))
                                : std::string(),

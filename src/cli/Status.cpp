@@ -41,12 +41,25 @@ Result status(const Request& q, Environment&, Opened& opened) {
     ModemSession& session = modem->session();
     // One turn of the window's poll: the APN and SIM state, and the signal once the SIM is ready.
     StatusQueries queries(session);
-    Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
+    std::optional<PolledValues> polled;
     if (const auto state = queries.readApnState()) {
-        sim = facts::sim(state->simState);
-        apnReady = facts::apnReady(state->apnReady);
+        polled = PolledValues{-1, state->simState, state->apnReady, 0};
         if (state->simState == kSimReady)
-            if (const auto level = queries.readSignal()) signal = Value::num(*level);
+            if (const auto level = queries.readSignal()) polled->signal = *level;
+    }
+    Result out = statusOf(session, polled);
+    out.messages.insert(out.messages.begin(), r.messages.begin(), r.messages.end());
+    return out;
+}
+
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled) {
+    Result r;
+    Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
+    if (polled) {
+        sim = facts::sim(polled->simState);
+        apnReady = facts::apnReady(polled->apnReady);
+        if (polled->simState == kSimReady && polled->signal >= 0)
+            signal = Value::num(polled->signal);
     }
     const auto d = session.device().read();
     const bool base = session.mode() == kModeServer;

@@ -5,9 +5,11 @@
 
 #include "cli/Commands.h"
 #include "cli/Modem.h"
+#include "modem/MonitorObserver.h"
 #include "store/CasterStore.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tessadorn::cli {
@@ -68,6 +70,8 @@ Result gpsManual(const Request& request, Environment& environment, Opened& opene
 Result relay(const Request& request, Environment& environment, Opened& opened);
 
 Result status(const Request& request, Environment& environment, Opened& opened);
+// status of a started session with one poll's values (none: the poll failed).
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled);
 Result udevRule(const Request& request, Environment& environment, Opened& opened);
 Result update(const Request& request, Environment& environment, Opened& opened);
 // Runs the window's monitor until the environment's stop is requested, telling each event as it

@@ -3,14 +3,19 @@
 #include "cli/Verbs.h"
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
+#include "cli/WatchService.h"
 #include "modem/ModemMonitor.h"
+#include "platform/DebugOutput.h"
 #include "store/CasterStore.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <grp.h>
 #include <memory>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace tessadorn::cli {
 
@@ -52,6 +57,29 @@ std::int64_t systemMs() {
         .count();
 }
 
+// The service of the port's commands, not listening yet; none (and why) when it cannot be. The
+// group whose members may use it besides the watch's user and root: TESSADORN_WATCH_GROUP.
+std::unique_ptr<WatchService> makeWatchService(ModemSession& session, const Environment& env,
+                                               WatchReport& report, std::string& why) {
+    WatchService::Options options;
+    options.reread = [&report](const std::vector<std::string>& words, int status,
+                               const ModemFacts& facts) { report.served(words, status, facts); };
+    options.portName = env.portName;
+    options.owner = ::geteuid();
+    if (const char* name = std::getenv("TESSADORN_WATCH_GROUP"); name && *name) {
+        std::vector<char> buffer(16384);
+        group entry{};
+        group* found = nullptr;
+        if (getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+            why = std::string("The group \"") + name + "\" (TESSADORN_WATCH_GROUP) does not exist.";
+            return nullptr;
+        }
+        options.group = found->gr_gid;
+        options.groupName = name;
+    }
+    return std::make_unique<WatchService>(std::move(options), session, env);
+}
+
 } // namespace
 
 Result watch(const Request& q, Environment& env, Opened&) {
@@ -84,6 +112,21 @@ Result watch(const Request& q, Environment& env, Opened&) {
             if (env.onEvent) env.onEvent(event, text);
         },
         metrics.get());
+    // Commands of others on this port are served between two polls, from the moment the monitor
+    // holds the port (its first search step) on.
+    std::string why;
+    std::unique_ptr<WatchService> service = makeWatchService(session, env, report, why);
+    if (!service && !why.empty()) {
+        if (why.rfind("The group", 0) == 0) return fail(kBadInput, why);
+        debugLine("Commands on the port are not served: " + why + "\r\n");
+    }
+    bool serving = false;
+    const auto serve = [&] {
+        if (!service || serving) return;
+        serving = true;
+        if (std::string failure; !service->start(failure))
+            debugLine("Commands on the port are not served: " + failure + "\r\n");
+    };
     std::unique_ptr<MetricsFlusher> flusher;
     if (metrics) {
         // The first file says the modem is not (yet) polled.
@@ -95,8 +138,14 @@ Result watch(const Request& q, Environment& env, Opened&) {
     }
     bool portFailed = false;
     ModemMonitor::Face face;
-    face.statusLine = [&env](std::string_view text) {
+    face.statusLine = [&env, &report, &serve](std::string_view text) {
         if (env.progress) env.progress(text);
+        report.searching();
+        serve();
+    };
+    face.portGone = [&report, &serve] {
+        report.searching();
+        serve();
     };
     face.listNotSaved = [&r](const std::string& failure) {
         r.messages.push_back(forTerminal(failure));
@@ -108,8 +157,11 @@ Result watch(const Request& q, Environment& env, Opened&) {
         r = fail(kPortOrModem,
                  why.empty() ? "The port " + env.portName + " cannot be opened." : why);
     };
+    std::vector<MonitorObserver*> observers{&report};
+    if (service) observers.push_back(service.get());
     if (env.stop) env.stop->setAction([&session] { session.abortLink(); });
-    ModemMonitor(session, store, std::move(face), {&report}).run();
+    ModemMonitor(session, store, std::move(face), observers).run();
+    service.reset();
     if (env.stop) env.stop->setAction({});
     if (env.progress) env.progress("");
     flusher.reset();

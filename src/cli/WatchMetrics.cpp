@@ -1,6 +1,7 @@
 #include "cli/WatchMetrics.h"
 
 #include "modem/DeviceConfig.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TextCodec.h"
 
 #include <cstdio>
@@ -64,9 +65,9 @@ void WatchMetrics::pollFailed() {
 
 void WatchMetrics::lost() {
     std::lock_guard lock(m_Mutex);
+    // The modem's facts stay: a lost modem is still named by its serial number.
     m_Up = false;
     m_Values.reset();
-    m_Facts.reset();
     ++m_Lost;
     m_Changed = true;
 }
@@ -116,7 +117,10 @@ std::string WatchMetrics::text() const {
                       static_cast<long long>(m_LastPollWallMs % 1000));
         sample("tessadorn_last_poll_timestamp_seconds", seconds);
     }
-    metric(out, "tessadorn_info", "gauge", "The modem being watched: always 1.");
+    metric(out, "tessadorn_build_info", "gauge", "The watching program's version: always 1.");
+    out += "tessadorn_build_info{version=\"" + labelValue(kProgramVersion) + "\"," + port + "} 1\n";
+    metric(out, "tessadorn_info", "gauge",
+           "The modem found last on the port (also while it is lost): always 1.");
     if (m_Facts) {
         out += "tessadorn_info{serial=\"" + labelValue(deviceToUtf8(m_Facts->serial)) +
                "\",firmware=\"" + labelValue(deviceToUtf8(m_Facts->firmware)) + "\",role=\"" +

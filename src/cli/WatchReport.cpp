@@ -37,9 +37,38 @@ std::string WatchReport::isoTime(std::int64_t wallMs) {
     return text;
 }
 
+Value WatchReport::event(const char* kind) const {
+    Value e = Value::object();
+    e.set("class", Value::str(kind))
+        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
+        .set("port", Value::str(m_Options.port));
+    if (!m_Serial.empty()) e.set("serial", Value::str(m_Serial));
+    return e;
+}
+
 void WatchReport::send(Value event, const std::string& text) {
     m_LastLineAt = m_Clock.nowMs();
-    m_Emit(event, isoTime(m_Options.wallMs ? m_Options.wallMs() : 0) + " " + text);
+    // A journal or a merged stream tells the modems apart by the port and the serial number.
+    std::string head = event.get("time")->text + " " + m_Options.port;
+    if (!m_Serial.empty()) head += " " + m_Serial;
+    m_Emit(event, head + " " + text);
+}
+
+void WatchReport::served(const std::vector<std::string>& words, int status,
+                         const ModemFacts& facts) {
+    std::string command;
+    for (const std::string& w : words)
+        command += (command.empty() ? "" : " ") + w;
+    Value e = event("served");
+    e.set("command", Value::str(command)).set("status", Value::num(status));
+    send(std::move(e), "served \"" + command + "\", exit status " + std::to_string(status));
+    found(facts);
+}
+
+void WatchReport::searching() {
+    if (m_Searching && m_Clock.nowMs() - m_LastLineAt < m_Options.intervalMs) return;
+    m_Searching = true;
+    send(event("searching"), "searching for the modem");
 }
 
 void WatchReport::found(const ModemFacts& facts) {
@@ -48,24 +77,21 @@ void WatchReport::found(const ModemFacts& facts) {
     const char* role = facts.mode == kModeServer ? "base" : "rover";
     const int rate = baudRateForIndex(facts.baudIndex);
     m_Last.reset();
+    m_Searching = false;
+    m_Serial = serial;
     if (m_Metrics) m_Metrics->found(facts);
-    Value e = Value::object();
-    e.set("class", Value::str("found"))
-        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
-        .set("serial", Value::str(serial))
-        .set("firmware", Value::str(firmware))
+    Value e = event("found");
+    if (serial.empty()) e.set("serial", Value::str(serial));
+    e.set("firmware", Value::str(firmware))
         .set("role", Value::str(role))
-        .set("rate", Value::num(rate))
-        .set("port", Value::str(m_Options.port));
-    send(std::move(e), "found " + std::string(role) + " " + serial + ", firmware " + firmware +
-                           ", " + std::to_string(rate) + " bit/s on " + m_Options.port);
+        .set("rate", Value::num(rate));
+    send(std::move(e), "found " + std::string(role) + ", firmware " + firmware + ", " +
+                           std::to_string(rate) + " bit/s");
 }
 
 void WatchReport::values(const char* kind, const PolledValues& v) {
-    Value e = Value::object();
-    e.set("class", Value::str(kind))
-        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
-        .set("signal", Value::num(v.signal))
+    Value e = event(kind);
+    e.set("signal", Value::num(v.signal))
         .set("sim", facts::sim(v.simState))
         .set("apn_ready", facts::apnReady(v.apnReady))
         .set("connection", facts::connection(v.connection));
@@ -92,20 +118,16 @@ void WatchReport::lost(LostReason reason) {
     m_Last.reset();
     if (m_Metrics) m_Metrics->lost();
     const std::string why(lostReasonText(reason));
-    Value e = Value::object();
-    e.set("class", Value::str("lost"))
-        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
-        .set("reason", Value::str(why));
+    Value e = event("lost");
+    e.set("reason", Value::str(why));
     send(std::move(e), "lost: " + why);
 }
 
 void WatchReport::portError(const std::string& reason) {
     const std::string why =
         reason.empty() ? "The port " + m_Options.port + " cannot be opened." : reason;
-    Value e = Value::object();
-    e.set("class", Value::str("error"))
-        .set("time", Value::str(isoTime(m_Options.wallMs ? m_Options.wallMs() : 0)))
-        .set("error", Value::str(why));
+    Value e = event("error");
+    e.set("error", Value::str(why));
     send(std::move(e), "error: " + why);
 }
 

@@ -80,7 +80,7 @@ void StatusDisplay::serverReadyFace(const PanelInputs& in) {
         show(id);
     // The caster and the relay picture share one place: the firmware's first character
     // chooses exactly one of them.
-    const ModemFacts facts{kModeServer, in.device.GpsType, in.device.FirmwareVersion, false};
+    const OfferFacts facts{kModeServer, in.device.GpsType, in.device.FirmwareVersion, false};
     const bool caster = !settingRefusal(Setting::Relay, facts).empty();
     m_Controls.setVisible(Caster, caster);
     m_Controls.setVisible(Relay, !caster);

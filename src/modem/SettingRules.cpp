@@ -42,7 +42,7 @@ template <typename Holds> std::string makesWhere(Holds holds) {
 
 } // namespace
 
-ModemFacts factsOf(ModemSession& session) {
+OfferFacts factsOf(ModemSession& session) {
     const auto device = session.device().read();
     return {session.mode(), device.GpsType, device.FirmwareVersion,
             session.stConnect() == ModemSession::kConnectionRunning};
@@ -60,7 +60,7 @@ std::string_view settingName(Setting setting) {
     return settingRow(setting).key;
 }
 
-std::string settingRefusal(Setting setting, const ModemFacts& f) {
+std::string settingRefusal(Setting setting, const OfferFacts& f) {
     const SettingRow& row = settingRow(setting);
     const bool base = f.mode == kModeServer;
     if (row.role == R::Rover && base) return "is for a rover";
@@ -76,12 +76,12 @@ std::string settingRefusal(Setting setting, const ModemFacts& f) {
     return {};
 }
 
-std::string settingRefusalMessage(Setting setting, const ModemFacts& facts) {
+std::string settingRefusalMessage(Setting setting, const OfferFacts& facts) {
     const std::string why = settingRefusal(setting, facts);
     return why.empty() ? why : std::string(settingRow(setting).caption) + " " + why + ".";
 }
 
-std::string manualPositionRefusal(const ModemFacts& facts) {
+std::string manualPositionRefusal(const OfferFacts& facts) {
     return facts.mode == kModeServer
                ? "A base takes its position from its receiver: no manual position."
                : std::string();

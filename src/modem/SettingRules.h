@@ -20,13 +20,13 @@ namespace tessadorn {
 enum class Setting { Role, Apn, Gps, AutoConnect, Relay, Caster };
 
 // The modem as the ready face shows it: what decides which settings it offers.
-struct ModemFacts {
+struct OfferFacts {
     int mode = -1;        // kModeServer, kModeClient
     std::string gpsType;  // as the modem reports it
     std::string firmware; // its version
     bool connected = false;
 };
-ModemFacts factsOf(ModemSession& session);
+OfferFacts factsOf(ModemSession& session);
 
 enum class SettingRole { Both, Rover, Base };
 
@@ -54,10 +54,10 @@ std::string_view settingName(Setting setting);
 
 // Why the ready face of a modem with `facts` offers no way to change the setting ("needs a
 // base", "is for a rover", ...), or an empty text when it does.
-std::string settingRefusal(Setting setting, const ModemFacts& facts);
+std::string settingRefusal(Setting setting, const OfferFacts& facts);
 // The refusal as a sentence: "The relay broadcast needs a base.", or empty.
-std::string settingRefusalMessage(Setting setting, const ModemFacts& facts);
+std::string settingRefusalMessage(Setting setting, const OfferFacts& facts);
 // A manual position is typed in the GPS configuration of a rover only.
-std::string manualPositionRefusal(const ModemFacts& facts);
+std::string manualPositionRefusal(const OfferFacts& facts);
 
 } // namespace tessadorn

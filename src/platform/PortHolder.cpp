@@ -52,6 +52,28 @@ std::string PortHolder::describe(pid_t pid) const {
     return n.empty() ? process : n + " (" + process + ")";
 }
 
+std::vector<std::string> PortHolder::arguments(pid_t pid) const {
+    std::ifstream cmdline(m_Proc + "/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::vector<std::string> words;
+    for (std::string word; std::getline(cmdline, word, '\0');)
+        words.push_back(word);
+    return words;
+}
+
+std::string PortHolder::serviceUnit(pid_t pid) const {
+    std::ifstream cgroup(m_Proc + "/" + std::to_string(pid) + "/cgroup");
+    // "0::/system.slice/system-tessadorn\x2dwatch.slice/tessadorn-watch@dev-ttyUSB0.service"
+    for (std::string line; std::getline(cgroup, line);) {
+        const std::string suffix = ".service";
+        const std::size_t at = line.rfind('/');
+        const std::string last = at == std::string::npos ? line : line.substr(at + 1);
+        if (last.size() > suffix.size() &&
+            last.compare(last.size() - suffix.size(), suffix.size(), suffix) == 0)
+            return last;
+    }
+    return {};
+}
+
 bool isModemManager(const std::string& processName) {
     return processName == "ModemManager";
 }

@@ -18,6 +18,11 @@ class PortHolder {
     std::string name(pid_t pid) const;
     // "ModemManager (process 812)", or "process 812" when its name is unknown.
     std::string describe(pid_t pid) const;
+    // The process's command line, word by word (empty when unknown).
+    std::vector<std::string> arguments(pid_t pid) const;
+    // The systemd service the process runs in ("tessadorn-watch@dev-ttyUSB0.service"), from its
+    // control group; empty when it runs in none.
+    std::string serviceUnit(pid_t pid) const;
 
   private:
     std::string m_Proc;

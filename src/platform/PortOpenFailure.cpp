@@ -2,6 +2,7 @@
 
 #include "platform/PortHolder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
@@ -37,6 +38,16 @@ std::string describePortOpenFailure(const std::string& path, int error, int hold
             (name.empty() ? "another program (process " + std::to_string(holderPid) + ")"
                           : processes.describe(holderPid)) +
             ".";
+        const auto words = processes.arguments(holderPid);
+        if (name == "tessadornctl" &&
+            std::find(words.begin(), words.end(), "watch") != words.end()) {
+            // A watch serves tessadornctl's commands on its port, but not another program.
+            const std::string unit = processes.serviceUnit(holderPid);
+            text += " It is a watch of the modem: tessadornctl's commands on this port are run by "
+                    "it, but to use the port here, stop the watch first: " +
+                    (unit.empty() ? "end it (kill " + std::to_string(holderPid) + ")."
+                                  : "sudo systemctl stop " + unit);
+        }
         if (isModemManager(name))
             text += " ModemManager probes every new serial adapter for a while. To keep it away "
                     "from this one for good, install the rule that \"tessadorn --udev-rule\" "

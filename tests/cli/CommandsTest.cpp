@@ -2,14 +2,22 @@
 #include "FakeSerialPort.h"
 #include "SimModemPeer.h"
 #include "TempDir.h"
+#include "cli/WatchService.h"
+#include "cli/WatchWire.h"
+#include "modem/ModemSearch.h"
+#include "modem/ModemStartup.h"
 #include "modem/SourceTable.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
+#include "platform/LocalSocket.h"
+#include "platform/WatchSocketPath.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 namespace tessadorn {
 namespace {
@@ -162,6 +170,163 @@ TEST(Commands, ATypedMountpointGoesOutAsTheCasterWroteIt) {
         EXPECT_NE(rig.port->written().find(std::string("/") + sent + " "), std::string::npos)
             << rig.port->written();
     }
+}
+
+// A command that a watch serves runs on the watch's session: status answers from the start-up
+// reads and the last poll without a word to the modem; a setting goes out once and is read back,
+// so that the next status served says it.
+TEST(Commands, AWatchServesOnItsOwnSession) {
+    Rig rig(false);
+    ModemSession session(*rig.port, rig.clock, rig.env.profilePath, *rig.env.writer);
+    cli::WatchService::Options options;
+    options.portName = "COM1";
+    std::vector<std::string> reread;
+    options.reread = [&](const std::vector<std::string>& words, int status, const ModemFacts& f) {
+        reread.push_back(words[0] + " " + std::to_string(status) + " " + f.serial);
+    };
+    cli::WatchService service(options, session, rig.env);
+    const auto serve = [&](std::vector<std::string> words, int timeoutSeconds) {
+        cli::Request q;
+        q.words = std::move(words);
+        q.timeoutSeconds = timeoutSeconds;
+        std::atomic<bool> hungUp{false};
+        cli::Result r;
+        int answers = 0;
+        service.serve(q, {}, hungUp, [&](const cli::Result& got) {
+            r = got;
+            ++answers;
+        });
+        EXPECT_EQ(answers, 1);
+        return r;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::string> words;
+        bool startFirst; // the watch has found the modem and polled it
+        int status;
+        std::string member; // "key=value" of the JSON result, or the first message
+        const char* sent;   // what the modem must hear, or nullptr for nothing at all
+    } cases[] = {
+        {"a setting before the modem",
+         {"auto", "on"},
+         false,
+         cli::kTimedOut,
+         "No modem answered on COM1: no answer within 2 s.",
+         nullptr},
+        {"no modem yet",
+         {"status"},
+         false,
+         cli::kTimedOut,
+         "No modem answered on COM1: no answer within 2 s.",
+         nullptr},
+        {"status", {"status"}, true, cli::kDone, "signal=2", nullptr},
+        {"a setting",
+         {"auto", "on"},
+         false,
+         cli::kDone,
+         "message=Autoconnection enabled",
+         "#AUTO ON\r\n"},
+        {"read back", {"status"}, false, cli::kDone, "auto_connect=yes", nullptr},
+        {"the watch's own",
+         {"watch"},
+         false,
+         cli::kPortOrModem,
+         "The port COM1 is in use by a watch (process " + std::to_string(::getpid()) +
+             "); stop it first.",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.startFirst) {
+            // What the watch's monitor does: the modem found and started.
+            ASSERT_TRUE(session.serial().Open(session.baudIndex()));
+            ASSERT_TRUE(ModemSearch(session, {[](std::string_view) {}, [] { return true; },
+                                              [] { return true; }})
+                            .find());
+            CasterStore store(rig.env.casterListPath, *rig.env.writer);
+            ASSERT_EQ(ModemStartup(session, store, {{}, {}, {}, [](const std::string&) {}}).run(),
+                      ModemStartup::Outcome::Done);
+            session.ready();
+            service.polled({2, kSimReady, 1, 2});
+        }
+        const std::string before = rig.port->written();
+        const cli::Result r = serve(c.words, 2);
+        EXPECT_EQ(r.status, c.status);
+        const std::string heard = rig.port->written().substr(before.size());
+        if (c.sent) {
+            EXPECT_EQ(heard.find(c.sent), 0u) << heard;
+        } else {
+            EXPECT_EQ(heard, "");
+        }
+        const auto eq = c.member.find('=');
+        if (r.status == cli::kDone) {
+            const cli::Value* v = r.data.get(c.member.substr(0, eq));
+            ASSERT_NE(v, nullptr) << c.member;
+            EXPECT_EQ(v->line(), c.member.substr(eq + 1));
+        } else {
+            EXPECT_EQ(r.messages, std::vector<std::string>{c.member});
+        }
+    }
+    EXPECT_EQ(reread, std::vector<std::string>{"auto 0 " + rig.modem->state().serialNumber});
+}
+
+// Over the socket: one command at a time, and a command whose program has gone while it waited
+// its turn (its --timeout, Ctrl-C) is not run.
+TEST(Commands, AWatchRunsNoCommandOfAProgramThatHasGone) {
+    Rig rig(false);
+    ::setenv("TESSADORN_RUNTIME_DIR", rig.dir.file("run").c_str(), 1);
+    ModemSession session(*rig.port, rig.clock, rig.env.profilePath, *rig.env.writer);
+    // What the watch's monitor does first: the modem found and started (not polled yet).
+    ASSERT_TRUE(session.serial().Open(session.baudIndex()));
+    ASSERT_TRUE(
+        ModemSearch(session, {[](std::string_view) {}, [] { return true; }, [] { return true; }})
+            .find());
+    CasterStore store(rig.env.casterListPath, *rig.env.writer);
+    ASSERT_EQ(ModemStartup(session, store, {{}, {}, {}, [](const std::string&) {}}).run(),
+              ModemStartup::Outcome::Done);
+    session.ready();
+    cli::WatchService::Options options;
+    options.portName = "/dev/null";
+    options.owner = ::geteuid();
+    cli::WatchService service(options, session, rig.env);
+    std::string why;
+    ASSERT_TRUE(service.start(why)) << why;
+    const std::string socket = rig.dir.file("run/" + WatchSocketPath::name("/dev/null"));
+    const auto request = [](std::vector<std::string> words) {
+        cli::Request q;
+        q.words = std::move(words);
+        q.timeoutSeconds = 5;
+        return cli::WatchWire::encodeRequest(q, {});
+    };
+    // The first keeps the watch busy until the second has asked and gone.
+    const int first = connectLocal(socket);
+    ASSERT_GE(first, 0);
+    const int gone = connectLocal(socket);
+    ASSERT_GE(gone, 0);
+    ASSERT_TRUE(writeFrame(gone, request({"auto", "on"})));
+    ::close(gone);
+    const struct {
+        int fd;
+        std::vector<std::string> words;
+        int status;
+    } steps[] = {
+        {first, {"status"}, cli::kTimedOut}, // the watch has not polled: nothing to tell
+        {-1, {"auto", "on"}, cli::kDone},    // a program that waits: served (after the one gone)
+    };
+    for (const auto& step : steps) {
+        const int fd = step.fd >= 0 ? step.fd : connectLocal(socket);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(writeFrame(fd, request(step.words)));
+        std::string reply;
+        cli::Result r;
+        ASSERT_TRUE(readFrame(fd, reply, 60000));
+        ASSERT_TRUE(cli::WatchWire::decodeResult(reply, r));
+        ::close(fd);
+        EXPECT_EQ(r.status, step.status) << step.words[0];
+    }
+    // The modem heard the setting once: from the program that waited, not from the one gone.
+    EXPECT_EQ(rig.port->count("#AUTO ON\r\n"), 1);
+    ::unsetenv("TESSADORN_RUNTIME_DIR");
 }
 
 } // namespace

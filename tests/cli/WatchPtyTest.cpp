@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace tessadorn {
@@ -65,14 +66,19 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     test::TempDir dir;
     const std::string link = dir.file("com1");
     const std::string prom = dir.file("tessadorn.prom");
-    const std::vector<std::string> simArgs = {"--baud", "2",       "--link",
-                                              link,     "--event", "4000:signal=1"};
+    const std::vector<std::string> simArgs = {
+        "--baud", "2", "--link", link, "--event", "4000:signal=1", "--restart-ms", "0"};
+    const std::string simLog = dir.file("sim.log");
     SimulatorProcess simulator;
-    ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, simArgs, 5000, "/dev/null"));
+    ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, simArgs, 5000, simLog));
 
+    // The watch's socket where a user who is not the watch's may reach it (and be refused).
+    const std::string run = dir.file("run");
+    ASSERT_EQ(::chmod(dir.file("").c_str(), 0711), 0);
     Watch w;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_STATE_HOME", QString::fromStdString(dir.file("state")));
+    env.insert("TESSADORN_RUNTIME_DIR", QString::fromStdString(run));
     w.process.setProcessEnvironment(env);
     w.process.start(TESSADORN_CTL_EXECUTABLE,
                     {"--port", QString::fromStdString(link), "--config-dir",
@@ -110,13 +116,68 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     EXPECT_NE(metrics.find("# TYPE tessadorn_info gauge\ntessadorn_info{serial="),
               std::string::npos);
 
-    // The port is held: another program is refused.
-    const std::string other = "XDG_STATE_HOME=" + dir.file("state") + " " +
-                              TESSADORN_CTL_EXECUTABLE + " --port " + link + " --config-dir " +
-                              dir.file("cfg2") + " status >/dev/null 2>" + dir.file("err");
-    EXPECT_EQ(WEXITSTATUS(std::system(other.c_str())), 1);
-    EXPECT_NE(fileText(dir.file("err")).find("is in use by tessadornctl (process "),
-              std::string::npos);
+    // The port is held: tessadornctl's commands are run by the watch, which goes on; another
+    // watch is refused, told how to stop this one; a user who is not the watch's is refused.
+    const std::string serial = found["serial"].toString().toStdString();
+    const std::string watchPid = std::to_string(w.process.processId());
+    const struct {
+        std::string prefix; // before the command (another user)
+        std::string command;
+        int status;
+        std::string stdoutHas, stderrHas;
+    } served[] = {
+        {"", "--json status", 0, "\"serial\":\"" + serial + "\"", ""},
+        {"", "--json status", 0, "\"auto_connect\":false", ""},
+        {"", "auto on", 0, "Autoconnection enabled", ""},
+        {"", "--json status", 0, "\"auto_connect\":true", ""},
+        // A profile is written and read by the command, as its user.
+        {"", "profile export " + dir.file("rover.json"), 0,
+         "Profile written to " + dir.file("rover.json"), ""},
+        {"", "--json profile apply --check " + dir.file("rover.json"), 0, "\"changed\":false", ""},
+        {"", "apn web.example --user u9 --password sekret9", 0,
+         "APN configured. Tessadorn is rebooting...", ""},
+        {"", "watch", 1, "",
+         "is in use by tessadornctl (process " + watchPid +
+             "). It is a watch of the modem: tessadornctl's commands on this port are run by "
+             "it, but to use the port here, stop the watch first: end it (kill " +
+             watchPid + ")."},
+        {"setpriv --reuid=65534 --regid=65534 --clear-groups ", "status", 1, "",
+         "which serves the commands of its own user and root only."},
+    };
+    for (const auto& c : served) {
+        const std::string other = c.prefix + "env XDG_STATE_HOME=" + dir.file("state") +
+                                  " TESSADORN_RUNTIME_DIR=" + run + " " + TESSADORN_CTL_EXECUTABLE +
+                                  " --port " + link + " --config-dir " + dir.file("cfg2") + " " +
+                                  c.command + " >" + dir.file("out") + " 2>" + dir.file("err");
+        EXPECT_EQ(WEXITSTATUS(std::system(other.c_str())), c.status)
+            << c.command << ": " << fileText(dir.file("err"));
+        EXPECT_NE(fileText(dir.file("out")).find(c.stdoutHas), std::string::npos)
+            << c.command << ": " << fileText(dir.file("out"));
+        EXPECT_NE(fileText(dir.file("err")).find(c.stderrHas), std::string::npos)
+            << c.command << ": " << fileText(dir.file("err"));
+    }
+    EXPECT_NE(fileText(dir.file("rover.json")).find("\"auto_connect\": true"), std::string::npos)
+        << fileText(dir.file("rover.json"));
+    // The settings reached the modem; the password went to it alone, not to the watch's lines
+    // or its log.
+    const std::string modemHeard = fileText(simLog);
+    EXPECT_NE(modemHeard.find("<- #AUTO ON"), std::string::npos);
+    EXPECT_NE(modemHeard.find("<- PASSWORD sekret9"), std::string::npos);
+    w.read();
+    for (const QJsonObject& e : w.events)
+        EXPECT_EQ(QJsonDocument(e).toJson().indexOf("sekret9"), -1);
+    const std::string grep = "grep -rq sekret9 " + dir.file("state");
+    EXPECT_NE(WEXITSTATUS(std::system(grep.c_str())), 0) << "the password is in the watch's log";
+    // The watch goes on, and says what it served and how the modem is now.
+    const QJsonObject servedAuto = w.next("served", 5);
+    EXPECT_EQ(servedAuto["command"].toString(), "auto on");
+    EXPECT_EQ(servedAuto["status"].toInt(-1), 0);
+    EXPECT_EQ(w.next("found", 5)["serial"].toString().toStdString(), serial);
+    EXPECT_EQ(w.next("served", 5)["command"].toString(), "profile export");
+    EXPECT_EQ(w.next("served", 5)["command"].toString().toStdString(),
+              "profile apply " + dir.file("rover.json"));
+    EXPECT_EQ(w.next("served", 5)["command"].toString(), "apn web.example");
+    EXPECT_FALSE(w.next("status", 5).isEmpty());
 
     // The pty goes away: lost; it comes back: found.
     w.events.clear();
@@ -126,6 +187,9 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     const double lostAfter = std::chrono::duration<double>(Clock::now() - pulled).count();
     ASSERT_FALSE(lost.isEmpty());
     EXPECT_EQ(lost["reason"].toString(), "the port is gone");
+    EXPECT_EQ(lost["serial"].toString(), found["serial"].toString());
+    EXPECT_EQ(lost["port"].toString().toStdString(), link);
+    EXPECT_FALSE(w.next("searching", 5).isEmpty());
     ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, simArgs, 5000, "/dev/null"));
     const auto back = Clock::now();
     EXPECT_FALSE(w.next("found", 10).isEmpty());
@@ -134,6 +198,20 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
                 foundAfter);
     EXPECT_LT(lostAfter, 2.0);
     EXPECT_LT(foundAfter, 5.0);
+
+    // A command served while the modem is silent keeps to its --timeout.
+    simulator.stop();
+    EXPECT_FALSE(w.next("lost", 5).isEmpty());
+    std::vector<std::string> silent = simArgs;
+    silent.insert(silent.end(), {"--silent", "1"});
+    ASSERT_TRUE(simulator.start(TESSADORN_SIM_EXECUTABLE, silent, 5000, "/dev/null"));
+    const std::string away = "XDG_STATE_HOME=" + dir.file("state") +
+                             " TESSADORN_RUNTIME_DIR=" + run + " " + TESSADORN_CTL_EXECUTABLE +
+                             " --port " + link + " --config-dir " + dir.file("cfg2") +
+                             " --timeout 1 status >/dev/null 2>" + dir.file("err");
+    EXPECT_EQ(WEXITSTATUS(std::system(away.c_str())), 4) << fileText(dir.file("err"));
+    EXPECT_NE(fileText(dir.file("err")).find("no answer within 1 s"), std::string::npos)
+        << fileText(dir.file("err"));
 
     // SIGTERM: status 0, every line whole.
     w.process.terminate();
@@ -144,6 +222,31 @@ TEST(WatchPty, FollowsTheModemThroughAPulledPortAndEndsOnSigterm) {
     EXPECT_TRUE(w.rest.isEmpty()) << "a cut line: " << w.rest.toStdString();
     EXPECT_NE(fileText(prom).find("tessadorn_up{port=\"" + link + "\"} 0\n"), std::string::npos);
     simulator.stop();
+}
+
+// The group a watch serves besides its own user and root must exist: a misspelt one is refused
+// before the port is touched, a known one lets the watch go on (here to a port that is not there).
+TEST(WatchPty, TheGroupServedMustExist) {
+    test::TempDir dir;
+    const struct {
+        const char* group;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"no-such-group-here", 2,
+         "The group \"no-such-group-here\" (TESSADORN_WATCH_GROUP) does not exist."},
+        {"root", 1, "cannot open the serial port " + dir.file("none")},
+    };
+    for (const auto& c : cases) {
+        const std::string command =
+            "env TESSADORN_WATCH_GROUP=" + std::string(c.group) +
+            " TESSADORN_RUNTIME_DIR=" + dir.file("run") + " XDG_STATE_HOME=" + dir.file("state") +
+            " " + TESSADORN_CTL_EXECUTABLE + " --port " + dir.file("none") + " --config-dir " +
+            dir.file("cfg") + " watch >/dev/null 2>" + dir.file("err");
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), c.status) << c.group;
+        EXPECT_NE(fileText(dir.file("err")).find(c.says), std::string::npos)
+            << fileText(dir.file("err"));
+    }
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // tessadornctl watch's lines and metrics, fed with the monitor's findings in virtual time.
 #include "cli/WatchMetrics.h"
 #include "cli/WatchReport.h"
+#include "cli/WatchWire.h"
 #include "modem/DeviceConfig.h"
+#include "platform/ProgramInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -92,15 +94,41 @@ const PolledValues kGood{3, kSimReady, 1, 2};
 
 TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
     Rig rig;
+    rig.report.searching();
+    rig.report.searching(); // the same search: said once
     rig.report.found({"T-0042", "2.3.1", kModeClient, 2});
     for (int i = 0; i < 200; ++i) { // 100 s of polls, every 500 ms
         rig.report.polled(i == 40 ? PolledValues{1, kSimReady, 1, 2} : kGood);
         rig.clock.advance(500);
     }
     rig.report.lost(LostReason::PortGone);
-    // found; the first values; the dip and its end; one heartbeat 60 s after the last line; lost.
-    EXPECT_EQ(rig.kinds(), (std::vector<std::string>{"found", "status", "status", "status",
-                                                     "heartbeat", "lost"}));
+    rig.report.searching();
+    rig.clock.advance(30'000);
+    rig.report.searching(); // still the same search, half an interval on
+    rig.clock.advance(30'000);
+    rig.report.searching(); // an interval on: said again
+    // searching; found; the first values; the dip and its end; one heartbeat 60 s after the last
+    // line; lost; searching again, and once more a minute later.
+    EXPECT_EQ(rig.kinds(),
+              (std::vector<std::string>{"searching", "found", "status", "status", "status",
+                                        "heartbeat", "lost", "searching", "searching"}));
+    // Every line names its port; every line from "found" on the modem's serial number too, in
+    // the JSON and in the text.
+    for (std::size_t i = 0; i < rig.lines.size(); ++i) {
+        const Line& l = rig.lines[i];
+        EXPECT_EQ(l.event.get("port")->text, "/dev/ttyUSB0") << l.text;
+        EXPECT_NE(l.text.find(" /dev/ttyUSB0 "), std::string::npos) << l.text;
+        const Value* serial = l.event.get("serial");
+        if (i == 0) {
+            EXPECT_EQ(serial, nullptr) << l.text;
+            EXPECT_EQ(l.text.substr(24), " /dev/ttyUSB0 searching for the modem");
+        } else {
+            ASSERT_NE(serial, nullptr) << l.text;
+            EXPECT_EQ(serial->text, "T-0042");
+            EXPECT_NE(l.text.find(" /dev/ttyUSB0 T-0042 "), std::string::npos) << l.text;
+        }
+    }
+    rig.lines.erase(rig.lines.begin());
     const Value& found = rig.lines[0].event;
     EXPECT_EQ(found.get("serial")->text, "T-0042");
     EXPECT_EQ(found.get("role")->text, "rover");
@@ -115,7 +143,7 @@ TEST(WatchReport, StatusOnChangeHeartbeatWhenQuietLostWithItsReason) {
     EXPECT_EQ(status.get("apn"), nullptr);
     EXPECT_EQ(status.get("sim")->get("code")->number, kSimReady);
     EXPECT_EQ(status.get("connection")->get("name")->text, "off");
-    EXPECT_EQ(rig.lines.back().event.get("reason")->text, "the port is gone");
+    EXPECT_EQ(rig.lines[rig.lines.size() - 3].event.get("reason")->text, "the port is gone");
     // Every line starts with its time, ISO 8601 with milliseconds.
     for (const Line& l : rig.lines) {
         EXPECT_TRUE(startsWithStamp(l.text)) << l.text;
@@ -147,7 +175,7 @@ TEST(WatchMetrics, EveryMetricHasHelpTypeAndItsSample) {
                            "tessadorn_sim_state",  "tessadorn_apn_up",
                            "tessadorn_connected",  "tessadorn_polls_failed_total",
                            "tessadorn_lost_total", "tessadorn_last_poll_timestamp_seconds",
-                           "tessadorn_info"};
+                           "tessadorn_info",       "tessadorn_build_info"};
     for (const char* name : names) {
         const std::string n = name;
         const auto help = text.find("# HELP " + n + " ");
@@ -178,6 +206,15 @@ TEST(WatchMetrics, EveryMetricHasHelpTypeAndItsSample) {
     EXPECT_NE(after.find("tessadorn_up{port=\"/dev/ttyUSB0\"} 0\n"), std::string::npos);
     EXPECT_NE(after.find("tessadorn_lost_total{port=\"/dev/ttyUSB0\"} 1\n"), std::string::npos);
     EXPECT_EQ(after.find("tessadorn_signal_level{"), std::string::npos); // not known now
+    // The lost modem is still named, so that an alert on tessadorn_up can say which one it is.
+    EXPECT_NE(after.find("tessadorn_info{serial=\"T-\\\"7\\\"\",firmware=\"2.3.1\",role=\"base\","
+                         "port=\"/dev/ttyUSB0\"} 1\n"),
+              std::string::npos)
+        << after;
+    EXPECT_NE(after.find("tessadorn_build_info{version=\"" + std::string(kProgramVersion) +
+                         "\",port=\"/dev/ttyUSB0\"} 1\n"),
+              std::string::npos)
+        << after;
 }
 
 TEST(WatchMetrics, RewritesAtMostOnceASecondAndOnlyWhatChanged) {
@@ -203,6 +240,62 @@ TEST(WatchMetrics, RewritesAtMostOnceASecondAndOnlyWhatChanged) {
     }
     EXPECT_EQ(rig.writer.writes, 3);
     EXPECT_EQ(rig.writer.files["/m.prom"], rig.metrics.text());
+}
+
+// A command and its result between tessadornctl and the watch: everything comes back as sent,
+// and what is not a whole message of this version is refused.
+TEST(WatchWire, CommandsAndResultsArriveAsSentAndBrokenOnesAreRefused) {
+    Request q;
+    q.words = {"profile", "apply", "/home/u/rover.json"};
+    q.options = {{"password", std::string("p\0w\"", 4)}, {"check", ""}};
+    q.timeoutSeconds = 90;
+    const std::vector<WatchWire::File> files{{2, "{\"role\": \"rover\"}", 0600}};
+    const std::string request = WatchWire::encodeRequest(q, files);
+    Request back;
+    std::vector<WatchWire::File> filesBack;
+    ASSERT_TRUE(WatchWire::decodeRequest(request, back, filesBack));
+    EXPECT_EQ(back.words, q.words);
+    EXPECT_EQ(back.options, q.options);
+    EXPECT_EQ(back.timeoutSeconds, 90);
+    ASSERT_EQ(filesBack.size(), 1u);
+    EXPECT_EQ(filesBack[0].word, 2u);
+    EXPECT_EQ(filesBack[0].bytes, files[0].bytes);
+    EXPECT_EQ(filesBack[0].mode, 0600u);
+
+    Result r;
+    r.status = kRefused;
+    r.messages = {"one", ""};
+    r.text = "a\nb\n";
+    r.data = Value::object()
+                 .set("changed", Value::boolean(true))
+                 .set("rate", Value::num(-0.25))
+                 .set("none", Value::null())
+                 .set("settings", Value::array().push(Value::str("apn")).push(Value::array()));
+    const std::string result = WatchWire::encodeResult(r);
+    Result got;
+    ASSERT_TRUE(WatchWire::decodeResult(result, got));
+    EXPECT_EQ(got.status, kRefused);
+    EXPECT_EQ(got.messages, r.messages);
+    EXPECT_EQ(got.text, r.text);
+    EXPECT_EQ(got.data.line(), r.data.line());
+    EXPECT_EQ(got.data.get("rate")->number, -0.25);
+    EXPECT_EQ(got.data.get("settings")->items[1].kind, Value::Kind::Array);
+
+    const struct {
+        const char* name;
+        std::string bytes;
+    } broken[] = {
+        {"empty", ""},
+        {"cut short", request.substr(0, request.size() - 1)},
+        {"one byte more", request + "x"},
+        {"a result", result},
+        {"another version", std::string("\0\0\0\x13tessadorn-command 2", 23) + request.substr(23)},
+        {"a file naming no word", WatchWire::encodeRequest(q, {{3, "x", 0600}})},
+    };
+    for (const auto& b : broken)
+        EXPECT_FALSE(WatchWire::decodeRequest(b.bytes, back, filesBack)) << b.name;
+    EXPECT_FALSE(WatchWire::decodeResult(result.substr(0, result.size() - 2), got));
+    EXPECT_FALSE(WatchWire::decodeResult(request, got));
 }
 
 } // namespace

@@ -192,6 +192,51 @@ TEST(PortOpenFailure, EveryReasonNamesThePathTheSystemsWordsAndWhatToDo) {
     }
 }
 
+// The window and tessadornctl name the program that holds the port; a watch is told apart, with
+// the way to stop it: its service where it runs as one, else the process.
+TEST(PortOpenFailure, AWatchHoldingThePortIsNamedWithHowToStopIt) {
+    struct Case {
+        const char* name;
+        std::string cmdline; // words separated by NUL
+        const char* cgroup;
+        const char* says;    // expected in the text, or nullptr
+        const char* notSays; // not expected, or nullptr
+    };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {"tessadornctl", "tessadornctl\0--port\0/dev/ttyUSB0\0watch\0"s,
+         "0::/system.slice/system-tessadorn\\x2dwatch.slice/tessadorn-watch@dev-ttyUSB0.service\n",
+         "It is a watch of the modem: tessadornctl's commands on this port are run by it, but to "
+         "use the port here, stop the watch first: sudo systemctl stop "
+         "tessadorn-watch@dev-ttyUSB0.service",
+         nullptr},
+        {"tessadornctl", "tessadornctl\0--json\0watch\0"s, "0::/user.slice/session-3.scope\n",
+         "stop the watch first: end it (kill 4242).", "systemctl"},
+        {"tessadornctl", "tessadornctl\0status\0"s, "", nullptr, "watch"},
+        {"minicom", "minicom\0watch\0"s, "", nullptr, "It is a watch"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir proc;
+        std::filesystem::create_directories(proc.file("4242"));
+        test::writeBytes(proc.file("4242/comm"), std::string(c.name) + "\n");
+        test::writeBytes(proc.file("4242/cmdline"), c.cmdline);
+        test::writeBytes(proc.file("4242/cgroup"), c.cgroup);
+        const std::string text =
+            describePortOpenFailure("/dev/ttyUSB0", EBUSY, 4242, proc.file(""));
+        EXPECT_EQ(text.rfind("The port /dev/ttyUSB0 is in use by " + std::string(c.name) +
+                                 " (process 4242).",
+                             0),
+                  0u)
+            << text;
+        if (c.says) {
+            EXPECT_NE(text.find(c.says), std::string::npos) << text;
+        }
+        if (c.notSays) {
+            EXPECT_EQ(text.find(c.notSays), std::string::npos) << text;
+        }
+    }
+}
+
 TEST(PortOpenFailure, ThePortKeepsTheReasonOfItsLastFailedOpen) {
     test::TempDir dir;
     TermiosSerialPort missing(dir.file("ttyUSB9"));
