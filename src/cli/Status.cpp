@@ -66,6 +66,7 @@ Result status(const Request& q, Environment& env) {
         .set("firmware", modemText(d.FirmwareVersion))
         .set("imei", modemText(d.Imei))
         .set("role", Value::str(base ? "base" : "rover"))
+        .set("port", Value::str(env.portName))
         .set("baud", Value::num(baudRateForIndex(session.baudIndex())))
         .set("sim", sim)
         .set("sim_state", simState)
