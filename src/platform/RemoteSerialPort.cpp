@@ -162,7 +162,7 @@ bool RemoteSerialPort::sendAll(int fd, const std::vector<std::uint8_t>& bytes) {
     return true;
 }
 
-bool RemoteSerialPort::pump(int fd, int waitMs, bool keepData) {
+bool RemoteSerialPort::pump(int fd, int waitMs) {
     pollfd p{fd, POLLIN, 0};
     const int r = ::poll(&p, 1, std::max(waitMs, 0));
     if (r < 0) return errno == EINTR;
@@ -174,18 +174,33 @@ bool RemoteSerialPort::pump(int fd, int waitMs, bool keepData) {
     if (n < 0) return errno == EAGAIN || errno == EINTR;
     const auto size = static_cast<std::size_t>(n);
     if (m_Address.kind == RemotePortAddress::Kind::RawTcp) {
-        if (keepData) m_Pending.insert(m_Pending.end(), chunk, chunk + size);
+        m_Pending.insert(m_Pending.end(), chunk, chunk + size);
         return true;
     }
     std::vector<std::uint8_t> data;
-    m_Codec.feed(chunk, size, data);
-    if (keepData) m_Pending.insert(m_Pending.end(), data.begin(), data.end());
+    if (m_SettingLine) {
+        // A byte at a time, so that what came before an answer is told from what came after.
+        for (std::size_t i = 0; i < size; ++i) {
+            m_Codec.feed(chunk + i, 1, data);
+            auto answers = m_Codec.takeComPortReplies();
+            if (answers.empty()) continue;
+            data.clear();
+            m_Pending.clear();
+            m_PendingAt = 0;
+            m_Answers.insert(m_Answers.end(), answers.begin(), answers.end());
+        }
+    } else {
+        m_Codec.feed(chunk, size, data);
+        m_Codec.takeComPortReplies(); // notifications: kept in the codec's state
+    }
+    m_Pending.insert(m_Pending.end(), data.begin(), data.end());
     const auto replies = m_Codec.takeReplies();
     return replies.empty() || sendAll(fd, replies);
 }
 
 bool RemoteSerialPort::negotiate(int fd, int baudIndex, std::string& why) {
     m_Codec = TelnetCodec();
+    m_Answers.clear();
     if (!sendAll(fd, m_Codec.greeting())) {
         why = "The remote port " + m_Name + " closed the connection at once.";
         return false;
@@ -205,7 +220,7 @@ bool RemoteSerialPort::negotiate(int fd, int baudIndex, std::string& why) {
                   std::to_string(kAnswerTimeoutMs / 1000) + " s.";
             return false;
         }
-        if (!pump(fd, static_cast<int>(std::min<std::int64_t>(left, kStepMs)), false)) {
+        if (!pump(fd, static_cast<int>(std::min<std::int64_t>(left, kStepMs)))) {
             why = "The remote port " + m_Name + " closed the connection while it was set up.";
             return false;
         }
@@ -235,7 +250,12 @@ bool RemoteSerialPort::setLine(int fd, int baudIndex, bool wholeLine, std::strin
         const auto control = Codec::comPortCommand(Codec::kSetControl, {1});
         out.insert(out.end(), control.begin(), control.end());
     }
-    m_Codec.takeComPortReplies(); // answers to earlier commands are not these
+    m_Answers.clear(); // answers to earlier commands are not these
+    m_SettingLine = true;
+    struct SettingLineEnds {
+        bool& flag;
+        ~SettingLineEnds() { flag = false; }
+    } settingLineEnds{m_SettingLine};
     const std::int64_t sent = m_Clock.nowMs();
     if (!sendAll(fd, out)) {
         why = "The connection to the remote port " + m_Name + " broke while the line was set.";
@@ -244,7 +264,9 @@ bool RemoteSerialPort::setLine(int fd, int baudIndex, bool wholeLine, std::strin
     const std::int64_t deadline = sent + kAnswerTimeoutMs + m_RoundTripMs.load();
     std::size_t answered = 0;
     while (answered < wanted.size()) {
-        for (const auto& reply : m_Codec.takeComPortReplies()) {
+        std::vector<TelnetCodec::ComPortReply> answers;
+        answers.swap(m_Answers);
+        for (const auto& reply : answers) {
             if (answered >= wanted.size() || reply.command != wanted[answered].command) continue;
             if (reply.value != wanted[answered].value) {
                 const std::string asked =
@@ -267,8 +289,7 @@ bool RemoteSerialPort::setLine(int fd, int baudIndex, bool wholeLine, std::strin
                   std::to_string((deadline - sent) / 1000) + " s.";
             return false;
         }
-        // Bytes before the answer came at the old rate, or before the open: dropped.
-        if (!pump(fd, static_cast<int>(std::min<std::int64_t>(left, kStepMs)), false)) {
+        if (!pump(fd, static_cast<int>(std::min<std::int64_t>(left, kStepMs)))) {
             why = "The connection to the remote port " + m_Name + " broke while the line was set.";
             return false;
         }
@@ -351,11 +372,7 @@ int RemoteSerialPort::changeRate(int baudIndex) {
     if (m_Address.kind == RemotePortAddress::Kind::RawTcp)
         return baudIndex == m_Address.fixedBaudIndex ? 1 : 0;
     std::string why;
-    if (setLine(fd, baudIndex, false, why)) {
-        m_Pending.clear();
-        m_PendingAt = 0;
-        return 1;
-    }
+    if (setLine(fd, baudIndex, false, why)) return 1;
     fail(why);
     // A refused rate leaves the connection as it was; a silent or closed one is gone.
     if (why.find("refused") == std::string::npos) connectionBroke();
@@ -429,11 +446,13 @@ void RemoteSerialPort::purgeReceive() {
     for (int i = 0; i < 64; ++i) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 0) <= 0) break;
-        if (!pump(fd, 0, false)) {
+        if (!pump(fd, 0)) {
             connectionBroke();
             break;
         }
     }
+    m_Pending.clear();
+    m_PendingAt = 0;
 }
 
 } // namespace tessadorn

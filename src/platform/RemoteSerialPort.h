@@ -84,9 +84,11 @@ class RemoteSerialPort final : public SerialPort {
     bool negotiate(int fd, int baudIndex, std::string& why);
     // Sends the settings and waits for the answers that must come; the round trip is measured.
     bool setLine(int fd, int baudIndex, bool wholeLine, std::string& why);
-    // Reads once from the socket, waiting up to `waitMs`: data into m_Pending (or dropped with
-    // `keepData` false), options answered. False when the connection broke.
-    bool pump(int fd, int waitMs, bool keepData = true);
+    // Reads once from the socket, waiting up to `waitMs`: data into m_Pending, options
+    // answered. While the line is being set, the server's answers go to m_Answers and the data
+    // before each answer is dropped (it came at the old rate, or before the open). False when the
+    // connection broke.
+    bool pump(int fd, int waitMs);
     bool sendAll(int fd, const std::vector<std::uint8_t>& bytes);
     std::size_t readUpTo(std::uint8_t* buffer, std::size_t capacity, bool firstOnly);
     std::size_t takePending(std::uint8_t* buffer, std::size_t capacity);
@@ -111,6 +113,8 @@ class RemoteSerialPort final : public SerialPort {
     std::string m_Failure;
     TelnetCodec m_Codec;
     std::vector<std::uint8_t> m_Pending;
+    bool m_SettingLine = false;
+    std::vector<TelnetCodec::ComPortReply> m_Answers;
     std::size_t m_PendingAt = 0;
     // The smallest round trip seen on this port (the first includes the device's open).
     int m_BestRoundTripMs = -1;
