@@ -162,6 +162,28 @@ TEST(RemotePty, BigTableWholeAndCutMidway) {
     EXPECT_LT(took, 20.0) << "the command ends with the connection, not at its time-out";
 }
 
+// The window through ser2net: it finds the modem, reaches its polls and draws the ready face;
+// its log names the remote port.
+TEST(RemotePty, WindowReachesItsPolls) {
+    RemoteRig rig({"--baud", "3"});
+    ASSERT_TRUE(rig.start());
+    const std::string port = rig.ser2net.address();
+    const std::string shot = rig.dir.file("shot.png");
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen XDG_STATE_HOME=" + rig.dir.file("state") + " " +
+        TESSADORN_EXECUTABLE + " --port " + port + " --config-dir " + rig.dir.file("cfg") +
+        " --screenshot " + shot + " --screenshot-wait 90 >" + rig.out + " 2>" + rig.err;
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0) << textOf(rig.err);
+    const std::string heard = textOf(rig.simLog);
+    EXPECT_NE(heard.find("<- #APN"), std::string::npos) << "the polls reached the modem";
+    EXPECT_NE(textOf(rig.dir.file("state/tessadorn/tessadorn.log")).find("Port: " + port),
+              std::string::npos);
+    EXPECT_NE(textOf(rig.dir.file("state/tessadorn/tessadorn.log")).find("Modem answered at 57600"),
+              std::string::npos);
+    EXPECT_GT(textOf(shot).size(), 1000u);
+}
+
 struct RefusalRow {
     const char* name;
     std::string port;
