@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <deque>
+#include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -65,8 +66,11 @@ class Ser2net {
         const std::string log = m_Folder + "/ser2net.log";
         m_Pid = ::fork();
         if (m_Pid == 0) {
-            std::freopen(log.c_str(), "a", stderr);
-            std::freopen("/dev/null", "w", stdout);
+            // Descriptors only: the parent's buffered output stays the parent's.
+            const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            const int nullFd = ::open("/dev/null", O_WRONLY);
+            ::dup2(logFd, STDERR_FILENO);
+            ::dup2(nullFd, STDOUT_FILENO);
             ::execlp("ser2net", "ser2net", "-n", "-d", "-c", config.c_str(), "-P", pidFile.c_str(),
                      static_cast<char*>(nullptr));
             ::_exit(127);
