@@ -3,7 +3,8 @@
 #   /dev/serial/by-id/usb-...-if00  changed
 #   /dev/serial/by-id/usb-...-if01  unchanged
 #   /dev/serial/by-id/usb-...-if02  failed (3: The modem refused a setting of the profile.)
-# Usage: apply-profile-fleet.sh PROFILE [PORT...]     (default: /dev/serial/by-id/*)
+# Usage: apply-profile-fleet.sh PROFILE [PORT...]     (default: /dev/serial/by-id/*; a PORT may
+#        be a modem behind ser2net, rfc2217://HOST:PORT)
 # PARALLEL  how many modems at once (default 8)
 # CHECK=1   only say what differs (profile apply --check)
 # TESSADORNCTL  the program (default tessadornctl)
@@ -15,8 +16,11 @@ set -u
 [ $# -ge 1 ] || { echo "usage: $0 PROFILE [PORT...]" >&2; exit 2; }
 profile=$1
 shift
-[ $# -gt 0 ] || set -- /dev/serial/by-id/*
-[ -e "$1" ] || { echo "$0: no modem under /dev/serial/by-id" >&2; exit 1; }
+# A port may be a remote address (rfc2217://HOST:PORT): only the default is looked for on disk.
+if [ $# -eq 0 ]; then
+    set -- /dev/serial/by-id/*
+    [ -e "$1" ] || { echo "$0: no modem under /dev/serial/by-id" >&2; exit 1; }
+fi
 FLEET_STATE=${FLEET_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tessadorn-fleet}
 TESSADORNCTL=${TESSADORNCTL:-tessadornctl}
 CHECK_OPTION=

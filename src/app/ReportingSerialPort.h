@@ -38,6 +38,7 @@ class ReportingSerialPort final : public SerialPort {
     int roundTripMs() const override { return m_Port->roundTripMs(); }
     std::string openFailure() const override { return m_Port->openFailure(); }
     std::string goneMessage() const override { return m_Port->goneMessage(); }
+    std::string remoteAddress() const override { return m_Port->remoteAddress(); }
 
     // The next open uses `path` (a restarted simulator's new pseudo-terminal); any thread. A
     // local device only.

@@ -58,6 +58,8 @@ class SerialChannel {
     // The baud index a port fixed at one rate runs at (a raw TCP port), else -1: the search
     // tries no other.
     int FixedIndex() const { return m_Port.fixedBaudIndex(); }
+    // The remote address of a port on another computer; empty for a local device.
+    std::string RemoteAddress() const { return m_Port.remoteAddress(); }
     bool IsOpen() const { return m_Port.isOpen(); }
     // Baud index of the rate the port was last opened at; -1 before the first open.
     // Any thread may ask.

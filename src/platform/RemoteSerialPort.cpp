@@ -1,7 +1,11 @@
 #include "platform/RemoteSerialPort.h"
 
+#include "platform/PortOpenFailure.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -300,6 +304,34 @@ bool RemoteSerialPort::setLine(int fd, int baudIndex, bool wholeLine, std::strin
     return true;
 }
 
+bool RemoteSerialPort::claimAddress(std::string& why) {
+    if (m_ClaimFd >= 0) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string file = std::string(runtime && *runtime ? runtime : "/tmp") + "/tessadorn-";
+    for (const char c : m_Name)
+        file += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
+    file += ".lock";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return true; // no lock to be had (a read-only folder): used unguarded
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (fcntl(fd, F_SETLK, &whole) == 0) {
+        m_ClaimFd = fd;
+        return true;
+    }
+    struct flock holder = whole;
+    const int pid = fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type != F_UNLCK ? holder.l_pid : 0;
+    ::close(fd);
+    why = describePortOpenFailure(m_Name, EBUSY, pid);
+    return false;
+}
+
+void RemoteSerialPort::releaseAddress() {
+    if (m_ClaimFd >= 0) ::close(m_ClaimFd);
+    m_ClaimFd = -1;
+}
+
 bool RemoteSerialPort::open(int baudIndex) {
     if (isOpen()) return true; // an open port is left as it is
     if (!m_BadAddress.empty()) {
@@ -312,9 +344,14 @@ bool RemoteSerialPort::open(int baudIndex) {
         return false;
     }
     std::string why;
+    if (!claimAddress(why)) {
+        fail(why);
+        return false;
+    }
     bool absent = false;
     const int fd = connectSocket(kConnectTimeoutMs, why, absent);
     if (fd < 0) {
+        releaseAddress();
         m_Unreachable = absent;
         fail(why);
         return false;
@@ -324,6 +361,7 @@ bool RemoteSerialPort::open(int baudIndex) {
     m_PendingAt = 0;
     if (m_Address.kind == RemotePortAddress::Kind::Rfc2217 && !negotiate(fd, baudIndex, why)) {
         ::close(fd);
+        releaseAddress();
         fail(why);
         return false;
     }
@@ -336,6 +374,7 @@ bool RemoteSerialPort::open(int baudIndex) {
 void RemoteSerialPort::closeSocket() {
     const int fd = m_Fd.exchange(-1);
     if (fd >= 0) ::close(fd);
+    releaseAddress();
     m_Pending.clear();
     m_PendingAt = 0;
 }

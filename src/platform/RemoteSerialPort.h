@@ -28,6 +28,10 @@ namespace tessadorn {
 // connection that breaks (closed by ser2net, reset, or silent past the keepalive) is the
 // device gone: the port closes and waitForDevice() looks for ser2net to answer again.
 //
+// One program of this computer at a time holds an address (a lock in the runtime folder): a
+// second is refused with the holder named, as on a local device; ser2net's kickolduser then only
+// ever takes the port from a connection that broke.
+//
 // Open, close and the data calls are meant for one thread at a time; isOpen(), deviceGone()
 // and roundTripMs() may be used from anywhere.
 class RemoteSerialPort final : public SerialPort {
@@ -71,6 +75,7 @@ class RemoteSerialPort final : public SerialPort {
     int roundTripMs() const override { return m_RoundTripMs.load(); }
     std::string openFailure() const override;
     std::string goneMessage() const override;
+    std::string remoteAddress() const override { return m_Name; }
 
     // The address as given, in the program's form (rfc2217://host:port).
     const std::string& name() const { return m_Name; }
@@ -95,6 +100,11 @@ class RemoteSerialPort final : public SerialPort {
     void fail(std::string why);
     void connectionBroke();
     void closeSocket();
+    // This computer's claim on the address: a record lock on a file named after it in the
+    // runtime folder, so that a second program here is refused instead of taking ser2net's port
+    // from the first. False with `why` naming the holder.
+    bool claimAddress(std::string& why);
+    void releaseAddress();
     bool aborted() const;
     bool interrupted() const;
 
@@ -103,6 +113,7 @@ class RemoteSerialPort final : public SerialPort {
     std::string m_BadAddress; // why the address does not parse; empty when it does
     Clock& m_Clock;
     std::atomic<int> m_Fd{-1};
+    int m_ClaimFd = -1;
     std::atomic<bool> m_Gone{false};
     std::atomic<bool> m_Unreachable{false};
     std::atomic<int> m_RoundTripMs{0};

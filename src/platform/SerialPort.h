@@ -73,6 +73,8 @@ class SerialPort {
     virtual std::string openFailure() const { return {}; }
     // What the user is told when the device went away while open.
     virtual std::string goneMessage() const { return {}; }
+    // The remote address the port reaches (rfc2217://host:port); empty for a local device.
+    virtual std::string remoteAddress() const { return {}; }
 };
 
 // The link's rates, by baud index: the one table of rates in the program (the device profile

@@ -184,6 +184,24 @@ TEST(RemotePty, WindowReachesItsPolls) {
     EXPECT_GT(textOf(shot).size(), 1000u);
 }
 
+// The fleet script takes a remote address as a port: the profile the modem was exported to
+// matches it, and the line names the address.
+TEST(RemotePty, FleetScriptReachesARemoteModem) {
+    RemoteRig rig({"--baud", "2"});
+    ASSERT_TRUE(rig.start());
+    const std::string port = rig.ser2net.address();
+    const std::string profile = rig.dir.file("profile.json");
+    ASSERT_EQ(rig.ctl(port, "--timeout 60 profile export " + profile), 0) << textOf(rig.err);
+    const std::string command = "TESSADORNCTL=" + std::string(TESSADORN_CTL_EXECUTABLE) +
+                                " FLEET_STATE=" + rig.dir.file("fleet") +
+                                " XDG_STATE_HOME=" + rig.dir.file("state") + " sh " +
+                                TESSADORN_FLEET_SCRIPT + " " + profile + " " + port + " >" +
+                                rig.out + " 2>" + rig.err;
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0) << textOf(rig.err) << textOf(rig.out);
+    EXPECT_EQ(textOf(rig.out), port + "  unchanged\n");
+}
+
 struct RefusalRow {
     const char* name;
     std::string port;
@@ -218,7 +236,8 @@ const RefusalRow kRefusalRows[] = {
 INSTANTIATE_TEST_SUITE_P(Ser2net, RemoteRefusal, ::testing::ValuesIn(kRefusalRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// watch through ser2net: stopped, the modem is lost ("the port is gone"); ser2net back on the
+// watch through ser2net: a second program on the address is refused; ser2net stopped, the modem
+// is lost ("the port is gone"); ser2net back on the
 // same port, the modem is found again; the lines name the remote address.
 TEST(RemotePty, WatchFollowsSer2netRestarted) {
     RemoteRig rig({"--baud", "2"});
@@ -250,6 +269,14 @@ TEST(RemotePty, WatchFollowsSer2netRestarted) {
     ASSERT_FALSE(found.isEmpty()) << watch.readAllStandardError().toStdString();
     EXPECT_EQ(found["port"].toString(), port);
     EXPECT_EQ(found["rate"].toInt(), 38400);
+
+    // The address is held here: a second program is refused, the watch keeps its connection.
+    EXPECT_EQ(rig.ctl(port.toStdString(), "--timeout 10 status"), 1);
+    EXPECT_NE(textOf(rig.err).find("The port " + port.toStdString() +
+                                   " is in use by tessadornctl (process "),
+              std::string::npos)
+        << textOf(rig.err);
+    EXPECT_FALSE(next("status", 5).isEmpty()) << "the watch still polls";
 
     rig.ser2net.stop();
     const auto stopped = Steady::now();

@@ -27,11 +27,11 @@ struct CodecRow {
     int lineState; // lineState(), -2 not checked
 };
 
-Bytes text(const std::string& s) {
+Bytes asBytes(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
 
-Bytes cat(std::initializer_list<Bytes> parts) {
+Bytes joined(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts)
         all.insert(all.end(), p.begin(), p.end());
@@ -39,7 +39,7 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 }
 
 const CodecRow kCodecRows[] = {
-    {"PlainData", false, text("TESSADORN\r\n"), text("TESSADORN\r\n"), {}, {}, -1, 0, 0, -1},
+    {"PlainData", false, asBytes("TESSADORN\r\n"), asBytes("TESSADORN\r\n"), {}, {}, -1, 0, 0, -1},
     {"DoubledIacIsOneByte", true, {'A', IAC, IAC, 'B'}, {'A', 255, 'B'}, {}, {}, -1, 0, 0, -2},
     {"CrNulIsCrWithoutBinary", false, {'\r', 0, 'X'}, {'\r', 'X'}, {}, {}, -1, 0, 0, -2},
     {"CrNulKeptOnceTheServerSendsBinary",
@@ -152,7 +152,7 @@ const CodecRow kCodecRows[] = {
     {"NopAndGoAheadBetweenData",
      true,
      {'a', IAC, 241, 'b', IAC, 249, 'c'},
-     text("abc"),
+     asBytes("abc"),
      {},
      {},
      -1,
@@ -161,13 +161,13 @@ const CodecRow kCodecRows[] = {
      -2},
     {"DataAroundEveryKind",
      true,
-     cat({text("OK"),
-          {IAC, DO, C::kOptComPort},
-          text("<"),
-          {IAC, SB, C::kOptComPort, 104, 1, IAC, SE},
-          text(">"),
-          {IAC, IAC}}),
-     cat({text("OK<>"), {255}}),
+     joined({asBytes("OK"),
+             {IAC, DO, C::kOptComPort},
+             asBytes("<"),
+             {IAC, SB, C::kOptComPort, 104, 1, IAC, SE},
+             asBytes(">"),
+             {IAC, IAC}}),
+     joined({asBytes("OK<>"), {255}}),
      {},
      {{4, {1}}},
      1,
@@ -180,14 +180,14 @@ void PrintTo(const CodecRow& row, std::ostream* os) {
     *os << row.name;
 }
 
-struct Result {
+struct CodecRun {
     Bytes data, replies;
     std::vector<C::ComPortReply> comPort;
     C codec;
 };
 
 // Feeds `input` in the pieces `cuts` gives (positions where a new read starts).
-void feedIn(Result& r, const Bytes& input, const std::vector<std::size_t>& cuts) {
+void feedIn(CodecRun& r, const Bytes& input, const std::vector<std::size_t>& cuts) {
     std::size_t from = 0;
     for (std::size_t i = 0; i <= cuts.size(); ++i) {
         const std::size_t to = i < cuts.size() ? cuts[i] : input.size();
@@ -213,7 +213,7 @@ TEST_P(TelnetCodecRows, SameResultHoweverTheBytesArrive) {
     }
     ways.push_back(bytewise);
     for (const auto& cuts : ways) {
-        Result r;
+        CodecRun r;
         if (row.greeted) r.codec.greeting();
         feedIn(r, row.input, cuts);
         const std::string how = "cut into " + std::to_string(cuts.size() + 1) + " reads";
@@ -244,7 +244,7 @@ const OutRow kOutRows[] = {
     {"DataIacDoubled",
      C::escape(Bytes{'a', 255, 255, 'b'}.data(), 4),
      {'a', IAC, IAC, IAC, IAC, 'b'}},
-    {"DataWithoutIacAsIs", C::escape(text("#APN\r\n").data(), 6), text("#APN\r\n")},
+    {"DataWithoutIacAsIs", C::escape(asBytes("#APN\r\n").data(), 6), asBytes("#APN\r\n")},
     {"Rate9600",
      C::comPortCommand(C::kSetBaudRate, C::rateValue(9600)),
      {IAC, SB, 44, 1, 0x00, 0x00, 0x25, 0x80, IAC, SE}},
