@@ -227,6 +227,10 @@ struct PasswordWarningRow {
     int warnings;
 };
 
+void PrintTo(const PasswordWarningRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class PasswordWarning : public ::testing::TestWithParam<PasswordWarningRow> {};
 
 TEST_P(PasswordWarning, SaidOnceWhereThePasswordCrossesTheNetwork) {

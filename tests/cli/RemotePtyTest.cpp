@@ -80,6 +80,10 @@ struct LinkRow {
     const char* index; // what tessadorn.ports keeps
 };
 
+void PrintTo(const LinkRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 const LinkRow kLinkRows[] = {
     {"Straight57600", 3, -1, 57600, "3"},
     {"Forwarded0ms", 1, 0, 19200, "1"},
@@ -208,6 +212,10 @@ struct RefusalRow {
     int status;
     std::string says;
 };
+
+void PrintTo(const RefusalRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class RemoteRefusal : public ::testing::TestWithParam<RefusalRow> {};
 

@@ -207,6 +207,10 @@ const OpenRow kOpenRows[] = {
      "does not carry the line's settings (no RFC 2217)"},
 };
 
+void PrintTo(const OpenRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class RemoteOpen : public ::testing::TestWithParam<OpenRow> {};
 
 // The line is set as 57600 8N1 without flow control, in this order; the modem lines are never

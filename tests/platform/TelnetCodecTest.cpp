@@ -262,6 +262,10 @@ const OutRow kOutRows[] = {
      {IAC, WILL, 44, IAC, WILL, 0, IAC, DO, 0, IAC, WILL, 3, IAC, DO, 3}},
 };
 
+void PrintTo(const OutRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
 class TelnetOutRows : public ::testing::TestWithParam<OutRow> {};
 
 TEST_P(TelnetOutRows, BytesOnTheConnection) {
@@ -305,6 +309,10 @@ const AddressRow kAddressRows[] = {
     {"NewLineInHost", "rfc2217://a\nb:2000", "", "cannot hold", false, -1},
     {"BareIpv6", "rfc2217://::1:2000", "", "outside brackets", false, -1},
 };
+
+void PrintTo(const AddressRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class RemoteAddressRows : public ::testing::TestWithParam<AddressRow> {};
 
