@@ -392,7 +392,9 @@ bool RemoteSerialPort::waitForDevice(int timeoutMs) {
     const std::int64_t deadline = m_Clock.nowMs() + std::max(timeoutMs, 0);
     std::string why;
     bool absent = false;
-    const int fd = connectSocket(std::max(timeoutMs, kStepMs), why, absent);
+    // A connection takes a round trip: a slow link gets the time it needs, whatever the step.
+    const int fd =
+        connectSocket(std::max(timeoutMs, kProbeMs + 2 * m_RoundTripMs.load()), why, absent);
     if (fd >= 0) {
         ::close(fd);
         m_Unreachable = false;

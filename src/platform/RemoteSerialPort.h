@@ -47,6 +47,8 @@ class RemoteSerialPort final : public SerialPort {
     static constexpr int kKeepCount = 3;
     static constexpr int kUnackedMs = 5000;
     static constexpr int kStepMs = 100;
+    // The least time waitForDevice() gives a connection, beyond twice the round trip.
+    static constexpr int kProbeMs = 1000;
 
     explicit RemoteSerialPort(RemotePortAddress address, Clock& clock = RealClock::instance());
     // A port named by an address that does not parse: every open fails with `why`.
