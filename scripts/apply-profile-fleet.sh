@@ -8,7 +8,8 @@
 #
 # Usage: apply-profile-fleet.sh [--check] [--timeout SECONDS] [--config-dir DIR]
 #                               [--parallel N] PROFILE [PORT...]
-#   (default ports: /dev/serial/by-id/*)
+#   (default ports: /dev/serial/by-id/*; a PORT may be a modem behind ser2net,
+#   rfc2217://HOST:PORT)
 # --check           only say what differs (profile apply --check)
 # --timeout S       bounds each modem's command (tessadornctl --timeout)
 # --config-dir DIR  one folder for every modem's files (tessadornctl --config-dir); without it

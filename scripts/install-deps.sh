@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev
   clang-14 libclang-rt-14-dev clang-format
   rtklib
+  ser2net
   xvfb xauth
   dpkg-dev file desktop-file-utils appstream man-db
   locales

@@ -18,6 +18,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramInfo.h"
+#include "platform/RemoteSerialPort.h"
 #include "platform/SerialPortFinder.h"
 #include "ui/PollHistory.h"
 #include "ui/TemplateSource.h"
@@ -51,9 +52,34 @@ void printError(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
 }
 
-int listPorts() {
+// A remote port named with --port: whether it answers and agrees on the line's settings.
+void listRemotePort(const std::string& name) {
+    std::string why;
+    const auto address = parseRemotePortAddress(name, why);
+    if (!address) {
+        std::printf("%s  remote: %s\n", name.c_str(), why.c_str());
+        return;
+    }
+    RemoteSerialPort port(*address);
+    const bool raw = address->kind == RemotePortAddress::Kind::RawTcp;
+    const char* kind = raw ? "raw TCP, fixed rate" : "ser2net, RFC 2217";
+    if (!port.open(raw ? address->fixedBaudIndex : kBaud38400)) {
+        std::printf("%s  remote (%s): %s\n", port.name().c_str(), kind, port.openFailure().c_str());
+        return;
+    }
+    if (raw)
+        std::printf("%s  remote (%s): answers\n", port.name().c_str(), kind);
+    else
+        std::printf("%s  remote (%s): answers, line set, round trip %d ms\n", port.name().c_str(),
+                    kind, port.roundTripMs());
+    port.close();
+}
+
+int listPorts(const std::string& remote) {
+    if (isRemotePortName(remote)) listRemotePort(remote);
     const auto devices = SerialPortFinder().devices();
-    if (devices.empty()) std::fprintf(stderr, "%s: no serial devices found\n", kProgramName);
+    if (devices.empty() && !isRemotePortName(remote))
+        std::fprintf(stderr, "%s: no serial devices found\n", kProgramName);
     for (const auto& device : devices)
         std::printf("%s\n", device.describe().c_str());
     return 0;
@@ -127,7 +153,7 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", kProgramName, kProgramVersion);
         return 0;
     case ProgramOptions::Action::ListPorts:
-        return listPorts();
+        return listPorts(options.port);
     case ProgramOptions::Action::UdevRule:
         return udevRule();
     case ProgramOptions::Action::Error:

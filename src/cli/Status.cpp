@@ -33,7 +33,7 @@ Value address(std::string ip) {
 
 } // namespace
 
-Result status(const Request& q, Environment&, Opened& opened) {
+Result status(const Request& q, Environment& env, Opened& opened) {
     if (q.words.size() != 1) return fail(kBadInput, "status takes no arguments");
     Result r;
     Modem* modem = opened.modem(r);
@@ -47,12 +47,13 @@ Result status(const Request& q, Environment&, Opened& opened) {
         if (state->simState == kSimReady)
             if (const auto level = queries.readSignal()) polled->signal = *level;
     }
-    Result out = statusOf(session, polled);
+    Result out = statusOf(session, polled, env.portName);
     out.messages.insert(out.messages.begin(), r.messages.begin(), r.messages.end());
     return out;
 }
 
-Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled) {
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled,
+                const std::string& port) {
     Result r;
     Value sim = Value::null(), signal = Value::null(), apnReady = Value::null();
     if (polled) {
@@ -77,6 +78,7 @@ Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled
         .set("firmware", modemText(d.FirmwareVersion))
         .set("imei", modemText(d.Imei))
         .set("role", Value::str(base ? "base" : "rover"))
+        .set("port", Value::str(port))
         .set("rate", facts::rate(session.baudIndex()))
         .set("sim", sim)
         .set("apn_ready", apnReady)

@@ -70,8 +70,9 @@ Result gpsManual(const Request& request, Environment& environment, Opened& opene
 Result relay(const Request& request, Environment& environment, Opened& opened);
 
 Result status(const Request& request, Environment& environment, Opened& opened);
-// status of a started session with one poll's values (none: the poll failed).
-Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled);
+// status of a started session with one poll's values (none: the poll failed), reached on `port`.
+Result statusOf(ModemSession& session, const std::optional<PolledValues>& polled,
+                const std::string& port);
 Result udevRule(const Request& request, Environment& environment, Opened& opened);
 Result update(const Request& request, Environment& environment, Opened& opened);
 // Runs the window's monitor until the environment's stop is requested, telling each event as it

@@ -241,7 +241,7 @@ Result WatchService::servedStatus(const Request& q, const std::atomic<bool>& hun
         std::lock_guard lock(m_Mutex);
         last = m_Last;
     }
-    return statusOf(m_Session, last);
+    return statusOf(m_Session, last, m_Options.portName);
 }
 
 void WatchService::found(const ModemFacts&) {

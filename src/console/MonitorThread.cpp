@@ -12,7 +12,7 @@ MonitorThread::MonitorThread(ModemSession& session, StatusDisplay& display, Moni
 void MonitorThread::run() {
     ModemMonitor::Face face;
     face.statusLine = [this](std::string_view text) { m_Display.statusLine(std::string(text)); };
-    face.portGone = [this] { m_Display.portGone(); };
+    face.portGone = [this] { m_Display.portGone(m_Session.serial().RemoteAddress()); };
     face.roleKnown = [this](int mode) {
         if (mode == kModeServer)
             m_Display.serverModelLines(m_Hooks.panelInputs());

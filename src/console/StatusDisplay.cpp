@@ -58,9 +58,13 @@ void StatusDisplay::finalStatusLine(const std::string& utf8) {
     m_StatusFinal = true;
 }
 
-void StatusDisplay::portGone() {
+void StatusDisplay::portGone(std::string_view remoteAddress) {
     show(Status);
-    write(Status, kPortGoneText);
+    if (remoteAddress.empty())
+        write(Status, kPortGoneText);
+    else
+        write(Status,
+              "The connection to " + std::string(remoteAddress) + " is gone; waiting for it...");
 }
 
 void StatusDisplay::serverModelLines(const PanelInputs& in) {

@@ -25,8 +25,9 @@ class StatusDisplay {
     // A status that nothing after it can change (the simulated modem is not started again): the
     // line shows it from now on, whatever the monitor says later.
     void finalStatusLine(const std::string& utf8);
-    // The searching face while the port's device is gone and the monitor waits for it.
-    void portGone();
+    // The searching face while the port's device is gone and the monitor waits for it; a remote
+    // port's broken connection is named by its address.
+    void portGone(std::string_view remoteAddress = {});
     static constexpr std::string_view kPortGoneText = "The port is gone; waiting for it...";
 
     // Server mode, step by step as the monitor learns the values.

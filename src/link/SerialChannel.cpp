@@ -14,6 +14,8 @@ int SerialChannel::Open(int baudIndex) {
     // Once the program closes nothing opens the port again (a gone device would only be
     // reported as a failure on the way out).
     dropBuffered();
+    // A port fixed at one rate opens at that one, whatever the profile held.
+    if (m_Port.fixedBaudIndex() >= 0) baudIndex = m_Port.fixedBaudIndex();
     if (Aborted() || !m_Port.open(baudIndex)) return 0;
     m_OpenIndex = baudIndexForRate(baudRateForIndex(baudIndex));
     return 1;
@@ -22,6 +24,14 @@ int SerialChannel::Open(int baudIndex) {
 void SerialChannel::Close() {
     dropBuffered();
     m_Port.close();
+}
+
+int SerialChannel::ChangeRateInBand(int baudIndex) {
+    if (Aborted() || !m_Port.isOpen()) return -1;
+    dropBuffered();
+    const int moved = m_Port.changeRate(baudIndex);
+    if (moved > 0) m_OpenIndex = baudIndexForRate(baudRateForIndex(baudIndex));
+    return moved;
 }
 
 int SerialChannel::Reopen() {
@@ -46,13 +56,14 @@ void SerialChannel::WriteCommand(std::string_view command) {
     if (Aborted()) return; // closing: nothing is written any more
     m_Port.write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     debugLineDevice("OK CMD: ", command);
+    const int settle = kWriteSettleMs + m_Port.roundTripMs();
     if (m_Yield.load() == nullptr) {
-        if (!DeviceGone()) m_Clock.sleepMs(kWriteSettleMs);
+        if (!DeviceGone()) m_Clock.sleepMs(settle);
         return;
     }
     // An exchange that may yield waits in steps, and not at all once the line is wanted.
-    for (int waited = 0; waited < kWriteSettleMs && !Interrupted(); waited += kYieldStepMs)
-        m_Clock.sleepMs(std::min(kYieldStepMs, kWriteSettleMs - waited));
+    for (int waited = 0; waited < settle && !Interrupted(); waited += kYieldStepMs)
+        m_Clock.sleepMs(std::min(kYieldStepMs, settle - waited));
 }
 
 int SerialChannel::waitTokens(const std::array<std::string_view, 5>& tokens, std::size_t count,

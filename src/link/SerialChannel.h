@@ -51,14 +51,24 @@ class SerialChannel {
     // abort flag is up.
     int Open(int baudIndex);
     void Close();
+    // Moves the open port to another rate without closing it, as a remote port does in band:
+    // 1 moved, 0 refused or the connection gone, -1 when the port is closed or changes its
+    // rate only by a new open (a local device).
+    int ChangeRateInBand(int baudIndex);
+    // The baud index a port fixed at one rate runs at (a raw TCP port), else -1: the search
+    // tries no other.
+    int FixedIndex() const { return m_Port.fixedBaudIndex(); }
+    // The remote address of a port on another computer; empty for a local device.
+    std::string RemoteAddress() const { return m_Port.remoteAddress(); }
     bool IsOpen() const { return m_Port.isOpen(); }
     // Baud index of the rate the port was last opened at; -1 before the first open.
     // Any thread may ask.
     int OpenIndex() const { return m_OpenIndex.load(); }
 
     // Writes the command as it is (it carries its own CR LF), logs "OK CMD: <command>" and
-    // waits 300 ms. The receive buffer is left alone. Once the abort flag is set nothing is
-    // written.
+    // waits 300 ms, and on a remote port its round trip besides: the wait counts from when the
+    // command can have reached the modem and its answer come back. The receive buffer is left
+    // alone. Once the abort flag is set nothing is written.
     void WriteCommand(std::string_view command);
 
     int WaitToken(std::string_view token);

@@ -83,13 +83,21 @@ ModemSearch::Found ModemSearch::scanRates() {
     };
     m_Session.scanStarts();
     SerialChannel& serial = m_Session.serial();
+    // A port fixed at one rate (a raw TCP port) is tried at that rate only: any other would
+    // seem to answer and be kept wrongly.
+    const int fixed = serial.FixedIndex();
     for (int index = 0; index < kBaudIndexCount; ++index) {
+        if (fixed >= 0 && index != fixed) continue;
         m_Hooks.status(connectingAtText(index));
         if (!m_Hooks.checkpoint()) return Found::Stopping;
         if (deviceGone()) return gone();
-        serial.Close();
-        m_Session.clock().sleepMs(kScanPauseMs);
-        if (!serial.Open(index)) {
+        // A remote port keeps its connection and changes the rate in band.
+        const int moved = serial.ChangeRateInBand(index);
+        if (moved < 0) {
+            serial.Close();
+            m_Session.clock().sleepMs(kScanPauseMs);
+        }
+        if (moved == 0 || (moved < 0 && !serial.Open(index))) {
             if (deviceGone()) return gone();
             continue;
         }

@@ -49,6 +49,8 @@ void ModemSession::connectionOffForgotten() {
 void ModemSession::moveLinkTo(int baudIndex) {
     m_BaudIndex = baudIndex;
     m_Profile.SaveProfile(baudIndex);
+    // A remote port moves in band; a local one is closed and opened again.
+    if (m_Serial.ChangeRateInBand(baudIndex) > 0) return;
     debugLine("Closing COM...\r\n");
     m_Serial.Close();
     debugLine("Opening COM...\r\n");

@@ -45,6 +45,13 @@ void hideInDebug(std::string_view utf8) {
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
 }
 
+bool holdsHiddenText(std::string_view utf8) {
+    std::lock_guard lock(sinkMutex());
+    return std::any_of(secrets().begin(), secrets().end(), [utf8](const std::string& secret) {
+        return utf8.find(secret) != std::string_view::npos;
+    });
+}
+
 void debugLine(std::string_view text) {
     std::lock_guard lock(sinkMutex());
     const std::string line = secrets().empty() ? std::string(text) : masked(text);

@@ -20,6 +20,8 @@ void debugLineDevice(std::string_view prefixUtf8, std::string_view deviceText);
 // Every later debug line shows `utf8` (a password) as "***", in the log file as on stderr. Texts
 // shorter than 3 characters are not hidden: they would blot out common words of every line.
 void hideInDebug(std::string_view utf8);
+// True when `utf8` holds a text given to hideInDebug (a password on its way to the modem).
+bool holdsHiddenText(std::string_view utf8);
 
 using DebugSink = std::function<void(std::string_view utf8)>;
 // Replaces the sink (an empty function restores stderr). Returns the previous sink.

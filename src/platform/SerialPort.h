@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tessadorn {
 
@@ -57,6 +58,23 @@ class SerialPort {
     virtual bool devicePresent() const { return true; }
     // Waits up to `timeoutMs` for the device to be there; true as soon as it is.
     virtual bool waitForDevice(int /*timeoutMs*/) { return devicePresent(); }
+
+    // A port whose rate is fixed at the far end (a raw TCP port): the baud index of that rate,
+    // the only one it opens at. -1 for a port that sets its own rate.
+    virtual int fixedBaudIndex() const { return -1; }
+    // Moves an open port to another rate without closing it (a remote port, in band): 1 moved,
+    // 0 refused or failed (see deviceGone()), -1 when the port changes its rate only by being
+    // closed and opened again.
+    virtual int changeRate(int /*baudIndex*/) { return -1; }
+    // How much later than on a local line an answer can arrive: a remote port's measured
+    // network round trip. 0 for a local device.
+    virtual int roundTripMs() const { return 0; }
+    // Why the last open failed, in words the user can act on; empty when it did not fail.
+    virtual std::string openFailure() const { return {}; }
+    // What the user is told when the device went away while open.
+    virtual std::string goneMessage() const { return {}; }
+    // The remote address the port reaches (rfc2217://host:port); empty for a local device.
+    virtual std::string remoteAddress() const { return {}; }
 };
 
 // The link's rates, by baud index: the one table of rates in the program (the device profile

@@ -1,6 +1,7 @@
 #include "platform/TermiosSerialPort.h"
 
 #include "platform/PortHolder.h"
+#include "platform/PortOpenFailure.h"
 #include "platform/TermiosSpeed.h"
 
 #include <algorithm>
@@ -328,6 +329,16 @@ void TermiosSerialPort::write(const std::uint8_t* data, std::size_t length) {
         deviceWentAway(); // write errors are ignored by the link; the device is treated as gone
         return;
     }
+}
+
+std::string TermiosSerialPort::openFailure() const {
+    if (m_OpenError.load() == 0) return {};
+    return describePortOpenFailure(devicePath(), m_OpenError.load(),
+                                   static_cast<int>(m_HolderPid.load()));
+}
+
+std::string TermiosSerialPort::goneMessage() const {
+    return "The serial device " + openedPath() + " went away; the port is closed until it is back.";
 }
 
 void TermiosSerialPort::purgeReceive() {

@@ -51,6 +51,8 @@ class TermiosSerialPort final : public SerialPort {
     bool deviceGone() const override { return m_Gone.load(); }
     bool devicePresent() const override;
     bool waitForDevice(int timeoutMs) override;
+    std::string openFailure() const override;
+    std::string goneMessage() const override;
 
     // While bytes stream in (the last ones came less than kStreamGapMs before), a read for what
     // the port holds that finds fewer than kGatherBelow bytes waits up to kGatherMs for more, so

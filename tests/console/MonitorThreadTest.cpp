@@ -149,6 +149,41 @@ TEST(MonitorThread, ScanFindsTheModemAt57600AfterTheSlowerRatesFailed) {
     EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + want.size()), want);
 }
 
+// A modem at 57600 on each kind of port: a local device is closed and opened for every rate; a
+// remote port keeps its one connection and changes the rate in band; a raw port fixed at one
+// rate is tried at that rate only.
+TEST(MonitorThread, ScanByKindOfPort) {
+    struct Row {
+        const char* name;
+        bool inBand;
+        int fixed;
+        int opens;
+        int rateChanges;
+        std::vector<int> devicesPerRate; // DEVICE? written at 9600 ... 115200
+    };
+    const Row rows[] = {
+        {"LocalDevice", false, -1, 5, 0, {2, 2, 3, 1, 0}},
+        {"RemoteInBand", true, -1, 1, 4, {2, 2, 3, 1, 0}},
+        {"RawFixedAt57600", false, 3, 1, 0, {0, 0, 0, 1, 0}},
+    };
+    for (const Row& row : rows) {
+        Rig rig;
+        rig.modem.baud = 3;
+        rig.port.changesRateInBand(row.inBand);
+        rig.port.fixAt(row.fixed);
+        rig.start();
+        ASSERT_TRUE(rig.until([&] { return rig.ready == 1; })) << row.name;
+        rig.stop();
+        EXPECT_EQ(rig.rates(), std::vector<int>{3}) << row.name;
+        EXPECT_EQ(rig.port.opens(), row.opens) << row.name;
+        EXPECT_EQ(rig.port.rateChanges(), row.rateChanges) << row.name;
+        std::vector<int> devices;
+        for (int index = 0; index < kBaudIndexCount; ++index)
+            devices.push_back(rig.writesOf(protocol::kDevice, index));
+        EXPECT_EQ(devices, row.devicesPerRate) << row.name;
+    }
+}
+
 TEST(MonitorThread, AModemThatWakesUpAfterTheScanIsFoundAtTheRateTriedLast) {
     Rig rig;
     rig.modem.baud = 4;

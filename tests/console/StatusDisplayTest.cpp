@@ -234,6 +234,23 @@ TEST(StatusDisplay, AFinalStatusStaysOnTheLine) {
     EXPECT_TRUE(panel.visible(Status));
 }
 
+// The searching face while the port is gone: a remote port's connection is named.
+TEST(StatusDisplay, PortGoneNamesARemoteConnection) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "The port is gone; waiting for it..."},
+        {"rfc2217://127.0.0.1:2217",
+         "The connection to rfc2217://127.0.0.1:2217 is gone; waiting for it..."},
+    };
+    for (const auto& [address, shown] : rows) {
+        FakePanel panel;
+        StatusDisplay display(panel);
+        display.statusLine("Connecting at 9600...");
+        display.portGone(address);
+        EXPECT_EQ(panel.text(Status), shown);
+        EXPECT_TRUE(panel.visible(Status));
+    }
+}
+
 TEST(StatusDisplay, SignalAndApnLines) {
     FakePanel panel;
     StatusDisplay display(panel);

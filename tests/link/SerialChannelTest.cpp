@@ -250,13 +250,17 @@ TEST(SerialChannel, TokenBytesWithEmptyReadsBetweenThemStillMatch) {
 }
 
 TEST(SerialChannel, WriteCommandLogsAndWaits) {
-    Rig rig;
-    DebugCapture log;
-    rig.channel.WriteCommand("#GETCFG?\r\n");
-    EXPECT_EQ(rig.port.written(), "#GETCFG?\r\n");
-    EXPECT_EQ(rig.clock.nowMs(), 300);
-    EXPECT_EQ(log.count("OK CMD: #GETCFG?\r\n"), 1);
-    EXPECT_EQ(rig.port.purges(), 0);
+    // The wait counts from when the answer can be back: a remote port's round trip is added.
+    for (const auto& [roundTrip, waited] : {std::pair{0, 300}, std::pair{600, 900}}) {
+        Rig rig;
+        rig.port.setRoundTrip(roundTrip);
+        DebugCapture log;
+        rig.channel.WriteCommand("#GETCFG?\r\n");
+        EXPECT_EQ(rig.port.written(), "#GETCFG?\r\n");
+        EXPECT_EQ(rig.clock.nowMs(), waited) << roundTrip;
+        EXPECT_EQ(log.count("OK CMD: #GETCFG?\r\n"), 1);
+        EXPECT_EQ(rig.port.purges(), 0);
+    }
 }
 
 TEST(SerialChannel, ReadBlockCollectsAcrossReads) {

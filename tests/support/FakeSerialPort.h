@@ -75,6 +75,22 @@ class FakeSerialPort final : public SerialPort {
         m_CallAt = atMs;
         m_Call = std::move(call);
     }
+    // A remote port's ways: the rate changed in band on the open port, a far end fixed at one
+    // rate, answers a round trip later.
+    void changesRateInBand(bool yes) { m_InBand = yes; }
+    void fixAt(int baudIndex) { m_Fixed = baudIndex; }
+    void setRoundTrip(int ms) { m_RoundTrip = ms; }
+    int changeRate(int baudIndex) override {
+        if (!m_InBand) return -1;
+        if (!m_Open || m_Gone) return 0;
+        m_BaudIndex = baudIndex;
+        ++m_RateChanges;
+        return 1;
+    }
+    int fixedBaudIndex() const override { return m_Fixed; }
+    int roundTripMs() const override { return m_RoundTrip; }
+    int rateChanges() const { return m_RateChanges; }
+
     int baudIndex() const { return m_BaudIndex; }
     int opens() const { return m_Opens; }
     int purges() const { return m_Purges; }
@@ -102,6 +118,10 @@ class FakeSerialPort final : public SerialPort {
         return f != nullptr && f->load();
     }
     int m_FailOpenIndex = -100;
+    bool m_InBand = false;
+    int m_Fixed = -1;
+    int m_RoundTrip = 0;
+    int m_RateChanges = 0;
     int m_BaudIndex = -1;
     int m_Opens = 0;
     int m_Purges = 0;
