@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -42,7 +43,11 @@ std::atomic<bool> g_Interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onInterrupt(int) {
-    g_Interrupted.store(true);
+    if (!g_Interrupted.exchange(true)) return;
+    // The second one ends the program as Ctrl-C does, a save's copy removed first.
+    AtomicFile::removeCopiesInFlight();
+    ::signal(SIGINT, SIG_DFL);
+    ::raise(SIGINT);
 }
 
 // Ctrl-C during the update: it cannot be undone half way, so the program says what to do and ends
@@ -52,6 +57,7 @@ extern "C" void onUpdateInterrupt(int) {
         "\ntessadornctl: the update was cut short. Run 'tessadornctl update' again: the modem's "
         "cellular engine stays reachable, and the update starts over from the engine.\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    AtomicFile::removeCopiesInFlight();
     std::_Exit(130);
 }
 
@@ -67,8 +73,10 @@ void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
+    // Ended from outside while a file is saved: the old file stays, and so must no copy.
+    AtomicFile::removeCopiesOnTermination();
 }
 
 QJsonValue toJson(const cli::Value& v) {
@@ -238,7 +246,14 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
     if (file != "-") {
         in = std::fopen(file.c_str(), "r");
         if (!in) {
-            why = file + ": " + std::strerror(errno);
+            why = "--password-file " + file + ": " + std::strerror(errno);
+            return false;
+        }
+        // A folder opens, and reads as nothing: an empty password would be stored.
+        struct stat st {};
+        if (::fstat(::fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
+            std::fclose(in);
+            why = "--password-file " + file + ": not a regular file";
             return false;
         }
     }
@@ -260,7 +275,15 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         std::fputs("\n", stderr);
     }
+    const bool readFailed = std::ferror(in) != 0;
+    const int readError = errno;
     if (in != stdin) std::fclose(in);
+    if (readFailed) {
+        why = (file == "-" ? std::string("the password from standard input")
+                           : "--password-file " + file) +
+              ": " + std::strerror(readError);
+        return false;
+    }
     secret = std::move(line);
     return true;
 }

@@ -58,11 +58,22 @@ void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
 }
 
+void Modem::holdKnownRate() {
+    m_Session.loadProfile();
+    // The rate this port's modem last answered at, where it differs from the folder's one.
+    if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.holdRate(*index);
+}
+
+void Modem::keepRate(Result& r) {
+    std::string why;
+    if (portRates().remember(m_Env.portName, m_Session.baudIndex(), &why) || why.empty()) return;
+    debugLine(why + "\r\n");
+    r.messages.push_back(why);
+}
+
 bool Modem::find(Result& r) {
     if (!m_Opened) {
-        m_Session.loadProfile();
-        // The rate this port's modem last answered at, where it differs from the folder's one.
-        if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.holdRate(*index);
+        holdKnownRate();
         if (!m_Session.serial().Open(m_Session.baudIndex())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
@@ -78,7 +89,7 @@ bool Modem::find(Result& r) {
     const bool found = search.find();
     progress("");
     if (found) {
-        portRates().remember(m_Env.portName, m_Session.baudIndex());
+        keepRate(r);
         return true;
     }
     if (m_Env.portFailure && !m_Env.portFailure().empty())

@@ -58,7 +58,11 @@ Result applySource(const Request& q, Environment& env, PositionChoice chosen,
     settings.drain();
     if (applyPositionSource(session, settings, chosen, [] {}) == 0)
         return fail(kRefused, outcome::kSettingRefused);
-    return done(outcome::kSettingTaken);
+    // A receiver's make may move the modem's rate: the port keeps the rate it now answers at.
+    Result ok = done(outcome::kSettingTaken);
+    modem.keepRate(ok);
+    ok.messages.insert(ok.messages.begin(), r.messages.begin(), r.messages.end());
+    return ok;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/WatchReport.h"
 
 #include "modem/DeviceConfig.h"
+#include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
 #include "platform/TextCodec.h"
 
@@ -45,7 +46,25 @@ std::string WatchReport::isoTime(std::int64_t wallMs) {
 
 void WatchReport::send(Value event, const std::string& text) {
     m_LastLineAt = m_Clock.nowMs();
+    std::lock_guard lock(m_EmitMutex);
     m_Emit(event, isoTime(m_Options.wallMs ? m_Options.wallMs() : 0) + " " + text);
+}
+
+void WatchReport::metricsWritten(const std::string& path, const std::string& failure) {
+    const std::int64_t wall = m_Options.wallMs ? m_Options.wallMs() : 0;
+    Value e = Value::object();
+    e.set("class", Value::str("metrics"))
+        .set("time", Value::str(isoTime(wall)))
+        .set("file", Value::str(path))
+        .set("written", Value::boolean(failure.empty()))
+        .set("reason", failure.empty() ? Value::null() : Value::str(failure));
+    const std::string text = failure.empty()
+                                 ? "metrics written again to " + path
+                                 : "metrics cannot be written to " + path + ": " + failure +
+                                       " (the file keeps the last whole metrics)";
+    debugLine(text + "\r\n");
+    std::lock_guard lock(m_EmitMutex);
+    m_Emit(e, isoTime(wall) + " " + text);
 }
 
 void WatchReport::found(const ModemFacts& facts) {

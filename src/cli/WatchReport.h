@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,9 @@ class WatchReport final : public MonitorObserver {
     void lost(LostReason reason) override;
     // What ends the watch: the port cannot be opened (the reason, or empty).
     void portError(const std::string& reason);
+    // The metrics file `path` could not be rewritten (the reason), or is written again (empty).
+    // Any thread.
+    void metricsWritten(const std::string& path, const std::string& failure);
 
     // The names of the polled codes, as `status --json` gives them.
     static std::string simName(int simState);
@@ -54,6 +58,8 @@ class WatchReport final : public MonitorObserver {
     WatchMetrics* m_Metrics;
     std::optional<PolledValues> m_Last;
     std::int64_t m_LastLineAt = 0;
+    // One line at a time: the metrics' news come from another thread than the monitor's.
+    std::mutex m_EmitMutex;
 };
 
 } // namespace tessadorn::cli
