@@ -98,6 +98,38 @@ TEST(ModemMonitor, APollEveryHalfSecondWithTheModemsValues) {
     }
 }
 
+// A rover whose receiver sends the modem its position (TRIMBLE, or of unknown make) is asked for
+// its caster connection at every poll, so a connection that starts later is seen; the others
+// keep what the start-up read.
+TEST(ModemMonitor, TheConnectionIsAskedOfARoverWithAPositionSource) {
+    const struct {
+        const char* gga;
+        int before, after; // the polled connection before and after it started
+    } cases[] = {
+        {"AUTO,TRIMBLE,COM2", 2, 1},
+        {"AUTO,UNKNOWN,COM1", 2, 1},
+        {"AUTO,KV-318,COM1", 0, 0},
+        {"AUTO,WAVECOM,COM1", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gga);
+        Rig rig;
+        rig.modem.gga = c.gga;
+        // The connection starts 10 s after the modem was found.
+        rig.modem.answers = [&](std::string_view, int) {
+            if (rig.clock.nowMs() >= 10'000) rig.modem.stconnect = "ON";
+            return true;
+        };
+        rig.runUntil(20'000);
+        const Event* before = rig.recorder.first("polled");
+        const Event* after = rig.recorder.first("polled", 12'000);
+        ASSERT_NE(before, nullptr);
+        ASSERT_NE(after, nullptr);
+        EXPECT_EQ(before->values.connection, c.before);
+        EXPECT_EQ(after->values.connection, c.after);
+    }
+}
+
 // Three failed polls lose the modem: one that says nothing went silent, one that answers with
 // what cannot be read failed its polls. Either is found again once it answers.
 TEST(ModemMonitor, ThreeFailedPollsLoseTheModemAndItIsFoundAgain) {
