@@ -40,11 +40,16 @@ std::string PortRates::stableName(const std::string& port) {
 }
 
 std::optional<std::string> PortRates::load(std::string& why) const {
+    std::error_code e;
+    const auto status = std::filesystem::status(m_Path, e);
+    if (status.type() == std::filesystem::file_type::not_found) return std::string();
+    if (!e && !std::filesystem::is_regular_file(status)) {
+        why = m_Path + " is not a regular file";
+        return std::nullopt;
+    }
     std::ifstream in(m_Path, std::ios::binary);
     if (!in) {
         const int error = errno;
-        std::error_code e;
-        if (!std::filesystem::exists(m_Path, e) && !e) return std::string();
         why = m_Path + " cannot be read (" + std::strerror(error) + ")";
         return std::nullopt;
     }
