@@ -75,8 +75,6 @@ void catchInterrupt() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
-    // Ended from outside while a file is saved: the old file stays, and so must no copy.
-    AtomicFile::removeCopiesOnTermination();
 }
 
 QJsonValue toJson(const cli::Value& v) {
@@ -429,10 +427,14 @@ int main(int argc, char** argv) {
 
     // A file size limit fails the save (the command says why, status 1) instead of the program.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (request.words.front() == "update")
+    if (request.words.front() == "update") {
         catchUpdateInterrupt();
-    else
+    } else {
         catchInterrupt();
+        // Ended from outside while a file is saved: the old file stays, and so must no copy.
+        // (watch takes SIGTERM and SIGHUP as its end, and finishes what it writes.)
+        if (request.words.front() != "watch") AtomicFile::removeCopiesOnTermination();
+    }
     DebugLogFile log;
     startDebugOutput(kCtlName, log, parser.isSet(debug));
     struct SinkReset {
