@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "../console/TestModem.h"
 #include "FakeSerialPort.h"
 #include "SimModemPeer.h"
 #include "TempDir.h"
@@ -161,6 +162,63 @@ TEST(Commands, ATypedMountpointGoesOutAsTheCasterWroteIt) {
         rig.run({"connect", typed}, 600);
         EXPECT_NE(rig.port->written().find(std::string("/") + sent + " "), std::string::npos)
             << rig.port->written();
+    }
+}
+
+// profile apply reads the modem back once it sent the changes: a setting the modem took says
+// "changed" and the command ends with 0; one the modem reads back otherwise (it said OK but kept
+// its old value) says "failed" with what it holds, and the command ends with 3.
+TEST(Commands, ProfileApplyFailsASettingTheModemReadsBackOtherwise) {
+    const struct {
+        const char* name;
+        bool keeps; // the modem keeps automatic connection off whatever it is told
+        int status;
+        const char* state;
+    } cases[] = {{"Taken", false, cli::kDone, "changed"},
+                 {"ReadBackOff", true, cli::kRefused, "failed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        DebugCapture quiet;
+        VirtualClock clock;
+        test::ScriptedModem peer{1};
+        test::FakeSerialPort port{clock, peer};
+        test::Modem modem;
+        modem.autoState = "OFF";
+        modem.reply("#AUTO ON\r\n", "<OK\r\n");
+        modem.answers = [&modem, &c](std::string_view command, int) {
+            if (command == "#AUTO ON\r\n" && !c.keeps) modem.autoState = "ON";
+            return true;
+        };
+        modem.attach(peer);
+        cli::Environment env;
+        env.port = &port;
+        env.clock = &clock;
+        env.portName = "COM1";
+        env.casterListPath = dir.file("ntripcfg.txt");
+        env.profilePath = dir.file("tessadorn.cfg");
+        env.writer = &AtomicFile::standard();
+        // The profile as the program's JSON reader gives it: automatic connection on.
+        const cli::Value profile = cli::Value::object()
+                                       .set("tessadorn_profile", cli::Value::num(1))
+                                       .set("auto_connect", cli::Value::boolean(true));
+        env.parseJson = [&profile](const std::string&, std::string&) {
+            return std::optional<cli::Value>(profile);
+        };
+        test::writeBytes(dir.file("p.json"), "{}");
+        cli::Request q;
+        q.words = {"profile", "apply", dir.file("p.json")};
+        q.timeoutSeconds = 60;
+        const cli::Result r = cli::run(q, env);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(port.count("#AUTO ON\r\n"), 1);
+        const cli::Value* settings = r.data.get("settings");
+        ASSERT_NE(settings, nullptr);
+        const cli::Value* row = nullptr;
+        for (const cli::Value& item : settings->items)
+            if (item.get("setting")->text == "auto_connect") row = &item;
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->get("state")->text, c.state);
     }
 }
 
