@@ -222,5 +222,29 @@ TEST(Commands, ProfileApplyFailsASettingTheModemReadsBackOtherwise) {
     }
 }
 
+// update looks for the modem first at the rate its port last answered at (tessadorn.ports),
+// else at the folder's (tessadorn.cfg).
+TEST(Commands, UpdateStartsAtThePortsRate) {
+    const struct {
+        const char* ports; // tessadorn.ports, or nullptr for none
+        int firstRate;
+    } cases[] = {{"COM1 4\n", 4}, {"COM9 0\nCOM1 1\n", 1}, {nullptr, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstRate);
+        Rig rig(true);
+        test::writeBytes(rig.dir.file("tessadorn.cfg"), "2");
+        if (c.ports) test::writeBytes(rig.dir.file("tessadorn.ports"), c.ports);
+        cli::Request q;
+        q.words = {"update"};
+        q.options["yes"] = "";
+        q.timeoutSeconds = 60;
+        const std::size_t before = rig.port->writes().size();
+        cli::run(q, rig.env);
+        const auto writes = rig.port->writes();
+        ASSERT_GT(writes.size(), before);
+        EXPECT_EQ(writes[before].baudIndex, c.firstRate) << writes[before].bytes;
+    }
+}
+
 } // namespace
 } // namespace tessadorn
