@@ -75,8 +75,8 @@ class SourceTableScanner {
 
     // Reads the table from the modem one byte at a time until the end marker, an error token,
     // the fifth failed read, which empties the table (so does an aborted channel), or
-    // kMaxStreamBytes (End::TooLong, the rows read so far kept). `progress`, when given, hears the rows
-    // stored every kProgressIntervalMs while the table comes, and at once when the rest starts
+    // kMaxStreamBytes (End::TooLong, the rows read so far kept). `progress`, when given, hears the
+    // rows stored every kProgressIntervalMs while the table comes, and at once when the rest starts
     // to be discarded. Once `stop` is raised (any thread) no more rows are kept, the rest is
     // read to its end and discarded, and the scan ends with End::Stopped.
     static End read(SerialChannel& serial, SourceTable& table, const Progress& progress = {},
