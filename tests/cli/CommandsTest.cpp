@@ -4,6 +4,7 @@
 #include "SimModemPeer.h"
 #include "TempDir.h"
 #include "modem/SourceTable.h"
+#include "modem/SourceTableScanner.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 
@@ -125,6 +126,21 @@ TEST(Commands, MountpointsPastTheCapAreSaidBesideTheRows) {
     Rig rig(false);
     const cli::Result r = rig.run({"mountpoints"}, 600);
     EXPECT_EQ(r.status, cli::kDone);
+    EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
+    EXPECT_EQ(r.messages,
+              std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
+}
+
+// A table that goes on past the most the program reads: the rows read up to there, and the
+// rows past the cap counted up to there.
+TEST(Commands, MountpointsOfATablePastTheStreamCapAreTheRowsThatFit) {
+    std::string rows = pastTheCap();
+    const std::string filler = "STR;X;x;NMEA;;;;;;;;;0;;;N;;\r\n"; // passed over, never kept
+    while (rows.size() <= SourceTableScanner::kMaxStreamBytes + 4096)
+        rows += filler;
+    Rig rig(false, rows);
+    const cli::Result r = rig.run({"mountpoints"}, 3600);
+    EXPECT_EQ(r.status, cli::kDone) << (r.messages.empty() ? "" : r.messages.back());
     EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
     EXPECT_EQ(r.messages,
               std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
