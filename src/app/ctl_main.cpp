@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -45,7 +46,11 @@ std::atomic<bool> g_Interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onInterrupt(int) {
-    g_Interrupted.store(true);
+    if (!g_Interrupted.exchange(true)) return;
+    // The second one ends the program as Ctrl-C does, a save's copy removed first.
+    AtomicFile::removeCopiesInFlight();
+    ::signal(SIGINT, SIG_DFL);
+    ::raise(SIGINT);
 }
 
 // Ctrl-C during the update: it cannot be undone half way, so the program says what to do and ends
@@ -55,6 +60,7 @@ extern "C" void onUpdateInterrupt(int) {
         "\ntessadornctl: the update was cut short. Run 'tessadornctl update' again: the modem's "
         "cellular engine stays reachable, and the update starts over from the engine.\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+    AtomicFile::removeCopiesInFlight();
     std::_Exit(130);
 }
 
@@ -70,7 +76,7 @@ void catchInterrupt() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
 }
 
@@ -173,7 +179,14 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
     if (file != "-") {
         in = std::fopen(file.c_str(), "r");
         if (!in) {
-            why = file + ": " + std::strerror(errno);
+            why = "--password-file " + file + ": " + std::strerror(errno);
+            return false;
+        }
+        // A folder opens, and reads as nothing: an empty password would be stored.
+        struct stat st {};
+        if (::fstat(::fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) {
+            std::fclose(in);
+            why = "--password-file " + file + ": not a regular file";
             return false;
         }
     }
@@ -195,7 +208,15 @@ bool readSecret(const std::string& file, std::string& secret, std::string& why) 
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         std::fputs("\n", stderr);
     }
+    const bool readFailed = std::ferror(in) != 0;
+    const int readError = errno;
     if (in != stdin) std::fclose(in);
+    if (readFailed) {
+        why = (file == "-" ? std::string("the password from standard input")
+                           : "--password-file " + file) +
+              ": " + std::strerror(readError);
+        return false;
+    }
     secret = std::move(line);
     return true;
 }
@@ -502,10 +523,14 @@ int main(int argc, char** argv) {
 
     // A file size limit fails the save (the command says why, status 1) instead of the program.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (line.request.words.front() == "update")
+    if (line.request.words.front() == "update") {
         catchUpdateInterrupt();
-    else
+    } else {
         catchInterrupt();
+        // Ended from outside while a file is saved: the old file stays, and so must no copy.
+        // (watch takes SIGTERM and SIGHUP as its end, and finishes what it writes.)
+        if (line.request.words.front() != "watch") AtomicFile::removeCopiesOnTermination();
+    }
     DebugLogFile log;
     startDebugOutput(kCtlName, log, line.debug);
     struct SinkReset {

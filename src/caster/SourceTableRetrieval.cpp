@@ -113,11 +113,14 @@ void SourceTableRetrieval::run() {
         if (result == SourceTableScanner::End::Table) request.closeExchange();
         return;
     }
-    if (result != SourceTableScanner::End::Table) {
+    // A table read up to the most the program reads shows the rows it got; the modem is still
+    // sending the rest, so there is no exchange to close.
+    const bool cut = result == SourceTableScanner::End::TooLong && m_Table.count() > 0;
+    if (result != SourceTableScanner::End::Table && !cut) {
         m_Parent.messageBox(sourceTableFailureText(result), kCaption);
         return;
     }
-    request.closeExchange();
+    if (!cut) request.closeExchange();
     SourceTableDialog dialog(m_Parent, m_Session, m_Store, m_Table);
     m_Parent.runModal(dialog);
 }

@@ -72,6 +72,19 @@ void Modem::progress(std::string_view line) {
     if (m_Env.progress) m_Env.progress(line);
 }
 
+void Modem::holdKnownRate() {
+    m_Session.loadProfile();
+    // The rate this port's modem last answered at, where it differs from the folder's one.
+    if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.holdRate(*index);
+}
+
+void Modem::keepRate(Result& r) {
+    std::string why;
+    if (portRates().remember(m_Env.portName, m_Session.baudIndex(), &why) || why.empty()) return;
+    debugLine(why + "\r\n");
+    r.messages.push_back(why);
+}
+
 bool Modem::find(Result& r) {
     if (borrowedReady()) return true;
     if (m_Env.session) {
@@ -81,9 +94,7 @@ bool Modem::find(Result& r) {
         return false;
     }
     if (!m_Opened) {
-        m_Session.loadProfile();
-        // The rate this port's modem last answered at, where it differs from the folder's one.
-        if (const auto index = portRates().rateFor(m_Env.portName)) m_Session.holdRate(*index);
+        holdKnownRate();
         if (!m_Session.serial().Open(m_Session.baudIndex())) {
             std::string why = m_Env.portFailure ? m_Env.portFailure() : std::string();
             r = fail(kPortOrModem,
@@ -122,7 +133,7 @@ bool Modem::find(Result& r) {
     serial.SetAbortFlag(closing);
     progress("");
     if (found) {
-        portRates().remember(m_Env.portName, m_Session.baudIndex());
+        keepRate(r);
         return true;
     }
     if (gone)
@@ -191,6 +202,8 @@ bool Modem::readTable(const CasterEntry& caster, SourceTable& table, Result& r) 
                                 std::to_string(m_TimeoutSeconds) + " s.");
         return false;
     }
+    // A table read up to the most the program reads: the rows it got, the modem still sending.
+    if (end == End::TooLong && table.count() > 0) return true;
     if (end != End::Table) {
         const bool refused = end == End::ServerNotResponding || end == End::NotAuthorized ||
                              end == End::ConnectionError;

@@ -35,6 +35,12 @@ class Modem {
     // every rate, until it answers (the rate found is saved) or the timeout passed. False with
     // status 1 and the reason in `r`.
     bool find(Result& r);
+    // The rate to look at first: the port's own (tessadorn.ports), else the folder's
+    // (tessadorn.cfg).
+    void holdKnownRate();
+    // Keeps the rate the session now holds as this port's (after a command moved it); a file
+    // left as it is is said in `r`.
+    void keepRate(Result& r);
     // find, then the start-up the window's monitor runs (configuration, what the role is asked
     // about, the caster list brought in line with the modem).
     bool start(CasterStore& store, Result& r);

@@ -116,11 +116,14 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-// "; nearest: A, B, C": the table's mountpoints closest in spelling to `typed` (device text).
+// "; nearest: A, B, C": the table's mountpoints closest in spelling to `typed`, all UTF-8 (the
+// names as the caster wrote them).
 std::string nearestNames(const SourceTable& table, std::string_view typed) {
     std::vector<std::pair<std::size_t, std::string>> ranked;
-    for (int i = 0; i < table.count(); ++i)
-        ranked.emplace_back(editDistance(typed, table.mountpoint(i)), table.mountpoint(i));
+    for (int i = 0; i < table.count(); ++i) {
+        std::string name = sourceTextToUtf8(table.mountpoint(i));
+        ranked.emplace_back(editDistance(typed, name), std::move(name));
+    }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     std::string text;
@@ -206,8 +209,8 @@ Result connectTo(Modem& modem, Environment& env, const CasterEntry& caster,
     // The row's own bytes for a name the table holds, however the caster encoded it.
     const int row = table->findTyped(typed);
     if (row < 0)
-        return fail(kBadInput, "No mountpoint " + utf8ToDevice(typed) + " at " + caster.name +
-                                   nearestNames(*table, utf8ToDevice(typed)));
+        return failTyped(kBadInput, "No mountpoint " + typed + " at " + deviceToUtf8(caster.name) +
+                                        nearestNames(*table, typed));
     // The window's question for a row that needs a position the modem cannot send.
     // (The row's texts are UTF-8 already; only the line ends change.)
     std::string question = positionQuestion(SourceRow::read(*table, row), device);

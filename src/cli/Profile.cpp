@@ -10,11 +10,16 @@
 #include "modem/PositionSource.h"
 #include "platform/TextCodec.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessadorn::cli {
 
@@ -84,8 +89,11 @@ Result send(Setting s, const Profile& want, const Profile& current, Modem& modem
         // A receiver's port or rate the profile leaves out is the one the GPS configuration
         // starts with: the modem's own.
         const int second = g.port >= 0 ? g.port : g.rate;
-        return changePositionSource(session, chosen,
-                                    second >= 0 ? std::optional<int>(second) : std::nullopt);
+        Result changed = changePositionSource(
+            session, chosen, second >= 0 ? std::optional<int>(second) : std::nullopt);
+        // The port keeps the rate a receiver's make moved the modem to.
+        if (changed.status == kDone) modem.keepRate(changed);
+        return changed;
     }
     case Setting::AutoConnect:
         return changeAutoConnect(session, *want.autoConnect);
@@ -168,6 +176,38 @@ Result cutShort(Result failure, const std::vector<Setting>& taken, const Result&
     return failure;
 }
 
+// A FIFO, a terminal or a device is written to as it is, never replaced by a file; false with
+// the system's reason when it takes not every byte.
+bool writeProfileThrough(const std::string& path, const std::string& bytes, std::string& why) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            why = std::strerror(n < 0 ? errno : EIO);
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// Whether `path` names something other than a regular file (through its links).
+bool namesNoRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 } // namespace
 
 Result exportProfile(const Request& q, Environment& env, Opened& opened) {
@@ -178,9 +218,15 @@ Result exportProfile(const Request& q, Environment& env, Opened& opened) {
     if (!modem) return r;
     const Profile profile = profileOf(stateOf(modem->session(), opened.list().store));
     Value doc = writeProfile(profile, secrets);
-    if (q.words.size() == 3) {
-        // A file with passwords is for its owner only.
+    if (q.words.size() == 3 && q.words[2] != "-") {
         std::string why;
+        if (namesNoRegularFile(q.words[2])) {
+            if (!writeProfileThrough(q.words[2], env.formatJson(doc), why))
+                return fail(kPortOrModem,
+                            "The profile " + q.words[2] + " cannot be written: " + why);
+            return done("Profile written to " + q.words[2]);
+        }
+        // A file with passwords is for its owner only.
         if (!env.writer->replaceExplained(
                 q.words[2], env.formatJson(doc),
                 secrets && profile.holdsPassword() ? 0600 : FileWriter::kKeepMode, why))

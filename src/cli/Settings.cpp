@@ -35,7 +35,11 @@ Result runPositionSource(Opened& opened, PositionChoice chosen, std::optional<in
     Result r;
     Modem* modem = opened.modem(r);
     if (!modem) return r;
-    return changePositionSource(modem->session(), chosen, second);
+    Result changed = changePositionSource(modem->session(), chosen, second);
+    // A receiver's make may move the modem's rate: the port keeps the rate it now answers at.
+    if (changed.status == kDone) modem->keepRate(changed);
+    changed.messages.insert(changed.messages.begin(), r.messages.begin(), r.messages.end());
+    return changed;
 }
 
 } // namespace

@@ -73,8 +73,8 @@ Result update(const Request& q, Environment& env, Opened& opened) {
     }
     Modem modem(env, q.timeoutSeconds);
     ModemSession& session = modem.session();
-    // The rate the modem was last found at; the update looks at every rate after it.
-    session.loadProfile();
+    // The rate the modem was last found at on this port; the update looks at every rate after it.
+    modem.holdKnownRate();
     std::string stage;
     int top = 0, at = 0;
     const auto show = [&] {

@@ -134,6 +134,11 @@ Result watch(const Request& q, Environment& env, Opened&) {
         if (const std::string why = metrics->lastFailure(); !why.empty())
             return fail(kPortOrModem, "The metrics cannot be written to " +
                                           q.options.at("prometheus") + ": " + why);
+        // A full disk later on keeps the last whole file: said in the stream and the log.
+        metrics->onWriteChange(
+            [&report, path = q.options.at("prometheus")](const std::string& failure) {
+                report.metricsWritten(path, failure);
+            });
         flusher = std::make_unique<MetricsFlusher>(*metrics, *env.clock);
     }
     bool portFailed = false;

@@ -117,6 +117,9 @@ std::string WatchMetrics::text() const {
                       static_cast<long long>(m_LastPollWallMs % 1000));
         sample("tessadorn_last_poll_timestamp_seconds", seconds);
     }
+    metric(out, "tessadorn_metrics_write_failures_total", "counter",
+           "Rewrites of this file that failed (a full disk): it then holds the last whole one.");
+    sample("tessadorn_metrics_write_failures_total", std::to_string(m_WritesFailed));
     metric(out, "tessadorn_build_info", "gauge", "The watching program's version: always 1.");
     out += "tessadorn_build_info{version=\"" + labelValue(kProgramVersion) + "\"," + port + "} 1\n";
     metric(out, "tessadorn_info", "gauge",
@@ -139,10 +142,24 @@ bool WatchMetrics::flush(std::int64_t nowMs, bool now) {
     }
     std::string reason;
     const bool written = m_Writer.replaceExplained(m_Path, text(), 0644, reason);
-    std::lock_guard lock(m_Mutex);
-    m_Failure = written ? std::string() : reason;
-    if (!written) m_Changed = true; // tried again at the next flush
+    std::function<void(const std::string&)> heard;
+    {
+        std::lock_guard lock(m_Mutex);
+        // Said once when the writes start failing and once when they work again.
+        if (written == !m_Failure.empty()) heard = m_WriteChange;
+        m_Failure = written ? std::string() : reason.empty() ? "not written" : reason;
+        if (!written) {
+            ++m_WritesFailed;
+            m_Changed = true; // tried again at the next flush
+        }
+    }
+    if (heard) heard(written ? std::string() : reason);
     return written;
+}
+
+void WatchMetrics::onWriteChange(std::function<void(const std::string& failure)> heard) {
+    std::lock_guard lock(m_Mutex);
+    m_WriteChange = std::move(heard);
 }
 
 std::string WatchMetrics::lastFailure() const {

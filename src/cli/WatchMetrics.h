@@ -4,6 +4,7 @@
 #include "platform/FileWriter.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ class WatchMetrics {
     // reason of a failed write stays in lastFailure().
     bool flush(std::int64_t nowMs, bool now = false);
     std::string lastFailure() const;
+    // Hears when a rewrite fails after the file was written (the reason), and when one succeeds
+    // again after that (empty): once each, from the thread that flushes.
+    void onWriteChange(std::function<void(const std::string& failure)> heard);
 
   private:
     mutable std::mutex m_Mutex;
@@ -50,6 +54,8 @@ class WatchMetrics {
     bool m_Changed = true;
     std::optional<std::int64_t> m_WrittenAt;
     std::string m_Failure;
+    std::uint64_t m_WritesFailed = 0;
+    std::function<void(const std::string&)> m_WriteChange;
 };
 
 } // namespace tessadorn::cli

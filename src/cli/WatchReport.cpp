@@ -3,6 +3,7 @@
 #include "cli/Facts.h"
 
 #include "modem/DeviceConfig.h"
+#include "platform/DebugOutput.h"
 #include "platform/SerialPort.h"
 #include "platform/TextCodec.h"
 
@@ -51,6 +52,7 @@ void WatchReport::send(Value event, const std::string& text) {
     // A journal or a merged stream tells the modems apart by the port and the serial number.
     std::string head = event.get("time")->text + " " + m_Options.port;
     if (!m_Serial.empty()) head += " " + m_Serial;
+    std::lock_guard lock(m_EmitMutex);
     m_Emit(event, head + " " + text);
 }
 
@@ -69,6 +71,24 @@ void WatchReport::searching() {
     if (m_Searching && m_Clock.nowMs() - m_LastLineAt < m_Options.intervalMs) return;
     m_Searching = true;
     send(event("searching"), "searching for the modem");
+}
+
+void WatchReport::metricsWritten(const std::string& path, const std::string& failure) {
+    const std::int64_t wall = m_Options.wallMs ? m_Options.wallMs() : 0;
+    Value e = Value::object();
+    e.set("class", Value::str("metrics"))
+        .set("time", Value::str(isoTime(wall)))
+        .set("port", Value::str(m_Options.port))
+        .set("file", Value::str(path))
+        .set("written", Value::boolean(failure.empty()))
+        .set("reason", failure.empty() ? Value::null() : Value::str(failure));
+    const std::string text = failure.empty()
+                                 ? "metrics written again to " + path
+                                 : "metrics cannot be written to " + path + ": " + failure +
+                                       " (the file keeps the last whole metrics)";
+    debugLine(text + "\r\n");
+    std::lock_guard lock(m_EmitMutex);
+    m_Emit(e, isoTime(wall) + " " + m_Options.port + " " + text);
 }
 
 void WatchReport::found(const ModemFacts& facts) {

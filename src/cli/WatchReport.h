@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ class WatchReport final : public MonitorObserver {
     void searching();
     // What ends the watch: the port cannot be opened (the reason, or empty).
     void portError(const std::string& reason);
+    // The metrics file `path` could not be rewritten (the reason), or is written again (empty).
+    // Any thread.
+    void metricsWritten(const std::string& path, const std::string& failure);
 
     // The names of the polled codes, as `status --json` gives them.
     static std::string simName(int simState);
@@ -66,6 +70,8 @@ class WatchReport final : public MonitorObserver {
     // The serial number of the modem found last (UTF-8), empty before the first.
     std::string m_Serial;
     bool m_Searching = false;
+    // One line at a time: the metrics' news come from another thread than the monitor's.
+    std::mutex m_EmitMutex;
 };
 
 } // namespace tessadorn::cli

@@ -31,6 +31,9 @@ SourceTableRequest::readTable(const CasterAddress& caster, SourceTable& table,
 
 void SourceTableRequest::closeExchange() {
     SerialChannel& serial = m_Session.serial();
+    // A closing program aborted the line: nothing more will be read, and the close waits for
+    // nothing.
+    if (serial.Aborted()) return;
     debugLine("LIST: Waiting for SHUTDOWN...\r\n");
     debugLine(serial.WaitTokenLimited(p::kTokShutdown, kCloseReadLimit)
                   ? "LIST: SHUTDOWN Found!!\r\n"

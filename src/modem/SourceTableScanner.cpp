@@ -147,7 +147,8 @@ SourceTableScanner::End SourceTableScanner::read(SerialChannel& serial, SourceTa
         }
         if (++bytes > kMaxStreamBytes) {
             if (stopped()) return End::Stopped;
-            table.clear();
+            // The rows read up to here stay, with those counted past the caps.
+            if (table.count() != reported) report();
             return End::TooLong;
         }
         if (const End end = scanner.feed(byte); end != End::None) {

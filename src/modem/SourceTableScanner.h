@@ -39,7 +39,8 @@ class SourceTableScanner {
         NotAuthorized,
         ConnectionError,
         ReadFailures,
-        // The stream went on past kMaxStreamBytes without an end marker or an error token.
+        // The stream went on past kMaxStreamBytes without an end marker or an error token:
+        // the rows read up to there are kept (and those left out past the caps counted).
         TooLong,
         // The reader was asked to stop: the rest was discarded as it came.
         Stopped
@@ -52,8 +53,9 @@ class SourceTableScanner {
     // separators and the lines and rows it skips: the largest public casters' tables are well
     // under 1 MB, and a table twice the row cap (20 000 rows of about 160 bytes) is about 3 MB,
     // so 8 MB reads every real table to its end and counts the rows left out past the caps.
-    // A stream longer than that never ends (a caster that streams data instead of its table, a
-    // modem that relays in a loop): it is given up with "Error 2". At 115200 bit/s the bound
+    // A stream longer than that is not read further (a caster that streams data instead of its
+    // table, a modem that relays in a loop): the rows read up to there are shown, or with none
+    // "Error 2". At 115200 bit/s the bound
     // is reached after about 12 minutes, at 9600 bit/s after about 2.4 hours; the window's
     // title says once the rows are no longer kept, and the user may stop sooner.
     static constexpr std::size_t kMaxStreamBytes = SourceTable::kMaxBytes;
@@ -73,8 +75,8 @@ class SourceTableScanner {
 
     // Reads the table from the modem one byte at a time until the end marker, an error token,
     // the fifth failed read, which empties the table (so does an aborted channel), or
-    // kMaxStreamBytes (End::TooLong, the table emptied). `progress`, when given, hears the rows
-    // stored every kProgressIntervalMs while the table comes, and at once when the rest starts
+    // kMaxStreamBytes (End::TooLong, the rows read so far kept). `progress`, when given, hears the
+    // rows stored every kProgressIntervalMs while the table comes, and at once when the rest starts
     // to be discarded. Once `stop` is raised (any thread) no more rows are kept, the rest is
     // read to its end and discarded, and the scan ends with End::Stopped.
     static End read(SerialChannel& serial, SourceTable& table, const Progress& progress = {},

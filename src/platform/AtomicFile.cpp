@@ -72,6 +72,41 @@ std::string systemReason(int error) {
     return std::strerror(error);
 }
 
+// The copies this process's saves are writing now, for a signal that ends the program while one
+// is written: a few slots of fixed size, as a handler may not allocate or lock. A slot is
+// taken (Writing), its name written and then made Ready; a handler removes the Ready ones.
+enum CopySlotState : int { kSlotFree, kSlotWriting, kSlotReady };
+constexpr int kCopySlots = 16;
+struct CopySlot {
+    std::atomic<int> state{kSlotFree};
+    char path[PATH_MAX] = {};
+};
+CopySlot g_CopySlots[kCopySlots];
+
+// Notes `copy` as being written; the slot to give back, or -1 when the name does not fit or
+// every slot is in use (the copy is then only removed by the next start).
+int noteCopyInFlight(const std::string& copy) {
+    if (copy.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < kCopySlots; ++i) {
+        int expected = kSlotFree;
+        if (!g_CopySlots[i].state.compare_exchange_strong(expected, kSlotWriting)) continue;
+        std::memcpy(g_CopySlots[i].path, copy.c_str(), copy.size() + 1);
+        g_CopySlots[i].state.store(kSlotReady);
+        return i;
+    }
+    return -1;
+}
+
+void forgetCopyInFlight(int slot) {
+    if (slot >= 0) g_CopySlots[slot].state.store(kSlotFree);
+}
+
+extern "C" void removeCopiesAndEnd(int signal) {
+    AtomicFile::removeCopiesInFlight();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
 // The file a save replaces: the target of a symbolic link, else the path itself.
 std::string finalPath(const std::string& path) {
     struct stat st {};
@@ -111,6 +146,23 @@ std::vector<std::string> AtomicFile::removeLeftoverCopies(const std::string& pat
     return removed;
 }
 
+void AtomicFile::removeCopiesInFlight() {
+    for (CopySlot& slot : g_CopySlots)
+        if (slot.state.load() == kSlotReady) ::unlink(slot.path);
+}
+
+void AtomicFile::removeCopiesOnTermination() {
+    struct sigaction action {};
+    action.sa_handler = removeCopiesAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        // A signal the program was told to ignore stays ignored.
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
 std::string AtomicFile::copyName(const std::string& path) {
     static std::atomic<unsigned> next{0};
     return path + std::string(kCopyMark) + std::to_string(::getpid()) + "-" +
@@ -141,12 +193,21 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
         finalMode = static_cast<int>(st.st_mode & 07777);
     std::string copy;
     int fd = -1;
+    int slot = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         copy = copyName(target);
+        // Noted before it exists, so that no moment leaves it unknown to a signal.
+        forgetCopyInFlight(slot);
+        slot = noteCopyInFlight(copy);
         fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     finalMode == kKeepMode ? 0666 : 0600);
         if (fd < 0 && errno != EEXIST) break;
     }
+    // Once the copy is gone or renamed, a signal has nothing to remove.
+    struct SlotRelease {
+        int slot;
+        ~SlotRelease() { forgetCopyInFlight(slot); }
+    } release{slot};
     if (fd < 0) {
         reason = systemReason(errno);
         return false;
@@ -164,9 +225,11 @@ bool AtomicFile::replaceExplained(const std::string& path, std::string_view byte
     std::size_t done = 0;
     while (done < bytes.size()) {
         std::size_t chunk = bytes.size() - done;
-        if ((writeFault || fault == Fault::Crash) && faultAt && *faultAt <= bytes.size()) {
+        const bool ends = fault == Fault::Crash || fault == Fault::Terminate;
+        if ((writeFault || ends) && faultAt && *faultAt <= bytes.size()) {
             if (done >= *faultAt) {
-                if (fault == Fault::Crash) std::_Exit(3); // the copy stays, as after a crash
+                if (fault == Fault::Terminate) ::raise(SIGTERM);
+                if (ends) std::_Exit(3); // the copy stays, as after a crash
                 return fail(ENOSPC);
             }
             chunk = std::min(chunk, *faultAt - done);

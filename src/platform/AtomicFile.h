@@ -23,6 +23,7 @@ class AtomicFile final : public FileWriter {
         WriteError,  // the next write fails, as on a full disk (reason "No space left on device");
                      // at the copy's size, every byte is written and the sync fails
         Crash,       // the process ends at once (std::_Exit(3)), leaving the temporary file
+        Terminate,   // the process gets SIGTERM (as from `kill`), then ends as on Crash
         CommitError, // every byte is written and synced, then the rename is not done
         SyncError,   // every byte is written, then the sync fails
     };
@@ -43,6 +44,12 @@ class AtomicFile final : public FileWriter {
     // user's under the name only this program writes, whose process no longer runs), as they
     // may hold passwords. Says so in the debug output. Returns the paths removed.
     static std::vector<std::string> removeLeftoverCopies(const std::string& path);
+    // Removes the copies this process's saves are writing at this moment (async-signal-safe:
+    // for a handler of a signal that ends the program, as the copies may hold passwords).
+    static void removeCopiesInFlight();
+    // From now on SIGTERM and SIGHUP remove those copies, then end the program by the signal as
+    // before; the old file stays as it was.
+    static void removeCopiesOnTermination();
     // The name of a new copy of `path` for this process.
     static std::string copyName(const std::string& path);
 

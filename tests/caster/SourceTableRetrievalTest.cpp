@@ -2,6 +2,8 @@
 #include "CasterRig.h"
 #include "WaitUntil.h"
 #include "caster/SourceTableDialog.h"
+#include "modem/CasterAddress.h"
+#include "modem/SourceTableRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +117,66 @@ TEST_F(Retrieval, LargeTableNearestFirstAndCountedWhileItComes) {
     EXPECT_EQ(titles[titles.size() - 2], SourceTableRetrieval::progressText(821));
     EXPECT_EQ(titles.back(), kApplicationTitle) << "the title comes back";
     EXPECT_TRUE(rig.host.shownTexts().empty());
+}
+
+// A table longer than the most the program reads (or one that never ends): the rows read up to
+// there are listed, and the dialog says how many more the caster listed past the row cap; the
+// modem is still sending, so no close of the exchange is waited for.
+TEST_F(Retrieval, TablePastTheStreamCapShowsTheRowsThatFit) {
+    std::string rows;
+    for (int i = 0; i < SourceTable::kMaxRecords + 5; ++i)
+        rows += row("M" + std::to_string(i), "id", "RTCM 3");
+    const std::string filler = row("X", "x", "NMEA"); // passed over, never kept
+    while (rows.size() <= SourceTableScanner::kMaxStreamBytes + 4096)
+        rows += filler;
+    rig.modem.on(kSignalOff, "SIGNAL OFF\r\n");
+    rig.modem.on(kList, tableReply(rows));
+    run();
+    rig.host.call([&](Dialog& d) {
+        EXPECT_EQ(d.templateId(), SourceTableDialog::kTemplate);
+        EXPECT_EQ(d.controls().itemCount(SourceTableDialog::kList), SourceTable::kMaxRecords);
+    });
+    rig.host.click(SourceTableDialog::kCancel);
+    finish();
+    EXPECT_EQ(rig.host.shownTexts(),
+              std::vector<std::string>{"The caster lists 5 more mountpoints than can be shown."});
+    EXPECT_EQ(rig.debug.count("LIST: Waiting for SHUTDOWN...\r\n"), 0);
+}
+
+// A table the user stopped is read on to its end, then the exchange is closed (a pause for the
+// modem, the close tokens). A window closed meanwhile aborts the line: the read and the close
+// end at once instead.
+TEST(SourceTableStop, ClosingWhileTheRestIsDiscardedEndsAtOnce) {
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "closed" : "left open");
+        CasterRig rig;
+        std::string rows;
+        for (int i = 0; i < 200; ++i)
+            rows += row("M" + std::to_string(i), "id", "RTCM 3");
+        rig.modem.setPace(1); // about 16 s of table
+        rig.modem.on(kList, tableReply(rows));
+        SourceTableRequest request(rig.session);
+        std::int64_t closedAt = -1;
+        const auto end = request.readTable(sourceTableAddress(rig.store.entries[0]), rig.table,
+                                           [&](int rows, bool discarding) {
+                                               if (rows >= 20 && !request.stopRequested())
+                                                   request.requestStop();
+                                               if (discarding && close && closedAt < 0) {
+                                                   closedAt = rig.clock.nowMs();
+                                                   rig.session.abortLink();
+                                               }
+                                           });
+        EXPECT_EQ(end, SourceTableScanner::End::Stopped);
+        if (close) {
+            ASSERT_GE(closedAt, 0);
+            EXPECT_LT(rig.clock.nowMs() - closedAt, SourceTableRequest::kClosePauseMs);
+            EXPECT_GT(rig.modem.pending(), 1000u) << "the rest is not waited for";
+            EXPECT_EQ(rig.debug.count("LIST: Waiting for SHUTDOWN...\r\n"), 0);
+        } else {
+            EXPECT_LE(rig.modem.pending(), 2u) << "read to its end";
+            EXPECT_EQ(rig.debug.count("LIST: OK Found!!\r\n"), 1);
+        }
+    }
 }
 
 TEST_F(Retrieval, MissingCloseTokensOnlyChangeTheLog) {

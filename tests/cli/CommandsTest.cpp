@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "../console/TestModem.h"
 #include "FakeSerialPort.h"
 #include "SimModemPeer.h"
 #include "TempDir.h"
@@ -7,6 +8,7 @@
 #include "modem/ModemSearch.h"
 #include "modem/ModemStartup.h"
 #include "modem/SourceTable.h"
+#include "modem/SourceTableScanner.h"
 #include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/LocalSocket.h"
@@ -132,6 +134,21 @@ TEST(Commands, MountpointsPastTheCapAreSaidBesideTheRows) {
     Rig rig(false);
     const cli::Result r = rig.run({"mountpoints"}, 600);
     EXPECT_EQ(r.status, cli::kDone);
+    EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
+    EXPECT_EQ(r.messages,
+              std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
+}
+
+// A table that goes on past the most the program reads: the rows read up to there, and the
+// rows past the cap counted up to there.
+TEST(Commands, MountpointsOfATablePastTheStreamCapAreTheRowsThatFit) {
+    std::string rows = pastTheCap();
+    const std::string filler = "STR;X;x;NMEA;;;;;;;;;0;;;N;;\r\n"; // passed over, never kept
+    while (rows.size() <= SourceTableScanner::kMaxStreamBytes + 4096)
+        rows += filler;
+    Rig rig(false, rows);
+    const cli::Result r = rig.run({"mountpoints"}, 3600);
+    EXPECT_EQ(r.status, cli::kDone) << (r.messages.empty() ? "" : r.messages.back());
     EXPECT_EQ(r.data.items.size(), static_cast<std::size_t>(SourceTable::kMaxRecords));
     EXPECT_EQ(r.messages,
               std::vector<std::string>{"The caster lists 3 more mountpoints than can be shown."});
@@ -327,6 +344,87 @@ TEST(Commands, AWatchRunsNoCommandOfAProgramThatHasGone) {
     // The modem heard the setting once: from the program that waited, not from the one gone.
     EXPECT_EQ(rig.port->count("#AUTO ON\r\n"), 1);
     ::unsetenv("TESSADORN_RUNTIME_DIR");
+}
+
+// profile apply reads the modem back once it sent the changes: a setting the modem took says
+// "changed" and the command ends with 0; one the modem reads back otherwise (it said OK but
+// kept its old value) says "failed" with what it holds, and the command ends with 3.
+TEST(Commands, ProfileApplyFailsASettingTheModemReadsBackOtherwise) {
+    const struct {
+        const char* name;
+        bool keeps; // the modem keeps automatic connection off whatever it is told
+        int status;
+        const char* state;
+    } cases[] = {{"Taken", false, cli::kDone, "changed"},
+                 {"ReadBackOff", true, cli::kRefused, "failed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        DebugCapture quiet;
+        VirtualClock clock;
+        test::ScriptedModem peer{1};
+        test::FakeSerialPort port{clock, peer};
+        test::Modem modem;
+        modem.autoState = "OFF";
+        modem.reply("#AUTO ON\r\n", "<OK\r\n");
+        modem.answers = [&modem, &c](std::string_view command, int) {
+            if (command == "#AUTO ON\r\n" && !c.keeps) modem.autoState = "ON";
+            return true;
+        };
+        modem.attach(peer);
+        cli::Environment env;
+        env.port = &port;
+        env.clock = &clock;
+        env.portName = "COM1";
+        env.casterListPath = dir.file("ntripcfg.txt");
+        env.profilePath = dir.file("tessadorn.cfg");
+        env.writer = &AtomicFile::standard();
+        // The profile as the program's JSON reader gives it: automatic connection on.
+        const cli::Value profile = cli::Value::object()
+                                       .set("tessadorn_profile", cli::Value::num(1))
+                                       .set("auto_connect", cli::Value::boolean(true));
+        env.parseJson = [&profile](const std::string&, std::string&) {
+            return std::optional<cli::Value>(profile);
+        };
+        test::writeBytes(dir.file("p.json"), "{}");
+        cli::Request q;
+        q.words = {"profile", "apply", dir.file("p.json")};
+        q.timeoutSeconds = 60;
+        const cli::Result r = cli::run(q, env);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(port.count("#AUTO ON\r\n"), 1);
+        const cli::Value* settings = r.data.get("settings");
+        ASSERT_NE(settings, nullptr);
+        const cli::Value* row = nullptr;
+        for (const cli::Value& item : settings->items)
+            if (item.get("setting")->text == "auto_connect") row = &item;
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->get("state")->text, c.state);
+    }
+}
+
+// update looks for the modem first at the rate its port last answered at (tessadorn.ports),
+// else at the folder's (tessadorn.cfg).
+TEST(Commands, UpdateStartsAtThePortsRate) {
+    const struct {
+        const char* ports; // tessadorn.ports, or nullptr for none
+        int firstRate;
+    } cases[] = {{"COM1 4\n", 4}, {"COM9 0\nCOM1 1\n", 1}, {nullptr, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.firstRate);
+        Rig rig(true);
+        test::writeBytes(rig.dir.file("tessadorn.cfg"), "2");
+        if (c.ports) test::writeBytes(rig.dir.file("tessadorn.ports"), c.ports);
+        cli::Request q;
+        q.words = {"update"};
+        q.options["yes"] = "";
+        q.timeoutSeconds = 60;
+        const std::size_t before = rig.port->writes().size();
+        cli::run(q, rig.env);
+        const auto writes = rig.port->writes();
+        ASSERT_GT(writes.size(), before);
+        EXPECT_EQ(writes[before].baudIndex, c.firstRate) << writes[before].bytes;
+    }
 }
 
 } // namespace

@@ -68,8 +68,11 @@ struct Case {
     std::vector<std::string> commands; // what the modem heard, in order
     std::string stdoutHas;             // text output, or with --json a key=value check
     std::string stderrHas;
-    bool noRoom = false;   // files may not pass 512 bytes (ulimit -f 1), as on a full disk
-    std::string list = {}; // the caster list the command starts with, when not empty
+    bool noRoom = false;      // files may not pass 512 bytes (ulimit -f 1), as on a full disk
+    std::string secret = "";  // shows nowhere: stdout, stderr, the log
+    std::string file = "";    // a file of the config folder afterwards, "{link}" for the port ...
+    std::string fileHas = ""; // ... and what it holds ("" with `file`: it does not exist)
+    std::string list = {};    // the caster list the command starts with, when not empty
 };
 // gtest prints a case by its name, not as bytes.
 void PrintTo(const Case& c, std::ostream* os) {
@@ -151,7 +154,7 @@ const Case kCases[] = {
       "#SIGNALONCE"},
      "role=rover rate=38400 serial=TD0412087 !address !baud !sim_state sim.code=5 sim.name=ready "
      "apn_ready~bool connection.code~number connection.name~string gps.receiver~string "
-     "caster.host~null caster.port~number",
+     "caster.host~null caster.port~number auto_connect=false",
      ""},
     // A profile reads in the order the manual gives, its version first; the caster's port is a
     // number as in status.
@@ -171,6 +174,15 @@ const Case kCases[] = {
      afterRoverStart({}),
      "tessadorn_profile=1 caster.port~number caster.port=2101 caster.mountpoint=MNT",
      ""},
+    {"StatusAutoConnectOn",
+     {"--auto", "1"},
+     {},
+     "status --json",
+     0,
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?", "#STCONNECT", "ADDRSERVER?", "#APN",
+      "#SIGNALONCE"},
+     "auto_connect=true role=rover",
+     ""},
     {"StatusOfABase",
      {"--scenario", "base"},
      {},
@@ -185,7 +197,7 @@ const Case kCases[] = {
      {},
      "status --json",
      1,
-     {"*"},
+     {"DEVICE?", "#GETCFG?", "#GETGGA?", "#AUTO?"},
      "status=1 !serial",
      " is gone."},
     // An option the command does not take is refused before the modem is looked for.
@@ -283,6 +295,35 @@ const Case kCases[] = {
                       "#CONNECT 1,open.example.com:2101/DEMO01"}),
      "Tessadorn configured.",
      ""},
+    // --no-auth: the connection goes out without the caster's user and password.
+    {"CasterUseNoAuthSendsNoUser",
+     {},
+     {kHome, "caster use Home --no-auth"},
+     "connect DEMO01",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+                      "#CONNECT 1,caster.example.com:2101/DEMO01"}),
+     "Tessadorn configured.",
+     ""},
+    // --caster NAME: that caster's own user and password, not the current one's.
+    {"ConnectAnotherCasterSendsItsUser",
+     {},
+     {kHome, kUseHome, "caster add Other other.example.com 2101 --user ann --password an1"},
+     "connect DEMO01 --caster Other",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,other.example.com:2101",
+                      "#CONNECT 1,other.example.com:2101/DEMO01 ann:an1"}),
+     "Tessadorn configured.",
+     ""},
+    // A near miss names the nearest mountpoints as the caster wrote them (UTF-8).
+    {"NearMissNamedAsTheCasterWroteIt",
+     {"--default-table", TESSADORN_TEST_DATA "/utf8-mountpoints.txt"},
+     {kHome, kUseHome},
+     "connect Z\xC3\xBCrich-\xCE\xA9x",
+     2,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101"}),
+     "",
+     "No mountpoint Z\xC3\xBCrich-\xCE\xA9x at Home; nearest: Z\xC3\xBCrich-\xCE\xA9, Bern"},
     // A network row needs the receiver's position; a receiver of unknown make sends none.
     {"ConnectWithoutAPositionAsksFirst",
      {"--gps", "UNKNOWN"},
@@ -292,6 +333,15 @@ const Case kCases[] = {
      afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101"}),
      "",
      "--yes connects all the same"},
+    {"ConnectWithoutAPositionWithYes",
+     {"--gps", "UNKNOWN"},
+     {kHome, kUseHome},
+     "connect DEMOVRS --yes",
+     0,
+     afterRoverStart({"#SIGNAL OFF", "#LIST 1,caster.example.com:2101",
+                      "#CONNECT 1,caster.example.com:2101/DEMOVRS bob:pw"}),
+     "Tessadorn configured.",
+     ""},
     {"ConnectNotAuthorized",
      {"--caster-login", "ann:secret"},
      {kHome, kUseHome},
@@ -406,6 +456,44 @@ const Case kCases[] = {
      "APN configured. Tessadorn is rebooting...",
      ""},
     // The receiver's port defaults to the one the modem reports; a port given goes out.
+    // A password typed on the command line is hidden in the debug output and the log alike.
+    {"DebugAndLogHideAPasswordOfTheCommandLine",
+     {"--apn-user", "wu", "--restart-ms", "0"},
+     {},
+     "--debug apn other.example --password wsecret9",
+     0,
+     afterRoverStart(
+         {"APN other.example", "USER wu", "PASSWORD wsecret9", "SAVE", "RESET", "DEVICE?"}),
+     "APN configured.",
+     "OK CMD: PASSWORD ***",
+     false,
+     "wsecret9"},
+    // A folder reads as nothing: no caster with an empty password is stored.
+    {"PasswordFileThatIsAFolder",
+     {},
+     {},
+     "caster add X h 2101 --password-file /",
+     2,
+     {},
+     "",
+     "--password-file /: not a regular file",
+     false,
+     "",
+     "ntripcfg.txt",
+     ""},
+    // The rate a receiver's make moved the modem to is the one its port keeps.
+    {"GpsRateIsKeptForThePort",
+     {"--gps", "WAVECOM"},
+     {},
+     "gps receiver WAVECOM --rate 115200",
+     0,
+     {"*"},
+     "Tessadorn configured successfully!",
+     "",
+     false,
+     "",
+     "tessadorn.ports",
+     "{link} 4\n"},
     {"GpsReceiverKeepsTheReportedPort",
      {"--gps", "TRIMBLE", "--gps-port", "COM2"},
      {},
@@ -419,7 +507,7 @@ const Case kCases[] = {
      {},
      "gps receiver TRIMBLE COM3",
      0,
-     {"*"},
+     afterRoverStart({"#SETGGA,AUTO,TRIMBLE,COM3"}),
      "Tessadorn configured successfully!",
      ""},
     {"GpsManual",
@@ -475,6 +563,9 @@ const Case kCases[] = {
      "Modem Updated Successfully!!",
      "",
      false,
+     "",
+     "",
+     "",
      "<config>\r\n<current>\r\n<server>0</server>\r\n<auth value=\"no\">\r\n<user></user>\r\n"
      "<password></password>\r\n</auth>\r\n<carrier value=\"yes\">\r\n<apn>" +
          std::string(49, 'a') +
@@ -622,6 +713,27 @@ TEST_P(CtlPtyTest, SendsTheWindowsCommandsAndEndsWithItsStatus) {
         EXPECT_NE(text.find(c.stdoutHas), std::string::npos) << text;
     EXPECT_NE(readAll(err).find(c.stderrHas), std::string::npos) << readAll(err);
     EXPECT_EQ(text.find("pw"), std::string::npos) << "no password is printed";
+    if (!c.secret.empty()) {
+        EXPECT_EQ(text.find(c.secret), std::string::npos);
+        EXPECT_EQ(readAll(err).find(c.secret), std::string::npos) << readAll(err);
+        int logs = 0;
+        for (const auto& f : std::filesystem::recursive_directory_iterator(dir.file("state")))
+            if (f.is_regular_file()) {
+                ++logs;
+                EXPECT_EQ(readAll(f.path().string()).find(c.secret), std::string::npos) << f.path();
+            }
+        EXPECT_GT(logs, 0) << "a log was written";
+    }
+    if (!c.file.empty()) {
+        const std::string path = dir.file("cfg") + "/" + c.file;
+        std::string want = c.fileHas;
+        if (const auto at = want.find("{link}"); at != std::string::npos) want.replace(at, 6, link);
+        if (want.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(path)) << readAll(path);
+        } else {
+            EXPECT_NE(readAll(path).find(want), std::string::npos) << readAll(path);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CtlPtyTest, ::testing::ValuesIn(kCases),

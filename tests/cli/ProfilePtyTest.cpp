@@ -6,11 +6,15 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace tessadorn {
 namespace {
@@ -410,6 +414,81 @@ TEST(ProfileExport, WithSecretsTheFileIsTheOwnersOnly) {
     ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
     EXPECT_EQ(test::fileMode(file), 0600);
     EXPECT_NE(test::readBytes(file).find("\"password\": \"pw\""), std::string::npos);
+    sim.stop();
+}
+
+// profile export writes through a FIFO, a device or "-" (standard output) and leaves them what
+// they are; only a regular file (or a new name) is replaced.
+TEST(ProfileExport, WritesThroughWhatTheNameIs) {
+    test::TempDir dir;
+    SimulatorProcess sim;
+    const std::string link = dir.file("com1");
+    ASSERT_TRUE(
+        sim.start(TESSADORN_SIM_EXECUTABLE, {"--baud", "2", "--link", link}, 5000, "/dev/null"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.file("fifo"), dir.file("to-fifo"));
+    test::writeBytes(dir.file("old.json"), "old");
+    // A device of the test's own (a pseudo-terminal), never one the machine needs.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    const struct {
+        const char* name;
+        std::string target;
+        int status;
+        std::filesystem::file_type type; // of the target afterwards (links followed)
+        bool fromFifo;                   // the profile is read from the FIFO
+        bool onStdout;
+        std::string stderrHas;
+    } cases[] = {
+        {"Fifo", dir.file("fifo"), 0, std::filesystem::file_type::fifo, true, false, ""},
+        {"LinkToAFifo", dir.file("to-fifo"), 0, std::filesystem::file_type::fifo, true, false, ""},
+        {"Device", terminal, 0, std::filesystem::file_type::character, false, false, ""},
+        {"Stdout", "-", 0, std::filesystem::file_type::not_found, false, true, ""},
+        {"RegularFile", dir.file("old.json"), 0, std::filesystem::file_type::regular, false, false,
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Both ends of the FIFO held open here: the profile waits in it until read below.
+        const int fifoIn =
+            c.fromFifo ? ::open(dir.file("fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        const int fifoOut = c.fromFifo ? ::open(dir.file("fifo").c_str(), O_WRONLY) : -1;
+        const std::string command = "cd " + dir.path() + " && XDG_STATE_HOME=" + dir.file("state") +
+                                    " " + TESSADORN_CTL_EXECUTABLE + " --port " + link +
+                                    " --config-dir " + dir.file("cfg") +
+                                    " --timeout 10 profile export " + c.target + " >" +
+                                    dir.file("out") + " 2>" + dir.file("err");
+        const int status = std::system(command.c_str());
+        std::string fromFifo;
+        if (c.fromFifo) {
+            ::close(fifoOut);
+            char buffer[4096];
+            for (ssize_t n; (n = ::read(fifoIn, buffer, sizeof buffer)) > 0;)
+                fromFifo.append(buffer, static_cast<std::size_t>(n));
+            ::close(fifoIn);
+        }
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << test::readBytes(dir.file("err"));
+        EXPECT_EQ(std::filesystem::status(c.target).type(), c.type);
+        const std::string out = test::readBytes(dir.file("out"));
+        EXPECT_EQ(out.find("\"tessadorn_profile\": 1") != std::string::npos, c.onStdout) << out;
+        if (c.fromFifo) {
+            EXPECT_NE(fromFifo.find("\"tessadorn_profile\": 1"), std::string::npos) << fromFifo;
+        }
+        if (c.type == std::filesystem::file_type::regular) {
+            EXPECT_NE(test::readBytes(c.target).find("\"tessadorn_profile\": 1"),
+                      std::string::npos);
+        }
+        EXPECT_NE(test::readBytes(dir.file("err")).find(c.stderrHas), std::string::npos)
+            << test::readBytes(dir.file("err"));
+    }
+    char echoed[64] = {};
+    EXPECT_GT(::read(master, echoed, sizeof echoed - 1), 0) << "the terminal got the profile";
+    ::close(master);
+    EXPECT_EQ(std::filesystem::symlink_status(dir.file("to-fifo")).type(),
+              std::filesystem::file_type::symlink);
     sim.stop();
 }
 

@@ -298,5 +298,81 @@ TEST(WatchWire, CommandsAndResultsArriveAsSentAndBrokenOnesAreRefused) {
     EXPECT_FALSE(WatchWire::decodeResult(request, got));
 }
 
+// Each sample's value follows what the modem reported: the connection 1 only while it runs,
+// the APN 1 only while it is ready.
+TEST(WatchMetrics, SampleValuesFollowThePolledValues) {
+    const struct {
+        const char* name;
+        PolledValues values;
+        std::vector<std::string> samples; // "name value", port label left out
+    } cases[] = {
+        {"Running",
+         {4, kSimReady, 1, 1},
+         {"tessadorn_connected 1", "tessadorn_apn_up 1", "tessadorn_signal_level 4",
+          "tessadorn_sim_state 5"}},
+        {"Off", {2, kSimReady, 1, 2}, {"tessadorn_connected 0", "tessadorn_apn_up 1"}},
+        {"NotAsked", {2, kSimReady, 1, 0}, {"tessadorn_connected 0"}},
+        {"ApnDown",
+         {3, 1, 0, 2},
+         {"tessadorn_apn_up 0", "tessadorn_sim_state 1", "tessadorn_connected 0"}},
+        {"NoSim", {-1, 0, 0, 2}, {"tessadorn_signal_level -1", "tessadorn_sim_state 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.report.polled(c.values);
+        const std::string text = rig.metrics.text();
+        for (const std::string& sample : c.samples) {
+            const auto blank = sample.find(' ');
+            const std::string line =
+                sample.substr(0, blank) + "{port=\"/dev/ttyUSB0\"}" + sample.substr(blank) + "\n";
+            EXPECT_NE(text.find(line), std::string::npos) << line << text;
+        }
+    }
+}
+
+// A rewrite that fails (a full disk) keeps the last whole file: the stream says so once, and
+// once more when a rewrite works again; the failures are counted in the file.
+TEST(WatchMetrics, AFailedRewriteIsSaidOnceAndCounted) {
+    Rig rig;
+    rig.metrics.onWriteChange(
+        [&rig](const std::string& failure) { rig.report.metricsWritten("/m.prom", failure); });
+    const struct {
+        std::int64_t at;
+        bool fail;
+        std::vector<std::string> said; // the metrics lines since the step before
+    } steps[] = {
+        {0, false, {}},
+        {1000,
+         true,
+         {"/dev/ttyUSB0 metrics cannot be written to /m.prom: the file could not be written "
+          "(the file keeps the last whole metrics)"}},
+        {2000, true, {}},
+        {3000, true, {}},
+        {4000, false, {"/dev/ttyUSB0 metrics written again to /m.prom"}},
+        {5000, false, {}},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.at);
+        rig.lines.clear();
+        rig.report.polled(PolledValues{static_cast<int>(s.at / 1000), kSimReady, 1, 2});
+        rig.writer.fail = s.fail;
+        EXPECT_EQ(rig.metrics.flush(s.at), !s.fail);
+        std::vector<std::string> said;
+        for (const Line& l : rig.lines)
+            if (l.kind == "metrics") {
+                said.push_back(l.text.substr(l.text.find(' ') + 1));
+                EXPECT_EQ(l.event.get("written")->flag, !s.fail);
+                EXPECT_EQ(l.event.get("file")->text, "/m.prom");
+                EXPECT_EQ(l.event.get("port")->text, "/dev/ttyUSB0");
+            }
+        EXPECT_EQ(said, s.said);
+    }
+    EXPECT_NE(rig.writer.files["/m.prom"].find(
+                  "tessadorn_metrics_write_failures_total{port=\"/dev/ttyUSB0\"} 3\n"),
+              std::string::npos)
+        << rig.writer.files["/m.prom"];
+}
+
 } // namespace
 } // namespace tessadorn::cli

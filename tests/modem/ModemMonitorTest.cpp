@@ -2,6 +2,7 @@
 // three failed polls or a pulled port and the modem is lost, then found again.
 #include "modem/ModemMonitor.h"
 #include "FakeSerialPort.h"
+#include "HeldRate.h"
 #include "TempDir.h"
 #include "TestModem.h"
 #include "platform/AtomicFile.h"
@@ -98,6 +99,38 @@ TEST(ModemMonitor, APollEveryHalfSecondWithTheModemsValues) {
     }
 }
 
+// A rover whose receiver sends the modem its position (TRIMBLE, or of unknown make) is asked for
+// its caster connection at every poll, so a connection that starts later is seen; the others
+// keep what the start-up read.
+TEST(ModemMonitor, TheConnectionIsAskedOfARoverWithAPositionSource) {
+    const struct {
+        const char* gga;
+        int before, after; // the polled connection before and after it started
+    } cases[] = {
+        {"AUTO,TRIMBLE,COM2", 2, 1},
+        {"AUTO,UNKNOWN,COM1", 2, 1},
+        {"AUTO,KV-318,COM1", 0, 0},
+        {"AUTO,WAVECOM,COM1", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gga);
+        Rig rig;
+        rig.modem.gga = c.gga;
+        // The connection starts 10 s after the modem was found.
+        rig.modem.answers = [&](std::string_view, int) {
+            if (rig.clock.nowMs() >= 10'000) rig.modem.stconnect = "ON";
+            return true;
+        };
+        rig.runUntil(20'000);
+        const Event* before = rig.recorder.first("polled");
+        const Event* after = rig.recorder.first("polled", 12'000);
+        ASSERT_NE(before, nullptr);
+        ASSERT_NE(after, nullptr);
+        EXPECT_EQ(before->values.connection, c.before);
+        EXPECT_EQ(after->values.connection, c.after);
+    }
+}
+
 // Three failed polls lose the modem: one that says nothing went silent, one that answers with
 // what cannot be read failed its polls. Either is found again once it answers.
 TEST(ModemMonitor, ThreeFailedPollsLoseTheModemAndItIsFoundAgain) {
@@ -149,6 +182,38 @@ TEST(ModemMonitor, APulledPortIsLostAtOnceAndFoundSoonAfterItsReturn) {
     const Event* again = rig.recorder.first("found T-0042", kPulled);
     ASSERT_NE(again, nullptr);
     EXPECT_LE(again->atMs - kBack, 3000);
+}
+
+// The adapter is pulled while the rates are scanned for a modem that did not answer at the held
+// one: once it is back, the search starts again at the held rate, not at the rate the scan had
+// reached, nor at 9600.
+TEST(ModemMonitor, APortPulledDuringTheScanComesBackAtTheHeldRate) {
+    for (const int held : {4, 1}) {
+        SCOPED_TRACE(held);
+        Rig rig;
+        test::holdRate(rig.session, held);
+        rig.modem.baud = held;
+        std::int64_t pulledAt = -1;
+        // Silent until the scan tries another rate; then the adapter is pulled for 2 s.
+        rig.peer.setUnmatched([&](std::string_view command, int atBaud, std::int64_t now) {
+            if (pulledAt < 0 && atBaud != held) {
+                pulledAt = now;
+                rig.port.absentBetween(pulledAt + 10, pulledAt + 2000);
+            }
+            if (pulledAt >= 0) rig.peer.push(rig.modem.answer(command, atBaud), now + 20);
+        });
+        rig.runUntil(60'000);
+        ASSERT_GE(pulledAt, 0) << "the scan began";
+        std::vector<int> ratesAfter;
+        for (const auto& w : rig.port.writes())
+            if (w.atMs >= pulledAt + 2000) ratesAfter.push_back(w.baudIndex);
+        ASSERT_FALSE(ratesAfter.empty());
+        EXPECT_EQ(ratesAfter.front(), held) << "the first try after the return";
+        EXPECT_EQ(rig.session.baudIndex(), held);
+        const Event* found = rig.recorder.first("found T-0042");
+        ASSERT_NE(found, nullptr);
+        EXPECT_LE(found->atMs - (pulledAt + 2000), 3000) << "found at the held rate, no scan";
+    }
 }
 
 } // namespace

@@ -378,5 +378,37 @@ TEST(TermiosSerialPort, AnIndexWithoutARateOpensAt38400) {
     EXPECT_EQ(lineSpeed(pty.master), static_cast<speed_t>(B38400));
 }
 
+// The holders of a device are the processes with that very device open: not those with another
+// device of the same file system, a regular file, or a folder that is no process.
+TEST(PortHolder, NamesOnlyTheProcessesWithTheDeviceOpen) {
+    test::TempDir proc;
+    const struct {
+        const char* pid;
+        const char* comm;
+        std::vector<const char*> open; // what its descriptors point at
+    } processes[] = {
+        {"100", "ModemManager", {"/dev/null"}},
+        {"200", "cat", {"/dev/zero", "/dev/full"}}, // other devices, same file system
+        {"300", "editor", {"/etc/hostname"}},
+        {"400", "", {"/dev/zero", "/dev/null"}}, // no name to give
+        {"self", "x", {"/dev/null"}},            // no process number
+    };
+    for (const auto& p : processes) {
+        const std::string fd = proc.file(std::string(p.pid) + "/fd");
+        std::filesystem::create_directories(fd);
+        int n = 0;
+        for (const char* target : p.open)
+            std::filesystem::create_symlink(target, fd + "/" + std::to_string(n++));
+        if (*p.comm)
+            test::writeBytes(proc.file(std::string(p.pid) + "/comm"), std::string(p.comm) + "\n");
+    }
+    const PortHolder holder(proc.path());
+    EXPECT_EQ(holder.holders("/dev/null"), (std::vector<pid_t>{100, 400}));
+    EXPECT_EQ(holder.holders("/dev/full"), (std::vector<pid_t>{200}));
+    EXPECT_EQ(holder.holders("/etc/hostname"), std::vector<pid_t>{}) << "no device";
+    EXPECT_EQ(holder.describe(100), "ModemManager (process 100)");
+    EXPECT_EQ(holder.describe(400), "process 400");
+}
+
 } // namespace
 } // namespace tessadorn

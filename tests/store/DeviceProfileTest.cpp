@@ -186,6 +186,8 @@ TEST(SaveFault, ProfileWriteErrorKeepsFileAndSavedIndex) {
 
 #include "store/PortRates.h"
 
+#include <thread>
+
 namespace tessadorn {
 namespace {
 
@@ -206,6 +208,70 @@ TEST(PortRates, EachPortKeepsTheRateItsModemAnsweredAt) {
     EXPECT_EQ(rates.rateFor(second), 1);
     EXPECT_EQ(test::readBytes(dir.file("tessadorn.ports")), second + " 1\n" + first + " 2\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("tessadorn.cfg")));
+}
+
+// What a file holds is read back for its port, every rate from 9600 to 115200; a file this
+// program did not write (a line of another form, a NUL, a folder in its place) gives no rate and
+// is left exactly as it is, the reason naming it.
+TEST(PortRates, AFileItCannotReadIsLeftAsItIs) {
+    const struct {
+        const char* name;
+        std::string content; // "" with `folder`: a folder stands there
+        bool folder;
+        std::optional<int> rate; // read back for /dev/ttyA
+        bool written;            // remember("/dev/ttyB", 3) changes the file
+    } cases[] = {
+        {"Missing", "", false, std::nullopt, true},
+        {"Rate115200", "/dev/ttyA 4\n", false, 4, true},
+        {"Rate9600", "/dev/ttyZ 2\n/dev/ttyA 0\n", false, 0, true},
+        {"RateOutOfRange", "/dev/ttyA 5\n", false, std::nullopt, false},
+        {"Damaged", "/dev/ttyA 4\n\x7f\x45LF\x02\n", false, std::nullopt, false},
+        {"NulInAName", std::string("/dev/tty\0A 4\n", 13), false, std::nullopt, false},
+        {"NoRateOnALine", "/dev/ttyA\n", false, std::nullopt, false},
+        {"Folder", "", true, std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string path = dir.file("tessadorn.ports");
+        if (c.folder)
+            std::filesystem::create_directory(path);
+        else if (c.name != std::string("Missing"))
+            test::writeBytes(path, c.content);
+        PortRates rates(path, AtomicFile::standard());
+        EXPECT_EQ(rates.rateFor("/dev/ttyA"), c.rate);
+        std::string why;
+        EXPECT_EQ(rates.remember("/dev/ttyB", 3, &why), c.written);
+        if (c.written) {
+            EXPECT_EQ(test::readBytes(path), c.content + "/dev/ttyB 3\n");
+            EXPECT_EQ(why, "");
+        } else {
+            EXPECT_EQ(why.rfind(path, 0), 0u) << why;
+            EXPECT_NE(why.find("left as it is"), std::string::npos) << why;
+            if (!c.folder) {
+                EXPECT_EQ(test::readBytes(path), c.content);
+            }
+            EXPECT_EQ(rates.rateFor("/dev/ttyB"), std::nullopt);
+        }
+    }
+}
+
+// Commands on several ports sharing the folder, at once: every port's line is kept.
+TEST(PortRates, RatesRememberedAtOnceAreAllKept) {
+    test::TempDir dir;
+    constexpr int kPorts = 6;
+    std::vector<std::thread> runs;
+    for (int p = 0; p < kPorts; ++p)
+        runs.emplace_back([&dir, p] {
+            PortRates rates(dir.file("tessadorn.ports"), AtomicFile::standard());
+            for (int i = 0; i < 12; ++i)
+                rates.remember("/dev/ttyUSB" + std::to_string(p), (p + i) % 5);
+        });
+    for (auto& run : runs)
+        run.join();
+    PortRates rates(dir.file("tessadorn.ports"), AtomicFile::standard());
+    for (int p = 0; p < kPorts; ++p)
+        EXPECT_EQ(rates.rateFor("/dev/ttyUSB" + std::to_string(p)), (p + 11) % 5) << p;
 }
 
 } // namespace

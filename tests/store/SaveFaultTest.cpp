@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ostream>
 
@@ -126,6 +127,36 @@ TEST(SaveFaultDeathTest, CrashDuringSaveKeepsThePreviousFile) {
         EXPECT_EQ(readBytes(dir.file("ntripcfg.txt")), previous) << "crash at " << at;
         CasterStore store(dir.file("ntripcfg.txt"), AtomicFile::standard());
         EXPECT_TRUE(store.Load());
+    }
+}
+
+// The program is told to end (SIGTERM, as from kill or a shutdown) in the middle of a save: it
+// ends by the signal, the old file is still complete, and the copy with the passwords in it is
+// removed first. Without the handler the copy would stay.
+TEST(SaveFaultDeathTest, TerminatedDuringSaveLeavesNoCopy) {
+    // Forked without a new start, so that the child saves into this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    const std::string previous = dataFile("full.txt");
+    for (const bool handled : {true, false}) {
+        SCOPED_TRACE(handled ? "handled" : "default action");
+        TempDir dir;
+        writeBytes(dir.file("ntripcfg.txt"), previous);
+        EXPECT_EXIT(
+            {
+                if (handled) AtomicFile::removeCopiesOnTermination();
+                AtomicFile writer;
+                CasterStore store(dir.file("ntripcfg.txt"), writer);
+                store.Load();
+                store.entries[0].Password = "new secret";
+                writer.injectFault(previous.size() / 2, AtomicFile::Fault::Terminate);
+                store.Save();
+                std::_Exit(0);
+            },
+            ::testing::KilledBySignal(SIGTERM), "");
+        EXPECT_EQ(readBytes(dir.file("ntripcfg.txt")), previous);
+        // The save's copy is the one name beside the list that holds ".tessadorn-".
+        const bool copyLeft = listFolder(dir.path()).find(".tessadorn-") != std::string::npos;
+        EXPECT_EQ(copyLeft, !handled) << listFolder(dir.path());
     }
 }
 

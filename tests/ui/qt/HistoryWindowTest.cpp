@@ -1,11 +1,13 @@
 // The history view: the signal picture of the first dialog opens it, and its picture shows the
 // polls, the bands and the lost moment where they belong.
 #include "ui/qt/HistoryWindow.h"
+#include "GuiWait.h"
 #include "ui/ControlModel.h"
 #include "ui/PollHistory.h"
 #include "ui/qt/DeviceScreen.h"
 #include "ui/qt/DialogView.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -218,6 +220,35 @@ TEST(HistoryView, TheTitleNamesTheModemOnceFound) {
     HistoryWindow window(history, "/dev/ttyUSB0");
     EXPECT_EQ(window.windowTitle().toStdString(),
               "TESSADORN - Signal history - T-0042 on /dev/ttyUSB0");
+}
+
+// Counts the paints of a widget.
+struct PaintCounter final : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// An open history window is drawn again as new polls come (it looks once a second).
+TEST(HistoryView, AnOpenWindowIsRedrawnAsPollsCome) {
+    PollHistory history;
+    const std::int64_t start = 1'796'601'600'000;
+    history.polled(start, 3, 5, 1, 2);
+    HistoryWindow window(history);
+    PaintCounter counter;
+    window.installEventFilter(&counter);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(test::pumpUntil([&] { return counter.paints > 0; }, 5000));
+    for (int poll = 1; poll <= 2; ++poll) {
+        SCOPED_TRACE(poll);
+        const int before = counter.paints;
+        history.polled(start + poll * 500, 1, 5, 1, 2);
+        EXPECT_TRUE(test::pumpUntil([&] { return counter.paints > before; }, 5000));
+    }
+    window.removeEventFilter(&counter);
 }
 
 } // namespace
