@@ -144,6 +144,8 @@ class DelayingForwarder {
                 for (const int fd : p.fd)
                     fds.push_back({fd, POLLIN, 0});
             ::poll(fds.data(), fds.size(), 5);
+            // A pair accepted now has no entry in `fds` yet: it is read from the next round.
+            const std::size_t polledPairs = pairs.size();
             if (fds[0].revents & POLLIN) {
                 const int client = ::accept4(m_Listen, nullptr, nullptr, SOCK_CLOEXEC);
                 const int target = connectLoopback(m_Target);
@@ -155,8 +157,9 @@ class DelayingForwarder {
                 }
             }
             std::size_t at = 1;
-            for (Pair& p : pairs) {
-                for (int side = 0; side < 2; ++side, ++at) {
+            for (std::size_t i = 0; i < pairs.size(); ++i) {
+                Pair& p = pairs[i];
+                for (int side = 0; side < 2 && i < polledPairs; ++side, ++at) {
                     if (!(fds[at].revents & (POLLIN | POLLHUP | POLLERR))) continue;
                     char buffer[4096];
                     const ssize_t n = ::recv(p.fd[side], buffer, sizeof buffer, 0);
