@@ -294,14 +294,14 @@ int parseCommandLine(const QStringList& arguments, CtlCommandLine& line) {
     parser.setApplicationDescription(
         "Configures and controls the Tessadorn cellular NTRIP modem from the command line.");
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const cli::OptionSpec& spec : cli::optionTable()) {
+    for (const cli::OptionRow& row : cli::optionTable()) {
         QStringList names;
-        if (!spec.letter.empty()) names << QString::fromUtf8(spec.letter.data(), 1);
-        names << QString::fromUtf8(spec.name.data(), static_cast<qsizetype>(spec.name.size()));
+        if (!row.letter.empty()) names << QString::fromUtf8(row.letter.data(), 1);
+        names << QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()));
         QCommandLineOption option(
-            names, QString::fromStdString(cli::optionHelp(spec)),
-            QString::fromUtf8(spec.value.data(), static_cast<qsizetype>(spec.value.size())));
-        if (spec.hidden) option.setFlags(QCommandLineOption::HiddenFromHelp);
+            names, QString::fromStdString(cli::optionHelp(row)),
+            QString::fromUtf8(row.value.data(), static_cast<qsizetype>(row.value.size())));
+        if (row.hidden) option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
     parser.addPositionalArgument("command", "The command and its arguments (see below).",
@@ -361,10 +361,10 @@ int parseCommandLine(const QStringList& arguments, CtlCommandLine& line) {
     line.debug = parser.isSet("debug");
 
     // The commands' own options, as the table of verbs names them.
-    for (const cli::OptionSpec& spec : cli::optionTable())
-        if (!spec.hidden && isSetByName(parser, spec.name) && !cli::verbsTaking(spec.name).empty())
-            line.request.options[std::string(spec.gives.empty() ? spec.name : spec.gives)] =
-                spec.value.empty() ? std::string() : unmarked(valueByName(parser, spec.name));
+    for (const cli::OptionRow& row : cli::optionTable())
+        if (!row.hidden && isSetByName(parser, row.name) && !cli::verbsTaking(row.name).empty())
+            line.request.options[std::string(row.gives.empty() ? row.name : row.gives)] =
+                row.value.empty() ? std::string() : unmarked(valueByName(parser, row.name));
     if (parser.isSet("password") && parser.isSet("password-file"))
         return usageError("--password and --password-file exclude each other");
     // A password is read only for a command that takes one (run() refuses it for another).

@@ -6,8 +6,8 @@
 
 namespace tessadorn::cli {
 
-const std::vector<OptionSpec>& optionTable() {
-    static const std::vector<OptionSpec> table = {
+const std::vector<OptionRow>& optionTable() {
+    static const std::vector<OptionRow> table = {
         {"help", "", "Show this help and exit.", "Show the help and exit.", {}, {}, "h"},
         {"version", "", "Show the version and exit."},
         {"port", "PATH",
@@ -88,14 +88,14 @@ const std::vector<OptionSpec>& optionTable() {
     return table;
 }
 
-const OptionSpec* optionNamed(std::string_view name) {
-    for (const OptionSpec& option : optionTable())
+const OptionRow* optionNamed(std::string_view name) {
+    for (const OptionRow& option : optionTable())
         if (option.name == name) return &option;
     return nullptr;
 }
 
 std::vector<std::string_view> verbsTaking(std::string_view name) {
-    const OptionSpec* option = optionNamed(name);
+    const OptionRow* option = optionNamed(name);
     const std::string_view given = option && !option->gives.empty() ? option->gives : name;
     std::vector<std::string_view> names;
     for (const Verb& verb : verbs())
@@ -104,7 +104,7 @@ std::vector<std::string_view> verbsTaking(std::string_view name) {
     return names;
 }
 
-std::string optionHelp(const OptionSpec& option) {
+std::string optionHelp(const OptionRow& option) {
     std::string text(option.help);
     const auto takers = verbsTaking(option.name);
     if (takers.empty()) return text;
@@ -126,9 +126,9 @@ std::string roffDashes(std::string_view text) {
     return out;
 }
 
-std::string joinedOptionWords(bool (*pick)(const OptionSpec&), std::string_view between) {
+std::string joinedOptionWords(bool (*pick)(const OptionRow&), std::string_view between) {
     std::string out;
-    for (const OptionSpec& option : optionTable())
+    for (const OptionRow& option : optionTable())
         if (!option.hidden && pick(option)) {
             if (!out.empty()) out += between;
             out += "--" + std::string(option.name);
@@ -140,7 +140,7 @@ std::string joinedOptionWords(bool (*pick)(const OptionSpec&), std::string_view 
 
 std::string optionManual() {
     std::string text;
-    for (const OptionSpec& option : optionTable()) {
+    for (const OptionRow& option : optionTable()) {
         if (option.hidden) continue;
         const std::string name = "\\-\\-" + roffDashes(option.name);
         text += ".TP\n";
@@ -167,11 +167,11 @@ std::string optionManual() {
 }
 
 std::string completionScript() {
-    const auto withValue = [](const OptionSpec& o) {
+    const auto withValue = [](const OptionRow& o) {
         return !o.value.empty() && o.offers != kOfferFolders;
     };
-    const auto quiet = [](const OptionSpec& o) { return !o.value.empty() && o.offers.empty(); };
-    const auto files = [](const OptionSpec& o) { return o.offers == kOfferFiles; };
+    const auto quiet = [](const OptionRow& o) { return !o.value.empty() && o.offers.empty(); };
+    const auto files = [](const OptionRow& o) { return o.offers == kOfferFiles; };
     std::string script =
         "# bash completion for tessadornctl, written by tessadornctl --completion-script from its\n"
         "# table of options; the commands, their words and the caster names come from the program\n"
@@ -193,7 +193,7 @@ std::string completionScript() {
         "  case $prev in\n"
         "    " +
         joinedOptionWords(files, " | ") + ") _filedir; return ;;\n";
-    for (const OptionSpec& option : optionTable()) {
+    for (const OptionRow& option : optionTable()) {
         if (option.hidden || option.value.empty() || option.offers.empty() ||
             option.offers == kOfferFiles)
             continue;
@@ -213,7 +213,7 @@ std::string completionScript() {
               "  esac\n"
               "  if [[ $cur == -* ]]; then\n"
               "    COMPREPLY=($(compgen -W \"" +
-              joinedOptionWords([](const OptionSpec&) { return true; }, " ") +
+              joinedOptionWords([](const OptionRow&) { return true; }, " ") +
               "\" -- \"$cur\"))\n"
               "    return\n"
               "  fi\n"

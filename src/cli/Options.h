@@ -10,7 +10,7 @@
 
 namespace tessadorn::cli {
 
-struct OptionSpec {
+struct OptionRow {
     // Without the dashes ("config-dir").
     std::string_view name;
     // The value's name ("PATH"); empty for a flag.
@@ -34,14 +34,14 @@ inline constexpr std::string_view kOfferFolders = "@folders";
 inline constexpr std::string_view kOfferCasters = "@casters";
 
 // Every option, in the order --help lists them.
-const std::vector<OptionSpec>& optionTable();
+const std::vector<OptionRow>& optionTable();
 // The option called `name`, or nullptr.
-const OptionSpec* optionNamed(std::string_view name);
+const OptionRow* optionNamed(std::string_view name);
 // The commands that take the option (their names), empty for the program's own options.
 std::vector<std::string_view> verbsTaking(std::string_view name);
 
 // The option's line for --help: its help and the commands that take it.
-std::string optionHelp(const OptionSpec& option);
+std::string optionHelp(const OptionRow& option);
 // The options as the manual page lists them (roff, one .TP paragraph each).
 std::string optionManual();
 // The bash completion script: the options from the table, the commands and their words from the

@@ -62,7 +62,7 @@ TEST(VerbTable, EveryOptionOfAVerbIsParsedAndListed) {
     const std::string manual = optionManual();
     for (const Verb& verb : verbs())
         for (std::string_view name : verb.options) {
-            const OptionSpec* option = optionNamed(name);
+            const OptionRow* option = optionNamed(name);
             ASSERT_NE(option, nullptr) << verb.name << " --" << name;
             EXPECT_FALSE(option->hidden) << name;
             EXPECT_NE(optionHelp(*option).find(std::string(verb.name)), std::string::npos) << name;
